@@ -1,0 +1,33 @@
+#pragma once
+// What a long operation (backup run, restore run, unattended pass) needs from its
+// surroundings. The main window answers with real boxes and dialogs, the headless
+// mode on standard error, and tests with a scripted fake. No engine code shows a
+// widget itself.
+#include <optional>
+#include <string>
+
+namespace vb {
+
+class RunHost {
+public:
+    virtual ~RunHost() = default;
+
+    // The error box: title "Fehler", one OK button.
+    virtual void ShowError(const std::string& text) = 0;
+    // The confirmation box: title "Bestätigen", "&Ja" / "&Nein"; true for "&Ja".
+    virtual bool ConfirmYesNo(const std::string& text) = 0;
+    // The disk prompts: title "Bestätigen", OK / "Abbrechen"; true for OK.
+    virtual bool ConfirmOkCancel(const std::string& text) = 0;
+    // The plain message box: title "Vorlix-Backup", one OK button.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // The password prompt; nullopt when the user cancels (or nobody can answer).
+    virtual std::optional<std::string> AskPassword(const std::string& title, const std::string& label) = 0;
+    // The text of the main window's status bar.
+    virtual void SetStatus(const std::string& text) = 0;
+    // The hourglass cursor while a run works.
+    virtual void SetBusy(bool busy) = 0;
+    // Let the window process pending events (repaint, stay reachable).
+    virtual void Breathe() = 0;
+};
+
+}  // namespace vb
