@@ -1,0 +1,36 @@
+#pragma once
+// How the program entry reads its command line: which pass to run, and the job-list
+// text handed to the backup pass.
+#include <string>
+#include <vector>
+
+namespace vb {
+
+inline constexpr const char* kApplicationTitle = "Vorlix-Backup";
+
+enum class EntryMode { Interactive, Backup, Restore, UsageError };
+
+struct EntryDecision {
+    EntryMode mode = EntryMode::Interactive;
+    std::string jobs;          // Backup: the job-list text (empty = every automatic job)
+    std::string errorMessage;  // UsageError: the text of the error box
+};
+
+// True when `parameter` is the switch `name`: its first character is '-' or '/' and
+// the rest equals `name` regardless of letter case.
+bool IsSwitch(const std::string& parameter, const std::string& name);
+
+// The raw command line as Linux has none: the program path and the arguments joined by
+// single blanks.
+std::string RawCommandLine(const std::string& programPath, const std::vector<std::string>& parameters);
+
+// The job-list text for /BACKUP with two or more parameters: the raw command line from
+// behind the first occurrence of the first parameter's first character followed by
+// "BACKUP" (compared in upper case), or from its seventh character when there is none.
+// Positions count characters, not bytes.
+std::string JobListText(const std::vector<std::string>& parameters, const std::string& rawCommandLine);
+
+// The whole decision of the entry. `parameters` excludes the program path.
+EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std::string& rawCommandLine);
+
+}  // namespace vb

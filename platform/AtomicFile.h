@@ -1,0 +1,19 @@
+#pragma once
+// Replaces a file's content atomically: the new content goes to a temporary file in
+// the same folder, is flushed to disk and renamed over the old file, so a crash or a
+// full disk leaves either the old or the new file, never a mix.
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace vb {
+
+// Throws vb::Error naming the file and the system's reason; the old file stays intact
+// and the temporary file is removed on failure.
+void WriteFileAtomically(const std::filesystem::path& file, std::string_view content, mode_t mode = 0644);
+
+// The whole content of a file; nullopt-like false when it cannot be read.
+bool ReadWholeFile(const std::filesystem::path& file, std::string& content);
+
+}  // namespace vb

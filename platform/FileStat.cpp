@@ -1,0 +1,83 @@
+#include "platform/FileStat.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace vb::platform {
+namespace {
+
+FileStatus FromStat(const struct stat& st) {
+    FileStatus s;
+    if (S_ISREG(st.st_mode)) s.Kind = FileKind::Regular;
+    else if (S_ISDIR(st.st_mode)) s.Kind = FileKind::Directory;
+    else if (S_ISLNK(st.st_mode)) s.Kind = FileKind::Symlink;
+    else s.Kind = FileKind::Other;
+    s.Size = static_cast<std::uint64_t>(st.st_size);
+    s.ModifiedTime = st.st_mtim.tv_sec;
+    s.Mode = st.st_mode;
+    s.Device = st.st_dev;
+    s.Inode = st.st_ino;
+    return s;
+}
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
+}  // namespace
+
+std::optional<FileStatus> StatPath(const std::string& path, bool followLinks) {
+    struct stat st{};
+    const int rc = followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+    if (rc != 0) return std::nullopt;
+    return FromStat(st);
+}
+
+std::optional<FileStatus> StatFd(int fd) {
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) return std::nullopt;
+    return FromStat(st);
+}
+
+std::uint32_t WindowsAttributes(const FileStatus& status, std::string_view name) {
+    std::uint32_t attributes = 0;
+    if (!(status.Mode & S_IWUSR)) attributes |= 0x01;
+    if (!name.empty() && name.front() == '.') attributes |= 0x02;
+    attributes |= status.Kind == FileKind::Directory ? 0x10 : 0x20;
+    return attributes;
+}
+
+bool SetModifiedTime(const std::string& path, std::time_t time) {
+    struct timespec times[2];
+    times[0].tv_sec = time;
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+    return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+void ApplyWindowsAttributes(const std::string& path, std::uint32_t attributes) {
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return;
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & 0x01) mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    else mode |= S_IWUSR;
+    if (mode != (st.st_mode & 07777)) ::chmod(path.c_str(), mode);
+}
+
+std::optional<std::vector<FolderItem>> ListFolder(const std::string& path) {
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(path.c_str()));
+    if (!dir) return std::nullopt;
+    std::vector<FolderItem> items;
+    while (const dirent* e = ::readdir(dir.get())) {
+        const std::string_view name = e->d_name;
+        if (name == "." || name == "..") continue;
+        items.push_back({std::string(name)});
+    }
+    return items;
+}
+
+}  // namespace vb::platform

@@ -1,0 +1,53 @@
+#pragma once
+// File status, attributes and time stamps as the archive layer needs them, and the
+// listing of a folder in the order the file system gives.
+#include <sys/types.h>
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vb::platform {
+
+enum class FileKind { Regular, Directory, Symlink, Other };
+
+struct FileStatus {
+    FileKind Kind = FileKind::Other;
+    std::uint64_t Size = 0;
+    std::time_t ModifiedTime = 0;
+    std::uint32_t Mode = 0;  // st_mode
+    dev_t Device = 0;
+    ino_t Inode = 0;
+};
+
+// Status of `path`; with `followLinks` false a symbolic link is reported as such.
+// Nullopt when the path does not exist or cannot be examined.
+std::optional<FileStatus> StatPath(const std::string& path, bool followLinks);
+
+// Status of an open file.
+std::optional<FileStatus> StatFd(int fd);
+
+// Windows attribute bits for a file: read-only (0x01) when the owner cannot write,
+// hidden (0x02) for names that begin with a dot, folder (0x10) for directories,
+// archive (0x20) for every other file.
+std::uint32_t WindowsAttributes(const FileStatus& status, std::string_view name);
+
+// Sets the last-write (and access) time; false on failure.
+bool SetModifiedTime(const std::string& path, std::time_t time);
+
+// Applies the read-only bit of Windows attributes: read-only clears every write
+// permission, otherwise the owner may write. Other bits have no Linux meaning.
+void ApplyWindowsAttributes(const std::string& path, std::uint32_t attributes);
+
+struct FolderItem {
+    std::string Name;
+};
+
+// The names in a folder, without "." and "..", in the order the file system lists
+// them. Nullopt when the folder cannot be opened.
+std::optional<std::vector<FolderItem>> ListFolder(const std::string& path);
+
+}  // namespace vb::platform

@@ -1,0 +1,12 @@
+#pragma once
+// Copying a byte range between two open files inside the kernel where the system
+// offers it, with a read/write loop as the fallback.
+#include <cstdint>
+
+namespace vb::platform {
+
+// Copies `length` bytes from `in` at `inOffset` to `out` at `outOffset`. Returns
+// false when reading or writing fails or `in` ends early.
+bool CopyRange(int in, std::uint64_t inOffset, int out, std::uint64_t outOffset, std::uint64_t length);
+
+}  // namespace vb::platform

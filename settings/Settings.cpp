@@ -1,0 +1,48 @@
+#include "settings/Settings.h"
+
+#include <filesystem>
+
+#include "platform/RegistryStore.h"
+#include "platform/ShellFolders.h"
+
+namespace vb {
+
+LoadedSettings LoadSettings(RegistryStore& store, const std::function<std::string()>& defaultDataFolder) {
+    LoadedSettings result;
+    if (!store.CreateKey(RegistryRoot::CurrentUser, kSettingsKey)) return result;
+    result.keyOpened = true;
+    const auto root = RegistryRoot::CurrentUser;
+    TOptions& o = result.options;
+    o.FLogging = store.ReadDword(root, kSettingsKey, "LOGGING").value_or(1) != 0;
+    o.FUsePassword = store.ReadDword(root, kSettingsKey, "PASSWORTSCHUTZ").value_or(0) != 0;
+    const std::uint32_t strategy = store.ReadDword(root, kSettingsKey, "STRATEGIE").value_or(bsJedenTag);
+    o.FStrategie = strategy <= bsGleicheDatei ? static_cast<TBackupStrategie>(strategy) : bsJedenTag;
+    o.FDatenDir = store.ReadString(root, kSettingsKey, "Datenverzeichnis").value_or("");
+    if (o.FDatenDir.empty()) o.FDatenDir = defaultDataFolder();
+    return result;
+}
+
+bool SaveSettings(RegistryStore& store, const TOptions& options) {
+    if (!store.CreateKey(RegistryRoot::CurrentUser, kSettingsKey)) return false;
+    store.WriteDword(kSettingsKey, "STRATEGIE", options.FStrategie);
+    store.WriteDword(kSettingsKey, "LOGGING", options.FLogging ? 1 : 0);
+    store.WriteDword(kSettingsKey, "PASSWORTSCHUTZ", options.FUsePassword ? 1 : 0);
+    store.WriteString(kSettingsKey, "Datenverzeichnis", options.FDatenDir);
+    return true;
+}
+
+std::string DefaultDataFolder() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const std::string common = CommonDocumentsFolder();
+    if (!common.empty()) {
+        const std::string folder = common + "/VorlixBackup";
+        fs::create_directories(folder, ec);
+        if (!ec && fs::is_directory(folder, ec)) return folder;
+    }
+    const std::string personal = PersonalDocumentsFolder();
+    if (!personal.empty()) fs::create_directories(personal, ec);
+    return personal;
+}
+
+}  // namespace vb

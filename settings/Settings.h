@@ -1,0 +1,46 @@
+#pragma once
+// The four user options and where they live: the registry key
+// HKEY_CURRENT_USER\Software\Vorlix-Backup with LOGGING, PASSWORTSCHUTZ, STRATEGIE and
+// Datenverzeichnis. The main window owns the fields; these functions move them between
+// the fields and the registry.
+#include <functional>
+#include <string>
+
+#include "settings/TBackupStrategie.h"
+
+namespace vb {
+
+class RegistryStore;
+
+inline constexpr const char* kSettingsKey = "Software\\Vorlix-Backup";
+
+struct TOptions {
+    TBackupStrategie FStrategie = bsJedenTag;
+    bool FLogging = false;
+    bool FUsePassword = false;
+    std::string FDatenDir;
+};
+
+// Registry to fields. When the key can be neither opened nor created, the fields keep
+// their initial values (false, false, per day, empty folder) and `keyOpened` is false.
+// A missing or mistyped value takes its default (LOGGING true, PASSWORTSCHUTZ false,
+// STRATEGIE per day, Datenverzeichnis the default data folder, computed by
+// `defaultDataFolder` only when needed and not written back). A STRATEGIE outside the
+// three strategies reads as per day.
+struct LoadedSettings {
+    TOptions options;
+    bool keyOpened = false;
+};
+LoadedSettings LoadSettings(RegistryStore& store, const std::function<std::string()>& defaultDataFolder);
+
+// Fields to registry, in the order STRATEGIE, LOGGING, PASSWORTSCHUTZ,
+// Datenverzeichnis. Returns false, writing nothing, when the key cannot be opened; a
+// failing write throws RegistryError.
+bool SaveSettings(RegistryStore& store, const TOptions& options);
+
+// The shared documents folder with "/VorlixBackup", created with its parents; when it
+// cannot be created, the user's own documents folder itself (created as well, since
+// it becomes the data folder). Empty when neither folder is known.
+std::string DefaultDataFolder();
+
+}  // namespace vb

@@ -1,0 +1,91 @@
+#include "settings/Settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/RegistryStore.h"
+#include "support/TempDir.h"
+
+namespace vb {
+namespace {
+
+constexpr auto HKCU = RegistryRoot::CurrentUser;
+
+TEST(Settings, LoadValueTable) {
+    struct Case {
+        const char* name;
+        std::string storeText;  // body after the key line; empty = no key at all
+        TOptions expected;
+    } cases[] = {
+        {"first start", "", {bsJedenTag, true, false, "DEFAULT"}},
+        {"all values", "\"STRATEGIE\"=dword:00000001\n\"LOGGING\"=dword:00000000\n"
+                       "\"PASSWORTSCHUTZ\"=dword:00000001\n\"Datenverzeichnis\"=\"/daten\"\n",
+         {bsDreiGenerationen, false, true, "/daten"}},
+        {"LOGGING as a string is unreadable", "\"LOGGING\"=\"0\"\n", {bsJedenTag, true, false, "DEFAULT"}},
+        {"non-zero is true", "\"PASSWORTSCHUTZ\"=dword:00000007\n", {bsJedenTag, true, true, "DEFAULT"}},
+        {"strategy out of range reads per day", "\"STRATEGIE\"=dword:00000005\n", {bsJedenTag, true, false, "DEFAULT"}},
+        {"empty folder uses the default", "\"Datenverzeichnis\"=\"\"\n", {bsJedenTag, true, false, "DEFAULT"}},
+        {"folder as DWORD is unreadable", "\"Datenverzeichnis\"=dword:00000001\n", {bsJedenTag, true, false, "DEFAULT"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        if (!c.storeText.empty()) {
+            test::WriteFile(dir / "registry.reg", "Windows Registry Editor Version 5.00\n\n"
+                                                  "[HKEY_CURRENT_USER\\Software\\Vorlix-Backup]\n" + c.storeText);
+        }
+        RegistryStore store(dir / "registry.reg");
+        int defaultCalls = 0;
+        const LoadedSettings loaded = LoadSettings(store, [&] { ++defaultCalls; return std::string("DEFAULT"); });
+        EXPECT_TRUE(loaded.keyOpened);
+        EXPECT_EQ(loaded.options.FStrategie, c.expected.FStrategie);
+        EXPECT_EQ(loaded.options.FLogging, c.expected.FLogging);
+        EXPECT_EQ(loaded.options.FUsePassword, c.expected.FUsePassword);
+        EXPECT_EQ(loaded.options.FDatenDir, c.expected.FDatenDir);
+        EXPECT_EQ(defaultCalls, c.expected.FDatenDir == "DEFAULT" ? 1 : 0);
+        EXPECT_FALSE(store.ValueExists(HKCU, kSettingsKey, "Datenverzeichnis") && c.expected.FDatenDir == "DEFAULT" &&
+                     store.ReadString(HKCU, kSettingsKey, "Datenverzeichnis") == "DEFAULT")
+            << "the default is not written at load";
+    }
+}
+
+TEST(Settings, KeyThatCannotBeCreatedKeepsInitialValues) {
+    test::TempDir dir;
+    test::WriteFile(dir / "blocker", "");
+    RegistryStore store(dir / "blocker/registry.reg");
+    const LoadedSettings loaded = LoadSettings(store, [] { return std::string("DEFAULT"); });
+    EXPECT_FALSE(loaded.keyOpened);
+    EXPECT_FALSE(loaded.options.FLogging);
+    EXPECT_EQ(loaded.options.FDatenDir, "");
+    EXPECT_FALSE(SaveSettings(store, loaded.options));
+}
+
+TEST(Settings, SaveWritesAllFourAsTypedValues) {
+    test::TempDir dir;
+    RegistryStore store(dir / "registry.reg");
+    test::WriteFile(dir / "registry.reg", "Windows Registry Editor Version 5.00\n\n"
+                                          "[HKEY_CURRENT_USER\\Software\\Vorlix-Backup]\n\"LOGGING\"=\"1\"\n");
+    ASSERT_TRUE(SaveSettings(store, {bsGleicheDatei, true, false, "/d"}));
+    EXPECT_EQ(test::ReadFile(dir / "registry.reg"),
+              "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Vorlix-Backup]\n"
+              "\"LOGGING\"=dword:00000001\n\"STRATEGIE\"=dword:00000002\n"
+              "\"PASSWORTSCHUTZ\"=dword:00000000\n\"Datenverzeichnis\"=\"/d\"\n");
+}
+
+TEST(Settings, DefaultDataFolderIsCreatedBelowTheSharedDocuments) {
+    test::TempDir dir;
+    test::ScopedEnv common("VORLIXBACKUP_COMMON_DOCUMENTS", (dir / "shared").string());
+    test::ScopedEnv home("HOME", (dir / "home").string());
+    test::ScopedEnv config("XDG_CONFIG_HOME", (dir / "home/.config").string());
+    EXPECT_EQ(DefaultDataFolder(), (dir / "shared/VorlixBackup").string());
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "shared/VorlixBackup"));
+
+    // A shared folder that cannot receive the subfolder: the user's own documents.
+    test::WriteFile(dir / "blocked", "");
+    test::ScopedEnv blocked("VORLIXBACKUP_COMMON_DOCUMENTS", (dir / "blocked").string());
+    EXPECT_EQ(DefaultDataFolder(), (dir / "home/Documents").string());
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "home/Documents"));
+}
+
+}  // namespace
+}  // namespace vb
