@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/RegistryStore.h"
+
 namespace vb {
 namespace fs = std::filesystem;
 namespace {
@@ -60,6 +62,16 @@ std::string TemporaryFolder() {
     std::error_code ec;
     if (!tmpdir.empty() && fs::is_directory(tmpdir, ec)) return WithoutTrailingSeparator(tmpdir);
     return "/tmp";
+}
+
+}  // namespace vb
+
+namespace vb {
+
+std::string ProgramFilesFolder(const RegistryStore& registry) {
+    const auto value = registry.ReadString(RegistryRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                                           "ProgramFilesDir");
+    return value ? WithoutTrailingSeparator(*value) : "/opt";
 }
 
 }  // namespace vb

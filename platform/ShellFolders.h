@@ -17,3 +17,13 @@ std::string PersonalDocumentsFolder();
 std::string TemporaryFolder();
 
 }  // namespace vb
+
+namespace vb {
+
+class RegistryStore;
+
+// The Program Files folder: ProgramFilesDir under the machine key
+// SOFTWARE\Microsoft\Windows\CurrentVersion, or /opt when the store has none.
+std::string ProgramFilesFolder(const RegistryStore& registry);
+
+}  // namespace vb

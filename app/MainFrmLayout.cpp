@@ -1,0 +1,376 @@
+// The widgets of the main window: navigation bar, five pages with their headings, and
+// the status bar. Sizes are the window's designed pixel sizes.
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/TMainFrm.h"
+
+namespace vb {
+namespace {
+
+constexpr int kClientWidth = 721;
+constexpr int kClientHeight = 527;
+constexpr int kNavigationWidth = 92;
+constexpr int kStatusHeight = 19;
+constexpr int kHeadingHeight = 37;
+
+QFont WindowFont() {
+    QFont font("Tahoma");
+    font.setPixelSize(11);
+    return font;
+}
+
+QLabel* CurrentJobRow(QWidget* page, QVBoxLayout* layout, QComboBox*& selector, const char* name) {
+    auto* row = new QHBoxLayout;
+    auto* label = new QLabel("Aktueller Job:", page);
+    selector = new QComboBox(page);
+    selector->setObjectName(name);
+    selector->setMinimumWidth(250);
+    label->setBuddy(selector);
+    row->addWidget(label);
+    row->addWidget(selector);
+    row->addStretch();
+    layout->addLayout(row);
+    return label;
+}
+
+}  // namespace
+
+void TMainFrm::BuildWindow() {
+    setObjectName("MainFrm");
+    setFont(WindowFont());
+    setWindowTitle("Vorlix Backup & Restore");
+    // A fixed dialog-style border with a help-style button that opens the about box.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowContextHelpButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    move(549, 279);
+
+    QWidget* navigation = BuildNavigationBar();
+    navigation->setParent(this);
+    navigation->setGeometry(0, 0, kNavigationWidth, kClientHeight);
+
+    FPages = new QStackedWidget(this);
+    FPages->setObjectName("PageControl1");
+    FPages->setGeometry(kNavigationWidth, 0, kClientWidth - kNavigationWidth, kClientHeight - kStatusHeight);
+    FPages->insertWidget(pgBackup, BuildBackupPage());
+    FPages->insertWidget(pgRestore, BuildRestorePage());
+    FPages->insertWidget(pgEinstellungen, BuildSettingsPage());
+    FPages->insertWidget(pgLogfiles, BuildLogfilesPage());
+    FPages->insertWidget(pgJobs, BuildJobsPage());
+
+    FStatusBar = new QLabel(this);
+    FStatusBar->setObjectName("StatusBar1");
+    FStatusBar->setFrameShape(QFrame::Panel);
+    FStatusBar->setFrameShadow(QFrame::Sunken);
+    FStatusBar->setGeometry(kNavigationWidth, kClientHeight - kStatusHeight, kClientWidth - kNavigationWidth,
+                            kStatusHeight);
+}
+
+QWidget* TMainFrm::BuildNavigationBar() {
+    auto* bar = new QFrame;
+    bar->setObjectName("pnlNavigation");
+    bar->setAutoFillBackground(true);
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Dark));
+    bar->setPalette(palette);
+
+    struct Button {
+        const char* caption;
+        const char* name;
+        QStyle::StandardPixmap icon;
+        int tag;  // page to show, or -1
+    };
+    const Button buttons[] = {
+        {"Jobs verwalten", "acJobs", QStyle::SP_FileDialogDetailedView, pgJobs},
+        {"Backup", "acBackup", QStyle::SP_DialogSaveButton, pgBackup},
+        {"Restore", "acRestore", QStyle::SP_BrowserReload, pgRestore},
+        {"Einstellungen", "acEinstellungen", QStyle::SP_FileDialogInfoView, pgEinstellungen},
+        {"Log-Dateien", "acLogfiles", QStyle::SP_FileDialogContentsView, pgLogfiles},
+        {"Hilfe", "acHilfe", QStyle::SP_DialogHelpButton, -1},
+        {"Info", "acInfo", QStyle::SP_MessageBoxInformation, -1},
+        {"Beenden", "acEnde", QStyle::SP_DialogCloseButton, -1},
+    };
+    int top = 2;
+    for (const Button& b : buttons) {
+        auto* button = new QToolButton(bar);
+        button->setObjectName(b.name);
+        button->setText(b.caption);
+        button->setIcon(style()->standardIcon(b.icon));
+        button->setIconSize(QSize(32, 32));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setAutoRaise(true);
+        button->setGeometry(2, top, 88, 56);
+        top += 60;
+        if (b.tag >= 0) {
+            const int tag = b.tag;
+            connect(button, &QToolButton::clicked, this, [this, tag] { btnBackupClick(tag); });
+        }
+    }
+    connect(bar->findChild<QToolButton*>("acHilfe"), &QToolButton::clicked, this, &TMainFrm::btnHelpClick);
+    connect(bar->findChild<QToolButton*>("acInfo"), &QToolButton::clicked, this, &TMainFrm::acInfoExecute);
+    connect(bar->findChild<QToolButton*>("acEnde"), &QToolButton::clicked, this, &TMainFrm::btnEndeClick);
+    return bar;
+}
+
+QWidget* TMainFrm::BuildPage(const QString& heading, const QString& objectName) {
+    auto* page = new QWidget;
+    page->setObjectName(objectName);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    auto* band = new QLabel(heading, page);
+    band->setObjectName(objectName + "Heading");
+    QFont bold("Tahoma");
+    bold.setPixelSize(21);
+    bold.setBold(true);
+    band->setFont(bold);
+    band->setFixedHeight(kHeadingHeight);
+    band->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    band->setAutoFillBackground(true);
+    QPalette palette = band->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+    band->setPalette(palette);
+    layout->addWidget(band);
+    return page;
+}
+
+QWidget* TMainFrm::BuildBackupPage() {
+    QWidget* page = BuildPage("Sichern", "tabBackup");
+    auto* layout = static_cast<QVBoxLayout*>(page->layout());
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(8, 0, 8, 8);
+    CurrentJobRow(page, body, ComboBox2, "ComboBox2");
+    auto* row = new QHBoxLayout;
+    auto* navigatorSlot = new QWidget(page);
+    navigatorSlot->setObjectName("DefNavigatorSlot");
+    navigatorSlot->setLayout(new QHBoxLayout);
+    navigatorSlot->layout()->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(navigatorSlot);
+    row->addStretch();
+    auto* start = new QPushButton("Backup starten", page);
+    start->setObjectName("btnStartBackup");
+    row->addWidget(start);
+    body->addLayout(row);
+    auto* gridSlot = new QWidget(page);
+    gridSlot->setObjectName("DefGridSlot");
+    gridSlot->setLayout(new QVBoxLayout);
+    gridSlot->layout()->setContentsMargins(0, 0, 0, 0);
+    body->addWidget(gridSlot, 1);
+    layout->addLayout(body, 1);
+    return page;
+}
+
+QWidget* TMainFrm::BuildRestorePage() {
+    QWidget* page = BuildPage("Wiederherstellen", "tabRestore");
+    auto* layout = static_cast<QVBoxLayout*>(page->layout());
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(8, 0, 8, 8);
+    CurrentJobRow(page, body, ComboBox3, "ComboBox3");
+    auto* row = new QHBoxLayout;
+    cbArchive = new QComboBox(page);
+    cbArchive->setObjectName("cbArchive");
+    cbArchive->setMinimumWidth(250);
+    row->addWidget(cbArchive);
+    auto* driveLabel = new QLabel("Ziellaufwerk:", page);
+    cbDrive = new QComboBox(page);
+    cbDrive->setObjectName("cbDrive");
+    driveLabel->setBuddy(cbDrive);
+    row->addWidget(driveLabel);
+    row->addWidget(cbDrive);
+    row->addStretch();
+    auto* start = new QPushButton("Start", page);
+    start->setObjectName("btnStartRestore");
+    auto* selectAll = new QPushButton("&Alle ausw\u00e4hlen", page);
+    selectAll->setObjectName("btnSelectAll");
+    row->addWidget(start);
+    row->addWidget(selectAll);
+    body->addLayout(row);
+
+    lvArchive = new QTreeWidget(page);
+    lvArchive->setObjectName("lvArchive");
+    lvArchive->setRootIsDecorated(false);
+    lvArchive->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // The archive view's columns, in this order and width; no other column is shown.
+    const std::pair<const char*, int> columns[] = {
+        {"Name", 270}, {"Gepackt", 70}, {"Ratio (%)", 60}, {"Letzte \u00c4nderung", 115}, {"Original", 70}};
+    QStringList titles;
+    for (const auto& column : columns) titles << QString::fromUtf8(column.first);
+    lvArchive->setHeaderLabels(titles);
+    for (int i = 0; i < 5; ++i) lvArchive->setColumnWidth(i, columns[i].second);
+    lvArchive->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* markAll = new QAction("Alle markieren", lvArchive);
+    markAll->setObjectName("Allemarkieren1");
+    auto* unmark = new QAction("Markierung aufheben", lvArchive);
+    unmark->setObjectName("Markierungaufheben1");
+    connect(markAll, &QAction::triggered, lvArchive, &QTreeWidget::selectAll);
+    connect(unmark, &QAction::triggered, lvArchive, &QTreeWidget::clearSelection);
+    lvArchive->addActions({markAll, unmark});
+    body->addWidget(lvArchive, 1);
+    layout->addLayout(body, 1);
+    return page;
+}
+
+QWidget* TMainFrm::BuildSettingsPage() {
+    QWidget* page = BuildPage(" Sicherungs - Einstellungen", "tabEinstellungen");
+    auto* layout = static_cast<QVBoxLayout*>(page->layout());
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(8, 0, 8, 8);
+
+    auto* group = new QGroupBox("Backup-Strategie", page);
+    group->setObjectName("RadioGroup1");
+    auto* groupLayout = new QVBoxLayout(group);
+    RadioGroup1 = new QButtonGroup(this);
+    const char* items[] = {"Pro Sicherungstag wird eine Sicherungsdatei angelegt",
+                           "Es werden drei Generationen von Sicherungen angelegt",
+                           "Jede Sicherung erfolgt in der gleichen Datei"};
+    for (int i = 0; i < 3; ++i) {
+        auto* radio = new QRadioButton(items[i], group);
+        radio->setObjectName(QString("RadioGroup1Item%1").arg(i));
+        RadioGroup1->addButton(radio, i);
+        groupLayout->addWidget(radio);
+    }
+    connect(RadioGroup1, &QButtonGroup::idClicked, this, &TMainFrm::RadioGroup1Click);
+    body->addWidget(group);
+
+    CheckBox1 = new QCheckBox("Logfile schreiben", page);
+    CheckBox1->setObjectName("CheckBox1");
+    connect(CheckBox1, &QCheckBox::clicked, this, &TMainFrm::CheckBox1Click);
+    body->addWidget(CheckBox1);
+    CheckBox2 = new QCheckBox("Backupdatei mit Passwort sch\u00fctzen", page);
+    CheckBox2->setObjectName("CheckBox2");
+    connect(CheckBox2, &QCheckBox::clicked, this, &TMainFrm::CheckBox2Click);
+    body->addWidget(CheckBox2);
+
+    auto* folderLabel = new QLabel("Datenverzeichnis:", page);
+    body->addWidget(folderLabel);
+    auto* folderRow = new QHBoxLayout;
+    edDatenDir = new QLineEdit(page);
+    edDatenDir->setObjectName("edDatenDir");
+    folderLabel->setBuddy(edDatenDir);
+    connect(edDatenDir, &QLineEdit::textChanged, this, &TMainFrm::DatenDirChange);
+    auto* browse = new QToolButton(page);
+    browse->setObjectName("btnDatenDir");
+    browse->setText("...");
+    connect(browse, &QToolButton::clicked, this, &TMainFrm::btnDatenDirClick);
+    folderRow->addWidget(edDatenDir);
+    folderRow->addWidget(browse);
+    body->addLayout(folderRow);
+
+    // The warning in red bold between two narrow decorative bars.
+    auto bar = [page](const char* name) {
+        auto* line = new QFrame(page);
+        line->setObjectName(name);
+        line->setFrameShape(QFrame::HLine);
+        line->setFrameShadow(QFrame::Sunken);
+        line->setFixedHeight(4);
+        return line;
+    };
+    body->addSpacing(12);
+    body->addWidget(bar("Bevel1"));
+    auto* warning = new QLabel(QString::fromUtf8(
+        "Achtung: Vor dem Beginn der Sicherung (Backup) oder Wieder- herstellung (Restore) muss Vorlix auf "
+        "allen Rechnern, die auf die Vorlix-Datenbank zugreifen, beendet werden!"), page);
+    warning->setObjectName("lblWarnung");
+    warning->setWordWrap(true);
+    QFont bold = warning->font();
+    bold.setBold(true);
+    warning->setFont(bold);
+    QPalette red = warning->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    warning->setPalette(red);
+    body->addWidget(warning);
+    body->addWidget(bar("Bevel2"));
+
+    auto* users = new QPushButton("Angemeldete Benutzer", page);
+    users->setObjectName("btnUsers");
+    users->hide();
+    body->addWidget(users, 0, Qt::AlignLeft);
+    body->addStretch();
+    layout->addLayout(body, 1);
+    return page;
+}
+
+QWidget* TMainFrm::BuildLogfilesPage() {
+    QWidget* page = BuildPage(" Logdateien anzeigen", "tabLogfiles");
+    auto* layout = static_cast<QVBoxLayout*>(page->layout());
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(8, 0, 8, 8);
+    auto addLog = [&](const char* caption, const char* memoName, const char* buttonName, const char* hint) {
+        auto* row = new QHBoxLayout;
+        auto* label = new QLabel(caption, page);
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        auto* print = new QToolButton(page);
+        print->setObjectName(buttonName);
+        print->setToolTip(hint);
+        print->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
+        print->setFixedSize(23, 22);
+        print->setAutoRaise(true);
+        row->addWidget(label);
+        row->addStretch();
+        row->addWidget(print);
+        body->addLayout(row);
+        auto* memo = new QPlainTextEdit(page);
+        memo->setObjectName(memoName);
+        memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+        body->addWidget(memo, 1);
+        return memo;
+    };
+    memoBackupLog = addLog("Letztes Backup", "memoBackupLog", "SpeedButton1", "Backup-Logfile drucken");
+    memoRestoreLog = addLog("Letztes Restore", "memoRestoreLog", "SpeedButton2", "Restore-Logfile drucken");
+    layout->addLayout(body, 1);
+    return page;
+}
+
+QWidget* TMainFrm::BuildJobsPage() {
+    QWidget* page = BuildPage(" Jobs verwalten", "tabJobs");
+    auto* layout = static_cast<QVBoxLayout*>(page->layout());
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(8, 0, 8, 8);
+    CurrentJobRow(page, body, ComboBox4, "ComboBox4");
+    auto* row = new QHBoxLayout;
+    auto* navigatorSlot = new QWidget(page);
+    navigatorSlot->setObjectName("JobNavigatorSlot");
+    navigatorSlot->setLayout(new QHBoxLayout);
+    navigatorSlot->layout()->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(navigatorSlot);
+    row->addStretch();
+    auto* startAll = new QToolButton(page);
+    startAll->setObjectName("btnStartAll");
+    startAll->setText("&Alle markierten Jobs starten");
+    startAll->setPopupMode(QToolButton::MenuButtonPopup);
+    auto* menu = new QMenu(startAll);
+    menu->setObjectName("PopupMenuStart");
+    menu->addAction("Sichern")->setObjectName("Sichern1");
+    menu->addAction("Wiederherstellen")->setObjectName("Wiederherstellen1");
+    startAll->setMenu(menu);
+    row->addWidget(startAll);
+    body->addLayout(row);
+    auto* gridSlot = new QWidget(page);
+    gridSlot->setObjectName("JobGridSlot");
+    gridSlot->setLayout(new QVBoxLayout);
+    gridSlot->layout()->setContentsMargins(0, 0, 0, 0);
+    body->addWidget(gridSlot, 1);
+    layout->addLayout(body, 1);
+    return page;
+}
+
+}  // namespace vb

@@ -1,0 +1,97 @@
+#include "app/ProgramEntry.h"
+
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/CommandLine.h"
+#include "app/TMainFrm.h"
+#include "app/VbApplication.h"
+#include "platform/RegistryStore.h"
+#include "util/MessageBoxes.h"
+
+namespace vb {
+namespace {
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+// The list separator of the current user must not be empty; nothing else reads it.
+void EnsureListSeparator(RegistryStore& registry) {
+    const char* key = "\\Control Panel\\International";
+    if (!registry.CreateKey(RegistryRoot::CurrentUser, key)) return;
+    const auto separator = registry.ReadString(RegistryRoot::CurrentUser, key, "sList");
+    if (separator && !separator->empty()) return;
+    try {
+        registry.WriteString(key, "sList", ";");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Fehler: %s\n", e.what());
+    }
+}
+
+}  // namespace
+
+int RunProgram(int argc, char** argv) {
+    std::vector<std::string> parameters(argv + 1, argv + argc);
+    const std::string programPath = argc > 0 ? std::filesystem::absolute(argv[0]).string() : "vorlixbackup";
+    const EntryDecision decision = DecideEntry(parameters, RawCommandLine(programPath, parameters));
+
+    // Without a display an unattended pass runs on the offscreen platform with its
+    // boxes on standard error; the window cannot be used without one.
+    const bool headless = !HasDisplay();
+    if (headless && decision.mode == EntryMode::Interactive) {
+        std::fprintf(stderr,
+                     "Vorlix-Backup: Keine grafische Anzeige gefunden (DISPLAY ist nicht gesetzt).\n"
+                     "Unbeaufsichtigt: vorlixbackup /BACKUP oder vorlixbackup /RESTORE\n");
+        return kExitUsage;
+    }
+    if (headless) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    RegistryStore registry(RegistryStore::DefaultPath());
+    EnsureListSeparator(registry);
+
+    VbApplication app(argc, argv);
+    VbApplication::setApplicationName(kApplicationTitle);
+    VbApplication::setApplicationDisplayName(kApplicationTitle);
+    const bool unattended = decision.mode != EntryMode::Interactive;
+    gui::SetBoxesToStandardError(unattended && VbApplication::platformName() == "offscreen");
+
+    TMainFrm window(registry);
+    app.SetErrorHandler([&window](const std::string& message) { window.HandleError(message); });
+    window.show();
+
+    if (!unattended) {
+        VbApplication::exec();
+        return kExitOk;
+    }
+    window.SetAuto(true);
+    int status = kExitOk;
+    switch (decision.mode) {
+    case EntryMode::Backup:
+        window.Guard([&] { window.doBackup(decision.jobs); });
+        break;
+    case EntryMode::Restore:
+        window.Guard([&] { window.doRestore(""); });
+        break;
+    case EntryMode::UsageError:
+        gui::ErrorBox(&window, QString::fromStdString(decision.errorMessage));
+        status = kExitUsage;
+        break;
+    case EntryMode::Interactive:
+        break;
+    }
+    if (status == kExitOk && window.ErrorReported()) status = kExitFailed;
+    // The pass is over: handle what is queued, then end. The window is not closed, so
+    // the options stay as they were (exit, unlike quit, closes no window).
+    QTimer::singleShot(0, &app, [] { VbApplication::exit(0); });
+    VbApplication::exec();
+    return status;
+}
+
+}  // namespace vb

@@ -1,0 +1,246 @@
+#include "app/TMainFrm.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QWindow>
+#include <filesystem>
+
+#include "help/VersionInfo.h"
+#include "platform/RegistryStore.h"
+#include "platform/ShellFolders.h"
+#include "settings/WindowPlacement.h"
+#include "util/Error.h"
+#include "util/MessageBoxes.h"
+#include "util/TextFileLoader.h"
+
+namespace vb {
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+std::string S(const QString& text) { return text.toStdString(); }
+
+}  // namespace
+
+TMainFrm::TMainFrm(RegistryStore& registry, QWidget* parent) : QWidget(parent), FRegistry(registry) {
+    BuildWindow();
+    Guard([this] { FormCreate(); });
+}
+
+TMainFrm::~TMainFrm() { FormDestroy(); }
+
+// The creation step, in its order. An error leaves the steps done so far in place.
+void TMainFrm::FormCreate() {
+    FAuto = false;
+    // The archive view's columns are set while the page is built; the pages have no
+    // tabs and are reached through the navigation bar only.
+    FTempDir = TemporaryFolder();
+    LoadSettings();
+    ShowPage(pgJobs);
+    if (QAbstractButton* item = RadioGroup1->button(FOptions.FStrategie)) item->setChecked(true);
+    FchmFilename = S(QFileInfo(QCoreApplication::applicationFilePath()).path() + "/" +
+                     QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".chm");
+    CheckBox1->setToolTip(Q("VB-Backup.log und VB-Restore.log in " + FOptions.FDatenDir));
+    setWindowTitle(windowTitle() + " " + Q(ProgramVersionInfo().FileVersion));
+}
+
+void TMainFrm::LoadSettings() {
+    const LoadedSettings loaded = vb::LoadSettings(FRegistry, DefaultDataFolder);
+    FOptions = loaded.options;
+    if (!loaded.keyOpened) return;  // the controls stay as designed
+    CheckBox1->setChecked(FOptions.FLogging);
+    CheckBox2->setChecked(FOptions.FUsePassword);
+    const QSignalBlocker block(edDatenDir);
+    edDatenDir->setText(Q(FOptions.FDatenDir));
+}
+
+int TMainFrm::CurrentPage() const { return FPages->currentIndex(); }
+
+void TMainFrm::ShowPage(int index) {
+    FPages->setCurrentIndex(index);
+    // Showing a page raises its own show event.
+    if (index == pgLogfiles) LoadLogBoxes(false);
+}
+
+// Navigation shared by the five page actions; the tag is the page.
+void TMainFrm::btnBackupClick(int tag) {
+    Guard([&] {
+        ShowPage(tag);
+        if (CurrentPage() == pgLogfiles) LoadLogBoxes(true);
+    });
+}
+
+void TMainFrm::LoadLogBoxes(bool ignoreErrors) {
+    const std::pair<QPlainTextEdit*, const char*> boxes[] = {{memoBackupLog, "/VB-Backup.log"},
+                                                             {memoRestoreLog, "/VB-Restore.log"}};
+    for (const auto& [box, name] : boxes) {
+        const std::filesystem::path file = FOptions.FDatenDir + name;
+        std::error_code ec;
+        if (!std::filesystem::exists(file, ec)) {
+            box->setPlainText("Keine Logdatei gefunden");
+            continue;
+        }
+        try {
+            QStringList lines;
+            for (const std::string& line : LoadTextFile(file)) lines << Q(line);
+            box->setPlainText(lines.join('\n'));
+        } catch (const std::exception&) {
+            if (!ignoreErrors) throw;
+        }
+    }
+}
+
+void TMainFrm::btnEndeClick() { close(); }
+
+void TMainFrm::btnHelpClick() {
+    ShowMessage("Die Hilfedatei " + FchmFilename + " ist nicht vorhanden.");
+}
+
+void TMainFrm::acInfoExecute() {
+    const VersionInfo& info = ProgramVersionInfo();
+    ShowMessage(info.FileDescription + "\nVersion " + info.FileVersion);
+}
+
+void TMainFrm::RadioGroup1Click(int index) { FOptions.FStrategie = static_cast<TBackupStrategie>(index); }
+
+void TMainFrm::CheckBox1Click(bool checked) {
+    FOptions.FLogging = checked;
+    // The archive writer and reader take the logging switch from here once they exist.
+}
+
+void TMainFrm::CheckBox2Click(bool checked) { FOptions.FUsePassword = checked; }
+
+void TMainFrm::DatenDirChange(const QString& text) { FOptions.FDatenDir = S(text); }
+
+void TMainFrm::btnDatenDirClick() {
+    const QString folder = QFileDialog::getExistingDirectory(this, "Datenverzeichnis", edDatenDir->text());
+    if (!folder.isEmpty()) edDatenDir->setText(folder);
+}
+
+void TMainFrm::ReadOptionsFromControls() {
+    const int checked = RadioGroup1->checkedId();
+    if (checked >= 0) FOptions.FStrategie = static_cast<TBackupStrategie>(checked);
+    FOptions.FLogging = CheckBox1->isChecked();
+    FOptions.FUsePassword = CheckBox2->isChecked();
+}
+
+void TMainFrm::closeEvent(QCloseEvent* event) {
+    Guard([this] { FormClose(); });
+    SaveWindowPlacement();
+    event->accept();
+}
+
+void TMainFrm::FormClose() {
+    ReadOptionsFromControls();
+    SaveSettings(FRegistry, FOptions);
+}
+
+void TMainFrm::FormDestroy() {
+    if (!FPlacementSaved) SaveWindowPlacement();
+}
+
+void TMainFrm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!FPlacementRestored) {
+        FPlacementRestored = true;
+        RestoreWindowPlacement();
+    }
+}
+
+void TMainFrm::SaveWindowPlacement() {
+    const QScreen* screen = this->screen();
+    if (!screen) return;
+    WindowPlacement placement;
+    const Qt::WindowStates state = windowState();
+    placement.showCmd = state & Qt::WindowMinimized   ? kShowMinimized
+                        : state & Qt::WindowMaximized ? kShowMaximized
+                                                      : kShowNormal;
+    placement.pixelsPerInch = qRound(screen->logicalDotsPerInch());
+    const QRect normal = (state & (Qt::WindowMinimized | Qt::WindowMaximized)) ? normalGeometry() : frameGeometry();
+    // A Windows rectangle: right and bottom lie just outside the window.
+    placement.left = normal.left(), placement.top = normal.top();
+    placement.right = normal.right() + 1, placement.bottom = normal.bottom() + 1;
+    const QRect desktop = screen->virtualGeometry();
+    try {
+        SavePlacement(FRegistry, placement, desktop.width(), desktop.height());
+        FPlacementSaved = true;
+    } catch (const std::exception& e) {
+        HandleError(e.what());
+    }
+}
+
+// The stored position applies only on a screen of the same resolution, with a real
+// rectangle whose corners both lie on a connected monitor.
+void TMainFrm::RestoreWindowPlacement() {
+    const QScreen* screen = this->screen();
+    if (!screen) return;
+    const QRect desktop = screen->virtualGeometry();
+    const auto placement = LoadPlacement(FRegistry, desktop.width(), desktop.height());
+    if (!placement) return;
+    const bool samePpi = placement->pixelsPerInch == qRound(screen->logicalDotsPerInch());
+    const QPoint topLeft(placement->left, placement->top);
+    const QPoint bottomRight(placement->right - 1, placement->bottom - 1);
+    if (samePpi && placement->right > placement->left && QGuiApplication::screenAt(topLeft) &&
+        QGuiApplication::screenAt(bottomRight)) {
+        move(topLeft);
+    }
+    if (placement->showCmd == kShowMinimized) showMinimized();
+}
+
+void TMainFrm::doBackup(const std::string& /*jobs*/) {
+    ShowError("Die Sicherung ist in dieser Version noch nicht enthalten.");
+}
+
+void TMainFrm::doRestore(const std::string& /*jobs*/) {
+    ShowError("Die Wiederherstellung ist in dieser Version noch nicht enthalten.");
+}
+
+void TMainFrm::HandleError(const std::string& message) {
+    ShowError(message);
+}
+
+// RunHost ----------------------------------------------------------------------------
+
+void TMainFrm::ShowError(const std::string& text) {
+    FErrorReported = true;
+    gui::ErrorBox(this, Q(text));
+}
+
+bool TMainFrm::ConfirmYesNo(const std::string& text) { return gui::ConfirmYesNoBox(this, Q(text)); }
+
+bool TMainFrm::ConfirmOkCancel(const std::string& text) { return gui::ConfirmOkCancelBox(this, Q(text)); }
+
+void TMainFrm::ShowMessage(const std::string& text) { gui::MessageBox(this, Q(text)); }
+
+std::optional<std::string> TMainFrm::AskPassword(const std::string& title, const std::string& label) {
+    const auto password = gui::PasswordPrompt(this, Q(title), Q(label));
+    if (!password) return std::nullopt;
+    return S(*password);
+}
+
+void TMainFrm::SetStatus(const std::string& text) { FStatusBar->setText(Q(text)); }
+
+void TMainFrm::SetBusy(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++FBusyDepth;
+    } else if (FBusyDepth > 0) {
+        QApplication::restoreOverrideCursor();
+        --FBusyDepth;
+    }
+}
+
+void TMainFrm::Breathe() { QCoreApplication::processEvents(); }
+
+}  // namespace vb

@@ -1,0 +1,142 @@
+#pragma once
+// The main window: the program's only window of its own and the owner of all state
+// for the whole program run (the option fields, the current job, the tables, the
+// archive roles and the unattended-mode flag). Pages and dialogs show that state;
+// the rules live in the engine.
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "settings/Settings.h"
+#include "util/RunHost.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QStackedWidget;
+class QToolButton;
+class QTreeWidget;
+
+namespace vb {
+
+class RegistryStore;
+
+class TMainFrm : public QWidget, public RunHost {
+    Q_OBJECT
+public:
+    // Page indexes; each page action's tag is its page.
+    enum Page { pgBackup = 0, pgRestore = 1, pgEinstellungen = 2, pgLogfiles = 3, pgJobs = 4 };
+
+    // Builds the window and runs its creation step. An error in the creation step ends
+    // the step where it happened; it is shown and the window stays usable.
+    explicit TMainFrm(RegistryStore& registry, QWidget* parent = nullptr);
+    ~TMainFrm() override;
+
+    bool Auto() const { return FAuto; }
+    void SetAuto(bool value) { FAuto = value; }
+
+    // The batch passes of the unattended mode. `jobs` is the job-list text: empty for
+    // every automatic job, else job names separated by commas.
+    void doBackup(const std::string& jobs);
+    void doRestore(const std::string& jobs);
+
+    // True once an error was reported (a box of the kind "Fehler", or an error that
+    // reached the general error handling); an unattended pass then exits with 1.
+    bool ErrorReported() const { return FErrorReported; }
+    // The general error handling: shows the error and keeps the window usable.
+    void HandleError(const std::string& message);
+    // Runs a user action under the general error handling.
+    template <typename Action>
+    void Guard(Action&& action) {
+        try {
+            action();
+        } catch (const std::exception& e) {
+            HandleError(e.what());
+        }
+    }
+
+    const TOptions& Options() const { return FOptions; }
+    int CurrentPage() const;
+    void ShowPage(int index);
+
+    // RunHost
+    void ShowError(const std::string& text) override;
+    bool ConfirmYesNo(const std::string& text) override;
+    bool ConfirmOkCancel(const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    std::optional<std::string> AskPassword(const std::string& title, const std::string& label) override;
+    void SetStatus(const std::string& text) override;
+    void SetBusy(bool busy) override;
+    void Breathe() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    void btnBackupClick(int tag);
+    void btnEndeClick();
+    void btnHelpClick();
+    void acInfoExecute();
+    void RadioGroup1Click(int index);
+    void CheckBox1Click(bool checked);
+    void CheckBox2Click(bool checked);
+    void DatenDirChange(const QString& text);
+    void btnDatenDirClick();
+
+public:
+    void ReadOptionsFromControls();
+
+private:
+    // Layout (MainFrmLayout.cpp).
+    void BuildWindow();
+    QWidget* BuildNavigationBar();
+    QWidget* BuildPage(const QString& heading, const QString& objectName);
+    QWidget* BuildBackupPage();
+    QWidget* BuildRestorePage();
+    QWidget* BuildSettingsPage();
+    QWidget* BuildLogfilesPage();
+    QWidget* BuildJobsPage();
+
+    // Creation step and its parts.
+    void FormCreate();
+    void LoadSettings();
+    void FormClose();
+    void FormDestroy();
+    void SaveWindowPlacement();
+    void RestoreWindowPlacement();
+    void LoadLogBoxes(bool ignoreErrors);
+
+    RegistryStore& FRegistry;
+    TOptions FOptions;
+    bool FAuto = false;
+    bool FErrorReported = false;
+    bool FPlacementSaved = false;
+    bool FPlacementRestored = false;
+    int FBusyDepth = 0;
+    std::string FTempDir;        // temporary folder of the archive roles
+    std::string FchmFilename;    // the compiled help file beside the executable
+
+    // Widgets, owned by Qt's parent chain.
+    QStackedWidget* FPages = nullptr;
+    QLabel* FStatusBar = nullptr;
+    QButtonGroup* RadioGroup1 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;  // "Logfile schreiben"
+    QCheckBox* CheckBox2 = nullptr;  // "Backupdatei mit Passwort schützen"
+    QLineEdit* edDatenDir = nullptr;
+    QComboBox* ComboBox2 = nullptr;
+    QComboBox* ComboBox3 = nullptr;
+    QComboBox* ComboBox4 = nullptr;
+    QComboBox* cbArchive = nullptr;
+    QComboBox* cbDrive = nullptr;
+    QTreeWidget* lvArchive = nullptr;
+    QPlainTextEdit* memoBackupLog = nullptr;
+    QPlainTextEdit* memoRestoreLog = nullptr;
+};
+
+}  // namespace vb
