@@ -1,0 +1,174 @@
+// Drives the main window on the offscreen platform: navigation, settings controls and
+// what closing writes.
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/TMainFrm.h"
+#include "help/VersionInfo.h"
+#include "platform/RegistryStore.h"
+#include "util/Utf8.h"
+
+using namespace vb;
+
+class MainFrmTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> FDir;
+    std::unique_ptr<RegistryStore> FRegistry;
+
+    QString Path(const QString& name) const { return FDir->path() + "/" + name; }
+    static void Click(TMainFrm& window, const char* action) {
+        auto* button = window.findChild<QToolButton*>(action);
+        QVERIFY2(button, action);
+        button->click();
+    }
+
+private slots:
+    void init() {
+        FDir = std::make_unique<QTemporaryDir>();
+        QVERIFY(FDir->isValid());
+        qputenv("HOME", Path("home").toUtf8());
+        qputenv("XDG_CONFIG_HOME", Path("home/.config").toUtf8());
+        qputenv("VORLIXBACKUP_COMMON_DOCUMENTS", Path("shared").toUtf8());
+        FRegistry = std::make_unique<RegistryStore>(Path("registry.reg").toStdString());
+    }
+    void cleanup() {
+        FRegistry.reset();
+        FDir.reset();
+    }
+
+    void startsOnTheJobsPageWithCaptionAndNavigation() {
+        TMainFrm window(*FRegistry);
+        QCOMPARE(window.windowTitle(),
+                 QString("Vorlix Backup & Restore ") + QString::fromStdString(ProgramVersionInfo().FileVersion));
+        QCOMPARE(window.CurrentPage(), int(TMainFrm::pgJobs));
+        QCOMPARE(window.size(), QSize(721, 527));
+        const char* names[] = {"acJobs", "acBackup", "acRestore", "acEinstellungen",
+                               "acLogfiles", "acHilfe", "acInfo", "acEnde"};
+        const char* captions[] = {"Jobs verwalten", "Backup", "Restore", "Einstellungen",
+                                  "Log-Dateien", "Hilfe", "Info", "Beenden"};
+        int lastTop = -1;
+        for (int i = 0; i < 8; ++i) {
+            auto* button = window.findChild<QToolButton*>(names[i]);
+            QVERIFY2(button, names[i]);
+            QCOMPARE(button->text(), QString(captions[i]));
+            QVERIFY(button->y() > lastTop);
+            lastTop = button->y();
+        }
+        // First start: default options, data folder created below the shared documents.
+        QCOMPARE(window.Options().FDatenDir, Path("shared/VorlixBackup").toStdString());
+        QVERIFY(QFileInfo(Path("shared/VorlixBackup")).isDir());
+        QVERIFY(window.findChild<QCheckBox*>("CheckBox1")->isChecked());
+        QVERIFY(!window.findChild<QCheckBox*>("CheckBox2")->isChecked());
+        QVERIFY(window.findChild<QRadioButton*>("RadioGroup1Item0")->isChecked());
+        QCOMPARE(window.findChild<QCheckBox*>("CheckBox1")->toolTip(),
+                 "VB-Backup.log und VB-Restore.log in " + Path("shared/VorlixBackup"));
+    }
+
+    void navigationShowsEachPage_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("heading");
+        QTest::newRow("backup") << "acBackup" << 0 << "Sichern";
+        QTest::newRow("restore") << "acRestore" << 1 << "Wiederherstellen";
+        QTest::newRow("settings") << "acEinstellungen" << 2 << " Sicherungs - Einstellungen";
+        QTest::newRow("logs") << "acLogfiles" << 3 << " Logdateien anzeigen";
+        QTest::newRow("jobs") << "acJobs" << 4 << " Jobs verwalten";
+    }
+    void navigationShowsEachPage() {
+        QFETCH(QString, action);
+        QFETCH(int, page);
+        QFETCH(QString, heading);
+        TMainFrm window(*FRegistry);
+        window.ShowPage(page == 4 ? 0 : 4);
+        Click(window, action.toUtf8().constData());
+        QCOMPARE(window.CurrentPage(), page);
+        auto* pages = window.findChild<QStackedWidget*>("PageControl1");
+        auto* band = pages->currentWidget()->findChild<QLabel*>(pages->currentWidget()->objectName() + "Heading");
+        QVERIFY(band);
+        QCOMPARE(band->text(), heading);
+    }
+
+    void logPageShowsLogsOrPlaceholder() {
+        TMainFrm window(*FRegistry);
+        Click(window, "acLogfiles");
+        auto* backup = window.findChild<QPlainTextEdit*>("memoBackupLog");
+        auto* restore = window.findChild<QPlainTextEdit*>("memoRestoreLog");
+        QCOMPARE(backup->toPlainText(), QString("Keine Logdatei gefunden"));
+        QCOMPARE(restore->toPlainText(), QString("Keine Logdatei gefunden"));
+
+        QFile log(Path("shared/VorlixBackup/VB-Backup.log"));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        const std::string lines = "/b/x.zip logging 03.10.2016 14:05:09\r\nDB/Sch\xC3\xBCler.mdb added 03.10.2016\r\n";
+        log.write(QByteArray::fromStdString(utf8::toUtf16le(lines)));
+        log.close();
+        Click(window, "acJobs");
+        Click(window, "acLogfiles");
+        QCOMPARE(backup->toPlainText(),
+                 QString::fromUtf8("/b/x.zip logging 03.10.2016 14:05:09\nDB/Sch\xC3\xBCler.mdb added 03.10.2016"));
+        QCOMPARE(restore->toPlainText(), QString("Keine Logdatei gefunden"));
+    }
+
+    void closingSavesOptionsAndPlacement() {
+        {
+            TMainFrm window(*FRegistry);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            Click(window, "acEinstellungen");
+            window.findChild<QRadioButton*>("RadioGroup1Item2")->click();
+            window.findChild<QCheckBox*>("CheckBox1")->click();  // logging off
+            QVERIFY(!window.Options().FLogging);
+            QVERIFY(!window.Options().FUsePassword);  // the other box is untouched
+            window.findChild<QLineEdit*>("edDatenDir")->setText("/srv/daten");
+            QCOMPARE(window.Options().FDatenDir, std::string("/srv/daten"));
+            Click(window, "acEnde");
+        }
+        const auto HKCU = RegistryRoot::CurrentUser;
+        QCOMPARE(FRegistry->ReadDword(HKCU, "Software\\Vorlix-Backup", "STRATEGIE"), std::optional<std::uint32_t>(2));
+        QCOMPARE(FRegistry->ReadDword(HKCU, "Software\\Vorlix-Backup", "LOGGING"), std::optional<std::uint32_t>(0));
+        QCOMPARE(FRegistry->ReadDword(HKCU, "Software\\Vorlix-Backup", "PASSWORTSCHUTZ"), std::optional<std::uint32_t>(0));
+        QCOMPARE(FRegistry->ReadString(HKCU, "Software\\Vorlix-Backup", "Datenverzeichnis"),
+                 std::optional<std::string>("/srv/daten"));
+        const auto norm = FRegistry->ReadString(HKCU, "Software\\Vorlix-Backup\\MainFrm", "NormPos");
+        QVERIFY(norm.has_value());
+
+        // The next start reads them back.
+        TMainFrm again(*FRegistry);
+        QVERIFY(again.findChild<QRadioButton*>("RadioGroup1Item2")->isChecked());
+        QVERIFY(!again.findChild<QCheckBox*>("CheckBox1")->isChecked());
+        QCOMPARE(again.Options().FDatenDir, std::string("/srv/daten"));
+    }
+
+    void storedPlacementAppliesOnlyWhenItFits_data() {
+        QTest::addColumn<QString>("normPos");
+        QTest::addColumn<int>("ppi");
+        QTest::addColumn<QPoint>("expected");
+        const int ppi = qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch());
+        QTest::newRow("fits") << "10,50,731,577" << ppi << QPoint(10, 50);
+        QTest::newRow("outside every screen") << "-5000,-5000,-4279,-4473" << ppi << QPoint(549, 279);
+        QTest::newRow("other resolution") << "10,50,731,577" << ppi + 24 << QPoint(549, 279);
+        QTest::newRow("empty rectangle") << "10,50,10,577" << ppi << QPoint(549, 279);
+    }
+    void storedPlacementAppliesOnlyWhenItFits() {
+        QFETCH(QString, normPos);
+        QFETCH(int, ppi);
+        QFETCH(QPoint, expected);
+        FRegistry->WriteString("Software\\Vorlix-Backup\\MainFrm", "NormPos", normPos.toStdString());
+        FRegistry->WriteDword("Software\\Vorlix-Backup\\MainFrm", "PixelsPerInch", static_cast<std::uint32_t>(ppi));
+        TMainFrm window(*FRegistry);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.pos(), expected);
+    }
+};
+
+QTEST_MAIN(MainFrmTest)
+#include "MainFrmTest.moc"
