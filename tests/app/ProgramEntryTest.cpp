@@ -1,0 +1,63 @@
+// Runs the real program headless, as a scheduler would, with an isolated configuration.
+#include <gtest/gtest.h>
+
+#include "platform/RegistryStore.h"
+#include "support/RunProgram.h"
+#include "support/TempDir.h"
+
+namespace vb {
+namespace {
+
+const std::string kProgram = VB_BINARY_DIR "/vorlixbackup";
+
+class ProgramEntryTest : public ::testing::Test {
+protected:
+    test::TempDir FDir;
+    std::map<std::string, std::string> Headless() const {
+        return {{"DISPLAY", "\x01"},
+                {"WAYLAND_DISPLAY", "\x01"},
+                {"QT_QPA_PLATFORM", "\x01"},
+                {"HOME", (FDir / "home").string()},
+                {"XDG_CONFIG_HOME", (FDir / "home/.config").string()},
+                {"XDG_RUNTIME_DIR", FDir.Path().string()},
+                {"VORLIXBACKUP_COMMON_DOCUMENTS", (FDir / "shared").string()}};
+    }
+    std::filesystem::path RegistryFile() const { return FDir / "home/.config/vorlix-backup/registry.reg"; }
+};
+
+TEST_F(ProgramEntryTest, UsageErrorGoesToStandardErrorWithStatusTwo) {
+    const auto result = test::RunProgram(kProgram, {"/help", "/backupx"}, Headless());
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_NE(result.standardError.find("Fehler: Unzulässiger Parameter! (/help) "
+                                        "Aufruf: VorlixBackup /BACKUP oder VorlixBackup /RESTORE"),
+              std::string::npos)
+        << result.standardError;
+}
+
+TEST_F(ProgramEntryTest, InteractiveStartWithoutDisplayExplainsAndFails) {
+    const auto result = test::RunProgram(kProgram, {}, Headless());
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_NE(result.standardError.find("Keine grafische Anzeige"), std::string::npos) << result.standardError;
+}
+
+TEST_F(ProgramEntryTest, UnattendedRunPreparesStoreAndDataFolderButLeavesOptions) {
+    test::RunProgram(kProgram, {"/RESTORE"}, Headless());
+    RegistryStore store(RegistryFile());
+    EXPECT_EQ(store.ReadString(RegistryRoot::CurrentUser, "Control Panel\\International", "sList"), ";");
+    EXPECT_TRUE(std::filesystem::is_directory(FDir / "shared/VorlixBackup"));
+    // The window is never closed in an unattended run, so no option is written.
+    EXPECT_FALSE(store.ValueExists(RegistryRoot::CurrentUser, "Software\\Vorlix-Backup", "LOGGING"));
+    EXPECT_FALSE(store.ValueExists(RegistryRoot::CurrentUser, "Software\\Vorlix-Backup", "Datenverzeichnis"));
+}
+
+TEST_F(ProgramEntryTest, ExistingListSeparatorIsKept) {
+    std::filesystem::create_directories(RegistryFile().parent_path());
+    test::WriteFile(RegistryFile(), "Windows Registry Editor Version 5.00\n\n"
+                                    "[HKEY_CURRENT_USER\\Control Panel\\International]\n\"sList\"=\",\"\n");
+    test::RunProgram(kProgram, {"/RESTORE"}, Headless());
+    RegistryStore store(RegistryFile());
+    EXPECT_EQ(store.ReadString(RegistryRoot::CurrentUser, "Control Panel\\International", "sList"), ",");
+}
+
+}  // namespace
+}  // namespace vb
