@@ -348,24 +348,15 @@ void CsvTable::Edit() {
     Notify(CsvTableChange::State, FCurrent);
 }
 
-void CsvTable::Append() {
-    if (!Active()) throw Error(Prefixed("The table is not open"));
-    if (!CheckBrowseMode()) return;
-    FPreviousCurrent = FCurrent;
-    FCurrent = RecordCount();
-    FBuffer = std::string(FColumns.size() - 1, ',');
-    FModified = false;
-    FState = CsvTableState::Insert;
-    FBof = FEof = false;
-    Notify(CsvTableChange::Reset);
-    if (FEvents.AfterInsert) FEvents.AfterInsert();
-}
+void CsvTable::Append() { BeginInsert(true); }
 
-void CsvTable::Insert() {
+void CsvTable::Insert() { BeginInsert(false); }
+
+void CsvTable::BeginInsert(bool atEnd) {
     if (!Active()) throw Error(Prefixed("The table is not open"));
     if (!CheckBrowseMode()) return;
     FPreviousCurrent = FCurrent;
-    FCurrent = std::max(FCurrent, 0);
+    FCurrent = atEnd ? RecordCount() : std::max(FCurrent, 0);
     FBuffer = std::string(FColumns.size() - 1, ',');
     FModified = false;
     FState = CsvTableState::Insert;

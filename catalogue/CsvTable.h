@@ -158,6 +158,7 @@ private:
     void Save();
     void DropRows();
     void RequireEditing() const;
+    void BeginInsert(bool atEnd);
     void CheckUniqueKey() const;
     std::string_view RawField(std::string_view line, int column) const;
     std::string ReadValue(std::string_view line, int column) const;
