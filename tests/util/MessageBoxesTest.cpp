@@ -1,0 +1,91 @@
+// The boxes and the password prompt, with a user at the window and without a display.
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "util/MessageBoxes.h"
+#include "util/PasswordDialog.h"
+
+using namespace vb::gui;
+
+class MessageBoxesTest : public QObject {
+    Q_OBJECT
+private:
+    // Runs `answer` on the next modal dialog once it is open.
+    static void WhenModalOpens(std::function<void(QWidget*)> answer) {
+        QTimer::singleShot(0, [answer] {
+            QWidget* modal = QApplication::activeModalWidget();
+            QVERIFY(modal);
+            answer(modal);
+        });
+    }
+    static QPushButton* ButtonWithText(QWidget* dialog, const QString& text) {
+        for (auto* button : dialog->findChildren<QPushButton*>()) {
+            if (button->text() == text) return button;
+        }
+        return nullptr;
+    }
+
+private slots:
+    void cleanup() {
+        SetBoxesToStandardError(false);
+        qunsetenv("VORLIXBACKUP_PASSWORD_FILE");
+        qunsetenv("VORLIXBACKUP_PASSWORD");
+    }
+
+    void passwordPromptReturnsTypedTextOnlyOnOk() {
+        WhenModalOpens([](QWidget* dialog) {
+            QCOMPARE(dialog->windowTitle(), QString("Backup-Passwortschutz"));
+            QCOMPARE(dialog->width(), 320);
+            auto* edit = dialog->findChild<QLineEdit*>("edPassword");
+            QCOMPARE(edit->echoMode(), QLineEdit::Password);
+            QTest::keyClicks(edit, "geheim");
+            ButtonWithText(dialog, "OK")->click();
+        });
+        QCOMPARE(PasswordPrompt(nullptr, "Backup-Passwortschutz", "Passwort:"), std::optional<QString>("geheim"));
+
+        WhenModalOpens([](QWidget* dialog) {
+            QTest::keyClicks(dialog->findChild<QLineEdit*>("edPassword"), "x");
+            ButtonWithText(dialog, "Abbrechen")->click();
+        });
+        QCOMPARE(PasswordPrompt(nullptr, "Passworteingabe", "Passwort:"), std::nullopt);
+    }
+
+    void confirmationBoxHasGermanButtons() {
+        WhenModalOpens([](QWidget* box) {
+            QCOMPARE(box->windowTitle(), QString::fromUtf8("Bestätigen"));
+            QVERIFY(ButtonWithText(box, "&Nein"));
+            ButtonWithText(box, "&Ja")->click();
+        });
+        QVERIFY(ConfirmYesNoBox(nullptr, "Soll die Definitionsdatei gelöscht werden?"));
+        WhenModalOpens([](QWidget* box) { ButtonWithText(box, "Abbrechen")->click(); });
+        QVERIFY(!ConfirmOkCancelBox(nullptr, "Bitte die letzte Diskette einlegen"));
+    }
+
+    void withoutDisplayNothingWaits() {
+        SetBoxesToStandardError(true);
+        QVERIFY(!ConfirmOkCancelBox(nullptr, "Bitte eine leere, formatierte Diskette einlegen"));
+        QVERIFY(!ConfirmYesNoBox(nullptr, "Frage"));
+        QCOMPARE(PasswordPrompt(nullptr, "Backup-Passwortschutz", "Passwort:"), std::nullopt);
+
+        qputenv("VORLIXBACKUP_PASSWORD", "aus der Umgebung");
+        QCOMPARE(PasswordPrompt(nullptr, "t", "l"), std::optional<QString>("aus der Umgebung"));
+        QTemporaryDir dir;
+        QFile file(dir.path() + "/pw");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("aus der Datei\r\nzweite Zeile\n");
+        file.close();
+        qputenv("VORLIXBACKUP_PASSWORD_FILE", file.fileName().toUtf8());
+        QCOMPARE(PasswordPrompt(nullptr, "t", "l"), std::optional<QString>("aus der Datei"));
+        qputenv("VORLIXBACKUP_PASSWORD_FILE", (dir.path() + "/missing").toUtf8());
+        QCOMPARE(PasswordPrompt(nullptr, "t", "l"), std::nullopt);
+    }
+};
+
+QTEST_MAIN(MessageBoxesTest)
+#include "MessageBoxesTest.moc"
