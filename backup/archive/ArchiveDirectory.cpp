@@ -1,0 +1,172 @@
+#include "backup/archive/ArchiveDirectory.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+
+#include "backup/archive/ByteOrder.h"
+#include "backup/archive/EntryName.h"
+#include "backup/archive/ZipRecords.h"
+
+namespace vb::zip {
+namespace {
+
+constexpr std::uint64_t kMaxCentralDirectory = 1ull << 30;
+
+// Resolves the Zip64 field of a central header; false when a value it must hold is
+// missing.
+bool ApplyZip64(ArchiveEntry& e, const CentralDirectoryHeader& h) {
+    const bool needUncompressed = h.UncompressedSize == 0xFFFFFFFF;
+    const bool needCompressed = h.CompressedSize == 0xFFFFFFFF;
+    const bool needOffset = h.LocalHeaderOffset == 0xFFFFFFFF;
+    const bool needDisk = h.DiskStart == 0xFFFF;
+    if (!needUncompressed && !needCompressed && !needOffset && !needDisk) return true;
+    const auto field = FindExtraField(h.Extra, kZip64ExtraId);
+    if (!field) return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(field->data());
+    std::size_t pos = 0;
+    auto take64 = [&](std::uint64_t& value) {
+        if (pos + 8 > field->size()) return false;
+        value = Get64(p + pos);
+        pos += 8;
+        return true;
+    };
+    if (needUncompressed && !take64(e.UncompressedSize)) return false;
+    if (needCompressed && !take64(e.CompressedSize)) return false;
+    if (needOffset && !take64(e.LocalHeaderOffset)) return false;
+    if (needDisk) {
+        if (pos + 4 > field->size()) return false;
+        e.DiskStart = Get32(p + pos);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
+    auto* p = static_cast<char*>(buffer);
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
+    ArchiveDirectory dir;
+    unsigned char head[4] = {};
+    if (fileSize >= 4 && ReadAt(fd, head, 4, 0)) {
+        const std::uint32_t mark = Get32(head);
+        dir.StartsWithSpanningMark = mark == kSpanningSignature || mark == kSingleDiskMarker;
+    }
+
+    // The end record lies within the last 22 + 65535 bytes (its comment at most).
+    const std::uint64_t tailSize = std::min<std::uint64_t>(fileSize, EndOfCentralDirectory::kFixedSize + 0xFFFF);
+    std::string tail(static_cast<std::size_t>(tailSize), '\0');
+    if (!ReadAt(fd, tail.data(), tail.size(), fileSize - tailSize)) {
+        dir.Problem = DirectoryProblem::Damaged;
+        return dir;
+    }
+    const auto* t = reinterpret_cast<const unsigned char*>(tail.data());
+    std::optional<EndOfCentralDirectory> end;
+    std::uint64_t endOffset = 0;
+    if (tail.size() >= EndOfCentralDirectory::kFixedSize) {
+        for (std::size_t i = tail.size() - EndOfCentralDirectory::kFixedSize + 1; i-- > 0;) {
+            if (t[i] != 'P' || Get32(t + i) != kEndSignature) continue;
+            auto candidate = EndOfCentralDirectory::Read(t + i, tail.size() - i);
+            if (candidate && i + EndOfCentralDirectory::kFixedSize + candidate->CommentLength <= tail.size()) {
+                end = candidate;
+                endOffset = fileSize - tailSize + i;
+                break;
+            }
+        }
+    }
+    if (!end) {
+        dir.Problem = dir.StartsWithSpanningMark ? DirectoryProblem::EndMissing : DirectoryProblem::NotZip;
+        return dir;
+    }
+
+    std::uint64_t count = end->EntriesTotal;
+    dir.DiskNumber = end->DiskNumber;
+    dir.CentralDirectorySize = end->CentralDirectorySize;
+    dir.CentralDirectoryOffset = end->CentralDirectoryOffset;
+    if (endOffset >= Zip64Locator::kFixedSize) {
+        unsigned char buffer[Zip64Locator::kFixedSize];
+        if (ReadAt(fd, buffer, sizeof buffer, endOffset - Zip64Locator::kFixedSize)) {
+            if (auto locator = Zip64Locator::Read(buffer, sizeof buffer)) {
+                unsigned char record[Zip64EndOfCentralDirectory::kFixedSize];
+                std::optional<Zip64EndOfCentralDirectory> end64;
+                if (locator->EndRecordOffset + sizeof record <= fileSize &&
+                    ReadAt(fd, record, sizeof record, locator->EndRecordOffset))
+                    end64 = Zip64EndOfCentralDirectory::Read(record, sizeof record);
+                if (!end64) {
+                    dir.Problem = DirectoryProblem::Damaged;
+                    return dir;
+                }
+                count = end64->EntriesTotal;
+                dir.DiskNumber = end64->DiskNumber;
+                dir.CentralDirectorySize = end64->CentralDirectorySize;
+                dir.CentralDirectoryOffset = end64->CentralDirectoryOffset;
+            }
+        }
+    }
+    if (dir.DiskNumber != 0) return dir;  // a spanned set; its directory lies on other disks
+
+    if (dir.CentralDirectorySize > kMaxCentralDirectory || dir.CentralDirectoryOffset > endOffset ||
+        dir.CentralDirectorySize > endOffset - dir.CentralDirectoryOffset ||
+        count > dir.CentralDirectorySize / CentralDirectoryHeader::kFixedSize) {
+        dir.Problem = DirectoryProblem::Damaged;
+        return dir;
+    }
+    std::string central(static_cast<std::size_t>(dir.CentralDirectorySize), '\0');
+    if (!ReadAt(fd, central.data(), central.size(), dir.CentralDirectoryOffset)) {
+        dir.Problem = DirectoryProblem::Damaged;
+        return dir;
+    }
+    const auto* c = reinterpret_cast<const unsigned char*>(central.data());
+    std::size_t pos = 0;
+    dir.Entries.reserve(static_cast<std::size_t>(count));
+    for (std::uint64_t i = 0; i < count; ++i) {
+        std::size_t used = 0;
+        auto h = CentralDirectoryHeader::Read(c + pos, central.size() - pos, used);
+        if (!h) {
+            dir.Problem = DirectoryProblem::Damaged;
+            dir.Entries.clear();
+            return dir;
+        }
+        pos += used;
+        ArchiveEntry e;
+        e.HeaderName = h->Name;
+        e.VersionMadeBy = h->VersionMadeBy;
+        e.VersionNeeded = h->VersionNeeded;
+        e.Flags = h->Flags;
+        e.Method = h->Method;
+        e.DosTime = h->DosTime;
+        e.DosDate = h->DosDate;
+        e.Crc32 = h->Crc32;
+        e.CompressedSize = h->CompressedSize;
+        e.UncompressedSize = h->UncompressedSize;
+        e.DiskStart = h->DiskStart;
+        e.InternalAttributes = h->InternalAttributes;
+        e.ExternalAttributes = h->ExternalAttributes;
+        e.LocalHeaderOffset = h->LocalHeaderOffset;
+        if (!ApplyZip64(e, *h) || e.LocalHeaderOffset + LocalFileHeader::kFixedSize > dir.CentralDirectoryOffset ||
+            e.CompressedSize > dir.CentralDirectoryOffset) {
+            dir.Problem = DirectoryProblem::Damaged;
+            dir.Entries.clear();
+            return dir;
+        }
+        e.CentralExtra = RemoveExtraField(h->Extra, kZip64ExtraId);
+        e.Name = DecodeName(h->Name, h->Flags, e.Host(), h->Extra);
+        dir.Entries.push_back(std::move(e));
+    }
+    return dir;
+}
+
+}  // namespace vb::zip

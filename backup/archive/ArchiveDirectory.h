@@ -1,0 +1,36 @@
+#pragma once
+// The central directory of an existing archive file, found from the end record
+// (and the Zip64 end record when there is one) and checked as a whole before any
+// entry is handed out.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "backup/archive/ArchiveEntry.h"
+
+namespace vb::zip {
+
+enum class DirectoryProblem {
+    None,
+    NotZip,       // neither a spanning signature nor an end record
+    EndMissing,   // spanning signature but no end record: first disk of a set
+    Damaged,      // an end record whose directory does not fit the file
+};
+
+struct ArchiveDirectory {
+    DirectoryProblem Problem = DirectoryProblem::None;
+    std::vector<ArchiveEntry> Entries;
+    std::uint32_t DiskNumber = 0;            // disk of the end record; > 0 for a spanned set
+    std::uint64_t CentralDirectoryOffset = 0;
+    std::uint64_t CentralDirectorySize = 0;
+    bool StartsWithSpanningMark = false;     // "PK\7\8" or "PK00" in the first four bytes
+};
+
+// Reads the directory of the archive in `fd` (of `fileSize` bytes, more than 0).
+// Problems are reported in the result, never by reading outside the file.
+ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize);
+
+// Reads exactly `size` bytes at `offset`; false on a short read or error.
+bool ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);
+
+}  // namespace vb::zip

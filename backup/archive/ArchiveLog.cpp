@@ -1,0 +1,47 @@
+#include "backup/archive/ArchiveLog.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "util/Error.h"
+#include "util/GermanFormat.h"
+#include "util/Utf8.h"
+
+namespace vb {
+
+ArchiveLog::~ArchiveLog() { Stop(); }
+
+std::string ArchiveLog::FormatStamp(const std::tm& local) {
+    std::string stamp = FormatShortDate(local);
+    if (local.tm_hour != 0 || local.tm_min != 0 || local.tm_sec != 0) stamp += " " + FormatLongTime(local);
+    return stamp;
+}
+
+void ArchiveLog::Start(const std::string& logPath, const std::string& archivePath) {
+    Stop();
+    FFd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (FFd < 0) throw Error("Error creating Log File");
+    Line(archivePath, " logging ");
+}
+
+void ArchiveLog::Line(const std::string& name, const std::string& event) {
+    if (FFd < 0) return;
+    const std::time_t now = FClock ? FClock() : std::time(nullptr);
+    const std::string text = utf8::toUtf16le(name + event + FormatStamp(LocalTime(now)) + "\r\n");
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(FFd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void ArchiveLog::Stop() {
+    if (FFd >= 0) ::close(FFd);
+    FFd = -1;
+}
+
+}  // namespace vb

@@ -1,0 +1,25 @@
+#pragma once
+// Loading the directory of an existing, non-empty archive file as both roles do: a
+// file with neither spanning signature nor end record is "Unhandled Archive Type";
+// the first disk of a spanned set asks for the last disk on a removable drive and is
+// "Invalid file - not a PKZip file" elsewhere, as is a damaged directory.
+#include <functional>
+#include <string>
+
+#include "backup/archive/ArchiveDirectory.h"
+#include "backup/archive/ArchiveMedium.h"
+
+namespace vb::zip {
+
+struct OpenedArchive {
+    int Fd = -1;                // owned by the caller afterwards
+    std::uint64_t Size = 0;
+    ArchiveDirectory Directory;
+};
+
+// Opens `path` read-only and loads its directory. Throws vb::Error with the texts
+// above, or "Process aborted by user" when the last-disk request is refused.
+OpenedArchive OpenExistingArchive(const std::string& path, ArchiveMedium* medium,
+                                  const std::function<bool()>& requestLastDisk);
+
+}  // namespace vb::zip

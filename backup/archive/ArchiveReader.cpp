@@ -1,0 +1,264 @@
+#include "backup/archive/ArchiveReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include "backup/archive/ArchiveDirectory.h"
+#include "backup/archive/ArchiveOpener.h"
+#include "backup/archive/DosTime.h"
+#include "backup/archive/EntryDecoder.h"
+#include "backup/archive/RemovableDriveMedium.h"
+#include "backup/archive/ZipCrypto.h"
+#include "platform/FileStat.h"
+#include "util/CodePage.h"
+#include "util/Error.h"
+
+namespace vb {
+namespace {
+
+constexpr const char* kInvalidPassword = "Cannot extract file - invalid password";
+
+// The parts of a stored name, or nullopt when the name is absolute or has an empty,
+// "." or ".." part (a folder's trailing "/" is allowed).
+std::optional<std::vector<std::string>> SafeParts(const std::string& name) {
+    if (name.empty() || name.front() == '/') return std::nullopt;
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start < name.size()) {
+        const std::size_t slash = name.find('/', start);
+        const std::string part = name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        if (part.empty() || part == "." || part == ".." || part.find('\0') != std::string::npos) return std::nullopt;
+        parts.push_back(part);
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return parts;
+}
+
+// The Windows attributes of an entry; Unix modes are translated for entries made on
+// a Unix host and for values above 0x1FFFF.
+std::uint32_t AttributesOf(const ArchiveEntry& e) {
+    const std::uint32_t ext = e.ExternalAttributes;
+    if (e.Host() != 3 && ext <= 0x1FFFF) return ext & 0xFF;
+    const std::uint32_t mode = ext >> 16;
+    std::uint32_t attributes = 0;
+    if (mode != 0) {
+        if (!(mode & S_IWUSR)) attributes |= 0x01;
+        if (S_ISDIR(mode)) attributes |= 0x10;
+        else if (!S_ISREG(mode) && !S_ISLNK(mode)) attributes |= 0x04;
+    }
+    return attributes | (ext & 0x01);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+mode_t CurrentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+}  // namespace
+
+ArchiveReader::ArchiveReader() : Medium(std::make_shared<RemovableDriveMedium>()) {}
+
+ArchiveReader::~ArchiveReader() { Close(); }
+
+void ArchiveReader::Open(const std::string& path) {
+    Close();
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) throw Error("File not found");
+    if (S_ISREG(st.st_mode) && st.st_size == 0) throw Error("Invalid Stream");
+    zip::OpenedArchive archive = zip::OpenExistingArchive(path, Medium.get(), OnRequestLastDisk);
+    if (archive.Size == 0) {
+        ::close(archive.Fd);
+        throw Error("Invalid Stream");
+    }
+    FPath = path;
+    FFd = archive.Fd;
+    FSize = archive.Size;
+    FEntries = std::move(archive.Directory.Entries);
+    UpdateLog();
+}
+
+void ArchiveReader::Close() {
+    if (FFd >= 0) ::close(FFd);
+    FFd = -1;
+    FEntries.clear();
+    FLog.Stop();
+}
+
+void ArchiveReader::SetBaseDirectory(const std::string& folder) {
+    const auto status = platform::StatPath(folder, true);
+    if (!status || status->Kind != platform::FileKind::Directory) throw Error("Directory does not exist");
+    FBaseDirectory = folder;
+    while (FBaseDirectory.size() > 1 && FBaseDirectory.back() == '/') FBaseDirectory.pop_back();
+}
+
+void ArchiveReader::SetLogFile(const std::string& path) {
+    FLogFile = path;
+    UpdateLog();
+}
+
+void ArchiveReader::SetLogging(bool on) {
+    FLogging = on;
+    UpdateLog();
+}
+
+void ArchiveReader::UpdateLog() {
+    const bool wanted = IsOpen() && FLogging && !FLogFile.empty();
+    if (!wanted) FLog.Stop();
+    else if (!FLog.Active()) FLog.Start(FLogFile, FPath);
+}
+
+bool ArchiveReader::ExtractAt(std::size_t index, std::string* reason) {
+    const ArchiveEntry& entry = FEntries.at(index);
+    FLog.Line(entry.Name, " extracted ");
+    std::string why;
+    const bool ok = Extract(entry, why);
+    if (reason) *reason = why;
+    return ok;
+}
+
+bool ArchiveReader::Extract(const ArchiveEntry& entry, std::string& reason) {
+    if (FBaseDirectory.empty() || !platform::StatPath(FBaseDirectory, true)) throw Error("Directory does not exist");
+    const auto parts = SafeParts(entry.Name);
+    if (!parts) {
+        reason = "Der Name " + entry.Name + " führt aus dem Zielordner hinaus";
+        return false;
+    }
+    // Folders on the way are created one by one; none of them may be a link.
+    std::string path = FBaseDirectory == "/" ? "" : FBaseDirectory;
+    const std::size_t folders = entry.IsFolder() ? parts->size() : parts->size() - 1;
+    for (std::size_t i = 0; i < folders; ++i) {
+        path += "/" + (*parts)[i];
+        const auto status = platform::StatPath(path, false);
+        if (status && status->Kind == platform::FileKind::Directory) continue;
+        if (status && status->Kind == platform::FileKind::Symlink) {
+            if (entry.IsFolder() && i + 1 == folders) {
+                ::unlink(path.c_str());  // the folder itself: replace the link
+            } else {
+                reason = "Der Pfad " + path + " ist eine symbolische Verknüpfung";
+                return false;
+            }
+        }
+        if (::mkdir(path.c_str(), 0777) != 0)
+            throw Error("Der Ordner " + path + " kann nicht angelegt werden: " + std::strerror(errno));
+    }
+    if (entry.IsFolder()) return true;
+    const std::string target = path + "/" + parts->back();
+
+    if ((entry.VersionNeeded & 0xFF) >= 64) {
+        reason = "Cannot extract file - newer version required";
+        return false;
+    }
+    if (entry.Method != 0 && entry.Method != 8) {
+        reason = "Cannot extract file - unsupported compression method";
+        return false;
+    }
+    if (entry.DiskStart != 0) {
+        reason = "Invalid file - not a PKZip file";
+        return false;
+    }
+    const auto data = zip::LocateEntryData(FFd, FSize, entry);
+    if (!data) {
+        reason = "Invalid file - not a PKZip file";
+        return false;
+    }
+
+    std::optional<zip::ZipCrypto> cipher;
+    if (entry.IsEncrypted()) {
+        unsigned char header[zip::ZipCrypto::kHeaderSize];
+        if (entry.CompressedSize < sizeof header || !zip::ReadAt(FFd, header, sizeof header, data->Offset)) {
+            reason = "Invalid file - not a PKZip file";
+            return false;
+        }
+        const unsigned char check = data->LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
+                                                          : static_cast<unsigned char>(entry.Crc32 >> 24);
+        // The password's ANSI bytes as this program writes them; archives made on
+        // Linux by other tools may use its UTF-8 bytes.
+        auto test = [&](const std::string& password) -> bool {
+            std::string ansi = encodeLossy(kAnsiCodePage, password);
+            for (const std::string& bytes : {ansi, password}) {
+                zip::ZipCrypto candidate(bytes);
+                unsigned char copy[sizeof header];
+                std::memcpy(copy, header, sizeof header);
+                candidate.Decrypt(copy, sizeof copy);
+                if (copy[11] == check) {
+                    cipher.emplace(candidate);
+                    return true;
+                }
+            }
+            return false;
+        };
+        auto ask = [&](const std::string& current) { return OnNeedPassword ? OnNeedPassword(current) : std::string(); };
+        int attempts = 0;
+        std::string password = FPassword;
+        if (password.empty()) {
+            ++attempts;
+            password = ask(password);
+            if (password.empty()) {
+                reason = kInvalidPassword;
+                return false;
+            }
+            FPassword = password;
+        }
+        while (!test(password)) {
+            ++attempts;
+            if (attempts > FPasswordRetries) {
+                reason = kInvalidPassword;
+                return false;
+            }
+            password = ask(password);
+            if (password.empty()) {
+                reason = "Process aborted by user";
+                return false;
+            }
+            FPassword = password;
+        }
+    }
+
+    // Into a temporary file beside the target, renamed over it when complete.
+    const std::string folder = path.empty() ? "/" : path;
+    std::string temp = folder + "/." + parts->back().substr(0, 200) + ".vbpart-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        reason = std::string("Die Datei kann nicht angelegt werden: ") + std::strerror(errno);
+        return false;
+    }
+    bool writeFailed = false;
+    reason = zip::DecodeEntry(FFd, data->Offset + (cipher ? zip::ZipCrypto::kHeaderSize : 0), entry,
+                              cipher ? &*cipher : nullptr, [&](std::string_view bytes) {
+                                  if (WriteAll(fd, bytes)) return true;
+                                  writeFailed = true;
+                                  return false;
+                              });
+    if (writeFailed) reason = std::string("Die Datei kann nicht geschrieben werden: ") + std::strerror(errno);
+    ::fchmod(fd, 0666 & ~CurrentUmask());
+    const bool closed = ::close(fd) == 0;
+    if (reason.empty() && !closed) reason = std::string("Die Datei kann nicht geschrieben werden: ") + std::strerror(errno);
+    if (reason.empty() && ::rename(temp.c_str(), target.c_str()) != 0)
+        reason = std::string("Die Datei kann nicht ersetzt werden: ") + std::strerror(errno);
+    if (!reason.empty()) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    platform::SetModifiedTime(target, zip::FromDosDateTime({entry.DosTime, entry.DosDate}));
+    platform::ApplyWindowsAttributes(target, AttributesOf(entry));
+    return true;
+}
+
+}  // namespace vb

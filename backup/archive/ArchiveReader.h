@@ -1,0 +1,91 @@
+#pragma once
+// The archive reader: opens an archive read-only, lists its entries, and extracts
+// single entries below a base folder, asking for passwords through a callback.
+//
+// Errors that reach the caller are vb::Error with the program's texts ("File not
+// found", "Invalid Stream", "Unhandled Archive Type", "Invalid file - not a PKZip
+// file", "Directory does not exist", "Process aborted by user", "Error creating Log
+// File"). A single entry that cannot be extracted (password, CRC, method, version,
+// unsafe name, write error) is skipped: ExtractAt returns false and names the reason.
+//
+// Extraction never leaves the base folder: names that are absolute or have ".."
+// parts, and paths through a symbolic link below the base folder, are refused. The
+// data goes to a temporary file beside the target that replaces the target only when
+// the entry was extracted completely, so a failed entry leaves neither a partial file
+// nor a damaged old one behind.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "backup/archive/ArchiveEntry.h"
+#include "backup/archive/ArchiveLog.h"
+#include "backup/archive/ArchiveMedium.h"
+
+namespace vb {
+
+class ArchiveReader {
+public:
+    ArchiveReader();
+    ArchiveReader(const ArchiveReader&) = delete;
+    ArchiveReader& operator=(const ArchiveReader&) = delete;
+    ~ArchiveReader();
+
+    // Closes an archive still open, then opens `path` read-only.
+    void Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return FFd >= 0; }
+    const std::string& FileName() const { return FPath; }
+
+    std::size_t Count() const { return FEntries.size(); }
+    const ArchiveEntry& Entry(std::size_t index) const { return FEntries.at(index); }
+    const std::vector<ArchiveEntry>& Entries() const { return FEntries; }
+    // Marks entries for extraction; tags end when the archive is closed or reopened.
+    void SetTagged(std::size_t index, bool tagged) { FEntries.at(index).Tagged = tagged; }
+
+    // The folder below which entries are extracted; "Directory does not exist" when
+    // it is missing.
+    void SetBaseDirectory(const std::string& folder);
+    const std::string& BaseDirectory() const { return FBaseDirectory; }
+
+    // Extracts entry `index` below the base folder. True on success; false when the
+    // entry was skipped, with the reason in `reason` when given. Errors creating the
+    // folders on the way are thrown.
+    bool ExtractAt(std::size_t index, std::string* reason = nullptr);
+
+    // The password tried first (UTF-8); replaced by every password the user enters.
+    void SetPassword(const std::string& password) { FPassword = password; }
+    const std::string& Password() const { return FPassword; }
+    void SetPasswordRetries(int retries) { FPasswordRetries = retries; }
+
+    // Receives the password known so far (maybe empty), returns the one to use; an
+    // empty answer ends the entry.
+    std::function<std::string(const std::string& current)> OnNeedPassword;
+    // Disk requests of a spanned set; false aborts with "Process aborted by user".
+    std::function<bool()> OnRequestLastDisk;
+    std::function<bool(int disk)> OnRequestNthDisk;
+    std::shared_ptr<ArchiveMedium> Medium;
+
+    // Log file and switch: the log starts when both are set while an archive is open.
+    void SetLogFile(const std::string& path);
+    void SetLogging(bool on);
+    ArchiveLog& Log() { return FLog; }
+
+private:
+    void UpdateLog();
+    bool Extract(const ArchiveEntry& entry, std::string& reason);
+
+    std::string FPath;
+    int FFd = -1;
+    std::uint64_t FSize = 0;
+    std::vector<ArchiveEntry> FEntries;
+    std::string FBaseDirectory;
+    std::string FPassword;
+    int FPasswordRetries = 3;
+    std::string FLogFile;
+    bool FLogging = false;
+    ArchiveLog FLog;
+};
+
+}  // namespace vb

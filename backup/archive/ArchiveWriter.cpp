@@ -1,0 +1,418 @@
+#include "backup/archive/ArchiveWriter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "backup/archive/ArchiveDirectory.h"
+#include "backup/archive/ArchiveOpener.h"
+#include "backup/archive/ByteOrder.h"
+#include "backup/archive/CompressionPipeline.h"
+#include "backup/archive/EntryHeaders.h"
+#include "backup/archive/EntryName.h"
+#include "backup/archive/OutputFile.h"
+#include "backup/archive/RemovableDriveMedium.h"
+#include "backup/archive/ZipCrypto.h"
+#include "util/CodePage.h"
+#include "util/Error.h"
+
+namespace vb {
+namespace {
+
+bool EndsWithZip(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (auto& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".zip";
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const auto slash = p.rfind('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+std::string PasswordBytes(const std::string& password) {
+    if (auto exact = encodeBestFit(kAnsiCodePage, password)) return *exact;
+    return encodeLossy(kAnsiCodePage, password);
+}
+
+std::uint16_t VersionNeeded(const ArchiveEntry& e, bool zip64) {
+    if (zip64) return 45;
+    if (e.IsEncrypted() || e.Method == 8 || e.IsFolder()) return 20;
+    return 10;
+}
+
+// Removes the temporary file unless the save reached its end.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& folder, const std::string& base) {
+        FPath = folder + "/." + base + ".vbtmp-XXXXXX";
+        FFd = ::mkostemp(FPath.data(), O_CLOEXEC);
+        if (FFd < 0) {
+            throw Error("Im Ordner " + folder + " kann keine temporäre Datei angelegt werden: " +
+                        std::strerror(errno));
+        }
+    }
+    ~TemporaryFile() {
+        if (FFd >= 0) ::close(FFd);
+        if (!FKept) ::unlink(FPath.c_str());
+    }
+    int Fd() const { return FFd; }
+    const std::string& Path() const { return FPath; }
+    void Keep() { FKept = true; }
+
+private:
+    std::string FPath;
+    int FFd = -1;
+    bool FKept = false;
+};
+
+}  // namespace
+
+ArchiveWriter::ArchiveWriter() : Medium(std::make_shared<RemovableDriveMedium>()) {
+    const char* tmp = std::getenv("TMPDIR");
+    FTempDirectory = tmp && *tmp ? tmp : "/tmp";
+}
+
+ArchiveWriter::~ArchiveWriter() { Release(); }
+
+void ArchiveWriter::Release() {
+    if (FFd >= 0) ::close(FFd);
+    FFd = -1;
+    FLog.Stop();
+    FEntries.clear();
+    FIndex.clear();
+    FSpanned = false;
+}
+
+void ArchiveWriter::SetLogFile(const std::string& path) {
+    FLogFile = path;
+    UpdateLog();
+}
+
+void ArchiveWriter::SetLogging(bool on) {
+    FLogging = on;
+    UpdateLog();
+}
+
+void ArchiveWriter::UpdateLog() {
+    const bool wanted = IsOpen() && FLogging && !FLogFile.empty();
+    if (!wanted) FLog.Stop();
+    else if (!FLog.Active()) FLog.Start(FLogFile, FPath);
+}
+
+void ArchiveWriter::Open(const std::string& path) {
+    if (IsOpen()) Close();
+    zip::OpenedArchive archive;
+    if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT) {
+        if (!EndsWithZip(path)) throw Error("Unhandled Archive Type");
+        archive.Fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (archive.Fd < 0) throw Error("Das Archiv " + path + " kann nicht angelegt werden: " + std::strerror(errno));
+    } else {
+        archive = zip::OpenExistingArchive(path, Medium.get(), OnRequestLastDisk);
+    }
+    FPath = path;
+    FFd = archive.Fd;
+    FFileSize = archive.Size;
+    FCreatedHere = archive.Size == 0;
+    FSpanned = archive.Directory.DiskNumber != 0;
+    FEntries = std::move(archive.Directory.Entries);
+    FIndex.clear();
+    for (std::size_t i = 0; i < FEntries.size(); ++i) FIndex.emplace(FEntries[i].Name, i);
+    try {
+        UpdateLog();
+    } catch (...) {
+        Release();
+        throw;
+    }
+}
+
+void ArchiveWriter::AddFiles(const std::string& pattern) {
+    if (!IsOpen()) return;
+    std::optional<zip::FileIdentity> self;
+    if (auto status = platform::StatFd(FFd)) self = zip::FileIdentity{status->Device, status->Inode};
+    zip::SelectFiles(pattern, FRecurse, self, [this](const zip::SelectedItem& item) { Register(item); });
+}
+
+void ArchiveWriter::Register(const zip::SelectedItem& item) {
+    const std::string name = zip::StoredNameFromPath(item.Path, item.Folder);
+    if (name.empty()) return;
+    if (!zip::EncodeName(name)) {
+        if (OnFileSkipped) OnFileSkipped(item.Path);
+        return;
+    }
+    auto found = FIndex.find(name);
+    if (found == FIndex.end()) {
+        ArchiveEntry e;
+        e.Name = name;
+        e.Action = EntryAction::Add;
+        e.SourcePath = item.Path;
+        FIndex.emplace(name, FEntries.size());
+        FEntries.push_back(std::move(e));
+        FLog.Line(name, " added ");
+        return;
+    }
+    const EntryAction pending = FEntries[found->second].Action;
+    FEntries[found->second].SourcePath = item.Path;
+    if (pending == EntryAction::Add || pending == EntryAction::Replace) {
+        Save();
+        found = FIndex.find(name);
+        if (found == FIndex.end()) return;  // left out by the save: its file cannot be read
+    }
+    ArchiveEntry& entry = FEntries[found->second];
+    entry.SourcePath = item.Path;
+    std::optional<platform::FileStatus> status;
+    if (item.Folder) {
+        status = platform::StatPath(item.Path, true);
+    } else {
+        const int fd = ::open(item.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0) return;  // held by another program: the old entry stays
+        status = platform::StatFd(fd);
+        ::close(fd);
+    }
+    if (!status) return;
+    const zip::DosDateTime dos = zip::ToDosDateTime(status->ModifiedTime);
+    const std::uint64_t size = item.Folder ? 0 : status->Size;
+    if (dos.Time == entry.DosTime && dos.Date == entry.DosDate && size == entry.UncompressedSize) return;
+    entry.Action = EntryAction::Replace;
+    FLog.Line(name, " freshened ");
+}
+
+void ArchiveWriter::Save() {
+    if (!IsOpen()) return;
+    bool pending = false;
+    for (const auto& e : FEntries)
+        if (e.Action == EntryAction::Add || e.Action == EntryAction::Replace) pending = true;
+    if (!pending && !(FEntries.empty() && FFileSize == 0)) return;
+    if (FSpanned) throw Error("Cannot update an existing spanned disk set");
+    if (FCreatedHere && FFileSize == 0 && Medium && Medium->IsRemovable(FPath)) SaveDirect();
+    else SaveToTemporaryFile();
+}
+
+void ArchiveWriter::Close() {
+    if (!IsOpen()) return;
+    Save();
+    Release();
+}
+
+void ArchiveWriter::SaveToTemporaryFile() {
+    const std::string folder = FolderOf(FPath);
+    TemporaryFile temp(folder, BaseName(FPath));
+    struct stat st{};
+    if (::fstat(FFd, &st) == 0) ::fchmod(temp.Fd(), st.st_mode & 07777);
+    zip::OutputFile out(temp.Fd(), FPath);
+    const std::string password = FPassword.empty() ? std::string() : PasswordBytes(FPassword);
+    const bool encrypt = !password.empty();
+
+    std::vector<zip::CompressionPipeline::Job> jobs;
+    for (const auto& e : FEntries)
+        if (e.Action != EntryAction::Unchanged)
+            jobs.push_back({e.SourcePath, e.IsFolder(), BaseName(e.SourcePath)});
+    zip::CompressionPipeline pipeline(std::move(jobs), password, FThreads);
+    std::size_t job = 0;
+
+    std::vector<ArchiveEntry> written;
+    written.reserve(FEntries.size());
+    for (const ArchiveEntry& source : FEntries) {
+        if (source.Action == EntryAction::Unchanged) {
+            // Copy: a new local header from the entry, the old local extra fields, the
+            // compressed bytes as they are, and the descriptor when bit 3 is set.
+            unsigned char fixed[zip::LocalFileHeader::kFixedSize];
+            std::uint16_t nameLength = 0, extraLength = 0;
+            std::optional<zip::LocalFileHeader> old;
+            if (zip::ReadAt(FFd, fixed, sizeof fixed, source.LocalHeaderOffset))
+                old = zip::LocalFileHeader::ReadFixed(fixed, sizeof fixed, nameLength, extraLength);
+            std::string oldExtra(extraLength, '\0');
+            if (!old || !zip::ReadAt(FFd, oldExtra.data(), extraLength,
+                                     source.LocalHeaderOffset + sizeof fixed + nameLength))
+                throw Error("Invalid file - not a PKZip file");
+            const std::uint64_t dataOffset = source.LocalHeaderOffset + sizeof fixed + nameLength + extraLength;
+            ArchiveEntry e = source;
+            e.LocalHeaderOffset = out.Position();
+            const bool sizes64 = e.UncompressedSize >= zip::kMax32 || e.CompressedSize >= zip::kMax32;
+            if (zip::NeedsZip64(e)) e.VersionNeeded = std::max<std::uint16_t>(e.VersionNeeded, 45);
+            std::string extra = oldExtra;
+            if (sizes64 && !zip::FindExtraField(extra, zip::kZip64ExtraId))
+                extra = zip::MakeLocalZip64Field(e.UncompressedSize, e.CompressedSize) + extra;
+            out.Write(zip::MakeLocalHeader(e, sizes64, extra));
+            out.CopyFrom(FFd, dataOffset, e.CompressedSize);
+            if (e.Flags & zip::kFlagDataDescriptor) out.Write(zip::MakeDataDescriptor(e, sizes64));
+            written.push_back(std::move(e));
+            continue;
+        }
+
+        if (OnItemProgress && !OnItemProgress(source)) throw Error("Process aborted by user");
+        const zip::SourceInfo& info = pipeline.Begin(job++);
+        if (!info.Ok) continue;  // cannot be read: left out, the log keeps its line
+
+        ArchiveEntry e = source;
+        e.Action = EntryAction::Unchanged;
+        const auto encoded = zip::EncodeName(e.Name);
+        e.HeaderName = encoded->Bytes;
+        e.CentralExtra = encoded->UnicodeExtra;
+        e.Flags = static_cast<std::uint16_t>((encrypt ? zip::kFlagEncrypted | zip::kFlagDataDescriptor : 0) |
+                                             (encoded->Utf8Flag ? zip::kFlagUtf8 : 0));
+        e.DosTime = info.Dos.Time;
+        e.DosDate = info.Dos.Date;
+        e.ExternalAttributes = info.Attributes;
+        e.InternalAttributes = 0;
+        e.DiskStart = 0;
+        e.LocalHeaderOffset = out.Position();
+        const std::uint64_t size = e.IsFolder() ? 0 : info.Status.Size;
+        const bool sizes64 = size + zip::ZipCrypto::kHeaderSize >= zip::kMax32;
+        const bool zip64 = sizes64 || e.LocalHeaderOffset >= zip::kMax32;
+
+        auto localHeader = [&](const ArchiveEntry& x) {
+            std::string extra = sizes64 ? zip::MakeLocalZip64Field(x.UncompressedSize, x.CompressedSize) : std::string();
+            return zip::MakeLocalHeader(x, sizes64, extra + encoded->UnicodeExtra);
+        };
+        auto finish = [&](ArchiveEntry& x) {
+            x.VersionNeeded = VersionNeeded(x, zip64);
+            x.VersionMadeBy = static_cast<std::uint16_t>((encoded->Host << 8) | std::max<std::uint16_t>(20, x.VersionNeeded));
+        };
+
+        if (info.ChunkCount == 0 || info.Whole) {
+            std::string data;
+            if (info.ChunkCount == 0) {
+                e.Method = 0;
+                e.Crc32 = 0;
+                e.UncompressedSize = 0;
+                if (encrypt) {
+                    zip::ZipCrypto crypto(password);
+                    const auto header = crypto.MakeHeader(e.DosTime);
+                    data.assign(reinterpret_cast<const char*>(header.data()), header.size());
+                }
+            } else {
+                zip::ChunkResult r = pipeline.TakeChunk();
+                if (!r.Ok) continue;
+                e.Method = r.Stored ? 0 : 8;
+                e.Crc32 = r.Crc32;
+                e.UncompressedSize = r.InputSize;
+                data = std::move(r.Data);
+            }
+            e.CompressedSize = data.size();
+            finish(e);
+            out.Write(localHeader(e));
+            out.Write(data);
+        } else {
+            // A large file: its chunks arrive in order; the local header is completed
+            // once the CRC-32 and sizes are known.
+            e.Method = 8;
+            finish(e);
+            out.Write(localHeader(e));
+            const std::uint64_t dataStart = out.Position();
+            std::optional<zip::ZipCrypto> crypto;
+            if (encrypt) {
+                crypto.emplace(password);
+                const auto header = crypto->MakeHeader(e.DosTime);
+                out.Write(header.data(), header.size());
+            }
+            bool ok = true;
+            std::uint32_t crc = 0;
+            std::uint64_t total = 0;
+            for (std::size_t k = 0; k < info.ChunkCount; ++k) {
+                zip::ChunkResult r = pipeline.TakeChunk();
+                if (!ok || !r.Ok) {
+                    ok = false;
+                    continue;
+                }
+                crc = static_cast<std::uint32_t>(crc32_combine(crc, r.Crc32, static_cast<z_off_t>(r.InputSize)));
+                total += r.InputSize;
+                if (crypto) crypto->Encrypt(reinterpret_cast<unsigned char*>(r.Data.data()), r.Data.size());
+                out.Write(r.Data);
+            }
+            if (!ok) {
+                out.TruncateTo(e.LocalHeaderOffset);
+                continue;
+            }
+            const std::uint64_t headerBytes = encrypt ? zip::ZipCrypto::kHeaderSize : 0;
+            if (out.Position() - dataStart - headerBytes > total) {
+                // Deflate did not pay: store the file as it is.
+                out.TruncateTo(dataStart);
+                if (encrypt) {
+                    crypto.emplace(password);
+                    const auto header = crypto->MakeHeader(e.DosTime);
+                    out.Write(header.data(), header.size());
+                }
+                e.Method = 0;
+                finish(e);
+                std::string buffer(1 << 20, '\0');
+                crc = 0;
+                for (std::uint64_t at = 0; at < total;) {
+                    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), total - at));
+                    if (!zip::ReadAt(info.Fd, buffer.data(), n, at)) {
+                        ok = false;
+                        break;
+                    }
+                    crc = static_cast<std::uint32_t>(crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), static_cast<uInt>(n)));
+                    if (crypto) crypto->Encrypt(reinterpret_cast<unsigned char*>(buffer.data()), n);
+                    out.Write(buffer.data(), n);
+                    at += n;
+                }
+                if (!ok) {
+                    out.TruncateTo(e.LocalHeaderOffset);
+                    continue;
+                }
+            }
+            e.Crc32 = crc;
+            e.UncompressedSize = total;
+            e.CompressedSize = out.Position() - dataStart;
+            out.PatchAt(e.LocalHeaderOffset, localHeader(e));
+        }
+        if (encrypt) out.Write(zip::MakeDataDescriptor(e, sizes64));
+        written.push_back(std::move(e));
+    }
+
+    const std::uint64_t centralOffset = out.Position();
+    std::string central;
+    for (const auto& e : written) {
+        zip::MakeCentralHeader(e).Write(central);
+        if (central.size() >= (1 << 20)) {
+            out.Write(central);
+            central.clear();
+        }
+    }
+    out.Write(central);
+    const std::uint64_t endOffset = out.Position();
+    out.Write(zip::MakeEndRecords(written.size(), centralOffset, endOffset - centralOffset, endOffset));
+    out.Flush();
+    errno = 0;
+    if (::fsync(temp.Fd()) != 0) out.Fail();
+    // The renamed file is the archive from now on; keep it open through the same file.
+    const int fd = ::dup(temp.Fd());
+    if (fd < 0) out.Fail();
+    if (::rename(temp.Path().c_str(), FPath.c_str()) != 0) {
+        ::close(fd);
+        out.Fail();
+    }
+    temp.Keep();
+    if (int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    ::close(FFd);
+    FFd = fd;
+    FFileSize = out.Position();
+    FEntries = std::move(written);
+    FIndex.clear();
+    for (std::size_t i = 0; i < FEntries.size(); ++i) FIndex.emplace(FEntries[i].Name, i);
+}
+
+void ArchiveWriter::SaveDirect() {
+    // Written directly to the removable medium; see ArchiveWriterDirect.cpp.
+    SaveToTemporaryFile();
+}
+
+}  // namespace vb

@@ -1,0 +1,108 @@
+#pragma once
+// The archive writer: opens (or creates) one ZIP archive, registers the files that
+// patterns select as new or changed entries, and writes the archive when saved.
+//
+// Use: set the settings, Open(path), AddFiles(pattern) per folder and mask, Save(),
+// Close(). Errors reach the caller as vb::Error with the program's texts ("Unhandled
+// Archive Type", "Invalid file - not a PKZip file", "Cannot update an existing
+// spanned disk set", "Process aborted by user", "Error creating Log File").
+//
+// Saving never destroys the archive that was there: the new archive is written to a
+// temporary file in the same folder, flushed to disk and renamed over the old one; on
+// any failure the old file stays as it was and the temporary file is removed. A save
+// with nothing new or changed writes nothing. Entries keep their order, a replaced
+// entry keeps its place, and unchanged entries are copied as their compressed bytes.
+// New and changed files are compressed on all cores; the callbacks run on the
+// calling thread, in entry order.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "backup/archive/ArchiveEntry.h"
+#include "backup/archive/ArchiveLog.h"
+#include "backup/archive/ArchiveMedium.h"
+#include "backup/archive/FileSelector.h"
+
+namespace vb {
+
+class ArchiveWriter {
+public:
+    ArchiveWriter();
+    ArchiveWriter(const ArchiveWriter&) = delete;
+    ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+    // Drops an archive still open without saving it.
+    ~ArchiveWriter();
+
+    // Settings; they outlast single archives.
+    void SetTempDirectory(const std::string& folder) { FTempDirectory = folder; }
+    const std::string& TempDirectory() const { return FTempDirectory; }
+    // UTF-8; encrypted with its Windows-1252 bytes. Empty: no encryption.
+    void SetPassword(const std::string& password) { FPassword = password; }
+    const std::string& Password() const { return FPassword; }
+    void SetRecurse(bool recurse) { FRecurse = recurse; }
+    bool Recurse() const { return FRecurse; }
+    // Log file and switch: the log starts when an archive is open while both are set.
+    void SetLogFile(const std::string& path);
+    void SetLogging(bool on);
+    // Worker threads for compression; 0 means one per core.
+    void SetThreads(unsigned threads) { FThreads = threads; }
+
+    // Called for each new or changed entry as it is compressed; false aborts the
+    // save with "Process aborted by user".
+    std::function<bool(const ArchiveEntry&)> OnItemProgress;
+    // Asked for the next empty medium of a spanned write (disk number from 0); false
+    // aborts with "Process aborted by user".
+    std::function<bool(int disk)> OnRequestBlankDisk;
+    // Asked for the last disk of a spanned set; false aborts.
+    std::function<bool()> OnRequestLastDisk;
+    // Told about a file whose name is no valid UTF-8 and therefore cannot be stored.
+    std::function<void(const std::string& path)> OnFileSkipped;
+    // The removable medium; the real drive unless a test gives another.
+    std::shared_ptr<ArchiveMedium> Medium;
+
+    // Saves and closes an open archive, then opens `path`: an existing file is loaded
+    // (0 bytes: an empty archive); a missing file is created empty at once when its
+    // name ends in ".zip", else "Unhandled Archive Type".
+    void Open(const std::string& path);
+    // Selects the files of `pattern` (folder, "/", mask) and registers them.
+    void AddFiles(const std::string& pattern);
+    // Writes the archive when something was added or changed (or when a new archive
+    // is still empty: it becomes a valid empty ZIP of 22 bytes).
+    void Save();
+    // Saves, then releases the file and ends the log.
+    void Close();
+
+    bool IsOpen() const { return FFd >= 0; }
+    const std::string& FileName() const { return FPath; }
+    const std::vector<ArchiveEntry>& Entries() const { return FEntries; }
+
+private:
+    void Register(const zip::SelectedItem& item);
+    void UpdateLog();
+    void SaveToTemporaryFile();
+    void SaveDirect();
+    void Release();
+    bool SpannedArchive() const { return FSpanned; }
+
+    std::string FTempDirectory;
+    std::string FPassword;
+    bool FRecurse = false;
+    std::string FLogFile;
+    bool FLogging = false;
+    unsigned FThreads = 0;
+
+    std::string FPath;
+    int FFd = -1;
+    std::uint64_t FFileSize = 0;
+    bool FSpanned = false;
+    bool FCreatedHere = false;  // the file was missing or empty when opened
+    std::vector<ArchiveEntry> FEntries;
+    std::unordered_map<std::string, std::size_t> FIndex;
+    ArchiveLog FLog;
+};
+
+}  // namespace vb

@@ -1,0 +1,77 @@
+#pragma once
+// Reads and compresses the new and changed entries of a save on all cores, while the
+// writer takes the results strictly in archive order. A file up to kWholeLimit is one
+// task (libdeflate on the whole buffer, stored when Deflate does not pay, encrypted
+// when a password is set); a larger file is split into chunks that are deflated in
+// parallel with zlib, each primed with the 32 KiB before it and ended on a byte
+// boundary, so that their outputs join into one Deflate stream. At most a few tasks
+// are ahead of the writer, which bounds the memory whatever the file sizes.
+#include <cstdint>
+#include <deque>
+#include <future>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "backup/archive/DosTime.h"
+#include "backup/archive/WorkerPool.h"
+#include "platform/FileStat.h"
+
+namespace vb::zip {
+
+inline constexpr std::uint64_t kWholeLimit = 4u << 20;
+inline constexpr std::uint64_t kChunkSize = 4u << 20;
+
+struct SourceInfo {
+    bool Ok = false;               // opened and examined
+    platform::FileStatus Status;   // at the moment it was opened
+    DosDateTime Dos;
+    std::uint32_t Attributes = 0;
+    bool Whole = true;             // one task holds the final data
+    std::size_t ChunkCount = 0;
+    int Fd = -1;                   // open file (for re-reading when Deflate did not pay)
+};
+
+struct ChunkResult {
+    bool Ok = false;              // false when reading failed or the file was shorter
+    std::string Data;             // compressed (whole: final bytes, encrypted when asked)
+    std::uint32_t Crc32 = 0;      // of the chunk's uncompressed bytes
+    std::uint64_t InputSize = 0;
+    bool Stored = false;          // whole task only: the data is stored, not deflated
+};
+
+class CompressionPipeline {
+public:
+    struct Job {
+        std::string Path;
+        bool Folder = false;
+        std::string BaseName;      // for the hidden attribute
+    };
+
+    // `passwordBytes` empty: no encryption. `threads` 0: one per core.
+    CompressionPipeline(std::vector<Job> jobs, std::string passwordBytes, unsigned threads = 0);
+    ~CompressionPipeline();
+
+    // Opens (if not yet done) and describes job `index`; jobs are taken in order.
+    const SourceInfo& Begin(std::size_t index);
+    // The next chunk of the job last begun, in order.
+    ChunkResult TakeChunk();
+
+private:
+    struct Source;
+    void Plan();
+    void Open(std::size_t index);
+
+    std::vector<Job> FJobs;
+    std::string FPassword;
+    std::vector<std::shared_ptr<Source>> FSources;
+    std::size_t FPlanJob = 0;
+    std::size_t FPlanChunk = 0;
+    std::size_t FReleased = 0;  // sources below this index are closed
+    std::deque<std::future<ChunkResult>> FResults;
+    std::size_t FWindow = 8;
+    WorkerPool FPool;  // last: its threads end before the members they use
+};
+
+}  // namespace vb::zip

@@ -1,0 +1,35 @@
+#pragma once
+// The header bytes of an entry as this program writes them: central header with the
+// Zip64 field where a value reaches 0xFFFFFFFF, data descriptor, and the closing
+// records (Zip64 end record and locator when a count, size or offset needs them).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "backup/archive/ArchiveEntry.h"
+#include "backup/archive/ZipRecords.h"
+
+namespace vb::zip {
+
+inline constexpr std::uint64_t kMax32 = 0xFFFFFFFF;
+
+// True when the entry's sizes or offset need the Zip64 field.
+bool NeedsZip64(const ArchiveEntry& entry);
+
+CentralDirectoryHeader MakeCentralHeader(const ArchiveEntry& entry);
+
+// The local header bytes of an entry: its real CRC-32 and sizes (0xFFFFFFFF both
+// when `sizes64`, then `extra` must hold the Zip64 field), its name and `extra`.
+std::string MakeLocalHeader(const ArchiveEntry& entry, bool sizes64, const std::string& extra);
+
+// Signature, CRC-32 and both sizes; 8-byte sizes when `zip64`.
+std::string MakeDataDescriptor(const ArchiveEntry& entry, bool zip64);
+
+// Zip64 field data with both sizes, as a local header carries it.
+std::string MakeLocalZip64Field(std::uint64_t uncompressed, std::uint64_t compressed);
+
+// The end record (and Zip64 end record and locator when needed) for a directory of
+// `count` entries at `offset` of `size` bytes; `endOffset` is where they start.
+std::string MakeEndRecords(std::uint64_t count, std::uint64_t offset, std::uint64_t size, std::uint64_t endOffset);
+
+}  // namespace vb::zip

@@ -1,0 +1,41 @@
+#pragma once
+// Entry names: the stored name made from a disk path, its bytes in the header (OEM,
+// ANSI, best fit or UTF-8) and the way names are read back from any archive.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vb::zip {
+
+// Host bytes (high byte of "version made by") that the writer uses.
+inline constexpr std::uint8_t kHostMsDos = 0;
+inline constexpr std::uint8_t kHostNtfs = 11;
+inline constexpr std::uint8_t kHostUnix = 3;
+
+// The stored name of a disk path: the leading "/" and any leading "../" (and "./")
+// parts are removed, repeated separators are folded, and a folder keeps one trailing
+// "/". "/home/a/../b.txt" keeps its inner ".." since it is below the drive.
+std::string StoredNameFromPath(std::string_view path, bool folder);
+
+struct EncodedName {
+    std::string Bytes;        // as stored in the headers
+    std::uint8_t Host = 0;    // kHostMsDos or kHostNtfs
+    bool Utf8Flag = false;    // general-purpose bit 11
+    std::string UnicodeExtra; // complete 0x7075 field (id, length, data) or empty
+};
+
+// The header bytes of a stored name (UTF-8), chosen in this order: exact CP850,
+// exact Windows-1252, best-fit CP850, best-fit Windows-1252, UTF-8 with bit 11. A
+// name with characters above U+007F that is not stored as UTF-8 gets the Info-ZIP
+// Unicode Path field. Nullopt when the name is no valid UTF-8.
+std::optional<EncodedName> EncodeName(std::string_view storedName);
+
+// The UTF-8 name of a header name: UTF-8 when bit 11 is set or the bytes are valid
+// UTF-8 with a non-ASCII character; else a Unicode Path field (0x7075) whose CRC
+// matches the header bytes, else an Xceed Unicode field (0x554E); else CP850 for
+// host 0 and Windows-1252 for every other host. Always returns valid UTF-8.
+std::string DecodeName(std::string_view headerBytes, std::uint16_t flags, std::uint8_t host,
+                       std::string_view extra);
+
+}  // namespace vb::zip

@@ -1,0 +1,93 @@
+#include "backup/archive/OutputFile.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/KernelCopy.h"
+#include "util/Error.h"
+
+namespace vb::zip {
+namespace {
+constexpr std::size_t kBufferSize = 1 << 20;
+}
+
+OutputFile::OutputFile(int fd, std::string displayName) : FFd(fd), FName(std::move(displayName)) {
+    FBuffer.reserve(kBufferSize);
+}
+
+void OutputFile::Fail() const {
+    const int error = errno;
+    throw Error("Das Archiv " + FName + " kann nicht geschrieben werden: " +
+                (error ? std::strerror(error) : "unerwartetes Dateiende"));
+}
+
+void OutputFile::Write(std::string_view bytes) {
+    if (FBuffer.size() + bytes.size() > kBufferSize) Flush();
+    if (bytes.size() >= kBufferSize) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::pwrite(FFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(FFlushed));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) Fail();
+            done += static_cast<std::size_t>(n);
+            FFlushed += static_cast<std::uint64_t>(n);
+        }
+        return;
+    }
+    FBuffer.append(bytes);
+}
+
+void OutputFile::Flush() {
+    std::size_t done = 0;
+    while (done < FBuffer.size()) {
+        const ssize_t n = ::pwrite(FFd, FBuffer.data() + done, FBuffer.size() - done, static_cast<off_t>(FFlushed));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) Fail();
+        done += static_cast<std::size_t>(n);
+        FFlushed += static_cast<std::uint64_t>(n);
+    }
+    FBuffer.clear();
+}
+
+void OutputFile::CopyFrom(int in, std::uint64_t offset, std::uint64_t length) {
+    if (length < 65536) {
+        std::string bytes(static_cast<std::size_t>(length), '\0');
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::pread(in, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                if (n == 0) errno = 0;
+                Fail();
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        Write(bytes);
+        return;
+    }
+    Flush();
+    errno = 0;
+    if (!platform::CopyRange(in, offset, FFd, FFlushed, length)) Fail();
+    FFlushed += length;
+}
+
+void OutputFile::PatchAt(std::uint64_t offset, std::string_view bytes) {
+    Flush();
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(FFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) Fail();
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void OutputFile::TruncateTo(std::uint64_t offset) {
+    Flush();
+    if (::ftruncate(FFd, static_cast<off_t>(offset)) != 0) Fail();
+    FFlushed = offset;
+}
+
+}  // namespace vb::zip

@@ -1,0 +1,36 @@
+#pragma once
+// The file a new archive is written into: buffered appends, kernel copies of byte
+// ranges from another file, and patches of bytes already written.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vb::zip {
+
+class OutputFile {
+public:
+    // Writes to `fd` (not owned) from offset 0; `displayName` names it in errors.
+    OutputFile(int fd, std::string displayName);
+
+    void Write(std::string_view bytes);
+    void Write(const void* data, std::size_t size) { Write(std::string_view(static_cast<const char*>(data), size)); }
+    // Appends `length` bytes of `in` from `offset`; throws when `in` ends early.
+    void CopyFrom(int in, std::uint64_t offset, std::uint64_t length);
+    // Overwrites bytes written earlier.
+    void PatchAt(std::uint64_t offset, std::string_view bytes);
+    // Drops everything from `offset` on.
+    void TruncateTo(std::uint64_t offset);
+    void Flush();
+    std::uint64_t Position() const { return FFlushed + FBuffer.size(); }
+
+    // Every failure throws vb::Error naming the file and the system's reason.
+    [[noreturn]] void Fail() const;
+
+private:
+    int FFd;
+    std::string FName;
+    std::string FBuffer;
+    std::uint64_t FFlushed = 0;  // bytes already in the file
+};
+
+}  // namespace vb::zip
