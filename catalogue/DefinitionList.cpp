@@ -1,0 +1,97 @@
+#include "catalogue/DefinitionList.h"
+
+#include <filesystem>
+
+#include "catalogue/CsvFile.h"
+#include "catalogue/CsvText.h"
+#include "util/Error.h"
+
+namespace vb {
+
+std::vector<std::string> DefaultDefinitionLines(const std::string& programFilesDir) {
+    struct Row {
+        const char* name;
+        const char* folder;  // below the Program Files folder
+        const char* masks;
+        const char* flags;
+    };
+    static const Row rows[] = {
+        {"Kursverwaltung", "/Kursverwaltung", "*.blo", "1,1"},
+        {"Vorlix-Datenbank", "/Vorlix/DB", "vorlix2000n.mdb", "1,0"},
+        {"Vorlix-Reportverzeichnis", "/Vorlix/Vorlix-Reports", "*.rtm", "1,1"},
+        {"Vorlix-Programmverzeichnis", "/Vorlix", "*.ini;*.txt;*.html", "1,1"},
+        {"Vorlix-Verwaltungsverzeichnis", "/Vorlix/Keytabs", "*.mdb", "1,0"},
+        {"Standardtexte", "/Vorlix/Keytabs/Standardtexte", "*.*", "1,1"},
+        {"Stundenplan", "/Plantafel", "*.wpl;*.vpl;*.vp", "1,0"},
+    };
+    std::vector<std::string> lines{kDefinitionFileHeader};
+    for (const Row& row : rows) {
+        // A folder with a comma or a quote is quoted so that it stays one field.
+        lines.push_back(std::string(row.name) + "," + QuoteCsvValue(programFilesDir + row.folder) + "," + row.masks +
+                        "," + row.flags);
+    }
+    return lines;
+}
+
+bool CreateDefaultDefinitionFile(const std::string& file, const std::string& programFilesDir) {
+    std::error_code ec;
+    if (std::filesystem::exists(file, ec) || ec) return false;
+    WriteCsvFile(file, DefaultDefinitionLines(programFilesDir));
+    return true;
+}
+
+std::string CommaInMaskMessage(const std::string& masks) {
+    const std::size_t comma = masks.find(',');
+    if (comma == std::string::npos) return {};
+    const std::string_view rest = std::string_view(masks).substr(comma + 1);
+    return "Unzul\u00e4ssiges Trennzeichen (,) vor " + std::string(FirstCharacters(rest, 255)) + ".";
+}
+
+DefinitionList::DefinitionList(CsvTable& table, DefinitionListHost& host) : FTable(table), FHost(host) {
+    CsvTableEvents& events = FTable.Events();
+    events.AfterInsert = [this] { AfterInsert(); };
+    events.BeforePost = [this] { return BeforePost(); };
+    events.AfterPost = [this] { AfterPost(); };
+}
+
+DefinitionList::~DefinitionList() { FTable.Events() = CsvTableEvents{}; }
+
+void DefinitionList::OpenForJob(const TJob& job) {
+    FTable.DisableControls();
+    try {
+        FTable.Close();
+        if (job.DefFile.empty()) {
+            if (!job.Bezeichnung.empty()) {
+                throw Error("F\u00fcr den Job \"" + job.Bezeichnung + "\" ist keine Definitionsdatei angegeben.");
+            }
+        } else {
+            FTable.SetFileName(job.DefFile);
+            FTable.Open();
+        }
+    } catch (...) {
+        FTable.EnableControls();
+        throw;
+    }
+    FTable.EnableControls();
+}
+
+void DefinitionList::OpenWithDefaults(const TJob& job, const std::string& programFilesDir) {
+    if (!job.DefFile.empty()) CreateDefaultDefinitionFile(job.DefFile, programFilesDir);
+    OpenForJob(job);
+}
+
+void DefinitionList::AfterInsert() {
+    FTable.SetBool("SICHERN", true);
+    FTable.SetBool("REKURSIV", true);
+}
+
+bool DefinitionList::BeforePost() {
+    const std::string message = CommaInMaskMessage(FTable.GetText("DATEIMASKE"));
+    if (message.empty()) return true;
+    FHost.ShowMessage(message);
+    return false;
+}
+
+void DefinitionList::AfterPost() { FTable.Sort({"NAME"}); }
+
+}  // namespace vb

@@ -1,0 +1,120 @@
+#include "catalogue/JobList.h"
+
+#include <filesystem>
+
+#include "catalogue/CsvFile.h"
+#include "catalogue/CsvText.h"
+#include "catalogue/DefinitionList.h"
+
+namespace vb {
+
+std::string JobListFile(const std::string& datenDir) { return datenDir + "/" + kJobListFileName; }
+
+bool CreateJobListFile(const std::string& file, const std::string& programFilesDir, const std::string& datenDir) {
+    std::error_code ec;
+    if (std::filesystem::exists(file, ec) || ec) return false;
+    // The folders are quoted when they hold a comma or a quote, so that they read
+    // back as one field each.
+    const std::string defaultJob = "Vorlix-Backup," + QuoteCsvValue(programFilesDir + "/Vorlix/Backups") + "," +
+                                   QuoteCsvValue(datenDir + "/Vorlixbackup.csv") + ",1";
+    WriteCsvFile(file, {"BEZEICHNUNG:$255,ZIELVERZEICHNIS:$255,DEFINITIONSDATEI:$255,AUTOMATIK:!", defaultJob});
+    return true;
+}
+
+JobList::JobList(CsvTable& table, JobListHost& host) : FTable(table), FHost(host) {
+    FTable.SetUniqueKey("BEZEICHNUNG");
+    CsvTableEvents& events = FTable.Events();
+    events.AfterInsert = [this] { AfterInsert(); };
+    events.AfterPost = [this] { AfterPost(); };
+    events.BeforeDelete = [this] { BeforeDelete(); };
+    events.AfterScroll = [this] { AfterScroll(); };
+}
+
+JobList::~JobList() { FTable.Events() = CsvTableEvents{}; }
+
+void JobList::Open(const std::string& datenDir, const std::string& programFilesDir) {
+    const std::string file = JobListFile(datenDir);
+    CreateJobListFile(file, programFilesDir, datenDir);
+    FTable.Close();
+    FTable.SetFileName(file);
+    FTable.Open();
+}
+
+TJob JobList::CurrentJob() const {
+    TJob job;
+    if (!FTable.Active() || FTable.CurrentRow() < 0) return job;
+    job.Bezeichnung = FTable.GetText("BEZEICHNUNG");
+    job.DestDir = FTable.GetText("ZIELVERZEICHNIS");
+    job.DefFile = FTable.GetText("DEFINITIONSDATEI");
+    job.Auto = FTable.GetBool("AUTOMATIK");
+    return job;
+}
+
+std::string JobList::CurrentName() const {
+    if (!FTable.Active() || FTable.CurrentRow() < 0) return {};
+    return FTable.GetText("BEZEICHNUNG");
+}
+
+std::vector<std::string> JobList::Names() const {
+    std::vector<std::string> names;
+    if (!FTable.Active()) return names;
+    const int column = FTable.FieldByName("BEZEICHNUNG");
+    // Reading the rows by position leaves the current row, and so the current job,
+    // untouched.
+    for (int row = 0; row < FTable.RowCount(); ++row) {
+        if (FTable.State() == CsvTableState::Insert && row == FTable.CurrentRow()) continue;
+        names.push_back(FTable.TextAt(row, column));
+    }
+    return names;
+}
+
+bool JobList::ChooseByName(const std::string& name) {
+    if (!FTable.Active()) return false;
+    // A found row becomes current, and AfterScroll makes it the current job.
+    return FTable.Locate("BEZEICHNUNG", name);
+}
+
+void JobList::AfterInsert() {
+    const int n = FTable.RecordCount() + 1;
+    const std::string file = FHost.DatenDir() + "/JobDef_" + std::to_string(n) + ".csv";
+    std::error_code ec;
+    bool create = true;
+    if (std::filesystem::exists(file, ec)) {
+        create = FHost.ConfirmYesNo(std::filesystem::path(file).filename().string() +
+                                    " existiert bereits. Soll die Datei \u00fcberschrieben werden?");
+    }
+    if (create) WriteCsvFile(file, {kDefinitionFileHeader});
+    FTable.SetBool("AUTOMATIK", true);
+    FTable.SetText("BEZEICHNUNG", "Job_" + std::to_string(n));
+    FTable.SetText("DEFINITIONSDATEI", file);
+}
+
+void JobList::AfterPost() {
+    // Sorting makes the first job current; it is loaded once, below.
+    FSorting = true;
+    try {
+        FTable.Sort({"BEZEICHNUNG"});
+    } catch (...) {
+        FSorting = false;
+        throw;
+    }
+    FSorting = false;
+    FHost.LoadCurrentJob();
+    FHost.FillJobSelectors();
+}
+
+void JobList::BeforeDelete() {
+    if (!FHost.ConfirmYesNo("Soll die Definitionsdatei gel\u00f6scht werden?")) return;
+    const std::string file = FTable.GetText("DEFINITIONSDATEI");
+    std::error_code ec;
+    if (file.empty() || !std::filesystem::exists(std::filesystem::symlink_status(file, ec))) return;
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(file, ec))) return;  // files only
+    FHost.MoveToTrash(file);
+}
+
+void JobList::AfterScroll() {
+    if (FSorting || FTable.State() != CsvTableState::Browse) return;
+    FHost.LoadCurrentJob();
+}
+
+}  // namespace vb

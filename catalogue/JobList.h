@@ -1,0 +1,79 @@
+#pragma once
+// The rules of the job list (Backupjobs.csv): the default job of a new list, the
+// current job that follows the table's current row, and what happens when a job is
+// inserted, posted or deleted. The main window owns the table and answers the
+// questions through JobListHost.
+#include <string>
+#include <vector>
+
+#include "catalogue/CsvTable.h"
+#include "catalogue/TJob.h"
+
+namespace vb {
+
+inline constexpr const char* kJobListDefinition =
+    "BEZEICHNUNG:$255,ZIELVERZEICHNIS:$255,DEFINITIONSDATEI:$255,AUTOMATIK:!,BACKUPDATEI:$255";
+inline constexpr const char* kJobListFileName = "Backupjobs.csv";
+
+class JobListHost {
+public:
+    virtual ~JobListHost() = default;
+    // The data folder as it is now (FDatenDir).
+    virtual std::string DatenDir() const = 0;
+    // The confirmation box "Bestätigen" with "&Ja" / "&Nein"; true for "&Ja".
+    virtual bool ConfirmYesNo(const std::string& text) = 0;
+    // Moves a file to the trash without asking; a failure is not shown.
+    virtual bool MoveToTrash(const std::string& path) = 0;
+    // The window's LoadCurrentJob: FJob from CurrentJob(), then SwitchToJob(FJob).
+    virtual void LoadCurrentJob() = 0;
+    // FillJobSelector for ComboBox2, ComboBox3 and ComboBox4, in this order.
+    virtual void FillJobSelectors() = 0;
+};
+
+// "<datenDir>/Backupjobs.csv".
+std::string JobListFile(const std::string& datenDir);
+
+// Writes a new job list with the header of four columns and the default job
+// "Vorlix-Backup" (target <programFiles>/Vorlix/Backups, definition file
+// <datenDir>/Vorlixbackup.csv, automatic) when the file does not exist. True when
+// it wrote the file.
+bool CreateJobListFile(const std::string& file, const std::string& programFilesDir, const std::string& datenDir);
+
+class JobList {
+public:
+    // Installs the table's events and its unique key; `table` must be built from
+    // kJobListDefinition and outlive this object.
+    JobList(CsvTable& table, JobListHost& host);
+    ~JobList();
+    JobList(const JobList&) = delete;
+    JobList& operator=(const JobList&) = delete;
+
+    // The creation step's part: creates the list when missing and opens it, which
+    // makes its first job current.
+    void Open(const std::string& datenDir, const std::string& programFilesDir);
+
+    // The current row as a job (LoadCurrentJob's copy); an empty job when the table
+    // has no rows. BackupFilename and JobNr stay at their defaults.
+    TJob CurrentJob() const;
+    // BEZEICHNUNG of the current row ("" when there is none): the selectors' text.
+    std::string CurrentName() const;
+    // All job names in table order, without moving the current row.
+    std::vector<std::string> Names() const;
+    // ComboBox2Change: makes the first job with exactly this name current (the job
+    // then becomes current on all pages); false, and nothing changes, when no job
+    // has the name.
+    bool ChooseByName(const std::string& name);
+
+    // The table's events.
+    void AfterInsert();
+    void AfterPost();
+    void BeforeDelete();
+    void AfterScroll();
+
+private:
+    CsvTable& FTable;
+    JobListHost& FHost;
+    bool FSorting = false;
+};
+
+}  // namespace vb

@@ -1,0 +1,223 @@
+// The job list: the first start, the current job following the current row, and
+// inserting, posting and deleting jobs.
+#include <gtest/gtest.h>
+
+#include "CatalogueFakes.h"
+#include "catalogue/CsvTable.h"
+#include "catalogue/JobList.h"
+#include "support/TempDir.h"
+#include "util/Error.h"
+
+namespace vb {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+const std::string kFourColumnHeader = "BEZEICHNUNG:$255,ZIELVERZEICHNIS:$255,DEFINITIONSDATEI:$255,AUTOMATIK:!";
+
+class JobListTest : public ::testing::Test {
+protected:
+    JobListTest() {
+        FHost.FDatenDir = FDir.Path().string();
+        FHost.FList = &FList;
+    }
+    std::string Daten(const std::string& name) const { return (FDir / name).string(); }
+
+    // A job list with these rows (name, target) already on disk, opened.
+    void OpenWith(const std::vector<std::pair<std::string, std::string>>& jobs) {
+        std::string text = kFourColumnHeader + "\r\n";
+        for (const auto& [name, target] : jobs) text += name + "," + target + "," + Daten("JobDef_" + name + ".csv") + ",1\r\n";
+        WriteFile(FDir / "Backupjobs.csv", text);
+        FList.Open(FHost.FDatenDir, "/opt");
+    }
+    std::vector<std::string> Rows() {
+        std::vector<std::string> names;
+        for (int row = 0; row < FTable.RecordCount(); ++row) names.push_back(FTable.TextAt(row, 0));
+        return names;
+    }
+
+    TempDir FDir;
+    CsvTable FTable{kJobListDefinition};
+    test::FakeJobHost FHost;
+    JobList FList{FTable, FHost};
+};
+
+TEST_F(JobListTest, FirstStartWritesTheDefaultFilesByteForByte) {
+    test::FakeDefinitionHost defHost;
+    CsvTable defTable(kDefinitionListDefinition);
+    DefinitionList definitions(defTable, defHost);
+
+    FList.Open(FHost.FDatenDir, "/opt");
+    EXPECT_EQ(FHost.FLoads, 1);  // opening made the first job current
+    EXPECT_EQ(FHost.FJob.Bezeichnung, "Vorlix-Backup");
+    EXPECT_EQ(FHost.FJob.DestDir, "/opt/Vorlix/Backups");
+    EXPECT_EQ(FHost.FJob.DefFile, Daten("Vorlixbackup.csv"));
+    EXPECT_TRUE(FHost.FJob.Auto);
+    definitions.OpenWithDefaults(FHost.FJob, "/opt");
+
+    const std::string jobs = kFourColumnHeader + "\r\nVorlix-Backup,/opt/Vorlix/Backups," + Daten("Vorlixbackup.csv") + ",1\r\n";
+    EXPECT_EQ(ReadFile(FDir / "Backupjobs.csv"), jobs);
+    EXPECT_EQ(ReadFile(FDir / "Vorlixbackup.csv"),
+              "NAME:$255,PFAD:$255,DATEIMASKE:$255,SICHERN:!,REKURSIV:!\r\n"
+              "Kursverwaltung,/opt/Kursverwaltung,*.blo,1,1\r\n"
+              "Vorlix-Datenbank,/opt/Vorlix/DB,vorlix2000n.mdb,1,0\r\n"
+              "Vorlix-Reportverzeichnis,/opt/Vorlix/Vorlix-Reports,*.rtm,1,1\r\n"
+              "Vorlix-Programmverzeichnis,/opt/Vorlix,*.ini;*.txt;*.html,1,1\r\n"
+              "Vorlix-Verwaltungsverzeichnis,/opt/Vorlix/Keytabs,*.mdb,1,0\r\n"
+              "Standardtexte,/opt/Vorlix/Keytabs/Standardtexte,*.*,1,1\r\n"
+              "Stundenplan,/opt/Plantafel,*.wpl;*.vpl;*.vp,1,0\r\n");
+    EXPECT_EQ(defTable.RecordCount(), 7);
+
+    // Nothing posted: the four-column header stays.
+    FTable.Close();
+    defTable.Close();
+    EXPECT_EQ(ReadFile(FDir / "Backupjobs.csv"), jobs);
+
+    // The second example: a job appended with its target folder, then the end.
+    FList.Open(FHost.FDatenDir, "/opt");
+    FTable.Append();
+    FTable.SetText("ZIELVERZEICHNIS", "/mnt/Sicherung");
+    ASSERT_TRUE(FTable.Post());
+    FTable.Close();
+    EXPECT_EQ(ReadFile(FDir / "Backupjobs.csv"),
+              kFourColumnHeader + ",BACKUPDATEI\r\nJob_2,/mnt/Sicherung," + Daten("JobDef_2.csv") +
+                  ",1,\r\nVorlix-Backup,/opt/Vorlix/Backups," + Daten("Vorlixbackup.csv") + ",1\r\n");
+}
+
+TEST_F(JobListTest, DataFolderWithACommaStaysOneField) {
+    const auto daten = FDir / "Schule, alt";
+    std::filesystem::create_directory(daten);
+    FHost.FDatenDir = daten.string();
+    FList.Open(daten.string(), "/opt");
+    EXPECT_EQ(FHost.FJob.DefFile, (daten / "Vorlixbackup.csv").string());
+    EXPECT_TRUE(FHost.FJob.Auto);
+}
+
+TEST_F(JobListTest, InsertProposesTheNextJob) {
+    OpenWith({{"Job_1", "/a"}, {"Job_2", "/b"}});
+    FTable.Insert();
+    EXPECT_EQ(FTable.GetText("BEZEICHNUNG"), "Job_3");
+    EXPECT_EQ(FTable.GetText("DEFINITIONSDATEI"), Daten("JobDef_3.csv"));
+    EXPECT_EQ(FTable.GetText("ZIELVERZEICHNIS"), "");
+    EXPECT_TRUE(FTable.GetBool("AUTOMATIK"));
+    EXPECT_TRUE(FHost.FQuestions.empty());
+    EXPECT_EQ(ReadFile(FDir / "JobDef_3.csv"), "NAME:$255,PFAD:$255,DATEIMASKE:$255,SICHERN:!,REKURSIV:!\r\n");
+    // Cancelling leaves the file behind.
+    FTable.Cancel();
+    EXPECT_TRUE(std::filesystem::exists(FDir / "JobDef_3.csv"));
+}
+
+TEST_F(JobListTest, InsertAfterADeleteAsksBeforeOverwriting) {
+    OpenWith({{"Job_1", "/a"}, {"Job_2", "/b"}});
+    WriteFile(FDir / "JobDef_2.csv", "NAME\r\nschon,da\r\n");
+    FTable.Delete();  // Job_1; "&Nein" keeps its definition file
+    ASSERT_EQ(Rows(), (std::vector<std::string>{"Job_2"}));
+    EXPECT_TRUE(FHost.FTrashed.empty());
+
+    struct Case {
+        bool answer;
+        std::string fileAfter;
+    } cases[] = {
+        {false, "NAME\r\nschon,da\r\n"},
+        {true, "NAME:$255,PFAD:$255,DATEIMASKE:$255,SICHERN:!,REKURSIV:!\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer ? "Ja" : "Nein");
+        FHost.FQuestions.clear();
+        FHost.FAnswers = {c.answer};
+        FTable.Insert();
+        ASSERT_EQ(FHost.FQuestions.size(), 1u);
+        EXPECT_EQ(FHost.FQuestions[0], "JobDef_2.csv existiert bereits. Soll die Datei \u00fcberschrieben werden?");
+        EXPECT_EQ(ReadFile(FDir / "JobDef_2.csv"), c.fileAfter);
+        EXPECT_EQ(FTable.GetText("BEZEICHNUNG"), "Job_2");
+        EXPECT_EQ(FTable.GetText("DEFINITIONSDATEI"), Daten("JobDef_2.csv"));
+        try {
+            FTable.Post();
+            ADD_FAILURE() << "the clashing name was posted";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), Daten("Backupjobs.csv") + " - Key is not unique ");
+        }
+        EXPECT_EQ(FTable.State(), CsvTableState::Insert);
+        FTable.Cancel();
+    }
+}
+
+TEST_F(JobListTest, InsertFailsWhenTheDataFolderIsGone) {
+    OpenWith({{"Job_1", "/a"}});
+    FHost.FDatenDir = Daten("weg");
+    EXPECT_THROW(FTable.Insert(), Error);
+    EXPECT_EQ(FTable.State(), CsvTableState::Insert);
+    EXPECT_EQ(FTable.GetText("BEZEICHNUNG"), "");
+    EXPECT_TRUE(FTable.IsNull(FTable.FieldByName("AUTOMATIK")));
+}
+
+TEST_F(JobListTest, PostSortsAndTheFirstJobBecomesCurrent) {
+    OpenWith({{"Zeta", "/z"}, {"Alpha", "/a"}, {"job_a", "/j"}});
+    FTable.First();  // Zeta
+    FHost.FLoads = 0;
+    FTable.Edit();
+    FTable.SetText("ZIELVERZEICHNIS", "/neu");
+    ASSERT_TRUE(FTable.Post());
+    EXPECT_EQ(FHost.FJob.Bezeichnung, "Alpha");
+    EXPECT_EQ(FHost.FLoads, 1);
+    EXPECT_EQ(FHost.FFills, 1);
+    EXPECT_EQ(FHost.FSelectorItems, (std::vector<std::string>{"Alpha", "Zeta", "job_a"}));
+
+    FTable.Append();
+    FTable.SetText("BEZEICHNUNG", "Job_B");
+    ASSERT_TRUE(FTable.Post());
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"Alpha", "Job_B", "Zeta", "job_a"}));
+}
+
+TEST_F(JobListTest, DeleteMovesTheDefinitionFileToTheTrashOnlyOnYes) {
+    for (bool answer : {true, false}) {
+        SCOPED_TRACE(answer ? "Ja" : "Nein");
+        OpenWith({{"Job_1", "/a"}, {"Job_2", "/b"}});
+        WriteFile(FDir / "JobDef_Job_1.csv", "NAME\r\n");
+        FHost.FTrashed.clear();
+        FHost.FQuestions.clear();
+        FHost.FAnswers = {answer};
+        FTable.Delete();
+        EXPECT_EQ(FHost.FQuestions, (std::vector<std::string>{"Soll die Definitionsdatei gel\u00f6scht werden?"}));
+        EXPECT_EQ(FHost.FTrashed, answer ? std::vector<std::string>{Daten("JobDef_Job_1.csv")} : std::vector<std::string>{});
+        EXPECT_EQ(Rows(), (std::vector<std::string>{"Job_2"}));
+        EXPECT_EQ(FHost.FJob.Bezeichnung, "Job_2");
+        FTable.CloseDiscarding();
+    }
+    // No file: nothing to move.
+    std::filesystem::remove(FDir / "JobDef_Job_1.csv");
+    OpenWith({{"Job_1", "/a"}});
+    FHost.FTrashed.clear();
+    FHost.FAnswers = {true};
+    FTable.Delete();
+    EXPECT_TRUE(FHost.FTrashed.empty());
+    EXPECT_TRUE(FTable.IsEmpty());
+    EXPECT_EQ(FHost.FJob.Bezeichnung, "");  // no job left
+}
+
+TEST_F(JobListTest, ChooseByNameAndSelectorItems) {
+    OpenWith({{"Alpha", "/a"}, {"Beta", "/b"}, {"Gamma", "/g"}});
+    FTable.Next();  // Beta
+    const int loads = FHost.FLoads;
+    // Listing the names leaves the current job alone.
+    EXPECT_EQ(FList.Names(), (std::vector<std::string>{"Alpha", "Beta", "Gamma"}));
+    EXPECT_EQ(FHost.FLoads, loads);
+    EXPECT_EQ(FList.CurrentName(), "Beta");
+
+    EXPECT_FALSE(FList.ChooseByName("Gam"));
+    EXPECT_FALSE(FList.ChooseByName("gamma"));
+    EXPECT_EQ(FHost.FJob.Bezeichnung, "Beta");
+    EXPECT_TRUE(FList.ChooseByName("Gamma"));
+    EXPECT_EQ(FHost.FJob.Bezeichnung, "Gamma");
+    EXPECT_EQ(FHost.FJob.DestDir, "/g");
+
+    // Edits in progress do not make another job current.
+    FTable.Edit();
+    FTable.SetText("ZIELVERZEICHNIS", "/x");
+    EXPECT_EQ(FHost.FJob.DestDir, "/g");
+}
+
+}  // namespace
+}  // namespace vb
