@@ -1,0 +1,234 @@
+#include "catalogue/CsvGrid.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QToolButton>
+#include <QToolTip>
+
+#include "util/Error.h"
+#include "util/MessageBoxes.h"
+
+namespace vb::gui {
+namespace {
+
+constexpr int kHintMilliseconds = 1000;
+
+// The cell editor of a column with an ellipsis button: a line edit and "...".
+class EllipsisEditor : public QWidget {
+public:
+    EllipsisEditor(QWidget* parent, CsvGrid* grid) : QWidget(parent) {
+        setAutoFillBackground(true);
+        auto* layout = new QHBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        FEdit = new QLineEdit(this);
+        FEdit->setFrame(false);
+        auto* button = new QToolButton(this);
+        button->setObjectName("EllipsisButton");
+        button->setText(QStringLiteral("..."));
+        button->setFocusPolicy(Qt::NoFocus);
+        layout->addWidget(FEdit, 1);
+        layout->addWidget(button);
+        setFocusProxy(FEdit);
+        // Queued: the picker's answer closes and rebuilds this editor.
+        connect(button, &QToolButton::clicked, grid, [grid] { QTimer::singleShot(0, grid, [grid] { grid->EllipsisClick(); }); });
+    }
+    QLineEdit* Edit() const { return FEdit; }
+
+private:
+    QLineEdit* FEdit;
+};
+
+class GridDelegate : public QStyledItemDelegate {
+public:
+    explicit GridDelegate(CsvGrid* grid) : QStyledItemDelegate(grid), FGrid(grid) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        if (!FGrid->Model()->Column(index.column()).Ellipsis) return QStyledItemDelegate::createEditor(parent, option, index);
+        return new EllipsisEditor(parent, FGrid);
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        if (auto* ellipsis = dynamic_cast<EllipsisEditor*>(editor)) {
+            ellipsis->Edit()->setText(index.data(Qt::EditRole).toString());
+            return;
+        }
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
+        FGrid->Guarded([&] {
+            if (auto* ellipsis = dynamic_cast<EllipsisEditor*>(editor)) {
+                model->setData(index, ellipsis->Edit()->text(), Qt::EditRole);
+            } else {
+                QStyledItemDelegate::setModelData(editor, model, index);
+            }
+        });
+    }
+
+private:
+    CsvGrid* FGrid;
+};
+
+}  // namespace
+
+CsvGrid::CsvGrid(CsvTableModel* model, QWidget* parent) : QTableView(parent), FModel(model) {
+    FModel->setParent(this);
+    setModel(FModel);
+    setItemDelegate(new GridDelegate(this));
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->viewport()->installEventFilter(this);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    for (int column = 0; column < FModel->columnCount(); ++column) setColumnWidth(column, FModel->Column(column).Width);
+    connect(FModel, &CsvTableModel::CurrentRowChanged, this, &CsvGrid::FollowTable);
+    FollowTable(Table().CurrentRow());
+}
+
+void CsvGrid::Guarded(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        const QString message = QString::fromStdString(error.what());
+        if (FErrorHandler) {
+            FErrorHandler(message);
+        } else {
+            ErrorBox(this, message);
+        }
+    }
+    // A refused or failed move leaves the table where it was; show that row.
+    FollowTable(Table().CurrentRow());
+}
+
+void CsvGrid::FollowTable(int row) {
+    if (FFollowing) return;
+    FFollowing = true;
+    if (row >= 0 && row < FModel->rowCount()) {
+        const int column = std::max(currentIndex().column(), 0);
+        const QModelIndex target = FModel->index(row, column);
+        if (currentIndex() != target) setCurrentIndex(target);
+    }
+    FFollowing = false;
+}
+
+void CsvGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    if (FFollowing || !current.isValid() || current.row() == Table().CurrentRow()) return;
+    const int row = current.row();
+    // The user moved to another row: the table follows (storing an edited row).
+    QTimer::singleShot(0, this, [this, row] {
+        Guarded([&] { Table().MoveTo(row); });
+    });
+}
+
+QWidget* CsvGrid::OpenEditor() const {
+    if (state() != QAbstractItemView::EditingState) return nullptr;
+    QWidget* editor = QApplication::focusWidget();
+    while (editor && editor->parentWidget() != viewport()) editor = editor->parentWidget();
+    return editor;
+}
+
+void CsvGrid::CommitEditor() {
+    if (QWidget* editor = OpenEditor()) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void CsvGrid::DiscardEditor() {
+    if (QWidget* editor = OpenEditor()) closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
+void CsvGrid::EllipsisClick() {
+    const QModelIndex index = currentIndex();
+    if (!index.isValid() || !FModel->Column(index.column()).Ellipsis) return;
+    CommitEditor();
+    Guarded([&] {
+        if (Table().State() == CsvTableState::Browse) Table().Edit();
+        if (FEllipsisHandler) FEllipsisHandler(index.column());
+    });
+}
+
+void CsvGrid::SetBoolean(int column, std::optional<bool> value) {
+    Guarded([&] {
+        if (Table().IsEmpty()) return;
+        const int field = FModel->FieldOf(column);
+        if (Table().State() == CsvTableState::Browse) Table().Edit();
+        Table().SetBool(field, value ? *value : !Table().IsNull(field) && !Table().GetBool(field));
+    });
+}
+
+void CsvGrid::keyPressEvent(QKeyEvent* event) {
+    const QModelIndex index = currentIndex();
+    if (index.isValid() && FModel->IsBoolean(index.column()) && state() != QAbstractItemView::EditingState) {
+        switch (event->key()) {
+        case Qt::Key_Space: SetBoolean(index.column(), std::nullopt); return;
+        case Qt::Key_Plus:
+        case Qt::Key_1: SetBoolean(index.column(), true); return;
+        case Qt::Key_Minus:
+        case Qt::Key_0:
+        case Qt::Key_Backspace: SetBoolean(index.column(), false); return;
+        default: break;
+        }
+        // Any other printable key would open a text editor; a check mark has none.
+        if (!event->text().isEmpty() && event->text().at(0).isPrint()) return;
+    }
+    if (index.isValid() && FModel->Column(index.column()).Ellipsis &&
+        (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && (event->modifiers() & Qt::ControlModifier)) {
+        EllipsisClick();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void CsvGrid::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    // A click on the focused check mark toggles it; the first click only focuses.
+    if (event->button() == Qt::LeftButton && index.isValid() && index == currentIndex() &&
+        FModel->IsBoolean(index.column())) {
+        SetBoolean(index.column(), std::nullopt);
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+bool CsvGrid::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString hint = index.isValid() ? index.data(Qt::ToolTipRole).toString() : QString();
+        if (hint.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), hint, viewport(), visualRect(index), kHintMilliseconds);
+        }
+        return true;
+    }
+    return QTableView::viewportEvent(event);
+}
+
+bool CsvGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == horizontalHeader()->viewport() && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int section = horizontalHeader()->logicalIndexAt(help->pos());
+        const QString hint = section >= 0 ? FModel->headerData(section, Qt::Horizontal, Qt::ToolTipRole).toString() : QString();
+        if (hint.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), hint, horizontalHeader()->viewport(), {}, kHintMilliseconds);
+        }
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+}  // namespace vb::gui

@@ -1,0 +1,103 @@
+#include "catalogue/RecordNavigator.h"
+
+#include <QHBoxLayout>
+#include <QToolButton>
+
+#include "catalogue/CsvGrid.h"
+#include "util/MessageBoxes.h"
+
+namespace vb::gui {
+
+RecordNavigator::RecordNavigator(CsvGrid* grid, QWidget* parent) : QWidget(parent), FGrid(grid) {
+    struct Spec {
+        const char* name;
+        const char* glyph;
+        const char* hint;
+    };
+    static const Spec specs[] = {
+        {"btnFirst", "|\u25C0", "Erster Datensatz"},
+        {"btnPrior", "\u25C0", "Vorheriger Datensatz"},
+        {"btnNext", "\u25B6", "N\u00e4chster Datensatz"},
+        {"btnLast", "\u25B6|", "Letzter Datensatz"},
+        {"btnInsert", "+", "Datensatz einf\u00fcgen"},
+        {"btnDelete", "\u2212", "Datensatz l\u00f6schen"},
+        {"btnEdit", "\u25B2", "Datensatz bearbeiten"},
+        {"btnPost", "\u2714", "Daten speichern"},
+        {"btnCancel", "\u2716", "Bearbeitung abbrechen"},
+        {"btnRefresh", "\u21BB", "Daten aktualisieren"},
+    };
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (int i = 0; i <= nbRefresh; ++i) {
+        auto* button = new QToolButton(this);
+        button->setObjectName(specs[i].name);
+        button->setText(QString::fromUtf8(specs[i].glyph));
+        button->setToolTip(QString::fromUtf8(specs[i].hint));
+        button->setFixedSize(24, 22);
+        connect(button, &QToolButton::clicked, this, [this, i] { Click(static_cast<Button>(i)); });
+        layout->addWidget(button);
+        FButtons[i] = button;
+    }
+    connect(grid->Model(), &CsvTableModel::StateChanged, this, &RecordNavigator::UpdateButtons);
+    connect(grid->Model(), &CsvTableModel::CurrentRowChanged, this, &RecordNavigator::UpdateButtons);
+    UpdateButtons();
+}
+
+void RecordNavigator::Click(Button button) {
+    CsvTable& table = FGrid->Table();
+    if (!table.Active()) return;
+    // What the user typed into a cell belongs to the row before any button acts.
+    if (button == nbCancel) {
+        FGrid->DiscardEditor();
+    } else {
+        FGrid->CommitEditor();
+    }
+    if (button == nbDelete) {
+        if (table.IsEmpty()) return;
+        const QString question = QString::fromUtf8("Datensatz l\u00f6schen?");
+        if (!(FConfirmDelete ? FConfirmDelete(question) : ConfirmYesNoBox(this, question))) return;
+    }
+    FGrid->Guarded([&] {
+        switch (button) {
+        case nbFirst: table.First(); break;
+        case nbPrior: table.Prior(); break;
+        case nbNext: table.Next(); break;
+        case nbLast: table.Last(); break;
+        case nbInsert: table.Insert(); break;
+        case nbDelete: table.Delete(); break;
+        case nbEdit: table.Edit(); break;
+        case nbPost: table.Post(); break;
+        case nbCancel: table.Cancel(); break;
+        case nbRefresh:
+            // The rows live in memory until the table is closed; refreshing stores
+            // a pending edit and shows them again.
+            if (table.CheckBrowseMode()) {
+                table.DisableControls();
+                table.EnableControls();
+            }
+            break;
+        }
+    });
+    UpdateButtons();
+}
+
+void RecordNavigator::UpdateButtons() {
+    const CsvTable& table = FGrid->Table();
+    const bool active = table.Active();
+    const bool editing = table.State() == CsvTableState::Edit || table.State() == CsvTableState::Insert;
+    const int row = table.CurrentRow();
+    const int last = table.RowCount() - 1;
+    FButtons[nbFirst]->setEnabled(active && row > 0);
+    FButtons[nbPrior]->setEnabled(active && row > 0);
+    FButtons[nbNext]->setEnabled(active && row >= 0 && row < last);
+    FButtons[nbLast]->setEnabled(active && row >= 0 && row < last);
+    FButtons[nbInsert]->setEnabled(active);
+    FButtons[nbDelete]->setEnabled(active && !table.IsEmpty());
+    FButtons[nbEdit]->setEnabled(active && !editing);
+    FButtons[nbPost]->setEnabled(active && editing);
+    FButtons[nbCancel]->setEnabled(active && editing);
+    FButtons[nbRefresh]->setEnabled(active);
+}
+
+}  // namespace vb::gui
