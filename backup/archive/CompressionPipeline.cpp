@@ -157,7 +157,10 @@ void CompressionPipeline::Open(std::size_t index) {
 }
 
 void CompressionPipeline::Plan() {
-    while (FPlanJob < FJobs.size() && FResults.size() < FWindow) {
+    // Files are opened at most kOpenAhead jobs ahead of the writer, so that a folder
+    // of many small files never runs out of file descriptors.
+    constexpr std::size_t kOpenAhead = 64;
+    while (FPlanJob < FJobs.size() && FResults.size() < FWindow && FPlanJob < FReleased + kOpenAhead) {
         if (FPlanJob < FReleased) {
             FPlanJob = FReleased;
             FPlanChunk = 0;

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+#include <libdeflate.h>
+
+#include "backup/archive/ByteOrder.h"
+#include "backup/archive/DosTime.h"
+#include "backup/archive/EntryName.h"
+#include "backup/archive/FileSelector.h"
+#include "backup/archive/ZipRecords.h"
+
+namespace vb::zip {
+namespace {
+
+TEST(StoredName, DriveAndParentPartsAreRemoved) {
+    struct Case {
+        const char* path;
+        bool folder;
+        const char* stored;
+    } cases[] = {
+        {"/opt/Vorlix/DB/vorlix2000n.mdb", false, "opt/Vorlix/DB/vorlix2000n.mdb"},
+        {"../../Daten/a.txt", false, "Daten/a.txt"},
+        {"/../x/y", false, "x/y"},
+        {"Daten//Sub/", true, "Daten/Sub/"},
+        {"/srv/Daten/Sub", true, "srv/Daten/Sub/"},
+        {"./rel/b.txt", false, "rel/b.txt"},
+        {"/", true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(StoredNameFromPath(c.path, c.folder), c.stored);
+    }
+}
+
+TEST(NameBytes, FiveStepChoice) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::uint8_t host;
+        bool utf8;
+        bool unicodeField;
+    } cases[] = {
+        {"Liste.txt", "Liste.txt", kHostMsDos, false, false},
+        {"Schüler.mdb", "Sch\x81ler.mdb", kHostMsDos, false, true},        // ü exists in CP850
+        {"Preis€.txt", "Preis\x80.txt", kHostNtfs, false, true},            // € only in Windows-1252
+        {"Ba\xC4\x83ie.txt", "Baaie.txt", kHostMsDos, false, true},          // ă: best fit to a
+        {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt", kHostMsDos, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto encoded = EncodeName(c.name);
+        ASSERT_TRUE(encoded);
+        EXPECT_EQ(encoded->Bytes, c.bytes);
+        EXPECT_EQ(encoded->Host, c.host);
+        EXPECT_EQ(encoded->Utf8Flag, c.utf8);
+        EXPECT_EQ(!encoded->UnicodeExtra.empty(), c.unicodeField);
+        if (c.unicodeField) {
+            const auto field = FindExtraField(encoded->UnicodeExtra, kUnicodePathExtraId);
+            ASSERT_TRUE(field);
+            EXPECT_EQ((*field)[0], 1);
+            const auto* p = reinterpret_cast<const unsigned char*>(field->data());
+            EXPECT_EQ(Get32(p + 1), libdeflate_crc32(0, c.bytes.data(), c.bytes.size()));
+            EXPECT_EQ(field->substr(5), c.name);
+        }
+        // What we write reads back as the same name.
+        EXPECT_EQ(DecodeName(encoded->Bytes, encoded->Utf8Flag ? kFlagUtf8 : 0, encoded->Host, encoded->UnicodeExtra),
+                  c.name);
+    }
+}
+
+TEST(NameBytes, InvalidUtf8IsRefused) {
+    EXPECT_FALSE(EncodeName("Sch\xFCler.txt"));
+}
+
+TEST(NameBytes, DecodingRules) {
+    std::string goodField;
+    {
+        std::string data = "\x01";
+        Put32(data, libdeflate_crc32(0, "Sch?ler", 7));
+        data += "Schüler";
+        AppendExtraField(goodField, kUnicodePathExtraId, data);
+    }
+    std::string staleField;  // CRC of other header bytes: ignored
+    {
+        std::string data = "\x01";
+        Put32(data, 12345);
+        data += "Falsch";
+        AppendExtraField(staleField, kUnicodePathExtraId, data);
+    }
+    std::string xceed;
+    AppendExtraField(xceed, kXceedUnicodeExtraId, std::string("NUCX\x02\x00\xFC\x00\xDF\x00", 10));
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::uint16_t flags;
+        std::uint8_t host;
+        std::string extra;
+        std::string name;
+    } cases[] = {
+        {"oem", "Sch\x81ler", 0, kHostMsDos, "", "Schüler"},
+        {"ansi", "Sch\xFCler", 0, kHostNtfs, "", "Schüler"},
+        {"unix host ansi", "Sch\xFCler", 0, kHostUnix, "", "Schüler"},
+        {"utf8 without flag", "Sch\xC3\xBCler", 0, kHostUnix, "", "Schüler"},
+        {"utf8 flag", "a.txt", kFlagUtf8, kHostMsDos, "", "a.txt"},
+        {"unicode path", "Sch?ler", 0, kHostMsDos, goodField, "Schüler"},
+        {"stale unicode path", "Sch?ler", 0, kHostMsDos, staleField, "Sch?ler"},
+        {"xceed field", "??", 0, kHostMsDos, xceed, "üß"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(DecodeName(c.bytes, c.flags, c.host, c.extra), c.name);
+    }
+}
+
+TEST(Mask, MatchesWithoutAsciiCase) {
+    struct Case {
+        const char* name;
+        const char* mask;
+        bool match;
+    } cases[] = {
+        {"Noten.MDB", "*.mdb", true},  {"README", "*.*", true},     {"README", "*", true},
+        {"a.txt", "?.TXT", true},      {"ab.txt", "?.txt", false},  {"Über.txt", "ü*", false},
+        {"Über.txt", "Ü*", true},      {"Über.txt", "?ber.txt", true}, {"x.mdb.bak", "*.mdb", false},
+        {"abcabd", "*ab?", true},      {"", "*", true},              {"a", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " ~ " + c.mask);
+        EXPECT_EQ(MatchesMask(c.name, c.mask), c.match);
+    }
+}
+
+TEST(DosTime, LocalTimeWithTwoSecondSteps) {
+    // 2024-03-15 11:00:00 in Berlin (TZ set by the test environment).
+    const std::time_t t = 1710496800;
+    const DosDateTime dos = ToDosDateTime(t);
+    EXPECT_EQ(dos.Date, ((2024 - 1980) << 9) | (3 << 5) | 15);
+    EXPECT_EQ(dos.Time, 11 << 11);
+    EXPECT_EQ(FromDosDateTime(dos), t);
+    EXPECT_EQ(ToDosDateTime(t + 1), ToDosDateTime(t + 2));  // odd seconds round up
+    EXPECT_EQ(ToDosDateTime(0).Date, (1 << 5) | 1);        // before 1980: 1980-01-01
+}
+
+}  // namespace
+}  // namespace vb::zip

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "ArchiveTestSupport.h"
+#include "backup/archive/ArchiveLog.h"
+#include "backup/archive/ArchiveReader.h"
+#include "backup/archive/ArchiveWriter.h"
+#include "util/Error.h"
+#include "util/Utf8.h"
+
+namespace vb::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Lines(const fs::path& log) {
+    const std::string raw = ReadFile(log);
+    EXPECT_EQ(raw.size() % 2, 0u);
+    EXPECT_TRUE(raw.size() < 4 || raw.substr(raw.size() - 4) == std::string("\r\0\n\0", 4));
+    const std::string text = utf8::fromUtf16le(raw);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+TEST(ArchiveLog, StampLeavesOutMidnight) {
+    std::tm t{};
+    t.tm_year = 116;
+    t.tm_mon = 9;
+    t.tm_mday = 3;
+    EXPECT_EQ(ArchiveLog::FormatStamp(t), "03.10.2016");
+    t.tm_hour = 14;
+    t.tm_min = 5;
+    t.tm_sec = 9;
+    EXPECT_EQ(ArchiveLog::FormatStamp(t), "03.10.2016 14:05:09");
+}
+
+TEST(ArchiveLog, BackupAndRestoreLines) {
+    TempDir dir;
+    MakeFile(dir / "Daten" / "Schüler.mdb", "db");
+    MakeFile(dir / "Daten" / "Liste.txt", "liste");
+    const std::string archive = (dir / "a.zip").string();
+    const fs::path log = dir / "VB-Backup.log";
+    const std::string base = fs::relative(dir / "Daten", "/").string();
+
+    ArchiveWriter writer;
+    writer.SetLogFile(log.string());
+    writer.SetLogging(true);
+    writer.Open(archive);
+    writer.AddFiles((dir / "Daten" / "*.mdb").string());
+    writer.Close();
+    auto lines = Lines(log);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].starts_with(archive + " logging ")) << lines[0];
+    EXPECT_TRUE(lines[1].starts_with(base + "/Schüler.mdb added ")) << lines[1];
+    EXPECT_EQ(lines[1].size(), (base + "/Schüler.mdb added ").size() + 19);
+
+    MakeFile(dir / "Daten" / "Schüler.mdb", "db2", 1710496800 + 86400);
+    writer.Open(archive);
+    writer.AddFiles((dir / "Daten" / "*.*").string());
+    writer.Close();
+    lines = Lines(log);
+    ASSERT_EQ(lines.size(), 3u);
+    // In the order the folder lists its files.
+    const bool listeFirst = lines[1].starts_with(base + "/Liste.txt");
+    EXPECT_TRUE(lines[listeFirst ? 1 : 2].starts_with(base + "/Liste.txt added ")) << lines[1];
+    EXPECT_TRUE(lines[listeFirst ? 2 : 1].starts_with(base + "/Schüler.mdb freshened ")) << lines[2];
+
+    // Nothing changed: only the first line.
+    writer.Open(archive);
+    writer.AddFiles((dir / "Daten" / "*.*").string());
+    writer.Close();
+    EXPECT_EQ(Lines(log).size(), 1u);
+
+    // Logging off leaves the file as it is.
+    const std::string before = ReadFile(log);
+    writer.SetLogging(false);
+    writer.Open(archive);
+    writer.Close();
+    EXPECT_EQ(ReadFile(log), before);
+
+    const fs::path restoreLog = dir / "VB-Restore.log";
+    fs::create_directories(dir / "out");
+    ArchiveReader reader;
+    reader.Open(archive);
+    reader.SetBaseDirectory((dir / "out").string());
+    reader.SetLogFile(restoreLog.string());
+    reader.SetLogging(true);
+    ASSERT_TRUE(reader.ExtractAt(0));
+    lines = Lines(restoreLog);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[1].starts_with(reader.Entry(0).Name + " extracted ")) << lines[1];
+}
+
+TEST(ArchiveLog, UncreatableLogFails) {
+    TempDir dir;
+    ArchiveWriter writer;
+    writer.SetLogFile((dir / "fehlt" / "VB-Backup.log").string());
+    writer.SetLogging(true);
+    try {
+        writer.Open((dir / "a.zip").string());
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Error creating Log File");
+    }
+}
+
+}  // namespace
+}  // namespace vb::test

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "ArchiveTestSupport.h"
+#include "backup/archive/ArchiveReader.h"
+#include "backup/archive/ArchiveWriter.h"
+#include "util/Error.h"
+
+namespace vb::test {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kPeers = std::string(VB_SOURCE_DIR) + "/tests/backup/archive/peers.py";
+
+std::string ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "";
+}
+
+std::string Text(std::size_t n) {
+    std::string s;
+    for (std::size_t i = 0; s.size() < n; ++i) s += "Zeile " + std::to_string(i * 7919 % 1000) + " Noten\r\n";
+    s.resize(n);
+    return s;
+}
+
+class ReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Source = Dir / "src";
+        MakeFile(Source / "Liste.txt", Text(20000));
+        MakeFile(Source / "Sub" / "Groß.mdb", Text(6 << 20));
+        MakeFile(Source / "leer.txt", "");
+        Out = Dir / "out";
+        fs::create_directories(Out);
+    }
+
+    // Extracts every entry and compares with the source folder.
+    void ExtractAndCompare(const std::string& archive, const std::string& password = "") {
+        ArchiveReader reader;
+        reader.SetPassword(password);
+        reader.Open(archive);
+        reader.SetBaseDirectory(Out.string());
+        ASSERT_GE(reader.Count(), 3u);
+        for (std::size_t i = 0; i < reader.Count(); ++i) {
+            std::string reason;
+            EXPECT_TRUE(reader.ExtractAt(i, &reason)) << reader.Entry(i).Name << ": " << reason;
+        }
+        for (const char* name : {"Liste.txt", "Sub/Groß.mdb", "leer.txt"}) {
+            SCOPED_TRACE(name);
+            EXPECT_EQ(ReadFile(Out / name), ReadFile(Source / name));
+        }
+    }
+
+    TempDir Dir;
+    fs::path Source, Out;
+};
+
+TEST_F(ReaderTest, ReadsArchivesOfOtherTools) {
+    struct Case {
+        const char* tool;
+        std::string command;
+        std::string password;
+    } cases[] = {
+        {"zip", "cd src && zip -qr ../t.zip .", ""},
+        {"zip -e", "cd src && zip -qr -P geheim ../t.zip .", "geheim"},
+        {"7z ZipCrypto", "cd src && $(command -v 7z || command -v 7zz) a -tzip -mem=ZipCrypto -pgeheim ../t.zip . >/dev/null", "geheim"},
+        {"python", "python3 " + kPeers + " make t.zip src", ""},
+        {"python zip64", "python3 " + kPeers + " make t.zip src zip64", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tool);
+        fs::remove(Dir / "t.zip");
+        fs::remove_all(Out);
+        fs::create_directories(Out);
+        std::string output;
+        ASSERT_EQ(RunCommand("cd " + Quote(Dir.Path().string()) + " && " + c.command, &output), 0) << output;
+        ExtractAndCompare((Dir / "t.zip").string(), c.password);
+    }
+}
+
+TEST_F(ReaderTest, OpeningErrors) {
+    MakeFile(Dir / "empty.zip", "");
+    MakeFile(Dir / "text.zip", "just text");
+    ASSERT_EQ(RunCommand("cd " + Quote(Dir.Path().string()) + " && cd src && zip -qr ../ok.zip . && cd .. && "
+                         "head -c -10 ok.zip > cut.zip"), 0);
+    struct Case {
+        const char* name;
+        const char* error;
+    } cases[] = {
+        {"missing.zip", "File not found"},
+        {"empty.zip", "Invalid Stream"},
+        {"text.zip", "Unhandled Archive Type"},
+        {"cut.zip", "Unhandled Archive Type"},  // end record cut off
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ArchiveReader reader;
+        EXPECT_EQ(ErrorOf([&] { reader.Open((Dir / c.name).string()); }), c.error);
+    }
+    ArchiveReader reader;
+    EXPECT_EQ(ErrorOf([&] { reader.SetBaseDirectory((Dir / "nowhere").string()); }), "Directory does not exist");
+}
+
+TEST_F(ReaderTest, DamagedEntryFailsWithoutLeavingAPartialFileAndKeepsTheOldOne) {
+    const std::string archive = (Dir / "t.zip").string();
+    ASSERT_EQ(RunCommand("cd " + Quote(Source.string()) + " && zip -q -0 " + Quote(archive) + " Liste.txt"), 0);
+    // Flip one byte of the stored data.
+    std::string bytes = ReadFile(archive);
+    const std::size_t at = bytes.find("Zeile 0");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at] = 'z';
+    WriteFile(archive, bytes);
+    MakeFile(Out / "Liste.txt", "old content");
+    ArchiveReader reader;
+    reader.Open(archive);
+    reader.SetBaseDirectory(Out.string());
+    std::string reason;
+    EXPECT_FALSE(reader.ExtractAt(0, &reason));
+    EXPECT_EQ(reason, "Failed CRC Check");
+    EXPECT_EQ(ReadFile(Out / "Liste.txt"), "old content");
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& item : fs::directory_iterator(Out)) ++files;
+    EXPECT_EQ(files, 1u);
+}
+
+TEST_F(ReaderTest, UnsupportedMethodIsSkipped) {
+    ASSERT_EQ(RunCommand("cd " + Quote(Dir.Path().string()) + " && python3 " + kPeers + " make b.zip src bzip2"), 0);
+    ArchiveReader reader;
+    reader.Open((Dir / "b.zip").string());
+    reader.SetBaseDirectory(Out.string());
+    std::string reason;
+    EXPECT_FALSE(reader.ExtractAt(0, &reason));
+    EXPECT_EQ(reason, "Cannot extract file - unsupported compression method");
+}
+
+TEST_F(ReaderTest, ExtractionStaysBelowTheBaseFolder) {
+    const std::string script =
+        "import zipfile\n"
+        "with zipfile.ZipFile('evil.zip', 'w') as z:\n"
+        "    for n in ['../evil.txt', '/abs.txt', 'a/../../b.txt', 'link/inner.txt', 'target.txt', 'ok/fine.txt']:\n"
+        "        z.writestr(zipfile.ZipInfo(n), 'data')\n";
+    WriteFile(Dir / "make.py", script);
+    ASSERT_EQ(RunCommand("cd " + Quote(Dir.Path().string()) + " && python3 make.py"), 0);
+    fs::create_directories(Dir / "elsewhere");
+    fs::create_directory_symlink(Dir / "elsewhere", Out / "link");
+    MakeFile(Dir / "elsewhere" / "victim.txt", "untouched");
+    fs::create_symlink(Dir / "elsewhere" / "victim.txt", Out / "target.txt");
+
+    ArchiveReader reader;
+    reader.Open((Dir / "evil.zip").string());
+    reader.SetBaseDirectory(Out.string());
+    std::vector<bool> results;
+    for (std::size_t i = 0; i < reader.Count(); ++i) results.push_back(reader.ExtractAt(i));
+    EXPECT_EQ(results, (std::vector<bool>{false, false, false, false, true, true}));
+    EXPECT_FALSE(fs::exists(Dir / "evil.txt"));
+    EXPECT_FALSE(fs::exists(Dir / "elsewhere" / "inner.txt"));
+    EXPECT_EQ(ReadFile(Dir / "elsewhere" / "victim.txt"), "untouched");
+    EXPECT_FALSE(fs::is_symlink(Out / "target.txt"));
+    EXPECT_EQ(ReadFile(Out / "target.txt"), "data");
+    EXPECT_EQ(ReadFile(Out / "ok" / "fine.txt"), "data");
+}
+
+TEST_F(ReaderTest, PasswordRequests) {
+    const std::string archive = (Dir / "p.zip").string();
+    ArchiveWriter writer;
+    writer.SetPassword("richtig");
+    writer.Open(archive);
+    writer.AddFiles((Source / "*.txt").string());
+    writer.Close();
+
+    struct Case {
+        const char* what;
+        std::string known;
+        std::vector<std::string> answers;  // what the user types, in order
+        bool ok;
+        std::size_t asked;
+        const char* reason;
+    } cases[] = {
+        {"right at once", "", {"richtig"}, true, 1, ""},
+        {"right at the third request", "", {"a", "b", "richtig"}, true, 3, ""},
+        {"three wrong answers", "", {"a", "b", "c", "richtig"}, false, 3, "Cannot extract file - invalid password"},
+        {"cancelled first request", "", {""}, false, 1, "Cannot extract file - invalid password"},
+        {"known password is right", "richtig", {}, true, 0, ""},
+        {"known password is wrong", "falsch", {"x", "y", "richtig"}, true, 3, ""},
+        {"known wrong, three wrong", "falsch", {"x", "y", "z"}, false, 3, "Cannot extract file - invalid password"},
+        {"empty further answer", "falsch", {""}, false, 1, "Process aborted by user"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(Out);
+        fs::create_directories(Out);
+        ArchiveReader reader;
+        reader.SetPassword(c.known);
+        std::size_t asked = 0;
+        reader.OnNeedPassword = [&](const std::string&) {
+            return asked < c.answers.size() ? c.answers[asked++] : std::string();
+        };
+        reader.Open(archive);
+        reader.SetBaseDirectory(Out.string());
+        std::size_t liste = 0;
+        while (!reader.Entry(liste).Name.ends_with("Liste.txt")) ++liste;
+        std::string reason;
+        EXPECT_EQ(reader.ExtractAt(liste, &reason), c.ok);
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(reason, c.reason);
+        if (c.ok) {
+            // The accepted password serves the next entries without asking.
+            const std::size_t before = asked;
+            for (std::size_t i = 0; i < reader.Count(); ++i) EXPECT_TRUE(reader.ExtractAt(i));
+            EXPECT_EQ(asked, before);
+            EXPECT_EQ(reader.Password(), "richtig");
+        }
+    }
+}
+
+TEST_F(ReaderTest, TimeAndReadOnlyAttributeAreRestored) {
+    ::chmod((Source / "Liste.txt").c_str(), 0444);
+    const std::string archive = (Dir / "t.zip").string();
+    ArchiveWriter writer;
+    writer.Open(archive);
+    writer.AddFiles((Source / "*.txt").string());
+    writer.Close();
+    MakeFile(Out / fs::relative(Source / "Liste.txt", "/"), "old", 0);
+    ArchiveReader reader;
+    reader.Open(archive);
+    reader.SetBaseDirectory(Out.string());
+    for (std::size_t i = 0; i < reader.Count(); ++i) ASSERT_TRUE(reader.ExtractAt(i));
+    const fs::path copy = Out / fs::relative(Source / "Liste.txt", "/");
+    struct stat st{};
+    ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1710496800);
+    EXPECT_EQ(st.st_mode & 0222, 0u);
+    EXPECT_EQ(ReadFile(copy), ReadFile(Source / "Liste.txt"));
+}
+
+}  // namespace
+}  // namespace vb::test
