@@ -1,0 +1,76 @@
+#include "dbcheck/ExclusiveUseTest.h"
+
+#include <sys/stat.h>
+
+#include "dbcheck/DBPassword.h"
+#include "dbcheck/JetConnection.h"
+#include "util/Error.h"
+
+namespace vb {
+namespace {
+
+constexpr const char* kFixedUserDbPassword = "xz857";
+
+// The file-name part of a path, in lower case. The names compared against are ASCII,
+// so only ASCII letters need folding.
+std::string LowerFileName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    for (char& c : name) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return name;
+}
+
+// Anything at the path except a folder counts as a file (a FIFO or device then fails
+// the open and reads as in use, so nothing writes into it).
+bool FileExists(const std::string& path) {
+    struct stat st{};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+ExclusiveUseTest::ExclusiveUseTest(RegistryStore& store, std::string vorlixDB)
+    : FStore(store), FVorlixDB(std::move(vorlixDB)) {}
+
+std::optional<ExclusiveUseTest::Target> ExclusiveUseTest::TargetFor(const std::string& path) {
+    const std::string name = LowerFileName(path);
+    std::optional<std::string> password;
+    if (name == "vorlixintern.mdb" || (!FVorlixDB.empty() && path == FVorlixDB)) {
+        password = GetDBPassword(FStore);
+    } else if (name == "vxuser.mdb") {
+        password = kFixedUserDbPassword;
+    } else if (name != "reports.mdb") {
+        return std::nullopt;
+    }
+    return Target{JetConnectionString(path, password), password};
+}
+
+std::optional<std::string> ExclusiveUseTest::ConnectionStringFor(const std::string& path) {
+    if (auto target = TargetFor(path)) return target->ConnectionString;
+    return std::nullopt;
+}
+
+bool ExclusiveUseTest::TestExclusive(const std::string& path) {
+    FLastConnectionString.clear();
+    if (!FileExists(path)) return true;
+    // Password errors happen before the guarded open and reach the caller.
+    const auto target = TargetFor(path);
+    if (!target) return true;
+    FLastConnectionString = target->ConnectionString;
+    JetConnection connection(target->ConnectionString, path, target->Password);
+    try {
+        connection.Open();
+        connection.Close();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string ExclusiveUseTest::FindOpenDatabase() {
+    return TestExclusive(FVorlixDB) ? std::string() : FVorlixDB;
+}
+
+}  // namespace vb

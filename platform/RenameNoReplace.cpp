@@ -1,0 +1,30 @@
+#include "platform/RenameNoReplace.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace vb::platform {
+
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    // Some file systems (older network and FUSE ones) do not know the flag; only then
+    // fall back. A hard link fails on an existing target as well, and is atomic.
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        if (::unlink(from.c_str()) == 0) return true;
+        ::unlink(to.c_str());  // keep the one name the file had
+        return false;
+    }
+    if (errno == EEXIST || errno == ENOENT) return false;
+    // No hard links either (FAT media): test, then rename. The gap between the two
+    // is the best such a file system allows.
+    struct stat st{};
+    if (::lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+}  // namespace vb::platform

@@ -1,0 +1,178 @@
+#include "backup/PrepareBackupFilename.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <map>
+#include <vector>
+
+#include "catalogue/TJob.h"
+#include "settings/TBackupStrategie.h"
+#include "LocalClock.h"
+#include "support/TempDir.h"
+
+namespace vb {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::WriteFile;
+
+
+// The names and contents of the files (not folders) in a folder.
+std::map<std::string, std::string> FilesIn(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.is_regular_file()) files[entry.path().filename().string()] = ReadFile(entry.path());
+    }
+    return files;
+}
+
+class PrepareBackupFilenameTest : public ::testing::Test {
+protected:
+    TJob Job(const std::string& name) const {
+        TJob job;
+        job.Bezeichnung = name;
+        job.DestDir = FDir.Path().string();
+        return job;
+    }
+    test::TempDir FDir;
+};
+
+TEST_F(PrepareBackupFilenameTest, PerDayNameComesFromTheLocalDateAndTakesTheJobNameLiterally) {
+    struct Case {
+        const char* name;
+        std::string job;
+        std::tm now;
+        std::string expected;
+    } cases[] = {
+        {"plain", "Daten", test::LocalClock(2016, 5, 23), "/Daten-16-05-23.zip"},
+        {"year 2000", "Daten", test::LocalClock(2000, 1, 2), "/Daten-00-01-02.zip"},
+        {"end of a century", "Daten", test::LocalClock(2099, 12, 31, 23, 59), "/Daten-99-12-31.zip"},
+        {"double quote", "Da\"yy\"ten", test::LocalClock(2016, 5, 23), "/Da\"yy\"ten-16-05-23.zip"},
+        {"format letters", "yyyy mm dd hh:nn:ss am/pm c ddddd", test::LocalClock(2016, 5, 23),
+         "/yyyy mm dd hh:nn:ss am/pm c ddddd-16-05-23.zip"},
+        {"single quotes and percent", "'Büro' %s %d", test::LocalClock(2016, 5, 23), "/'Büro' %s %d-16-05-23.zip"},
+        {"blank name", "", test::LocalClock(2016, 5, 23), "/-16-05-23.zip"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(PrepareBackupFilename(Job(c.job), bsJedenTag, c.now), c.expected);
+    }
+    EXPECT_TRUE(fs::is_empty(FDir.Path())) << "naming alone creates no file";
+}
+
+TEST_F(PrepareBackupFilenameTest, RunsJustBeforeAndAfterMidnightNameTwoArchivesThatSortByDate) {
+    const std::string late = PrepareBackupFilename(Job("Daten"), bsJedenTag, test::LocalClock(2016, 12, 31, 23, 59));
+    const std::string early = PrepareBackupFilename(Job("Daten"), bsJedenTag, test::LocalClock(2017, 1, 1, 0, 1));
+    EXPECT_EQ(late, "/Daten-16-12-31.zip");
+    EXPECT_EQ(early, "/Daten-17-01-01.zip");
+    EXPECT_LT(late, early);
+}
+
+TEST_F(PrepareBackupFilenameTest, StoredStrategyOutsideTheThreeFallsBackToPerDay) {
+    for (std::uint8_t strategie : {std::uint8_t{3}, std::uint8_t{7}, std::uint8_t{255}}) {
+        SCOPED_TRACE(int(strategie));
+        EXPECT_EQ(PrepareBackupFilename(Job("Daten"), strategie, test::LocalClock(2016, 5, 23)), "/Daten-16-05-23.zip");
+    }
+}
+
+TEST_F(PrepareBackupFilenameTest, SameFileNeverCreatesOrMovesAnything) {
+    WriteFile(FDir / "Daten.zip", "old");
+    EXPECT_EQ(PrepareBackupFilename(Job("Daten"), bsGleicheDatei, test::LocalClock(2016, 5, 23)), "/Daten.zip");
+    EXPECT_EQ(PrepareBackupFilename(Job("Da\"ten"), bsGleicheDatei, test::LocalClock(2016, 5, 23)), "/Da\"ten.zip");
+    EXPECT_EQ(FilesIn(FDir.Path()), (std::map<std::string, std::string>{{"Daten.zip", "old"}}));
+}
+
+TEST_F(PrepareBackupFilenameTest, ResetsTheSpanningThresholdBeforeEveryStrategyAndBeforeRotating) {
+    for (std::uint8_t strategie : {bsJedenTag, bsDreiGenerationen, bsGleicheDatei}) {
+        SCOPED_TRACE(int(strategie));
+        WriteFile(FDir / "Daten_1.zip", "newest");
+        std::vector<std::uint64_t> thresholds;
+        bool firstStillInPlace = false;
+        PrepareBackupFilename(Job("Daten"), strategie, test::LocalClock(2016, 5, 23), [&](std::uint64_t value) {
+            thresholds.push_back(value);
+            firstStillInPlace = fs::exists(FDir / "Daten_1.zip");
+        });
+        EXPECT_EQ(thresholds, std::vector<std::uint64_t>{0});
+        EXPECT_TRUE(firstStillInPlace);
+        fs::remove_all(FDir.Path() / "Daten_1.zip");
+        fs::remove_all(FDir.Path() / "Daten_2.zip");
+    }
+}
+
+// Each case lists what the folder holds before the run ("dir" makes a folder of that
+// name) and the files after it, with their contents: a content tells which
+// generation went where.
+TEST_F(PrepareBackupFilenameTest, RotatesThreeGenerationsAndNeverReplacesAFile) {
+    using Files = std::map<std::string, std::string>;
+    struct Case {
+        const char* name;
+        Files before;
+        Files after;
+    } cases[] = {
+        {"no archive yet", {}, {}},
+        {"only _1", {{"_1", "A"}}, {{"_2", "A"}}},
+        {"_1 and _2", {{"_1", "A"}, {"_2", "B"}}, {{"_2", "A"}, {"_3", "B"}}},
+        {"all three", {{"_1", "A"}, {"_2", "B"}, {"_3", "C"}}, {{"_2", "A"}, {"_3", "B"}}},
+        {"_2 and _3 without _1", {{"_2", "B"}, {"_3", "C"}}, {{"_2", "B"}, {"_3", "C"}}},
+        {"_1 and _3 without _2", {{"_1", "A"}, {"_3", "C"}}, {{"_2", "A"}, {"_3", "C"}}},
+        {"a folder named _1", {{"_1", "dir"}, {"_2", "B"}}, {{"_2", "B"}}},
+        // _3 is a folder, so it is no generation and is not deleted; the rename of
+        // _2 fails because the name is taken, and then _1 cannot move onto _2.
+        {"a folder named _3 blocks the rotation", {{"_1", "A"}, {"_2", "B"}, {"_3", "dir"}},
+         {{"_1", "A"}, {"_2", "B"}}},
+        // _2 is a folder: _1 cannot be renamed onto it and stays to be updated.
+        {"a folder named _2 blocks the rotation", {{"_1", "A"}, {"_2", "dir"}}, {{"_1", "A"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        for (const auto& [suffix, content] : c.before) {
+            const fs::path file = dir / ("Tagessicherung" + suffix + ".zip");
+            if (content == "dir") {
+                fs::create_directory(file);
+                WriteFile(file / "inside", "x");
+            } else {
+                WriteFile(file, content);
+            }
+        }
+        TJob job;
+        job.Bezeichnung = "Tagessicherung";
+        job.DestDir = dir.Path().string();
+        EXPECT_EQ(PrepareBackupFilename(job, bsDreiGenerationen, test::LocalClock(2016, 5, 23)), "/Tagessicherung_1.zip");
+        Files expected;
+        for (const auto& [suffix, content] : c.after) expected["Tagessicherung" + suffix + ".zip"] = content;
+        EXPECT_EQ(FilesIn(dir.Path()), expected);
+        for (const auto& [suffix, content] : c.before) {
+            if (content == "dir") {
+                EXPECT_EQ(ReadFile(dir / ("Tagessicherung" + suffix + ".zip") / "inside"), "x");
+            }
+        }
+    }
+}
+
+TEST_F(PrepareBackupFilenameTest, RepeatedRunsKeepTheNewestThreeGenerations) {
+    // The run writes _1 after naming; here a file with the run number stands for it.
+    for (int run = 1; run <= 4; ++run) {
+        const std::string name = PrepareBackupFilename(Job("Daten"), bsDreiGenerationen, test::LocalClock(2016, 5, 23));
+        WriteFile(FDir.Path().string() + name, "run " + std::to_string(run));
+    }
+    EXPECT_EQ(FilesIn(FDir.Path()), (std::map<std::string, std::string>{
+                                        {"Daten_1.zip", "run 4"}, {"Daten_2.zip", "run 3"}, {"Daten_3.zip", "run 2"}}));
+}
+
+TEST_F(PrepareBackupFilenameTest, UnwritableTargetFolderMovesNothingAndStillNamesTheFirstGeneration) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write into any folder";
+    WriteFile(FDir / "Daten_1.zip", "A");
+    WriteFile(FDir / "Daten_2.zip", "B");
+    WriteFile(FDir / "Daten_3.zip", "C");
+    fs::permissions(FDir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(PrepareBackupFilename(Job("Daten"), bsDreiGenerationen, test::LocalClock(2016, 5, 23)), "/Daten_1.zip");
+    fs::permissions(FDir.Path(), fs::perms::owner_all);
+    EXPECT_EQ(FilesIn(FDir.Path()), (std::map<std::string, std::string>{
+                                        {"Daten_1.zip", "A"}, {"Daten_2.zip", "B"}, {"Daten_3.zip", "C"}}));
+}
+
+}  // namespace
+}  // namespace vb
