@@ -1,0 +1,48 @@
+// Drives the archive layer for the benchmark script: one backup run (new archive or
+// update) or one full extraction, as the backup and restore runs do it.
+//
+//   archive_bench backup ARCHIVE FOLDER [PASSWORD]   all files below FOLDER
+//   archive_bench extract ARCHIVE TARGET [PASSWORD]  every entry below TARGET
+#include <cstdio>
+#include <string>
+
+#include "backup/archive/ArchiveReader.h"
+#include "backup/archive/ArchiveWriter.h"
+#include "util/Error.h"
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: archive_bench backup|extract ARCHIVE FOLDER [PASSWORD]\n");
+        return 2;
+    }
+    const std::string mode = argv[1];
+    const std::string password = argc > 4 ? argv[4] : "";
+    try {
+        if (mode == "backup") {
+            vb::ArchiveWriter writer;
+            writer.SetPassword(password);
+            writer.SetRecurse(true);
+            writer.Open(argv[2]);
+            writer.AddFiles(std::string(argv[3]) + "/*.*");
+            writer.Close();
+        } else if (mode == "extract") {
+            vb::ArchiveReader reader;
+            reader.SetPassword(password);
+            reader.Open(argv[2]);
+            reader.SetBaseDirectory(argv[3]);
+            std::size_t failed = 0;
+            for (std::size_t i = 0; i < reader.Count(); ++i)
+                if (!reader.ExtractAt(i)) ++failed;
+            if (failed) {
+                std::fprintf(stderr, "%zu entries failed\n", failed);
+                return 1;
+            }
+        } else {
+            return 2;
+        }
+    } catch (const vb::Error& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
