@@ -53,6 +53,7 @@ CsvGrid* CreateDefinitionGrid(CsvTable& definitions, const CatalogueDialogs& dia
     };
     auto* grid = new CsvGrid(new CsvTableModel(definitions, columns, true), parent);
     grid->setObjectName("DefGrid");
+    grid->verticalHeader()->setMinimumSectionSize(17);
     grid->verticalHeader()->setDefaultSectionSize(17);
     grid->horizontalHeader()->setFixedHeight(17);
     grid->FEllipsisHandler = [grid, &definitions, dialogs](int column) {

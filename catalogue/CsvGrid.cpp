@@ -95,6 +95,7 @@ CsvGrid::CsvGrid(CsvTableModel* model, QWidget* parent) : QTableView(parent), FM
 }
 
 void CsvGrid::Guarded(const std::function<void()>& action) {
+    if (!FModel->HasTable()) return;
     try {
         action();
     } catch (const Error& error) {
@@ -110,7 +111,7 @@ void CsvGrid::Guarded(const std::function<void()>& action) {
 }
 
 void CsvGrid::FollowTable(int row) {
-    if (FFollowing) return;
+    if (FFollowing || !FModel->HasTable()) return;
     FFollowing = true;
     if (row >= 0 && row < FModel->rowCount()) {
         const int column = std::max(currentIndex().column(), 0);
@@ -122,7 +123,7 @@ void CsvGrid::FollowTable(int row) {
 
 void CsvGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
-    if (FFollowing || !current.isValid() || current.row() == Table().CurrentRow()) return;
+    if (FFollowing || !FModel->HasTable() || !current.isValid() || current.row() == Table().CurrentRow()) return;
     const int row = current.row();
     // The user moved to another row: the table follows (storing an edited row).
     QTimer::singleShot(0, this, [this, row] {

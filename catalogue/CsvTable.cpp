@@ -54,6 +54,8 @@ CsvTable::~CsvTable() {
         Close();
     } catch (...) {
     }
+    const auto observers = FObservers;
+    for (CsvTableObserver* observer : observers) observer->TableDestroyed();
 }
 
 void CsvTable::SetFileName(const std::string& fileName) {

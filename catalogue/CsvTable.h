@@ -32,6 +32,8 @@ class CsvTableObserver {
 public:
     virtual ~CsvTableObserver() = default;
     virtual void TableChanged(CsvTableChange change, int row) = 0;
+    // The table is being destroyed; the observer must not touch it any more.
+    virtual void TableDestroyed() = 0;
 };
 
 // The table's events, as the program's lists react to them. BeforePost returns false

@@ -3,19 +3,27 @@
 namespace vb::gui {
 
 CsvTableModel::CsvTableModel(CsvTable& table, QVector<GridColumn> columns, bool cellHints, QObject* parent)
-    : QAbstractTableModel(parent), FTable(table), FColumns(std::move(columns)), FCellHints(cellHints) {
-    for (const GridColumn& column : FColumns) FFields.push_back(FTable.FieldByName(column.Field.toStdString()));
-    FTable.AddObserver(this);
+    : QAbstractTableModel(parent), FTable(&table), FColumns(std::move(columns)), FCellHints(cellHints) {
+    for (const GridColumn& column : FColumns) FFields.push_back(FTable->FieldByName(column.Field.toStdString()));
+    FTable->AddObserver(this);
 }
 
-CsvTableModel::~CsvTableModel() { FTable.RemoveObserver(this); }
+CsvTableModel::~CsvTableModel() {
+    if (FTable) FTable->RemoveObserver(this);
+}
+
+void CsvTableModel::TableDestroyed() {
+    beginResetModel();
+    FTable = nullptr;
+    endResetModel();
+}
 
 bool CsvTableModel::IsBoolean(int column) const {
-    return FTable.Columns().at(FFields.at(column)).Type == CsvColumnType::Boolean;
+    return FTable && FTable->Columns().at(FFields.at(column)).Type == CsvColumnType::Boolean;
 }
 
 int CsvTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || !FTable.Active() ? 0 : FTable.RowCount();
+    return parent.isValid() || !FTable || !FTable->Active() ? 0 : FTable->RowCount();
 }
 
 int CsvTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : FColumns.size(); }
@@ -26,12 +34,12 @@ QVariant CsvTableModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::ToolTipRole) return FCellHints ? QVariant(FColumns.at(index.column()).Hint) : QVariant();
     if (IsBoolean(index.column())) {
         if (role != Qt::CheckStateRole) return {};
-        const std::optional<bool> value = FTable.BoolAt(index.row(), field);
+        const std::optional<bool> value = FTable->BoolAt(index.row(), field);
         if (!value) return {};
         return *value ? Qt::Checked : Qt::Unchecked;
     }
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
-        return QString::fromStdString(FTable.TextAt(index.row(), field));
+        return QString::fromStdString(FTable->TextAt(index.row(), field));
     }
     return {};
 }
@@ -44,8 +52,8 @@ QVariant CsvTableModel::headerData(int section, Qt::Orientation orientation, int
         return {};
     }
     // The row indicator: the current row, and whether it is being edited or inserted.
-    if (role != Qt::DisplayRole || section != FTable.CurrentRow()) return {};
-    switch (FTable.State()) {
+    if (role != Qt::DisplayRole || !FTable || section != FTable->CurrentRow()) return {};
+    switch (FTable->State()) {
     case CsvTableState::Edit: return QStringLiteral("I");
     case CsvTableState::Insert: return QStringLiteral("*");
     default: return QStringLiteral("\u25B6");
@@ -60,16 +68,16 @@ Qt::ItemFlags CsvTableModel::flags(const QModelIndex& index) const {
 }
 
 bool CsvTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || role != Qt::EditRole || IsBoolean(index.column())) return false;
+    if (!index.isValid() || !FTable || role != Qt::EditRole || IsBoolean(index.column())) return false;
     const std::string text = value.toString().toStdString();
     const int field = FFields.at(index.column());
-    if (index.row() != FTable.CurrentRow()) return false;
-    if (FTable.State() == CsvTableState::Browse) {
+    if (index.row() != FTable->CurrentRow()) return false;
+    if (FTable->State() == CsvTableState::Browse) {
         // Typing the same text again changes nothing and starts no edit.
-        if (FTable.GetText(field) == text) return true;
-        FTable.Edit();
+        if (FTable->GetText(field) == text) return true;
+        FTable->Edit();
     }
-    FTable.SetText(field, text);
+    FTable->SetText(field, text);
     return true;
 }
 
@@ -78,7 +86,7 @@ void CsvTableModel::TableChanged(CsvTableChange change, int row) {
     case CsvTableChange::Reset:
         beginResetModel();
         endResetModel();
-        emit CurrentRowChanged(FTable.CurrentRow());
+        emit CurrentRowChanged(FTable->CurrentRow());
         emit StateChanged();
         break;
     case CsvTableChange::Row:

@@ -14,12 +14,15 @@ namespace vb::gui {
 class CsvTableModel : public QAbstractTableModel, private CsvTableObserver {
     Q_OBJECT
 public:
-    // The table must outlive the model. With `cellHints` the column hint is also
+    // The model watches the table and empties itself when the table goes. With `cellHints` the column hint is also
     // the tooltip of every cell.
     CsvTableModel(CsvTable& table, QVector<GridColumn> columns, bool cellHints, QObject* parent = nullptr);
     ~CsvTableModel() override;
 
-    CsvTable& Table() const { return FTable; }
+    // False once the table is gone (a window destroys its tables before the
+    // widgets that show them); the model is empty then.
+    bool HasTable() const { return FTable != nullptr; }
+    CsvTable& Table() const { return *FTable; }
     const GridColumn& Column(int column) const { return FColumns.at(column); }
     int FieldOf(int column) const { return FFields.at(column); }
     bool IsBoolean(int column) const;
@@ -40,8 +43,9 @@ signals:
 
 private:
     void TableChanged(CsvTableChange change, int row) override;
+    void TableDestroyed() override;
 
-    CsvTable& FTable;
+    CsvTable* FTable;
     QVector<GridColumn> FColumns;
     QVector<int> FFields;
     bool FCellHints;

@@ -45,6 +45,7 @@ RecordNavigator::RecordNavigator(CsvGrid* grid, QWidget* parent) : QWidget(paren
 }
 
 void RecordNavigator::Click(Button button) {
+    if (!FGrid->Model()->HasTable()) return;
     CsvTable& table = FGrid->Table();
     if (!table.Active()) return;
     // What the user typed into a cell belongs to the row before any button acts.
@@ -83,6 +84,10 @@ void RecordNavigator::Click(Button button) {
 }
 
 void RecordNavigator::UpdateButtons() {
+    if (!FGrid->Model()->HasTable()) {
+        for (QToolButton* button : FButtons) button->setEnabled(false);
+        return;
+    }
     const CsvTable& table = FGrid->Table();
     const bool active = table.Active();
     const bool editing = table.State() == CsvTableState::Edit || table.State() == CsvTableState::Insert;

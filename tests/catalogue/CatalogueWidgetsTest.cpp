@@ -1,0 +1,379 @@
+// The catalogue's widgets driven like a user: the jobs grid and its navigator, the
+// definition grid's comma check, check-box cells, ellipsis buttons, the job
+// selectors and the file-mask dialog.
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QTextBlock>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include "CatalogueFakes.h"
+#include "catalogue/CatalogueGrids.h"
+#include "catalogue/RecordNavigator.h"
+#include "catalogue/TSelectFilemaskfrm.h"
+#include "support/TempDir.h"
+
+namespace vb::gui {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+namespace {
+
+const std::string kJobHeader = "BEZEICHNUNG:$255,ZIELVERZEICHNIS:$255,DEFINITIONSDATEI:$255,AUTOMATIK:!\r\n";
+
+// Dialogs that answer from the test instead of a person.
+struct ScriptedDialogs {
+    std::optional<QString> folder;
+    QString masksAnswer;  // empty: behave like "Abbrechen"
+    QStringList calls;
+
+    CatalogueDialogs Make() {
+        CatalogueDialogs dialogs;
+        dialogs.PickFolder = [this](QWidget*, const QString& start) {
+            calls << "folder:" + start;
+            return folder;
+        };
+        dialogs.PickDefinitionFile = [this](QWidget*, const QString& start) -> std::optional<QString> {
+            calls << "file:" + start;
+            return std::nullopt;
+        };
+        dialogs.EditMasks = [this](QWidget*, const QString& masks, const QString& start, const QPoint&) {
+            calls << "masks:" + masks + "|" + start;
+            return masksAnswer.isEmpty() ? masks : masksAnswer;
+        };
+        return dialogs;
+    }
+};
+
+void Press(QWidget* widget, Qt::Key key) { QTest::keyClick(widget, key); }
+
+}  // namespace
+
+class CatalogueWidgetsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void jobGridInsertProposesTheNextJob();
+    void definitionGridRefusesACommaInTheMasks();
+    void checkBoxCellsFollowKeysAndClicks();
+    void ellipsisButtonsOpenThePickers();
+    void jobSelectorsListAndChoose();
+    void fileMaskTextAndLines_data();
+    void fileMaskTextAndLines();
+    void fileMaskChooseFileReplacesTheLine();
+    void editFileMaskReturnsOnlyWhatOkConfirms();
+    void gridOutlivesItsTable();
+};
+
+void CatalogueWidgetsTest::jobGridInsertProposesTheNextJob() {
+    TempDir dir;
+    WriteFile(dir / "Backupjobs.csv", kJobHeader + "Job_1,/a," + (dir / "JobDef_1.csv").string() + ",1\r\nJob_2,/b," +
+                                          (dir / "JobDef_2.csv").string() + ",0\r\n");
+    CsvTable table(kJobListDefinition);
+    test::FakeJobHost host;
+    host.FDatenDir = dir.Path().string();
+    JobList jobs(table, host);
+    host.FList = &jobs;
+    jobs.Open(dir.Path().string(), "/opt");
+
+    ScriptedDialogs scripted;
+    std::unique_ptr<CsvGrid> owner(CreateJobGrid(table, scripted.Make()));
+    CsvGrid* grid = owner.get();
+    QAbstractItemModelTester tester(grid->Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    RecordNavigator navigator(grid);
+    grid->show();
+    QCOMPARE(grid->Model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Bezeichnung"));
+    QCOMPARE(grid->columnWidth(2), 296);
+    QCOMPARE(grid->Model()->headerData(3, Qt::Horizontal, Qt::ToolTipRole).toString(),
+             QString::fromUtf8("Bei automatischer Sicherung ber\u00fccksichtigen"));
+
+    QTest::mouseClick(navigator.ButtonOf(RecordNavigator::nbInsert), Qt::LeftButton);
+    QCOMPARE(table.State(), CsvTableState::Insert);
+    QCOMPARE(grid->Model()->rowCount(), 3);
+    const int row = grid->currentIndex().row();
+    QCOMPARE(row, table.CurrentRow());
+    QCOMPARE(grid->Model()->index(row, 0).data().toString(), QString("Job_3"));
+    QCOMPARE(grid->Model()->index(row, 1).data().toString(), QString());
+    QCOMPARE(grid->Model()->index(row, 2).data().toString(), QString::fromStdString((dir / "JobDef_3.csv").string()));
+    QCOMPARE(grid->Model()->index(row, 3).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    QVERIFY(navigator.ButtonOf(RecordNavigator::nbPost)->isEnabled());
+    QVERIFY(!navigator.ButtonOf(RecordNavigator::nbEdit)->isEnabled());
+
+    QTest::mouseClick(navigator.ButtonOf(RecordNavigator::nbPost), Qt::LeftButton);
+    QCOMPARE(table.RecordCount(), 3);
+    QCOMPARE(host.FSelectorItems, (std::vector<std::string>{"Job_1", "Job_2", "Job_3"}));
+    QCOMPARE(grid->currentIndex().row(), 0);  // sorted: the first job is current
+
+    // Delete asks the navigator's question first; "Nein" keeps the row.
+    QStringList asked;
+    navigator.FConfirmDelete = [&](const QString& text) {
+        asked << text;
+        return false;
+    };
+    QTest::mouseClick(navigator.ButtonOf(RecordNavigator::nbDelete), Qt::LeftButton);
+    QCOMPARE(asked, QStringList{QString::fromUtf8("Datensatz l\u00f6schen?")});
+    QCOMPARE(table.RecordCount(), 3);
+    QVERIFY(host.FQuestions.empty());
+    table.CloseDiscarding();
+}
+
+void CatalogueWidgetsTest::definitionGridRefusesACommaInTheMasks() {
+    TempDir dir;
+    WriteFile(dir / "def.csv", std::string(kDefinitionFileHeader) + "\r\nAlpha,/a,*.*,1,1\r\n");
+    CsvTable table(kDefinitionListDefinition);
+    test::FakeDefinitionHost host;
+    DefinitionList definitions(table, host);
+    TJob job;
+    job.Bezeichnung = "Job";
+    job.DefFile = (dir / "def.csv").string();
+    definitions.OpenForJob(job);
+
+    ScriptedDialogs scripted;
+    std::unique_ptr<CsvGrid> owner(CreateDefinitionGrid(table, scripted.Make()));
+    CsvGrid* grid = owner.get();
+    QAbstractItemModelTester tester(grid->Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    RecordNavigator navigator(grid);
+    grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(grid));
+    QCOMPARE(grid->verticalHeader()->defaultSectionSize(), 17);
+    QCOMPARE(grid->Model()->index(0, 4).data(Qt::ToolTipRole).toString(),
+             QString("Das Verzeichnis und alle Unterverzeichnisse durchsuchen"));
+
+    QTest::mouseClick(navigator.ButtonOf(RecordNavigator::nbInsert), Qt::LeftButton);
+    QCOMPARE(grid->Model()->index(0, 3).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));  // flags preset
+    QCOMPARE(grid->Model()->index(0, 4).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    // Type the masks into the cell like a user, then press the navigator's post.
+    grid->setFocus();
+    grid->setCurrentIndex(grid->Model()->index(0, 2));
+    QTest::keyClick(grid, '*');  // opens the cell editor, which takes the focus
+    QVERIFY(grid->viewport()->isAncestorOf(QApplication::focusWidget()));
+    QTest::keyClicks(QApplication::focusWidget(), ".mdb,*.txt");
+    QTest::mouseClick(navigator.ButtonOf(RecordNavigator::nbPost), Qt::LeftButton);
+    QCOMPARE(host.FMessages, std::vector<std::string>{"Unzul\u00e4ssiges Trennzeichen (,) vor *.txt."});
+    QCOMPARE(table.State(), CsvTableState::Insert);
+    QCOMPARE(table.RecordCount(), 1);
+
+    // Corrected, the row is stored and the list sorted by name.
+    table.SetText("DATEIMASKE", "*.mdb;*.txt");
+    table.SetText("NAME", "Zeta");
+    QTest::mouseClick(navigator.ButtonOf(RecordNavigator::nbPost), Qt::LeftButton);
+    QCOMPARE(table.RecordCount(), 2);
+    QCOMPARE(grid->Model()->index(1, 2).data().toString(), QString("*.mdb;*.txt"));
+    QCOMPARE(grid->currentIndex().row(), 0);
+    table.CloseDiscarding();
+}
+
+void CatalogueWidgetsTest::checkBoxCellsFollowKeysAndClicks() {
+    TempDir dir;
+    WriteFile(dir / "def.csv", std::string(kDefinitionFileHeader) + "\r\nA,/a,*.*,1,\r\nB,/b,*.*,0,0\r\n");
+    CsvTable table(kDefinitionListDefinition);
+    test::FakeDefinitionHost host;
+    DefinitionList definitions(table, host);
+    TJob job;
+    job.Bezeichnung = "Job";
+    job.DefFile = (dir / "def.csv").string();
+    definitions.OpenForJob(job);
+    std::unique_ptr<CsvGrid> owner(CreateDefinitionGrid(table, CatalogueDialogs{}));
+    CsvGrid* grid = owner.get();
+    grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(grid));
+    grid->setFocus();
+    auto check = [&](int row, int column) { return grid->Model()->index(row, column).data(Qt::CheckStateRole); };
+
+    QVERIFY(!check(0, 4).isValid());  // a null value shows no mark
+    grid->setCurrentIndex(grid->Model()->index(0, 3));
+    Press(grid, Qt::Key_Space);
+    QCOMPARE(table.State(), CsvTableState::Edit);
+    QCOMPARE(check(0, 3).toInt(), int(Qt::Unchecked));
+    Press(grid, Qt::Key_Space);
+    QCOMPARE(check(0, 3).toInt(), int(Qt::Checked));
+    Press(grid, Qt::Key_Minus);
+    QCOMPARE(check(0, 3).toInt(), int(Qt::Unchecked));
+    Press(grid, Qt::Key_1);
+    QCOMPARE(check(0, 3).toInt(), int(Qt::Checked));
+    Press(grid, Qt::Key_Backspace);
+    QCOMPARE(check(0, 3).toInt(), int(Qt::Unchecked));
+    QVERIFY(!grid->viewport()->findChild<QLineEdit*>());  // never a text editor
+
+    // Space on a null value makes it false.
+    grid->setCurrentIndex(grid->Model()->index(0, 4));
+    Press(grid, Qt::Key_Space);
+    QCOMPARE(check(0, 4).toInt(), int(Qt::Unchecked));
+
+    // A click on the focused cell toggles it; on another cell it only moves the focus.
+    const QRect focused = grid->visualRect(grid->Model()->index(0, 4));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, focused.center());
+    QCOMPARE(check(0, 4).toInt(), int(Qt::Checked));
+    const QRect other = grid->visualRect(grid->Model()->index(1, 3));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, other.center());
+    QCOMPARE(check(1, 3).toInt(), int(Qt::Unchecked));
+    // Moving to the other row stored the edited one.
+    QTRY_COMPARE(table.State(), CsvTableState::Browse);
+    QCOMPARE(table.CurrentRow(), 1);
+    QCOMPARE(table.LineAt(0), std::string("A,/a,*.*,0,1"));
+    table.CloseDiscarding();
+}
+
+void CatalogueWidgetsTest::ellipsisButtonsOpenThePickers() {
+    TempDir dir;
+    WriteFile(dir / "def.csv", std::string(kDefinitionFileHeader) + "\r\nA,/daten/a,*.mdb;*.txt,1,1\r\n");
+    CsvTable table(kDefinitionListDefinition);
+    test::FakeDefinitionHost host;
+    DefinitionList definitions(table, host);
+    TJob job;
+    job.Bezeichnung = "Job";
+    job.DefFile = (dir / "def.csv").string();
+    definitions.OpenForJob(job);
+    ScriptedDialogs scripted;
+    std::unique_ptr<CsvGrid> owner(CreateDefinitionGrid(table, scripted.Make()));
+    CsvGrid* grid = owner.get();
+    grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(grid));
+
+    // The mask dialog cancelled: the masks stay, but the row is in edit state.
+    grid->setCurrentIndex(grid->Model()->index(0, 2));
+    grid->edit(grid->currentIndex());
+    auto* button = grid->viewport()->findChild<QToolButton*>("EllipsisButton");
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTRY_COMPARE(scripted.calls, QStringList{"masks:*.mdb;*.txt|/daten/a"});
+    QCOMPARE(table.State(), CsvTableState::Edit);
+    QCOMPARE(table.GetText("DATEIMASKE"), std::string("*.mdb;*.txt"));
+
+    // The folder picker starts at the field's folder and fills it.
+    scripted.folder = "/neu/ort";
+    grid->setCurrentIndex(grid->Model()->index(0, 1));
+    QTest::keyClick(grid, Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(scripted.calls.last(), QString("folder:/daten/a"));
+    QCOMPARE(table.GetText("PFAD"), std::string("/neu/ort"));
+    QCOMPARE(grid->Model()->index(0, 1).data().toString(), QString("/neu/ort"));
+    table.CloseDiscarding();
+}
+
+void CatalogueWidgetsTest::jobSelectorsListAndChoose() {
+    TempDir dir;
+    WriteFile(dir / "Backupjobs.csv", kJobHeader + "Alpha,/a,/a.csv,1\r\nBeta,/b,/b.csv,1\r\n");
+    CsvTable table(kJobListDefinition);
+    test::FakeJobHost host;
+    JobList jobs(table, host);
+    host.FList = &jobs;
+    jobs.Open(dir.Path().string(), "/opt");
+    table.Next();
+
+    QComboBox selector;
+    QStringList seen;
+    ConnectJobSelector(&selector, [&](const QString& text) {
+        seen << text;
+        jobs.ChooseByName(text.toStdString());
+    });
+    FillJobSelector(&selector, jobs);
+    QCOMPARE(selector.count(), 2);
+    QCOMPARE(selector.itemText(0), QString("Alpha"));
+    QCOMPARE(selector.currentText(), QString("Beta"));
+    QVERIFY(seen.isEmpty());  // filling is no user change
+    QCOMPARE(host.FJob.Bezeichnung, std::string("Beta"));
+
+    selector.lineEdit()->clear();
+    QTest::keyClicks(selector.lineEdit(), "Alph");
+    QCOMPARE(host.FJob.Bezeichnung, std::string("Beta"));
+    QTest::keyClicks(selector.lineEdit(), "a");
+    QCOMPARE(host.FJob.Bezeichnung, std::string("Alpha"));
+    QCOMPARE(seen.last(), QString("Alpha"));
+}
+
+void CatalogueWidgetsTest::fileMaskTextAndLines_data() {
+    QTest::addColumn<QString>("masks");
+    QTest::addColumn<QString>("lines");  // the text box, lines joined by '|'
+    QTest::addColumn<QString>("typed");  // replaces the text box when not null
+    QTest::addColumn<QString>("result");
+    QTest::newRow("two masks") << "*.mdb;*.txt" << "*.mdb|*.txt" << QString() << "*.mdb;*.txt";
+    QTest::newRow("double separator ends") << "*.mdb;;*.txt" << "*.mdb" << QString() << "*.mdb";
+    QTest::newRow("leading separator") << ";*.txt" << "" << QString() << "";
+    QTest::newRow("empty") << "" << "" << QString() << "";
+    QTest::newRow("blanks kept") << " *.a ;b" << " *.a |b" << QString() << " *.a ;b";
+    QTest::newRow("empty line inside") << "" << "" << "*.ini\n\n*.txt" << "*.ini;;*.txt";
+    QTest::newRow("empty first line") << "" << "" << "\n*.ini" << "*.ini";
+    QTest::newRow("empty last line") << "" << "" << "*.ini\n" << "*.ini;";
+}
+
+void CatalogueWidgetsTest::fileMaskTextAndLines() {
+    QFETCH(QString, masks);
+    QFETCH(QString, lines);
+    QFETCH(QString, typed);
+    QFETCH(QString, result);
+    TSelectFilemaskfrm dialog;
+    dialog.SetFileMask(masks);
+    QCOMPARE(dialog.Memo()->toPlainText(), QString(lines).replace('|', '\n'));
+    if (!typed.isNull()) dialog.Memo()->setPlainText(typed);
+    QCOMPARE(dialog.FileMask(), result);
+}
+
+void CatalogueWidgetsTest::fileMaskChooseFileReplacesTheLine() {
+    TSelectFilemaskfrm dialog;
+    QCOMPARE(dialog.windowTitle(), QString("Datei(maske)"));
+    QCOMPARE(dialog.size(), QSize(167, 170));
+    dialog.SetFileMask("*.ini;alt.txt;*.log");
+    dialog.SetStartDir("/start");
+    QStringList starts;
+    QString answer = "/ganz/woanders/neu.dat";
+    dialog.FChooseFile = [&](QWidget*, const QString& start) {
+        starts << start;
+        return answer;
+    };
+    QTextCursor cursor(dialog.Memo()->document()->findBlockByNumber(1));
+    cursor.movePosition(QTextCursor::Right);
+    dialog.Memo()->setTextCursor(cursor);
+    dialog.Dateiauswhlen1Click();
+    QCOMPARE(starts, QStringList{"/start"});
+    QCOMPARE(dialog.FileMask(), QString("*.ini;neu.dat;*.log"));
+    answer.clear();  // cancelled: nothing changes
+    dialog.Dateiauswhlen1Click();
+    QCOMPARE(dialog.FileMask(), QString("*.ini;neu.dat;*.log"));
+}
+
+void CatalogueWidgetsTest::editFileMaskReturnsOnlyWhatOkConfirms() {
+    for (const char* button : {"btnOK", "btnAbbrechen"}) {
+        QPoint placedAt;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<TSelectFilemaskfrm*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            placedAt = dialog->pos();
+            dialog->Memo()->setPlainText("*.ini\n*.neu");
+            QTest::mouseClick(dialog->findChild<QPushButton*>(button), Qt::LeftButton);
+        });
+        const QString result = EditFileMask("*.mdb;*.txt", "/daten", QPoint(40, 50));
+        QCOMPARE(placedAt, QPoint(40, 50));
+        QCOMPARE(result, QString(button == QString("btnOK") ? "*.ini;*.neu" : "*.mdb;*.txt"));
+    }
+}
+
+// A window destroys its tables before its child widgets; the grid must cope.
+void CatalogueWidgetsTest::gridOutlivesItsTable() {
+    TempDir dir;
+    WriteFile(dir / "def.csv", std::string(kDefinitionFileHeader) + "\r\nA,/a,*.*,1,1\r\n");
+    auto table = std::make_unique<CsvTable>(kDefinitionListDefinition);
+    table->SetFileName((dir / "def.csv").string());
+    table->Open();
+    std::unique_ptr<CsvGrid> grid(CreateDefinitionGrid(*table, CatalogueDialogs{}));
+    RecordNavigator navigator(grid.get());
+    grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(grid.get()));
+    table.reset();
+    QCOMPARE(grid->Model()->rowCount(), 0);
+    QVERIFY(!navigator.ButtonOf(RecordNavigator::nbInsert)->isEnabled());
+    grid->repaint();
+    QTest::keyClick(grid.get(), Qt::Key_Space);
+    navigator.Click(RecordNavigator::nbInsert);
+}
+
+}  // namespace vb::gui
+
+QTEST_MAIN(vb::gui::CatalogueWidgetsTest)
+#include "CatalogueWidgetsTest.moc"
