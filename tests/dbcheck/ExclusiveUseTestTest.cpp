@@ -88,7 +88,7 @@ protected:
     }
     void Copy(const std::string& fixture, const std::string& name) {
         fs::create_directories((FDir / name).parent_path());
-        fs::copy_file(JetFixture(fixture), FDir / name, fs::copy_options::overwrite_existing);
+        test::CopyJetFixture(fixture, FDir / name);
     }
     std::string PathOf(const std::string& name) const { return (FDir / name).string(); }
 
@@ -188,7 +188,7 @@ TEST_F(ExclusiveUseTestTest, WhatIsNoFileIsFreeAndWhatIsNoDatabaseIsInUse) {
     WriteFile(FDir / "a/vxuser.mdb", "");
     fs::create_directories(FDir / "b");
     fs::create_directories(FDir / "c");
-    fs::copy_file(JetFixture("jet4-nopw.mdb"), FDir / "b/vxuser.mdb");
+    test::CopyJetFixture("jet4-nopw.mdb", FDir / "b/vxuser.mdb");
     fs::resize_file(FDir / "b/vxuser.mdb", 3000);  // cut inside its first page
     ASSERT_EQ(::mkfifo((FDir / "c/reports.mdb").c_str(), 0600), 0);
     struct Case {

@@ -16,6 +16,11 @@ inline std::filesystem::path JetFixture(const std::string& name) {
     return std::filesystem::path(VB_SHARED_DIR) / "fixtures/jet" / name;
 }
 
+// A writable copy of `fixture` (the shared fixtures are read-only).
+inline void CopyJetFixture(const std::string& fixture, const std::filesystem::path& target) {
+    WriteFile(target, ReadFile(JetFixture(fixture)));
+}
+
 // Copies `fixture` to `target` with its password field set to `password` (UTF-8):
 // Jet 3 stores Windows-1252 bytes, Jet 4 UTF-16LE masked with the creation day.
 inline void WriteJetWithPassword(const std::string& fixture, const std::filesystem::path& target,
