@@ -55,6 +55,28 @@ struct ScriptedDialogs {
 
 void Press(QWidget* widget, Qt::Key key) { QTest::keyClick(widget, key); }
 
+// A definition list on a file with the given rows, shown in a definition grid.
+struct DefinitionGridFixture {
+    explicit DefinitionGridFixture(const std::string& rows) {
+        WriteFile(dir / "def.csv", std::string(kDefinitionFileHeader) + "\r\n" + rows);
+        TJob job;
+        job.Bezeichnung = "Job";
+        job.DefFile = (dir / "def.csv").string();
+        definitions.OpenForJob(job);
+        owner.reset(CreateDefinitionGrid(table, scripted.Make()));
+        grid = owner.get();
+    }
+    ~DefinitionGridFixture() { table.CloseDiscarding(); }
+
+    TempDir dir;
+    CsvTable table{kDefinitionListDefinition};
+    test::FakeDefinitionHost host;
+    DefinitionList definitions{table, host};
+    ScriptedDialogs scripted;
+    std::unique_ptr<CsvGrid> owner;
+    CsvGrid* grid = nullptr;
+};
+
 }  // namespace
 
 class CatalogueWidgetsTest : public QObject {
@@ -125,19 +147,9 @@ void CatalogueWidgetsTest::jobGridInsertProposesTheNextJob() {
 }
 
 void CatalogueWidgetsTest::definitionGridRefusesACommaInTheMasks() {
-    TempDir dir;
-    WriteFile(dir / "def.csv", std::string(kDefinitionFileHeader) + "\r\nAlpha,/a,*.*,1,1\r\n");
-    CsvTable table(kDefinitionListDefinition);
-    test::FakeDefinitionHost host;
-    DefinitionList definitions(table, host);
-    TJob job;
-    job.Bezeichnung = "Job";
-    job.DefFile = (dir / "def.csv").string();
-    definitions.OpenForJob(job);
-
-    ScriptedDialogs scripted;
-    std::unique_ptr<CsvGrid> owner(CreateDefinitionGrid(table, scripted.Make()));
-    CsvGrid* grid = owner.get();
+    DefinitionGridFixture f("Alpha,/a,*.*,1,1\r\n");
+    CsvTable& table = f.table;
+    CsvGrid* grid = f.grid;
     QAbstractItemModelTester tester(grid->Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     RecordNavigator navigator(grid);
     grid->show();
@@ -156,7 +168,7 @@ void CatalogueWidgetsTest::definitionGridRefusesACommaInTheMasks() {
     QVERIFY(grid->viewport()->isAncestorOf(QApplication::focusWidget()));
     QTest::keyClicks(QApplication::focusWidget(), ".mdb,*.txt");
     QTest::mouseClick(navigator.ButtonOf(RecordNavigator::nbPost), Qt::LeftButton);
-    QCOMPARE(host.FMessages, std::vector<std::string>{"Unzul\u00e4ssiges Trennzeichen (,) vor *.txt."});
+    QCOMPARE(f.host.FMessages, std::vector<std::string>{"Unzul\u00e4ssiges Trennzeichen (,) vor *.txt."});
     QCOMPARE(table.State(), CsvTableState::Insert);
     QCOMPARE(table.RecordCount(), 1);
 
@@ -171,17 +183,9 @@ void CatalogueWidgetsTest::definitionGridRefusesACommaInTheMasks() {
 }
 
 void CatalogueWidgetsTest::checkBoxCellsFollowKeysAndClicks() {
-    TempDir dir;
-    WriteFile(dir / "def.csv", std::string(kDefinitionFileHeader) + "\r\nA,/a,*.*,1,\r\nB,/b,*.*,0,0\r\n");
-    CsvTable table(kDefinitionListDefinition);
-    test::FakeDefinitionHost host;
-    DefinitionList definitions(table, host);
-    TJob job;
-    job.Bezeichnung = "Job";
-    job.DefFile = (dir / "def.csv").string();
-    definitions.OpenForJob(job);
-    std::unique_ptr<CsvGrid> owner(CreateDefinitionGrid(table, CatalogueDialogs{}));
-    CsvGrid* grid = owner.get();
+    DefinitionGridFixture f("A,/a,*.*,1,\r\nB,/b,*.*,0,0\r\n");
+    CsvTable& table = f.table;
+    CsvGrid* grid = f.grid;
     grid->show();
     QVERIFY(QTest::qWaitForWindowExposed(grid));
     grid->setFocus();
@@ -222,18 +226,9 @@ void CatalogueWidgetsTest::checkBoxCellsFollowKeysAndClicks() {
 }
 
 void CatalogueWidgetsTest::ellipsisButtonsOpenThePickers() {
-    TempDir dir;
-    WriteFile(dir / "def.csv", std::string(kDefinitionFileHeader) + "\r\nA,/daten/a,*.mdb;*.txt,1,1\r\n");
-    CsvTable table(kDefinitionListDefinition);
-    test::FakeDefinitionHost host;
-    DefinitionList definitions(table, host);
-    TJob job;
-    job.Bezeichnung = "Job";
-    job.DefFile = (dir / "def.csv").string();
-    definitions.OpenForJob(job);
-    ScriptedDialogs scripted;
-    std::unique_ptr<CsvGrid> owner(CreateDefinitionGrid(table, scripted.Make()));
-    CsvGrid* grid = owner.get();
+    DefinitionGridFixture f("A,/daten/a,*.mdb;*.txt,1,1\r\n");
+    CsvTable& table = f.table;
+    CsvGrid* grid = f.grid;
     grid->show();
     QVERIFY(QTest::qWaitForWindowExposed(grid));
 
@@ -243,15 +238,15 @@ void CatalogueWidgetsTest::ellipsisButtonsOpenThePickers() {
     auto* button = grid->viewport()->findChild<QToolButton*>("EllipsisButton");
     QVERIFY(button);
     QTest::mouseClick(button, Qt::LeftButton);
-    QTRY_COMPARE(scripted.calls, QStringList{"masks:*.mdb;*.txt|/daten/a"});
+    QTRY_COMPARE(f.scripted.calls, QStringList{"masks:*.mdb;*.txt|/daten/a"});
     QCOMPARE(table.State(), CsvTableState::Edit);
     QCOMPARE(table.GetText("DATEIMASKE"), std::string("*.mdb;*.txt"));
 
     // The folder picker starts at the field's folder and fills it.
-    scripted.folder = "/neu/ort";
+    f.scripted.folder = "/neu/ort";
     grid->setCurrentIndex(grid->Model()->index(0, 1));
     QTest::keyClick(grid, Qt::Key_Return, Qt::ControlModifier);
-    QCOMPARE(scripted.calls.last(), QString("folder:/daten/a"));
+    QCOMPARE(f.scripted.calls.last(), QString("folder:/daten/a"));
     QCOMPARE(table.GetText("PFAD"), std::string("/neu/ort"));
     QCOMPARE(grid->Model()->index(0, 1).data().toString(), QString("/neu/ort"));
     table.CloseDiscarding();
