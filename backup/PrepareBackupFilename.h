@@ -16,7 +16,8 @@ class TJob;
 //   per day (0)          "/" + job name + "-yy-mm-dd.zip" from the local date `now`
 //   three generations (1) "/" + job name + "_1.zip", after rotating _1 -> _2 -> _3
 //   same file (2)        "/" + job name + ".zip"
-// A stored strategy outside 0..2 is taken as per day. The job name is used as it
+// `now` is the local clock reading of the run (LocalTime(std::time(nullptr))); only
+// the per-day name uses it. A stored strategy outside 0..2 is taken as per day. The job name is used as it
 // stands: double quotes and letters such as "yy" in it are never read as a date
 // pattern.
 //
