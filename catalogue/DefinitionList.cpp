@@ -57,6 +57,9 @@ DefinitionList::DefinitionList(CsvTable& table, DefinitionListHost& host) : FTab
 DefinitionList::~DefinitionList() { FTable.Events() = CsvTableEvents{}; }
 
 void DefinitionList::OpenForJob(const TJob& job) {
+    // A row still being edited in the grid is stored first (closing alone would drop
+    // it); a refused row has shown its message and stays unsaved.
+    if (FTable.Active()) FTable.CheckBrowseMode();
     FTable.DisableControls();
     try {
         FTable.Close();

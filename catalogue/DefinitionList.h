@@ -40,7 +40,8 @@ public:
     DefinitionList(const DefinitionList&) = delete;
     DefinitionList& operator=(const DefinitionList&) = delete;
 
-    // SwitchToJob's part: closes the table (saving it when changed) and opens it on
+    // SwitchToJob's part: stores a row still being edited, closes the table (saving
+    // it when changed) and opens it on
     // the job's definition file; a missing file opens as an empty list. Views hear
     // one reset at the end. With no job at all the table stays closed; a job without
     // a definition file leaves it closed and throws a message that names the job.
