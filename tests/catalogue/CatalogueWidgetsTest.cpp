@@ -87,6 +87,7 @@ private slots:
     void checkBoxCellsFollowKeysAndClicks();
     void ellipsisButtonsOpenThePickers();
     void jobSelectorsListAndChoose();
+    void leavingARowWithAClashingNameShowsTheKeyError();
     void fileMaskTextAndLines_data();
     void fileMaskTextAndLines();
     void fileMaskChooseFileReplacesTheLine();
@@ -281,6 +282,38 @@ void CatalogueWidgetsTest::jobSelectorsListAndChoose() {
     QTest::keyClicks(selector.lineEdit(), "a");
     QCOMPARE(host.FJob.Bezeichnung, std::string("Alpha"));
     QCOMPARE(seen.last(), QString("Alpha"));
+}
+
+void CatalogueWidgetsTest::leavingARowWithAClashingNameShowsTheKeyError() {
+    TempDir dir;
+    WriteFile(dir / "Backupjobs.csv", kJobHeader + "Alpha,/a,/a.csv,1\r\nBeta,/b,/b.csv,1\r\n");
+    CsvTable table(kJobListDefinition);
+    test::FakeJobHost host;
+    JobList jobs(table, host);
+    host.FList = &jobs;
+    jobs.Open(dir.Path().string(), "/opt");
+    std::unique_ptr<CsvGrid> grid(CreateJobGrid(table, CatalogueDialogs{}));
+    QStringList errors;
+    grid->FErrorHandler = [&](const QString& message) { errors << message; };
+    grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(grid.get()));
+    grid->setFocus();
+
+    // Rename Alpha to Beta in the cell, then click the other row.
+    grid->setCurrentIndex(grid->Model()->index(0, 0));
+    QTest::keyClick(grid.get(), Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "Beta");
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->Model()->index(1, 1)).center());
+    QTRY_COMPARE(errors, QStringList{QString::fromStdString((dir / "Backupjobs.csv").string()) + " - Key is not unique "});
+    QCOMPARE(table.State(), CsvTableState::Edit);
+    QCOMPARE(table.CurrentRow(), 0);
+    QCOMPARE(grid->currentIndex().row(), 0);  // the grid stays on the refused row
+    QCOMPARE(host.FJob.Bezeichnung, std::string("Alpha"));
+    table.Cancel();
+    table.CloseDiscarding();
 }
 
 void CatalogueWidgetsTest::fileMaskTextAndLines_data() {
