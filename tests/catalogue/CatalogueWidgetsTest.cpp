@@ -77,6 +77,19 @@ struct DefinitionGridFixture {
     CsvGrid* grid = nullptr;
 };
 
+// The job list "Alpha", "Beta", opened.
+struct AlphaBetaJobs {
+    AlphaBetaJobs() {
+        WriteFile(dir / "Backupjobs.csv", kJobHeader + "Alpha,/a,/a.csv,1\r\nBeta,/b,/b.csv,1\r\n");
+        host.FList = &jobs;
+        jobs.Open(dir.Path().string(), "/opt");
+    }
+    TempDir dir;
+    CsvTable table{kJobListDefinition};
+    test::FakeJobHost host;
+    JobList jobs{table, host};
+};
+
 }  // namespace
 
 class CatalogueWidgetsTest : public QObject {
@@ -254,13 +267,10 @@ void CatalogueWidgetsTest::ellipsisButtonsOpenThePickers() {
 }
 
 void CatalogueWidgetsTest::jobSelectorsListAndChoose() {
-    TempDir dir;
-    WriteFile(dir / "Backupjobs.csv", kJobHeader + "Alpha,/a,/a.csv,1\r\nBeta,/b,/b.csv,1\r\n");
-    CsvTable table(kJobListDefinition);
-    test::FakeJobHost host;
-    JobList jobs(table, host);
-    host.FList = &jobs;
-    jobs.Open(dir.Path().string(), "/opt");
+    AlphaBetaJobs f;
+    CsvTable& table = f.table;
+    test::FakeJobHost& host = f.host;
+    JobList& jobs = f.jobs;
     table.Next();
 
     QComboBox selector;
@@ -285,13 +295,10 @@ void CatalogueWidgetsTest::jobSelectorsListAndChoose() {
 }
 
 void CatalogueWidgetsTest::leavingARowWithAClashingNameShowsTheKeyError() {
-    TempDir dir;
-    WriteFile(dir / "Backupjobs.csv", kJobHeader + "Alpha,/a,/a.csv,1\r\nBeta,/b,/b.csv,1\r\n");
-    CsvTable table(kJobListDefinition);
-    test::FakeJobHost host;
-    JobList jobs(table, host);
-    host.FList = &jobs;
-    jobs.Open(dir.Path().string(), "/opt");
+    AlphaBetaJobs f;
+    CsvTable& table = f.table;
+    test::FakeJobHost& host = f.host;
+    JobList& jobs = f.jobs;
     std::unique_ptr<CsvGrid> grid(CreateJobGrid(table, CatalogueDialogs{}));
     QStringList errors;
     grid->FErrorHandler = [&](const QString& message) { errors << message; };
@@ -307,7 +314,7 @@ void CatalogueWidgetsTest::leavingARowWithAClashingNameShowsTheKeyError() {
     editor->selectAll();
     QTest::keyClicks(editor, "Beta");
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->Model()->index(1, 1)).center());
-    QTRY_COMPARE(errors, QStringList{QString::fromStdString((dir / "Backupjobs.csv").string()) + " - Key is not unique "});
+    QTRY_COMPARE(errors, QStringList{QString::fromStdString((f.dir / "Backupjobs.csv").string()) + " - Key is not unique "});
     QCOMPARE(table.State(), CsvTableState::Edit);
     QCOMPARE(table.CurrentRow(), 0);
     QCOMPARE(grid->currentIndex().row(), 0);  // the grid stays on the refused row
