@@ -298,7 +298,6 @@ void CatalogueWidgetsTest::leavingARowWithAClashingNameShowsTheKeyError() {
     AlphaBetaJobs f;
     CsvTable& table = f.table;
     test::FakeJobHost& host = f.host;
-    JobList& jobs = f.jobs;
     std::unique_ptr<CsvGrid> grid(CreateJobGrid(table, CatalogueDialogs{}));
     QStringList errors;
     grid->FErrorHandler = [&](const QString& message) { errors << message; };
