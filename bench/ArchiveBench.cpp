@@ -5,6 +5,7 @@
 //   archive_bench extract ARCHIVE TARGET [PASSWORD]  every entry below TARGET
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "backup/archive/ArchiveReader.h"
 #include "backup/archive/ArchiveWriter.h"
@@ -30,9 +31,9 @@ int main(int argc, char** argv) {
             reader.SetPassword(password);
             reader.Open(argv[2]);
             reader.SetBaseDirectory(argv[3]);
-            std::size_t failed = 0;
-            for (std::size_t i = 0; i < reader.Count(); ++i)
-                if (!reader.ExtractAt(i)) ++failed;
+            std::vector<std::size_t> all(reader.Count());
+            for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+            const std::size_t failed = all.size() - reader.ExtractEntries(all);
             if (failed) {
                 std::fprintf(stderr, "%zu entries failed\n", failed);
                 return 1;

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <deque>
+#include <future>
 #include <optional>
 
 #include "backup/archive/ArchiveDirectory.h"
@@ -13,6 +15,7 @@
 #include "backup/archive/DosTime.h"
 #include "backup/archive/EntryDecoder.h"
 #include "backup/archive/RemovableDriveMedium.h"
+#include "backup/archive/WorkerPool.h"
 #include "backup/archive/ZipCrypto.h"
 #include "platform/FileStat.h"
 #include "util/CodePage.h"
@@ -65,13 +68,27 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-mode_t CurrentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
+// The process's umask, read once (reading it means setting it, which must not
+// happen while extraction threads create files).
+mode_t ProcessUmask() {
+    static const mode_t mask = [] {
+        const mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+    }();
     return mask;
 }
 
 }  // namespace
+
+struct ArchiveReader::Prepared {
+    const ArchiveEntry* Entry = nullptr;
+    bool Folder = false;
+    std::string Directory;  // where the file goes
+    std::string Target;
+    std::uint64_t DataOffset = 0;
+    std::optional<zip::ZipCrypto> Cipher;
+};
 
 ArchiveReader::ArchiveReader() : Medium(std::make_shared<RemovableDriveMedium>()) {}
 
@@ -128,12 +145,62 @@ bool ArchiveReader::ExtractAt(std::size_t index, std::string* reason) {
     const ArchiveEntry& entry = FEntries.at(index);
     FLog.Line(entry.Name, " extracted ");
     std::string why;
-    const bool ok = Extract(entry, why);
+    Prepared job;
+    const bool ok = Prepare(entry, job, why) && (job.Folder || Finish(job, why));
     if (reason) *reason = why;
     return ok;
 }
 
-bool ArchiveReader::Extract(const ArchiveEntry& entry, std::string& reason) {
+std::size_t ArchiveReader::ExtractEntries(
+    const std::vector<std::size_t>& indices,
+    const std::function<void(std::size_t index, bool ok, const std::string& reason)>& done) {
+    struct Result {
+        bool Ok = false;
+        std::string Reason;
+    };
+    WorkerPool pool;
+    const std::size_t window = 2 * pool.Size();
+    std::deque<std::pair<std::size_t, std::future<Result>>> pending;
+    std::size_t extracted = 0;
+    auto deliver = [&] {
+        auto [index, future] = std::move(pending.front());
+        pending.pop_front();
+        const Result r = future.get();
+        if (r.Ok) ++extracted;
+        if (done) done(index, r.Ok, r.Reason);
+    };
+    try {
+        for (std::size_t index : indices) {
+            const ArchiveEntry& entry = FEntries.at(index);
+            FLog.Line(entry.Name, " extracted ");
+            auto job = std::make_shared<Prepared>();
+            std::string reason;
+            std::promise<Result> ready;
+            if (!Prepare(entry, *job, reason) || job->Folder) {
+                ready.set_value({reason.empty(), reason});
+                pending.emplace_back(index, ready.get_future());
+            } else {
+                auto promise = std::make_shared<std::promise<Result>>();
+                pending.emplace_back(index, promise->get_future());
+                pool.Submit([this, job, promise] {
+                    Result r;
+                    r.Ok = Finish(*job, r.Reason);
+                    promise->set_value(std::move(r));
+                });
+            }
+            while (pending.size() > window) deliver();
+        }
+        while (!pending.empty()) deliver();
+    } catch (...) {
+        for (auto& p : pending) p.second.wait();
+        throw;
+    }
+    return extracted;
+}
+
+bool ArchiveReader::Prepare(const ArchiveEntry& entry, Prepared& job, std::string& reason) {
+    job.Entry = &entry;
+    ProcessUmask();
     if (FBaseDirectory.empty() || !platform::StatPath(FBaseDirectory, true)) throw Error("Directory does not exist");
     const auto parts = SafeParts(entry.Name);
     if (!parts) {
@@ -155,11 +222,14 @@ bool ArchiveReader::Extract(const ArchiveEntry& entry, std::string& reason) {
                 return false;
             }
         }
-        if (::mkdir(path.c_str(), 0777) != 0)
+        if (::mkdir(path.c_str(), 0777) != 0 && !(errno == EEXIST && platform::StatPath(path, false) &&
+                                                   platform::StatPath(path, false)->Kind == platform::FileKind::Directory))
             throw Error("Der Ordner " + path + " kann nicht angelegt werden: " + std::strerror(errno));
     }
-    if (entry.IsFolder()) return true;
-    const std::string target = path + "/" + parts->back();
+    job.Folder = entry.IsFolder();
+    if (job.Folder) return true;
+    job.Directory = path.empty() ? "/" : path;
+    job.Target = path + "/" + parts->back();
 
     if ((entry.VersionNeeded & 0xFF) >= 64) {
         reason = "Cannot extract file - newer version required";
@@ -179,7 +249,8 @@ bool ArchiveReader::Extract(const ArchiveEntry& entry, std::string& reason) {
         return false;
     }
 
-    std::optional<zip::ZipCrypto> cipher;
+    job.DataOffset = data->Offset;
+    std::optional<zip::ZipCrypto>& cipher = job.Cipher;
     if (entry.IsEncrypted()) {
         unsigned char header[zip::ZipCrypto::kHeaderSize];
         if (entry.CompressedSize < sizeof header || !zip::ReadAt(FFd, header, sizeof header, data->Offset)) {
@@ -231,9 +302,17 @@ bool ArchiveReader::Extract(const ArchiveEntry& entry, std::string& reason) {
         }
     }
 
+    return true;
+}
+
+bool ArchiveReader::Finish(const Prepared& job, std::string& reason) const {
+    const ArchiveEntry& entry = *job.Entry;
+    const std::string& target = job.Target;
+    std::optional<zip::ZipCrypto> cipher = job.Cipher;
+    const auto data = std::optional<zip::EntryData>(zip::EntryData{job.DataOffset, false});
     // Into a temporary file beside the target, renamed over it when complete.
-    const std::string folder = path.empty() ? "/" : path;
-    std::string temp = folder + "/." + parts->back().substr(0, 200) + ".vbpart-XXXXXX";
+    const std::string base = target.substr(target.rfind('/') + 1);
+    std::string temp = job.Directory + "/." + base.substr(0, 200) + ".vbpart-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         reason = std::string("Die Datei kann nicht angelegt werden: ") + std::strerror(errno);
@@ -247,7 +326,7 @@ bool ArchiveReader::Extract(const ArchiveEntry& entry, std::string& reason) {
                                   return false;
                               });
     if (writeFailed) reason = std::string("Die Datei kann nicht geschrieben werden: ") + std::strerror(errno);
-    ::fchmod(fd, 0666 & ~CurrentUmask());
+    ::fchmod(fd, 0666 & ~ProcessUmask());
     const bool closed = ::close(fd) == 0;
     if (reason.empty() && !closed) reason = std::string("Die Datei kann nicht geschrieben werden: ") + std::strerror(errno);
     if (reason.empty() && ::rename(temp.c_str(), target.c_str()) != 0)

@@ -54,6 +54,13 @@ public:
     // folders on the way are thrown.
     bool ExtractAt(std::size_t index, std::string* reason = nullptr);
 
+    // Extracts the entries `indices` like ExtractAt, one after the other for the log
+    // lines, folders and password requests, while their data is decoded and written
+    // on all cores. `done` is called on this thread in the order of `indices`.
+    // Returns how many entries were extracted.
+    std::size_t ExtractEntries(const std::vector<std::size_t>& indices,
+                               const std::function<void(std::size_t index, bool ok, const std::string& reason)>& done = {});
+
     // The password tried first (UTF-8); replaced by every password the user enters.
     void SetPassword(const std::string& password) { FPassword = password; }
     const std::string& Password() const { return FPassword; }
@@ -73,8 +80,12 @@ public:
     ArchiveLog& Log() { return FLog; }
 
 private:
+    struct Prepared;
     void UpdateLog();
-    bool Extract(const ArchiveEntry& entry, std::string& reason);
+    // The part of an extraction that asks and creates folders: on the calling thread.
+    bool Prepare(const ArchiveEntry& entry, Prepared& job, std::string& reason);
+    // Decoding and writing one prepared file: safe on any thread.
+    bool Finish(const Prepared& job, std::string& reason) const;
 
     std::string FPath;
     int FFd = -1;

@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <optional>
 
 #include "backup/archive/ArchiveDirectory.h"
 #include "backup/archive/ZipCrypto.h"
@@ -31,40 +32,70 @@ libdeflate_compressor* ThreadCompressor() {
     return compressor.get();
 }
 
-// A raw zlib deflate stream that ends itself.
-class ZlibDeflater {
-public:
-    ZlibDeflater() {
-        if (deflateInit2(&FStream, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK) FReady = true;
+// Walks a raw Deflate stream block by block with zlib's inflate and returns the bit
+// position of the first block boundary after `afterBit` (the start of the last block
+// when `afterBit` is past every boundary but the stream ends cleanly: then `last`
+// receives the start of the final block). Nullopt when the stream is broken.
+std::optional<std::uint64_t> NextBoundary(const std::string& stream, std::string& scratch, std::uint64_t afterBit,
+                                          std::uint64_t* last) {
+    z_stream z{};
+    if (inflateInit2(&z, -15) != Z_OK) return std::nullopt;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
+    z.avail_in = static_cast<uInt>(stream.size());
+    z.next_out = reinterpret_cast<Bytef*>(scratch.data());
+    z.avail_out = static_cast<uInt>(scratch.size());
+    std::optional<std::uint64_t> found;
+    for (;;) {
+        const int rc = inflate(&z, Z_BLOCK);
+        if (rc != Z_OK) break;
+        if (!(z.data_type & 128)) continue;
+        const std::uint64_t at = static_cast<std::uint64_t>(z.total_in) * 8 - (z.data_type & 7);
+        if (last && !(z.data_type & 64)) *last = at;
+        if (at > afterBit) {
+            found = at;
+            break;
+        }
+        if (z.avail_in == 0) break;
     }
-    ~ZlibDeflater() {
-        if (FReady) deflateEnd(&FStream);
-    }
-    ZlibDeflater(const ZlibDeflater&) = delete;
-    ZlibDeflater& operator=(const ZlibDeflater&) = delete;
+    inflateEnd(&z);
+    return found;
+}
 
-    // Compresses `input` after `dictionary`; ends with Z_FINISH when `last`, else on
-    // a byte boundary (sync flush) so that the next chunk can follow directly.
-    bool Run(const unsigned char* dictionary, std::size_t dictionarySize, const unsigned char* input,
-             std::size_t size, bool last, std::string& out) {
-        if (!FReady) return false;
-        if (dictionarySize > 0 && deflateSetDictionary(&FStream, dictionary, static_cast<uInt>(dictionarySize)) != Z_OK)
-            return false;
-        out.resize(deflateBound(&FStream, size) + 16);
-        FStream.next_in = const_cast<unsigned char*>(input);
-        FStream.avail_in = static_cast<uInt>(size);
-        FStream.next_out = reinterpret_cast<unsigned char*>(out.data());
-        FStream.avail_out = static_cast<uInt>(out.size());
-        const int rc = deflate(&FStream, last ? Z_FINISH : Z_SYNC_FLUSH);
-        if (last ? rc != Z_STREAM_END : (rc != Z_OK || FStream.avail_in != 0)) return false;
-        out.resize(out.size() - FStream.avail_out);
-        return true;
-    }
+// Turns a complete raw Deflate stream into one that later data can follow: the
+// final-block bit of its last block is cleared and an empty stored block ends it on
+// a byte boundary (as a sync flush does).
+bool MakeJoinable(std::string& stream, std::size_t plainSize) {
+    std::string scratch(std::max<std::size_t>(plainSize, 1), '\0');
+    std::uint64_t lastBlock = 0;
+    NextBoundary(stream, scratch, ~0ull, &lastBlock);
+    if (!(static_cast<unsigned char>(stream[lastBlock / 8]) >> (lastBlock % 8) & 1)) return false;
+    stream[lastBlock / 8] = static_cast<char>(stream[lastBlock / 8] & ~(1 << (lastBlock % 8)));
+    // Now the former last block ends at a block boundary that inflate reports exactly.
+    const auto end = NextBoundary(stream, scratch, lastBlock, nullptr);
+    if (!end || (*end + 7) / 8 != stream.size()) return false;
+    // The padding bits after the block are zero: they hold the 3-bit header of the
+    // stored block when there is room, else one more zero byte does.
+    const std::uint64_t free = stream.size() * 8 - *end;
+    if (free < 3) stream.push_back('\0');
+    stream.append("\x00\x00\xFF\xFF", 4);
+    return true;
+}
 
-private:
-    z_stream FStream{};
-    bool FReady = false;
-};
+// The fallback for a chunk that libdeflate's output could not be joined from: zlib
+// ending on a byte boundary with a sync flush.
+bool ZlibChunk(const std::string& input, std::string& out) {
+    z_stream z{};
+    if (deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+    out.resize(deflateBound(&z, input.size()) + 16);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
+    z.avail_in = static_cast<uInt>(input.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const bool ok = deflate(&z, Z_SYNC_FLUSH) == Z_OK && z.avail_in == 0;
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    return ok;
+}
 
 ChunkResult CompressWhole(int fd, std::uint64_t size, const std::string& password, std::uint16_t dosTime) {
     ChunkResult r;
@@ -99,15 +130,17 @@ ChunkResult CompressWhole(int fd, std::uint64_t size, const std::string& passwor
 
 ChunkResult CompressChunk(int fd, std::uint64_t offset, std::uint64_t length, bool last) {
     ChunkResult r;
-    const std::uint64_t dictionary = std::min<std::uint64_t>(offset, 32768);
-    std::string input(static_cast<std::size_t>(dictionary + length), '\0');
-    if (!ReadAt(fd, input.data(), input.size(), offset - dictionary)) return r;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(input.data());
+    std::string input(static_cast<std::size_t>(length), '\0');
+    if (!ReadAt(fd, input.data(), input.size(), offset)) return r;
     r.InputSize = length;
-    r.Crc32 = static_cast<std::uint32_t>(libdeflate_crc32(0, bytes + dictionary, static_cast<std::size_t>(length)));
-    ZlibDeflater deflater;
-    r.Ok = deflater.Run(bytes, static_cast<std::size_t>(dictionary), bytes + dictionary,
-                        static_cast<std::size_t>(length), last, r.Data);
+    r.Crc32 = static_cast<std::uint32_t>(libdeflate_crc32(0, input.data(), input.size()));
+    // Each chunk is an independent Deflate stream from libdeflate, joined to the next.
+    r.Data.resize(libdeflate_deflate_compress_bound(ThreadCompressor(), input.size()));
+    const std::size_t n = libdeflate_deflate_compress(ThreadCompressor(), input.data(), input.size(),
+                                                      r.Data.data(), r.Data.size());
+    if (n == 0) return r;
+    r.Data.resize(n);
+    r.Ok = last || MakeJoinable(r.Data, input.size()) || ZlibChunk(input, r.Data);
     return r;
 }
 

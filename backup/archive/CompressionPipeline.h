@@ -3,8 +3,8 @@
 // writer takes the results strictly in archive order. A file up to kWholeLimit is one
 // task (libdeflate on the whole buffer, stored when Deflate does not pay, encrypted
 // when a password is set); a larger file is split into chunks that are deflated in
-// parallel with zlib, each primed with the 32 KiB before it and ended on a byte
-// boundary, so that their outputs join into one Deflate stream. At most a few tasks
+// parallel with libdeflate as independent streams, each but the last made joinable
+// (final bit cleared, ended on a byte boundary), so that they form one Deflate stream. At most a few tasks
 // are ahead of the writer, which bounds the memory whatever the file sizes.
 #include <cstdint>
 #include <deque>

@@ -11,7 +11,7 @@
 namespace vb::zip {
 namespace {
 
-constexpr std::uint64_t kWholeDecodeLimit = 16u << 20;
+constexpr std::uint64_t kWholeDecodeLimit = 8u << 20;
 constexpr std::size_t kReadSize = 256 * 1024;
 
 struct DecompressorDeleter {

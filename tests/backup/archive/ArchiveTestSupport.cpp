@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdio>
 
+#include "util/Error.h"
+
 namespace vb::test {
 
 void MakeFile(const std::filesystem::path& file, const std::string& content, std::time_t mtime) {
@@ -39,6 +41,15 @@ std::string Quote(const std::string& text) {
         else out += c;
     }
     return out + "'";
+}
+
+std::string ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "";
 }
 
 }  // namespace vb::test

@@ -3,6 +3,7 @@
 // the raw records of an archive.
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "support/TempDir.h"
@@ -20,5 +21,8 @@ bool HaveTool(const std::string& name);
 
 // Single-quoted for the shell.
 std::string Quote(const std::string& text);
+
+// The message of the vb::Error that `f` throws, or "" when it throws none.
+std::string ErrorOf(const std::function<void()>& f);
 
 }  // namespace vb::test

@@ -12,15 +12,6 @@ namespace {
 namespace fs = std::filesystem;
 const std::string kPeers = std::string(VB_SOURCE_DIR) + "/tests/backup/archive/peers.py";
 
-std::string ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "";
-}
-
 std::string Text(std::size_t n) {
     std::string s;
     for (std::size_t i = 0; s.size() < n; ++i) s += "Zeile " + std::to_string(i * 7919 % 1000) + " Noten\r\n";
@@ -80,6 +71,32 @@ TEST_F(ReaderTest, ReadsArchivesOfOtherTools) {
         std::string output;
         ASSERT_EQ(RunCommand("cd " + Quote(Dir.Path().string()) + " && " + c.command, &output), 0) << output;
         ExtractAndCompare((Dir / "t.zip").string(), c.password);
+    }
+}
+
+TEST_F(ReaderTest, BatchExtractionReportsInOrder) {
+    const std::string archive = (Dir / "t.zip").string();
+    ASSERT_EQ(RunCommand("cd " + Quote(Source.string()) + " && zip -qr -P geheim " + Quote(archive) + " ."), 0);
+    ArchiveReader reader;
+    std::size_t asked = 0;
+    reader.OnNeedPassword = [&](const std::string&) {
+        ++asked;
+        return std::string("geheim");
+    };
+    reader.Open(archive);
+    reader.SetBaseDirectory(Out.string());
+    std::vector<std::size_t> indices;
+    for (std::size_t i = reader.Count(); i-- > 0;) indices.push_back(i);
+    std::vector<std::size_t> reported;
+    EXPECT_EQ(reader.ExtractEntries(indices, [&](std::size_t index, bool ok, const std::string& reason) {
+        reported.push_back(index);
+        EXPECT_TRUE(ok) << reason;
+    }), indices.size());
+    EXPECT_EQ(reported, indices);
+    EXPECT_EQ(asked, 1u);
+    for (const char* name : {"Liste.txt", "Sub/Groß.mdb", "leer.txt"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ReadFile(Out / name), ReadFile(Source / name));
     }
 }
 

@@ -35,15 +35,6 @@ std::string SevenZip() {
     return HaveTool("7z") ? "7z" : "7zz";
 }
 
-std::string ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "";
-}
-
 // A data folder with every kind of entry the writer handles.
 class WriterTest : public ::testing::Test {
 protected:
