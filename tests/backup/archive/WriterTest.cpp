@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -336,6 +337,24 @@ TEST_F(WriterTest, ManyEntriesUseZip64) {
     ArchiveReader reader;
     reader.Open(Archive);
     EXPECT_EQ(reader.Count(), 65540u);
+}
+
+TEST_F(WriterTest, EntryOver4GiBUsesZip64) {
+    if (!std::getenv("VB_ARCHIVE_LARGE")) GTEST_SKIP() << "writes and tests a 4.2 GiB sparse file; set VB_ARCHIVE_LARGE=1";
+    const fs::path big = Dir / "big" / "sparse.bin";
+    fs::create_directories(big.parent_path());
+    MakeFile(big, "Anfang");
+    fs::resize_file(big, (std::uint64_t{1} << 32) + 12345);
+    ArchiveWriter writer;
+    writer.Open(Archive);
+    writer.AddFiles(big.string());
+    writer.Close();
+    ExpectPeersAccept();
+    ArchiveReader reader;
+    reader.Open(Archive);
+    ASSERT_EQ(reader.Count(), 1u);
+    EXPECT_EQ(reader.Entry(0).UncompressedSize, (std::uint64_t{1} << 32) + 12345);
+    EXPECT_EQ(reader.Entry(0).VersionNeeded, 45);
 }
 
 }  // namespace
