@@ -1,5 +1,6 @@
 #include "platform/KernelCopy.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,6 +42,10 @@ bool CopyRange(int in, std::uint64_t inOffset, int out, std::uint64_t outOffset,
         length -= static_cast<std::uint64_t>(r);
     }
     return true;
+}
+
+void StartWriteback(int fd, std::uint64_t offset, std::uint64_t length) {
+    ::sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(length), SYNC_FILE_RANGE_WRITE);
 }
 
 }  // namespace vb::platform

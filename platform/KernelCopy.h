@@ -9,4 +9,8 @@ namespace vb::platform {
 // false when reading or writing fails or `in` ends early.
 bool CopyRange(int in, std::uint64_t inOffset, int out, std::uint64_t outOffset, std::uint64_t length);
 
+// Starts writing a range of a file to disk without waiting, so that a later fsync
+// finds most of it done.
+void StartWriteback(int fd, std::uint64_t offset, std::uint64_t length);
+
 }  // namespace vb::platform

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 #include "platform/KernelCopy.h"
@@ -11,6 +12,15 @@
 namespace vb::zip {
 namespace {
 constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::uint64_t kWritebackStep = 32u << 20;
+}
+
+// The archive is flushed to disk before it replaces the old one; starting the disk
+// writes early lets them overlap with compressing and copying.
+void OutputFile::StartWriteback() {
+    if (FFlushed - FWrittenBack < kWritebackStep) return;
+    platform::StartWriteback(FFd, FWrittenBack, FFlushed - FWrittenBack);
+    FWrittenBack = FFlushed;
 }
 
 OutputFile::OutputFile(int fd, std::string displayName) : FFd(fd), FName(std::move(displayName)) {
@@ -49,6 +59,7 @@ void OutputFile::Flush() {
         FFlushed += static_cast<std::uint64_t>(n);
     }
     FBuffer.clear();
+    StartWriteback();
 }
 
 void OutputFile::CopyFrom(int in, std::uint64_t offset, std::uint64_t length) {
@@ -71,6 +82,7 @@ void OutputFile::CopyFrom(int in, std::uint64_t offset, std::uint64_t length) {
     errno = 0;
     if (!platform::CopyRange(in, offset, FFd, FFlushed, length)) Fail();
     FFlushed += length;
+    StartWriteback();
 }
 
 void OutputFile::PatchAt(std::uint64_t offset, std::string_view bytes) {
@@ -88,6 +100,7 @@ void OutputFile::TruncateTo(std::uint64_t offset) {
     Flush();
     if (::ftruncate(FFd, static_cast<off_t>(offset)) != 0) Fail();
     FFlushed = offset;
+    FWrittenBack = std::min(FWrittenBack, offset);
 }
 
 }  // namespace vb::zip

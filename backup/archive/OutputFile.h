@@ -31,6 +31,8 @@ private:
     std::string FName;
     std::string FBuffer;
     std::uint64_t FFlushed = 0;  // bytes already in the file
+    std::uint64_t FWrittenBack = 0;  // bytes whose writeback was started
+    void StartWriteback();
 };
 
 }  // namespace vb::zip
