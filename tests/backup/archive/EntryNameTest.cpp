@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <libdeflate.h>
 
+#include <ctime>
+
+#include "support/TempDir.h"
+
 #include "backup/archive/ByteOrder.h"
 #include "backup/archive/DosTime.h"
 #include "backup/archive/EntryName.h"
@@ -128,7 +132,9 @@ TEST(Mask, MatchesWithoutAsciiCase) {
 }
 
 TEST(DosTime, LocalTimeWithTwoSecondSteps) {
-    // 2024-03-15 11:00:00 in Berlin (TZ set by the test environment).
+    // 2024-03-15 11:00:00 in Berlin.
+    test::ScopedEnv zone("TZ", "Europe/Berlin");
+    tzset();
     const std::time_t t = 1710496800;
     const DosDateTime dos = ToDosDateTime(t);
     EXPECT_EQ(dos.Date, ((2024 - 1980) << 9) | (3 << 5) | 15);
