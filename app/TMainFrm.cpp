@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -17,9 +18,14 @@
 #include <QWindow>
 #include <filesystem>
 
+#include "catalogue/CatalogueDialogs.h"
+#include "catalogue/CatalogueGrids.h"
+#include "catalogue/CsvGrid.h"
+#include "catalogue/RecordNavigator.h"
 #include "help/VersionInfo.h"
 #include "platform/RegistryStore.h"
 #include "platform/ShellFolders.h"
+#include "platform/Trash.h"
 #include "settings/WindowPlacement.h"
 #include "util/Error.h"
 #include "util/MessageBoxes.h"
@@ -35,6 +41,7 @@ std::string S(const QString& text) { return text.toStdString(); }
 
 TMainFrm::TMainFrm(RegistryStore& registry, QWidget* parent) : QWidget(parent), FRegistry(registry) {
     BuildWindow();
+    BuildCatalogueWidgets();
     Guard([this] { FormCreate(); });
 }
 
@@ -52,8 +59,69 @@ void TMainFrm::FormCreate() {
     FchmFilename = S(QFileInfo(QCoreApplication::applicationFilePath()).path() + "/" +
                      QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".chm");
     CheckBox1->setToolTip(Q("VB-Backup.log und VB-Restore.log in " + FOptions.FDatenDir));
+    OpenJobCatalogue();
     setWindowTitle(windowTitle() + " " + Q(ProgramVersionInfo().FileVersion));
 }
+
+// The job list is opened, or created with the default job; the first job becomes
+// current with its definition list, written with the default rows when missing.
+void TMainFrm::OpenJobCatalogue() {
+    const std::string programFiles = ProgramFilesFolder(FRegistry);
+    FJobList.Open(FOptions.FDatenDir, programFiles);
+    JobDataSet.First();
+    const TJob first = FJobList.CurrentJob();
+    FJob.Bezeichnung = first.Bezeichnung;
+    FJob.DestDir = first.DestDir;
+    FJob.DefFile = first.DefFile;
+    FDefList.OpenWithDefaults(FJob, programFiles);
+    LoadCurrentJob();
+    FillJobSelectors();
+}
+
+void TMainFrm::BuildCatalogueWidgets() {
+    const gui::CatalogueDialogs dialogs = gui::CatalogueDialogs::Standard();
+    const auto place = [this](gui::CsvGrid* grid, const char* gridSlot, const char* navigatorSlot) {
+        grid->FErrorHandler = [this](const QString& message) { HandleError(S(message)); };
+        findChild<QWidget*>(gridSlot)->layout()->addWidget(grid);
+        findChild<QWidget*>(navigatorSlot)->layout()->addWidget(new gui::RecordNavigator(grid));
+    };
+    JobGrid = gui::CreateJobGrid(JobDataSet, dialogs);
+    JobGrid->setObjectName("JobGrid");
+    place(JobGrid, "JobGridSlot", "JobNavigatorSlot");
+    DefGrid = gui::CreateDefinitionGrid(DefDataSet, dialogs);
+    DefGrid->setObjectName("DefGrid");
+    place(DefGrid, "DefGridSlot", "DefNavigatorSlot");
+    for (QComboBox* selector : {ComboBox2, ComboBox3, ComboBox4}) {
+        gui::ConnectJobSelector(selector, [this](const QString& text) { ComboBox2Change(text); });
+    }
+}
+
+void TMainFrm::LoadCurrentJob() {
+    const TJob current = FJobList.CurrentJob();
+    FJob.Bezeichnung = current.Bezeichnung;
+    FJob.DestDir = current.DestDir;
+    FJob.DefFile = current.DefFile;
+    FJob.Auto = current.Auto;
+    SwitchToJob(FJob);
+}
+
+void TMainFrm::SwitchToJob(const TJob& job) {
+    const QString name = Q(FJobList.CurrentName());
+    for (QComboBox* selector : {ComboBox2, ComboBox3, ComboBox4}) selector->setEditText(name);
+    FDefList.OpenForJob(job);
+    ReadOptionsFromControls();
+    // The archive browser lists the job's archives once it exists.
+}
+
+void TMainFrm::FillJobSelectors() {
+    for (QComboBox* selector : {ComboBox2, ComboBox3, ComboBox4}) gui::FillJobSelector(selector, FJobList);
+}
+
+void TMainFrm::ComboBox2Change(const QString& text) {
+    Guard([&] { FJobList.ChooseByName(S(text)); });
+}
+
+bool TMainFrm::MoveToTrash(const std::string& path) { return platform::MoveToTrash(path); }
 
 void TMainFrm::LoadSettings() {
     const LoadedSettings loaded = vb::LoadSettings(FRegistry, DefaultDataFolder);

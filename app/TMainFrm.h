@@ -7,6 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "catalogue/CsvTable.h"
+#include "catalogue/DefinitionList.h"
+#include "catalogue/JobList.h"
+#include "catalogue/TJob.h"
 #include "settings/Settings.h"
 #include "util/RunHost.h"
 
@@ -26,7 +30,11 @@ namespace vb {
 
 class RegistryStore;
 
-class TMainFrm : public QWidget, public RunHost {
+namespace gui {
+class CsvGrid;
+}
+
+class TMainFrm : public QWidget, public RunHost, public JobListHost, public DefinitionListHost {
     Q_OBJECT
 public:
     // Page indexes; each page action's tag is its page.
@@ -61,6 +69,15 @@ public:
     }
 
     const TOptions& Options() const { return FOptions; }
+    const TJob& Job() const { return FJob; }
+    CsvTable& Jobs() { return JobDataSet; }
+    CsvTable& Definitions() { return DefDataSet; }
+
+    // The current job follows the job table's current row: FJob becomes a copy of the
+    // row, and the job becomes current on all pages.
+    void LoadCurrentJob() override;
+    void SwitchToJob(const TJob& job);
+    void FillJobSelectors() override;
     int CurrentPage() const;
     void ShowPage(int index);
 
@@ -73,6 +90,10 @@ public:
     void SetStatus(const std::string& text) override;
     void SetBusy(bool busy) override;
     void Breathe() override;
+
+    // JobListHost
+    std::string DatenDir() const override { return FOptions.FDatenDir; }
+    bool MoveToTrash(const std::string& path) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -88,6 +109,7 @@ private slots:
     void CheckBox2Click(bool checked);
     void DatenDirChange(const QString& text);
     void btnDatenDirClick();
+    void ComboBox2Change(const QString& text);
 
 public:
     void ReadOptionsFromControls();
@@ -111,6 +133,8 @@ private:
     void SaveWindowPlacement();
     void RestoreWindowPlacement();
     void LoadLogBoxes(bool ignoreErrors);
+    void OpenJobCatalogue();
+    void BuildCatalogueWidgets();
 
     RegistryStore& FRegistry;
     TOptions FOptions;
@@ -121,6 +145,14 @@ private:
     int FBusyDepth = 0;
     std::string FTempDir;        // temporary folder of the archive roles
     std::string FchmFilename;    // the compiled help file beside the executable
+
+    // The tables come before the rules that hook into their events, so that the rules
+    // are gone first; the tables save themselves when they go.
+    CsvTable JobDataSet{kJobListDefinition};
+    CsvTable DefDataSet{kDefinitionListDefinition};
+    TJob FJob;
+    JobList FJobList{JobDataSet, *this};
+    DefinitionList FDefList{DefDataSet, *this};
 
     // Widgets, owned by Qt's parent chain.
     QStackedWidget* FPages = nullptr;
@@ -137,6 +169,8 @@ private:
     QTreeWidget* lvArchive = nullptr;
     QPlainTextEdit* memoBackupLog = nullptr;
     QPlainTextEdit* memoRestoreLog = nullptr;
+    gui::CsvGrid* JobGrid = nullptr;
+    gui::CsvGrid* DefGrid = nullptr;
 };
 
 }  // namespace vb

@@ -2,6 +2,7 @@
 // what closing writes.
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,6 +15,7 @@
 #include "app/TMainFrm.h"
 #include "help/VersionInfo.h"
 #include "platform/RegistryStore.h"
+#include "util/MessageBoxes.h"
 #include "util/Utf8.h"
 
 using namespace vb;
@@ -39,6 +41,8 @@ private slots:
         qputenv("XDG_CONFIG_HOME", Path("home/.config").toUtf8());
         qputenv("VORLIXBACKUP_COMMON_DOCUMENTS", Path("shared").toUtf8());
         FRegistry = std::make_unique<RegistryStore>(Path("registry.reg").toStdString());
+        // A box that nobody answers would stop the test; errors are checked instead.
+        gui::SetBoxesToStandardError(true);
     }
     void cleanup() {
         FRegistry.reset();
@@ -71,6 +75,15 @@ private slots:
         QVERIFY(window.findChild<QRadioButton*>("RadioGroup1Item0")->isChecked());
         QCOMPARE(window.findChild<QCheckBox*>("CheckBox1")->toolTip(),
                  "VB-Backup.log und VB-Restore.log in " + Path("shared/VorlixBackup"));
+        // The job list was created with its default job, which is current on all pages.
+        QVERIFY(!window.ErrorReported());
+        QCOMPARE(window.Job().Bezeichnung, std::string("Vorlix-Backup"));
+        for (const char* selector : {"ComboBox2", "ComboBox3", "ComboBox4"}) {
+            QCOMPARE(window.findChild<QComboBox*>(selector)->currentText(), QString("Vorlix-Backup"));
+        }
+        QVERIFY(QFileInfo::exists(Path("shared/VorlixBackup/Backupjobs.csv")));
+        QVERIFY(QFileInfo::exists(Path("shared/VorlixBackup/Vorlixbackup.csv")));
+        QCOMPARE(window.Definitions().RecordCount(), 7);
     }
 
     void navigationShowsEachPage_data() {
@@ -127,8 +140,9 @@ private slots:
             window.findChild<QCheckBox*>("CheckBox1")->click();  // logging off
             QVERIFY(!window.Options().FLogging);
             QVERIFY(!window.Options().FUsePassword);  // the other box is untouched
-            window.findChild<QLineEdit*>("edDatenDir")->setText("/srv/daten");
-            QCOMPARE(window.Options().FDatenDir, std::string("/srv/daten"));
+            QVERIFY(QDir().mkpath(Path("daten")));
+            window.findChild<QLineEdit*>("edDatenDir")->setText(Path("daten"));
+            QCOMPARE(window.Options().FDatenDir, Path("daten").toStdString());
             Click(window, "acEnde");
         }
         const auto HKCU = RegistryRoot::CurrentUser;
@@ -136,7 +150,7 @@ private slots:
         QCOMPARE(FRegistry->ReadDword(HKCU, "Software\\Vorlix-Backup", "LOGGING"), std::optional<std::uint32_t>(0));
         QCOMPARE(FRegistry->ReadDword(HKCU, "Software\\Vorlix-Backup", "PASSWORTSCHUTZ"), std::optional<std::uint32_t>(0));
         QCOMPARE(FRegistry->ReadString(HKCU, "Software\\Vorlix-Backup", "Datenverzeichnis"),
-                 std::optional<std::string>("/srv/daten"));
+                 std::optional<std::string>(Path("daten").toStdString()));
         const auto norm = FRegistry->ReadString(HKCU, "Software\\Vorlix-Backup\\MainFrm", "NormPos");
         QVERIFY(norm.has_value());
 
@@ -144,7 +158,10 @@ private slots:
         TMainFrm again(*FRegistry);
         QVERIFY(again.findChild<QRadioButton*>("RadioGroup1Item2")->isChecked());
         QVERIFY(!again.findChild<QCheckBox*>("CheckBox1")->isChecked());
-        QCOMPARE(again.Options().FDatenDir, std::string("/srv/daten"));
+        QCOMPARE(again.Options().FDatenDir, Path("daten").toStdString());
+        // The job list of the new folder is opened at this start.
+        QVERIFY(QFileInfo::exists(Path("daten/Backupjobs.csv")));
+        QVERIFY(!again.ErrorReported());
     }
 
     void storedPlacementAppliesOnlyWhenItFits_data() {
