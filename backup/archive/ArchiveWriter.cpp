@@ -139,6 +139,10 @@ void ArchiveWriter::Open(const std::string& path) {
     }
 }
 
+void ArchiveWriter::ReportLeftOut(const ArchiveEntry& entry) {
+    if (OnFileLeftOut) OnFileLeftOut(entry.SourcePath);
+}
+
 void ArchiveWriter::AddFiles(const std::string& pattern) {
     if (!IsOpen()) return;
     std::optional<zip::FileIdentity> self;
@@ -255,7 +259,10 @@ void ArchiveWriter::SaveToTemporaryFile() {
 
         if (OnItemProgress && !OnItemProgress(source)) throw Error("Process aborted by user");
         const zip::SourceInfo& info = pipeline.Begin(job++);
-        if (!info.Ok) continue;  // cannot be read: left out, the log keeps its line
+        if (!info.Ok) {  // cannot be read: left out, the log keeps its line
+            ReportLeftOut(source);
+            continue;
+        }
 
         ArchiveEntry e = source;
         e.Action = EntryAction::Unchanged;
@@ -296,7 +303,10 @@ void ArchiveWriter::SaveToTemporaryFile() {
                 }
             } else {
                 zip::ChunkResult r = pipeline.TakeChunk();
-                if (!r.Ok) continue;
+                if (!r.Ok) {
+                    ReportLeftOut(source);
+                    continue;
+                }
                 e.Method = r.Stored ? 0 : 8;
                 e.Crc32 = r.Crc32;
                 e.UncompressedSize = r.InputSize;
@@ -335,6 +345,7 @@ void ArchiveWriter::SaveToTemporaryFile() {
             }
             if (!ok) {
                 out.TruncateTo(e.LocalHeaderOffset);
+                ReportLeftOut(source);
                 continue;
             }
             const std::uint64_t headerBytes = encrypt ? zip::ZipCrypto::kHeaderSize : 0;
@@ -363,6 +374,7 @@ void ArchiveWriter::SaveToTemporaryFile() {
                 }
                 if (!ok) {
                     out.TruncateTo(e.LocalHeaderOffset);
+                    ReportLeftOut(source);
                     continue;
                 }
             }

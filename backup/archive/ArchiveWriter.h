@@ -61,6 +61,9 @@ public:
     std::function<bool()> OnRequestLastDisk;
     // Told about a file whose name is no valid UTF-8 and therefore cannot be stored.
     std::function<void(const std::string& path)> OnFileSkipped;
+    // Told about a new or changed file that could not be read while the archive was
+    // saved: its entry is left out of the archive (a replaced entry is dropped).
+    std::function<void(const std::string& path)> OnFileLeftOut;
     // The removable medium; the real drive unless a test gives another.
     std::shared_ptr<ArchiveMedium> Medium;
 
@@ -82,6 +85,7 @@ public:
 
 private:
     void Register(const zip::SelectedItem& item);
+    void ReportLeftOut(const ArchiveEntry& entry);
     void UpdateLog();
     void SaveToTemporaryFile();
     void SaveDirect();
