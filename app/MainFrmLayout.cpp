@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -81,6 +82,14 @@ void TMainFrm::BuildWindow() {
     FStatusBar->setFrameShadow(QFrame::Sunken);
     FStatusBar->setGeometry(kNavigationWidth, kClientHeight - kStatusHeight, kClientWidth - kNavigationWidth,
                             kStatusHeight);
+    // A backup shows its progress over the run's files beside the status text.
+    constexpr int kProgressWidth = 160;
+    FProgress = new QProgressBar(this);
+    FProgress->setObjectName("ProgressBar1");
+    FProgress->setTextVisible(false);
+    FProgress->setGeometry(kClientWidth - kProgressWidth - 2, kClientHeight - kStatusHeight + 2, kProgressWidth,
+                           kStatusHeight - 4);
+    FProgress->hide();
 }
 
 QWidget* TMainFrm::BuildNavigationBar() {
@@ -166,6 +175,7 @@ QWidget* TMainFrm::BuildBackupPage() {
     row->addStretch();
     auto* start = new QPushButton("Backup starten", page);
     start->setObjectName("btnStartBackup");
+    connect(start, &QPushButton::clicked, this, &TMainFrm::btnStartBackupClick);
     row->addWidget(start);
     body->addLayout(row);
     auto* gridSlot = new QWidget(page);
@@ -359,7 +369,9 @@ QWidget* TMainFrm::BuildJobsPage() {
     startAll->setPopupMode(QToolButton::MenuButtonPopup);
     auto* menu = new QMenu(startAll);
     menu->setObjectName("PopupMenuStart");
-    menu->addAction("Sichern")->setObjectName("Sichern1");
+    QAction* backupAll = menu->addAction("Sichern");
+    backupAll->setObjectName("Sichern1");
+    connect(backupAll, &QAction::triggered, this, &TMainFrm::Sichern1Click);
     menu->addAction("Wiederherstellen")->setObjectName("Wiederherstellen1");
     startAll->setMenu(menu);
     row->addWidget(startAll);

@@ -86,7 +86,7 @@ int RunProgram(int argc, char** argv) {
     case EntryMode::Interactive:
         break;
     }
-    if (status == kExitOk && window.ErrorReported()) status = kExitFailed;
+    if (status == kExitOk && window.PassFailed()) status = kExitFailed;
     // The pass is over: handle what is queued, then end. The window is not closed, so
     // the options stay as they were (exit, unlike quit, closes no window).
     QTimer::singleShot(0, &app, [] { VbApplication::exit(0); });

@@ -12,6 +12,9 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStackedWidget>
@@ -53,6 +56,7 @@ void TMainFrm::FormCreate() {
     // The archive view's columns are set while the page is built; the pages have no
     // tabs and are reached through the navigation bar only.
     FTempDir = TemporaryFolder();
+    FArchiveWriter.SetTempDirectory(FTempDir);
     LoadSettings();
     ShowPage(pgJobs);
     if (QAbstractButton* item = RadioGroup1->button(FOptions.FStrategie)) item->setChecked(true);
@@ -184,7 +188,7 @@ void TMainFrm::RadioGroup1Click(int index) { FOptions.FStrategie = static_cast<T
 
 void TMainFrm::CheckBox1Click(bool checked) {
     FOptions.FLogging = checked;
-    // The archive writer and reader take the logging switch from here once they exist.
+    FArchiveWriter.SetLogging(FOptions.FLogging);
 }
 
 void TMainFrm::CheckBox2Click(bool checked) { FOptions.FUsePassword = checked; }
@@ -266,9 +270,28 @@ void TMainFrm::RestoreWindowPlacement() {
     if (placement->showCmd == kShowMinimized) showMinimized();
 }
 
-void TMainFrm::doBackup(const std::string& /*jobs*/) {
-    ShowError("Die Sicherung ist in dieser Version noch nicht enthalten.");
+void TMainFrm::doBackup(const std::string& jobs) { FBackupRun.doBackup(jobs); }
+
+void TMainFrm::btnStartBackupClick() {
+    Guard([this] {
+        if (!FBackupRun.BackupJob(FJob)) return;
+        std::string text = "Backup erfolgreich abgeschlossen.";
+        if (const std::string missing = FBackupRun.MissingFilesText(); !missing.empty()) text += "\n\n" + missing;
+        ShowMessage(text);
+    });
 }
+
+void TMainFrm::Sichern1Click() {
+    Guard([this] { doBackup(""); });
+}
+
+void TMainFrm::SetDefinitionGridUpdates(bool enabled) { DefGrid->setUpdatesEnabled(enabled); }
+
+// The archive browser of the restore page lists the job's archives; until it exists
+// there is nothing to close or to show.
+void TMainFrm::CloseBrowserArchive() {}
+
+void TMainFrm::ShowArchiveInBrowser(const std::string& /*fileName*/) {}
 
 void TMainFrm::doRestore(const std::string& /*jobs*/) {
     ShowError("Die Wiederherstellung ist in dieser Version noch nicht enthalten.");
@@ -297,9 +320,21 @@ std::optional<std::string> TMainFrm::AskPassword(const std::string& title, const
     return S(*password);
 }
 
+bool TMainFrm::CanPrompt() const { return !gui::BoxesGoToStandardError(); }
+
 void TMainFrm::SetStatus(const std::string& text) { FStatusBar->setText(Q(text)); }
 
+void TMainFrm::SetProgress(int position, int maximum) {
+    FProgress->setVisible(maximum > 0);
+    FProgress->setMaximum(maximum);
+    FProgress->setValue(position);
+}
+
 void TMainFrm::SetBusy(bool busy) {
+    // No second run may start while one works on the archive.
+    for (const char* name : {"btnStartBackup", "btnStartAll"}) {
+        if (auto* button = findChild<QAbstractButton*>(name)) button->setEnabled(!busy);
+    }
     if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         ++FBusyDepth;

@@ -7,10 +7,13 @@
 #include <memory>
 #include <string>
 
+#include "backup/BackupRun.h"
+#include "backup/archive/ArchiveWriter.h"
 #include "catalogue/CsvTable.h"
 #include "catalogue/DefinitionList.h"
 #include "catalogue/JobList.h"
 #include "catalogue/TJob.h"
+#include "dbcheck/ExclusiveUseTest.h"
 #include "settings/Settings.h"
 #include "util/RunHost.h"
 
@@ -21,6 +24,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QStackedWidget;
 class QToolButton;
@@ -34,7 +38,11 @@ namespace gui {
 class CsvGrid;
 }
 
-class TMainFrm : public QWidget, public RunHost, public JobListHost, public DefinitionListHost {
+class TMainFrm : public QWidget,
+                 public RunHost,
+                 public JobListHost,
+                 public DefinitionListHost,
+                 public BackupRunHost {
     Q_OBJECT
 public:
     // Page indexes; each page action's tag is its page.
@@ -54,8 +62,11 @@ public:
     void doRestore(const std::string& jobs);
 
     // True once an error was reported (a box of the kind "Fehler", or an error that
-    // reached the general error handling); an unattended pass then exits with 1.
+    // reached the general error handling).
     bool ErrorReported() const { return FErrorReported; }
+    // True when the unattended pass must exit with 1: an error was reported, or a job
+    // failed or left files out of its archive.
+    bool PassFailed() const { return FErrorReported || FBackupRun.PassIncomplete(); }
     // The general error handling: shows the error and keeps the window usable.
     void HandleError(const std::string& message);
     // Runs a user action under the general error handling.
@@ -87,13 +98,20 @@ public:
     bool ConfirmOkCancel(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
     std::optional<std::string> AskPassword(const std::string& title, const std::string& label) override;
+    bool CanPrompt() const override;
     void SetStatus(const std::string& text) override;
+    void SetProgress(int position, int maximum) override;
     void SetBusy(bool busy) override;
     void Breathe() override;
 
     // JobListHost
     std::string DatenDir() const override { return FOptions.FDatenDir; }
     bool MoveToTrash(const std::string& path) override;
+
+    // BackupRunHost
+    void SetDefinitionGridUpdates(bool enabled) override;
+    void CloseBrowserArchive() override;
+    void ShowArchiveInBrowser(const std::string& fileName) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -110,6 +128,8 @@ private slots:
     void DatenDirChange(const QString& text);
     void btnDatenDirClick();
     void ComboBox2Change(const QString& text);
+    void btnStartBackupClick();
+    void Sichern1Click();
 
 public:
     void ReadOptionsFromControls();
@@ -153,10 +173,14 @@ private:
     TJob FJob;
     JobList FJobList{JobDataSet, *this};
     DefinitionList FDefList{DefDataSet, *this};
+    ArchiveWriter FArchiveWriter;
+    ExclusiveUseTest FDatabases{FRegistry};  // FVorlixDB stays empty
+    BackupRun FBackupRun{{JobDataSet, DefDataSet, FDefList, FArchiveWriter, FDatabases, FJob, FOptions}, *this, *this};
 
     // Widgets, owned by Qt's parent chain.
     QStackedWidget* FPages = nullptr;
     QLabel* FStatusBar = nullptr;
+    QProgressBar* FProgress = nullptr;
     QButtonGroup* RadioGroup1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;  // "Logfile schreiben"
     QCheckBox* CheckBox2 = nullptr;  // "Backupdatei mit Passwort schützen"

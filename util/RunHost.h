@@ -22,9 +22,15 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
     // The password prompt; nullopt when the user cancels (or nobody can answer).
     virtual std::optional<std::string> AskPassword(const std::string& title, const std::string& label) = 0;
+    // False when nobody can answer a prompt (an unattended pass without a display):
+    // AskPassword then answers from the environment or not at all.
+    virtual bool CanPrompt() const = 0;
     // The text of the main window's status bar.
     virtual void SetStatus(const std::string& text) = 0;
-    // The hourglass cursor while a run works.
+    // The progress bar beside the status text; a maximum of 0 hides it.
+    virtual void SetProgress(int position, int maximum) = 0;
+    // The hourglass cursor while a run works; the start commands are disabled
+    // meanwhile, since a second run on the same archive would spoil it.
     virtual void SetBusy(bool busy) = 0;
     // Let the window process pending events (repaint, stay reachable).
     virtual void Breathe() = 0;
