@@ -1,0 +1,174 @@
+// The backup run's steps and messages, with the window and its boxes played by a fake.
+#include "backup/BackupRun.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "backup/archive/ArchiveWriter.h"
+#include "catalogue/CsvTable.h"
+#include "catalogue/DefinitionList.h"
+#include "catalogue/JobList.h"
+#include "dbcheck/ExclusiveUseTest.h"
+#include "platform/RegistryStore.h"
+#include "settings/Settings.h"
+#include "support/TempDir.h"
+
+namespace vb {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The window: owns the tables and the current job as TMainFrm does, and records
+// every box.
+class FakeWindow : public RunHost, public JobListHost, public DefinitionListHost, public BackupRunHost {
+public:
+    std::vector<std::string> Boxes;
+    std::optional<std::string> Password;
+    std::string Data;
+    CsvTable Jobs{kJobListDefinition};
+    CsvTable Defs{kDefinitionListDefinition};
+    TJob FJob;
+    JobList JobRules{Jobs, *this};
+    DefinitionList DefRules{Defs, *this};
+
+    void ShowError(const std::string& text) override { Boxes.push_back("Fehler: " + text); }
+    bool ConfirmYesNo(const std::string&) override { return false; }
+    bool ConfirmOkCancel(const std::string&) override { return false; }
+    void ShowMessage(const std::string& text) override { Boxes.push_back("Meldung: " + text); }
+    std::optional<std::string> AskPassword(const std::string&, const std::string&) override { return Password; }
+    bool CanPrompt() const override { return true; }
+    void SetStatus(const std::string&) override {}
+    void SetProgress(int, int) override {}
+    void SetBusy(bool) override {}
+    void Breathe() override {}
+    std::string DatenDir() const override { return Data; }
+    bool MoveToTrash(const std::string&) override { return false; }
+    void LoadCurrentJob() override {
+        const TJob row = JobRules.CurrentJob();
+        FJob.Bezeichnung = row.Bezeichnung, FJob.DestDir = row.DestDir, FJob.DefFile = row.DefFile, FJob.Auto = row.Auto;
+        DefRules.OpenForJob(FJob);
+    }
+    void FillJobSelectors() override {}
+    void SetDefinitionGridUpdates(bool) override {}
+    void CloseBrowserArchive() override {}
+    void ShowArchiveInBrowser(const std::string&) override {}
+};
+
+class BackupRunTest : public ::testing::Test {
+protected:
+    test::TempDir FDir;
+    FakeWindow FWindow;
+    TOptions FOptions{bsGleicheDatei, true, false, (FDir / "daten").string()};
+    RegistryStore FRegistry{FDir / "registry.reg"};
+    std::unique_ptr<ExclusiveUseTest> FDatabases = std::make_unique<ExclusiveUseTest>(FRegistry);
+    ArchiveWriter FWriter;
+    fs::path FSource = FDir / "quelle";
+
+    void SetUp() override {
+        fs::create_directories(FDir / "daten");
+        fs::create_directories(FSource);
+        FWindow.Data = FOptions.FDatenDir;
+        for (const char* name : {"a.mdb", "b.txt", " c.txt"}) test::WriteFile(FSource / name, name);
+        test::WriteFile(FDir / "daten/Backupjobs.csv",
+                        "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\nJob," +
+                            (FDir / "ziel").string() + "," + (FDir / "def.csv").string() + ",1,\r\n");
+    }
+    void Definitions(const std::string& rows) {
+        test::WriteFile(FDir / "def.csv", "NAME,PFAD,DATEIMASKE,SICHERN,REKURSIV\r\n" + rows);
+    }
+    bool Run() {
+        if (!FWindow.Jobs.Active()) {
+            FWindow.Jobs.SetFileName((FDir / "daten/Backupjobs.csv").string());
+            FWindow.Jobs.Open();
+        }
+        FWindow.LoadCurrentJob();
+        BackupRun run({FWindow.Jobs, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob, FOptions},
+                      FWindow, FWindow);
+        return run.BackupJob(FWindow.FJob);
+    }
+    std::vector<std::string> EntryNames() {
+        std::vector<std::string> names;
+        ArchiveWriter reader;
+        reader.Open((FDir / "ziel/Job.zip").string());
+        for (const auto& e : reader.Entries()) names.push_back(fs::path(e.Name).filename().string());
+        reader.Close();
+        return names;
+    }
+};
+
+TEST_F(BackupRunTest, MasksSplitLikeTheSharedSplitter) {
+    const struct {
+        const char* masks;
+        std::vector<std::string> entries;
+    } cases[] = {
+        {"*.mdb;*.txt", {"a.mdb", " c.txt", "b.txt"}},
+        {"*.mdb;", {"a.mdb"}},
+        {"*.mdb;;*.txt", {"a.mdb"}},
+        {";*.mdb", {}},
+        {"*.mdb; *.txt", {"a.mdb", " c.txt"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.masks);
+        fs::remove_all(FDir / "ziel");
+        Definitions("Q," + FSource.string() + "," + c.masks + ",1,0\r\nAus," + FSource.string() + ",*,0,1\r\n");
+        EXPECT_TRUE(Run());
+        EXPECT_TRUE(FWindow.Boxes.empty());
+        auto names = EntryNames();
+        auto expected = c.entries;
+        std::sort(names.begin(), names.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(names, expected);
+    }
+    // The job row records the archive's name without its folder.
+    EXPECT_EQ(FWindow.FJob.BackupFilename, "Job.zip");
+    FWindow.Jobs.Close();
+    EXPECT_NE(test::ReadFile(FDir / "daten/Backupjobs.csv").find(",Job.zip\r\n"), std::string::npos);
+}
+
+TEST_F(BackupRunTest, EmptyDefinitionListEndsInSilence) {
+    Definitions("");
+    EXPECT_FALSE(Run());
+    EXPECT_TRUE(FWindow.Boxes.empty());
+    EXPECT_FALSE(fs::exists(FDir / "ziel"));
+}
+
+TEST_F(BackupRunTest, DatabaseInUseStopsTheRunWithTheListOfOpenFiles) {
+    Definitions("Q," + FSource.string() + ",*.txt,1,0\r\n");
+    const fs::path database = FDir / "vorlix2000n.mdb";
+    fs::copy_file(VB_SHARED_DIR "/fixtures/jet/jet4-nopw.mdb", database);
+    FDatabases = std::make_unique<ExclusiveUseTest>(FRegistry, database.string());
+    const int held = ::open(database.c_str(), O_RDONLY);  // someone has it open
+    ASSERT_GE(held, 0);
+    EXPECT_FALSE(Run());
+    ::close(held);
+    ASSERT_EQ(FWindow.Boxes.size(), 1u);
+    EXPECT_EQ(FWindow.Boxes[0], "Fehler: Die folgenden Dateien sind noch ge\xC3\xB6" "ffnet: \n\n" + database.string() +
+                                    "\n\nBitte schlie\xC3\x9F" "en Sie alle Anwendungen, die darauf zugreifen, "
+                                    "und starten dann erneut.");
+    EXPECT_FALSE(fs::exists(FDir / "ziel"));
+}
+
+TEST_F(BackupRunTest, DamagedArchiveIsReportedAndKept) {
+    Definitions("Q," + FSource.string() + ",*.txt,1,0\r\n");
+    fs::create_directories(FDir / "ziel");
+    test::WriteFile(FDir / "ziel/Job.zip", "kein ZIP-Archiv");
+    EXPECT_FALSE(Run());
+    ASSERT_EQ(FWindow.Boxes.size(), 1u);
+    EXPECT_EQ(FWindow.Boxes[0], "Meldung: Fehler beim Packen!\nUnhandled Archive Type");
+    EXPECT_EQ(test::ReadFile(FDir / "ziel/Job.zip"), "kein ZIP-Archiv");
+}
+
+TEST_F(BackupRunTest, CancelledPasswordWritesAnUnprotectedArchive) {
+    Definitions("Q," + FSource.string() + ",*.txt,1,0\r\n");
+    FOptions.FUsePassword = true;
+    FWindow.Password = std::nullopt;
+    EXPECT_TRUE(Run());
+    ArchiveWriter check;
+    check.Open((FDir / "ziel/Job.zip").string());
+    ASSERT_FALSE(check.Entries().empty());
+    for (const auto& e : check.Entries()) EXPECT_FALSE(e.IsEncrypted()) << e.Name;
+}
+
+}  // namespace
+}  // namespace vb
