@@ -48,6 +48,10 @@ public:
     // Log file and switch: the log starts when an archive is open while both are set.
     void SetLogFile(const std::string& path);
     void SetLogging(bool on);
+    // Largest number of bytes one disk of a spanned write may take; 0 (what the
+    // backup run always sets) means no limit besides the medium's own size.
+    void SetSpanningThreshold(std::uint64_t bytes) { FSpanningThreshold = bytes; }
+    std::uint64_t SpanningThreshold() const { return FSpanningThreshold; }
     // Worker threads for compression; 0 means one per core.
     void SetThreads(unsigned threads) { FThreads = threads; }
 
@@ -98,6 +102,7 @@ private:
     std::string FLogFile;
     bool FLogging = false;
     unsigned FThreads = 0;
+    std::uint64_t FSpanningThreshold = 0;
 
     std::string FPath;
     int FFd = -1;

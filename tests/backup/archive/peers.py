@@ -6,10 +6,28 @@ peers.py names ARCHIVE                  prints the entry names, one a line
 peers.py extract ARCHIVE DIR [PASSWORD] extracts everything below DIR
 peers.py make ARCHIVE DIR [zip64|bzip2] writes DIR's files (relative names)
 peers.py raw ARCHIVE NAME               prints method, flags, compressed size, extra ids
+peers.py make-upath ARCHIVE             two deflated entries written as a stream (so with
+                                        data descriptors), the first with a Unicode Path field
 """
+import io
 import os
+import struct
 import sys
 import zipfile
+import zlib
+
+
+class Unseekable(io.RawIOBase):
+    """A file zipfile cannot seek in: every entry gets a data descriptor."""
+
+    def __init__(self, f):
+        self.f = f
+
+    def writable(self):
+        return True
+
+    def write(self, b):
+        return self.f.write(b)
 
 
 def main():
@@ -39,6 +57,16 @@ def main():
                     rel = os.path.relpath(path, sys.argv[3])
                     with open(path, "rb") as f, z.open(rel, "w", force_zip64=(mode == "zip64")) as out:
                         out.write(f.read())
+    elif cmd == "make-upath":
+        raw = b"Liste2.txt"
+        field = b"\x01" + struct.pack("<I", zlib.crc32(raw)) + raw
+        upath = struct.pack("<HH", 0x7075, len(field)) + field
+        with open(archive, "wb") as f, zipfile.ZipFile(Unseekable(f), "w") as z:
+            for name, extra in ((raw.decode(), upath), ("Liste.txt", b"")):
+                info = zipfile.ZipInfo(name, (2024, 3, 15, 10, 0, 0))
+                info.compress_type = zipfile.ZIP_DEFLATED
+                info.extra = extra
+                z.writestr(info, b"Klasse Noten " * 1000)
     elif cmd == "raw":
         with zipfile.ZipFile(archive) as z:
             info = z.getinfo(sys.argv[3])
