@@ -214,6 +214,10 @@ void TMainFrm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainFrm::FormClose() {
+    // A row still being edited is stored, as leaving the row would store it; closing
+    // the tables alone would drop the edit.
+    JobDataSet.CheckBrowseMode();
+    DefDataSet.CheckBrowseMode();
     ReadOptionsFromControls();
     SaveSettings(FRegistry, FOptions);
 }

@@ -164,6 +164,19 @@ private slots:
         QVERIFY(!again.ErrorReported());
     }
 
+    void closingKeepsARowStillBeingEdited() {
+        {
+            TMainFrm window(*FRegistry);
+            window.Jobs().Edit();
+            window.Jobs().SetText("ZIELVERZEICHNIS", "/srv/sicherung");
+            Click(window, "acEnde");
+            QVERIFY(!window.ErrorReported());
+        }
+        QFile jobs(Path("shared/VorlixBackup/Backupjobs.csv"));
+        QVERIFY(jobs.open(QIODevice::ReadOnly));
+        QVERIFY(jobs.readAll().contains("Vorlix-Backup,/srv/sicherung,"));
+    }
+
     void storedPlacementAppliesOnlyWhenItFits_data() {
         QTest::addColumn<QString>("normPos");
         QTest::addColumn<int>("ppi");
