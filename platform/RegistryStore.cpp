@@ -47,15 +47,19 @@ const regfile::Value* FindValue(const regfile::Document& document, RegistryRoot 
     return nullptr;
 }
 
+[[noreturn]] void CannotWrite(const fs::path& file, const std::string& reason) {
+    throw RegistryError("Die Einstellungsdatei " + file.string() + " kann nicht geschrieben werden (" + reason + ").");
+}
+
 // Holds the store's lock file locked for one read-change-write cycle.
 class StoreLock {
 public:
     explicit StoreLock(const fs::path& file) {
         const fs::path lockFile = file.string() + ".lock";
         FFd.Reset(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-        if (!FFd.Valid()) throw RegistryError(lockFile.string() + ": " + std::strerror(errno));
+        if (!FFd.Valid()) CannotWrite(file, lockFile.string() + ": " + std::strerror(errno));
         while (::flock(FFd.Get(), LOCK_EX) != 0) {
-            if (errno != EINTR) throw RegistryError(lockFile.string() + ": " + std::strerror(errno));
+            if (errno != EINTR) CannotWrite(file, lockFile.string() + ": " + std::strerror(errno));
         }
     }
 
@@ -69,7 +73,7 @@ template <typename Change>
 void Update(const fs::path& file, Change change) {
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
-    if (ec) throw RegistryError(file.parent_path().string() + ": " + ec.message());
+    if (ec) CannotWrite(file, file.parent_path().string() + ": " + ec.message());
     ::chmod(file.parent_path().c_str(), 0700);
     StoreLock lock(file);
     bool damaged = false;
@@ -79,13 +83,13 @@ void Update(const fs::path& file, Change change) {
         fs::path aside = file.string() + ".bad";
         for (int n = 1; fs::exists(aside); ++n) aside = file.string() + ".bad." + std::to_string(n);
         if (::rename(file.c_str(), aside.c_str()) != 0) {
-            throw RegistryError(file.string() + ": " + std::strerror(errno));
+            CannotWrite(file, std::strerror(errno));
         }
     }
     try {
         WriteFileAtomically(file, regfile::Format(document), 0600);
     } catch (const Error& e) {
-        throw RegistryError(e.what());
+        CannotWrite(file, e.what());
     }
 }
 
