@@ -51,6 +51,23 @@ QLabel* CurrentJobRow(QWidget* page, QVBoxLayout* layout, QComboBox*& selector, 
     return label;
 }
 
+// The part of a page below its heading, with the page's margins.
+QVBoxLayout* PageBody(QWidget* page) {
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(8, 0, 8, 8);
+    static_cast<QVBoxLayout*>(page->layout())->addLayout(body, 1);
+    return body;
+}
+
+// An empty place, named for what the window puts there later (a grid, a navigator).
+QWidget* Slot(QWidget* page, const char* name, QLayout* content) {
+    auto* slot = new QWidget(page);
+    slot->setObjectName(name);
+    content->setContentsMargins(0, 0, 0, 0);
+    slot->setLayout(content);
+    return slot;
+}
+
 }  // namespace
 
 void TMainFrm::BuildWindow() {
@@ -162,36 +179,23 @@ QWidget* TMainFrm::BuildPage(const QString& heading, const QString& objectName) 
 
 QWidget* TMainFrm::BuildBackupPage() {
     QWidget* page = BuildPage("Sichern", "tabBackup");
-    auto* layout = static_cast<QVBoxLayout*>(page->layout());
-    auto* body = new QVBoxLayout;
-    body->setContentsMargins(8, 0, 8, 8);
+    QVBoxLayout* body = PageBody(page);
     CurrentJobRow(page, body, ComboBox2, "ComboBox2");
     auto* row = new QHBoxLayout;
-    auto* navigatorSlot = new QWidget(page);
-    navigatorSlot->setObjectName("DefNavigatorSlot");
-    navigatorSlot->setLayout(new QHBoxLayout);
-    navigatorSlot->layout()->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(navigatorSlot);
+    row->addWidget(Slot(page, "DefNavigatorSlot", new QHBoxLayout));
     row->addStretch();
     auto* start = new QPushButton("Backup starten", page);
     start->setObjectName("btnStartBackup");
     connect(start, &QPushButton::clicked, this, &TMainFrm::btnStartBackupClick);
     row->addWidget(start);
     body->addLayout(row);
-    auto* gridSlot = new QWidget(page);
-    gridSlot->setObjectName("DefGridSlot");
-    gridSlot->setLayout(new QVBoxLayout);
-    gridSlot->layout()->setContentsMargins(0, 0, 0, 0);
-    body->addWidget(gridSlot, 1);
-    layout->addLayout(body, 1);
+    body->addWidget(Slot(page, "DefGridSlot", new QVBoxLayout), 1);
     return page;
 }
 
 QWidget* TMainFrm::BuildRestorePage() {
     QWidget* page = BuildPage("Wiederherstellen", "tabRestore");
-    auto* layout = static_cast<QVBoxLayout*>(page->layout());
-    auto* body = new QVBoxLayout;
-    body->setContentsMargins(8, 0, 8, 8);
+    QVBoxLayout* body = PageBody(page);
     CurrentJobRow(page, body, ComboBox3, "ComboBox3");
     auto* row = new QHBoxLayout;
     cbArchive = new QComboBox(page);
@@ -233,15 +237,12 @@ QWidget* TMainFrm::BuildRestorePage() {
     connect(unmark, &QAction::triggered, lvArchive, &QTreeWidget::clearSelection);
     lvArchive->addActions({markAll, unmark});
     body->addWidget(lvArchive, 1);
-    layout->addLayout(body, 1);
     return page;
 }
 
 QWidget* TMainFrm::BuildSettingsPage() {
     QWidget* page = BuildPage(" Sicherungs - Einstellungen", "tabEinstellungen");
-    auto* layout = static_cast<QVBoxLayout*>(page->layout());
-    auto* body = new QVBoxLayout;
-    body->setContentsMargins(8, 0, 8, 8);
+    QVBoxLayout* body = PageBody(page);
 
     auto* group = new QGroupBox("Backup-Strategie", page);
     group->setObjectName("RadioGroup1");
@@ -313,15 +314,12 @@ QWidget* TMainFrm::BuildSettingsPage() {
     users->hide();
     body->addWidget(users, 0, Qt::AlignLeft);
     body->addStretch();
-    layout->addLayout(body, 1);
     return page;
 }
 
 QWidget* TMainFrm::BuildLogfilesPage() {
     QWidget* page = BuildPage(" Logdateien anzeigen", "tabLogfiles");
-    auto* layout = static_cast<QVBoxLayout*>(page->layout());
-    auto* body = new QVBoxLayout;
-    body->setContentsMargins(8, 0, 8, 8);
+    QVBoxLayout* body = PageBody(page);
     auto addLog = [&](const char* caption, const char* memoName, const char* buttonName, const char* hint) {
         auto* row = new QHBoxLayout;
         auto* label = new QLabel(caption, page);
@@ -346,22 +344,15 @@ QWidget* TMainFrm::BuildLogfilesPage() {
     };
     memoBackupLog = addLog("Letztes Backup", "memoBackupLog", "SpeedButton1", "Backup-Logfile drucken");
     memoRestoreLog = addLog("Letztes Restore", "memoRestoreLog", "SpeedButton2", "Restore-Logfile drucken");
-    layout->addLayout(body, 1);
     return page;
 }
 
 QWidget* TMainFrm::BuildJobsPage() {
     QWidget* page = BuildPage(" Jobs verwalten", "tabJobs");
-    auto* layout = static_cast<QVBoxLayout*>(page->layout());
-    auto* body = new QVBoxLayout;
-    body->setContentsMargins(8, 0, 8, 8);
+    QVBoxLayout* body = PageBody(page);
     CurrentJobRow(page, body, ComboBox4, "ComboBox4");
     auto* row = new QHBoxLayout;
-    auto* navigatorSlot = new QWidget(page);
-    navigatorSlot->setObjectName("JobNavigatorSlot");
-    navigatorSlot->setLayout(new QHBoxLayout);
-    navigatorSlot->layout()->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(navigatorSlot);
+    row->addWidget(Slot(page, "JobNavigatorSlot", new QHBoxLayout));
     row->addStretch();
     auto* startAll = new QToolButton(page);
     startAll->setObjectName("btnStartAll");
@@ -376,12 +367,7 @@ QWidget* TMainFrm::BuildJobsPage() {
     startAll->setMenu(menu);
     row->addWidget(startAll);
     body->addLayout(row);
-    auto* gridSlot = new QWidget(page);
-    gridSlot->setObjectName("JobGridSlot");
-    gridSlot->setLayout(new QVBoxLayout);
-    gridSlot->layout()->setContentsMargins(0, 0, 0, 0);
-    body->addWidget(gridSlot, 1);
-    layout->addLayout(body, 1);
+    body->addWidget(Slot(page, "JobGridSlot", new QVBoxLayout), 1);
     return page;
 }
 
