@@ -3,6 +3,7 @@
 // fill up and be exchanged for the next disk. The real drive is in
 // RemovableDriveMedium; tests use a small fake.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace vb {
@@ -19,6 +20,10 @@ public:
     virtual bool Create(const std::string& path) = 0;
     // Writes up to `size` bytes; fewer when the medium is full. Negative on error.
     virtual long Write(const void* data, std::size_t size) = 0;
+    // Bytes that still fit on the current medium.
+    virtual std::uint64_t FreeSpace() = 0;
+    // Overwrites bytes already written to the file on the current medium.
+    virtual bool Rewrite(std::uint64_t offset, const void* data, std::size_t size) = 0;
     // Closes the file on the current medium.
     virtual bool CloseFile() = 0;
     // Labels the current medium of `path`; false when the system cannot.

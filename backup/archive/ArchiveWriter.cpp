@@ -16,6 +16,7 @@
 #include "backup/archive/EntryName.h"
 #include "backup/archive/OutputFile.h"
 #include "backup/archive/RemovableDriveMedium.h"
+#include "backup/archive/SpannedWriter.h"
 #include "backup/archive/ZipCrypto.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
@@ -211,12 +212,7 @@ void ArchiveWriter::Close() {
     Release();
 }
 
-void ArchiveWriter::SaveToTemporaryFile() {
-    const std::string folder = FolderOf(FPath);
-    TemporaryFile temp(folder, BaseName(FPath));
-    struct stat st{};
-    if (::fstat(FFd, &st) == 0) ::fchmod(temp.Fd(), st.st_mode & 07777);
-    zip::OutputFile out(temp.Fd(), FPath);
+std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
     const std::string password = FPassword.empty() ? std::string() : PasswordBytes(FPassword);
     const bool encrypt = !password.empty();
 
@@ -386,6 +382,16 @@ void ArchiveWriter::SaveToTemporaryFile() {
         if (encrypt) out.Write(zip::MakeDataDescriptor(e, sizes64));
         written.push_back(std::move(e));
     }
+    return written;
+}
+
+void ArchiveWriter::SaveToTemporaryFile() {
+    const std::string folder = FolderOf(FPath);
+    TemporaryFile temp(folder, BaseName(FPath));
+    struct stat st{};
+    if (::fstat(FFd, &st) == 0) ::fchmod(temp.Fd(), st.st_mode & 07777);
+    zip::OutputFile out(temp.Fd(), FPath);
+    std::vector<ArchiveEntry> written = WriteEntries(out);
 
     const std::uint64_t centralOffset = out.Position();
     std::string central;
@@ -423,8 +429,28 @@ void ArchiveWriter::SaveToTemporaryFile() {
 }
 
 void ArchiveWriter::SaveDirect() {
-    // Written directly to the removable medium; see ArchiveWriterDirect.cpp.
-    SaveToTemporaryFile();
+    // Each entry is assembled in a temporary file first, so its local header can be
+    // written with the final CRC-32 and sizes; the spanned writer then lays the
+    // records out over as many disks as needed.
+    TemporaryFile temp(FTempDirectory, BaseName(FPath));
+    zip::OutputFile out(temp.Fd(), temp.Path());
+    std::vector<ArchiveEntry> written = WriteEntries(out);
+    out.Flush();
+    zip::SpannedWriter spanned(*Medium, FPath, FSpanningThreshold, OnRequestBlankDisk);
+    const zip::SpannedResult result = spanned.Write(temp.Fd(), out.Position(), written);
+    FEntries = std::move(written);
+    FIndex.clear();
+    for (std::size_t i = 0; i < FEntries.size(); ++i) FIndex.emplace(FEntries[i].Name, i);
+    FSpanned = result.Disks > 1;
+    if (!FSpanned) {
+        // A one-disk archive is an ordinary archive from now on.
+        if (const int fd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+            ::close(FFd);
+            FFd = fd;
+        }
+    }
+    FFileSize = result.LastDiskSize;
+    FCreatedHere = false;
 }
 
 }  // namespace vb

@@ -28,6 +28,9 @@
 #include "backup/archive/FileSelector.h"
 
 namespace vb {
+namespace zip {
+class OutputFile;
+}
 
 class ArchiveWriter {
 public:
@@ -91,6 +94,9 @@ private:
     void Register(const zip::SelectedItem& item);
     void ReportLeftOut(const ArchiveEntry& entry);
     void UpdateLog();
+    // Writes every entry in order (new ones compressed on all cores) and returns
+    // them as written; the central directory is the caller's.
+    std::vector<ArchiveEntry> WriteEntries(zip::OutputFile& out);
     void SaveToTemporaryFile();
     void SaveDirect();
     void Release();

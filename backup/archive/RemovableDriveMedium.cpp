@@ -1,6 +1,7 @@
 #include "backup/archive/RemovableDriveMedium.h"
 
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,6 +37,16 @@ long RemovableDriveMedium::Write(const void* data, std::size_t size) {
         done += static_cast<std::size_t>(n);
     }
     return static_cast<long>(done);
+}
+
+std::uint64_t RemovableDriveMedium::FreeSpace() {
+    struct statvfs fs{};
+    if (FFd < 0 || ::fstatvfs(FFd, &fs) != 0) return 0;
+    return static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
+}
+
+bool RemovableDriveMedium::Rewrite(std::uint64_t offset, const void* data, std::size_t size) {
+    return FFd >= 0 && ::pwrite(FFd, data, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
 }
 
 bool RemovableDriveMedium::CloseFile() {

@@ -11,6 +11,8 @@ public:
     bool MediumReady(const std::string& path) override;
     bool Create(const std::string& path) override;
     long Write(const void* data, std::size_t size) override;
+    std::uint64_t FreeSpace() override;
+    bool Rewrite(std::uint64_t offset, const void* data, std::size_t size) override;
     bool CloseFile() override;
     bool SetVolumeLabel(const std::string& path, const std::string& label) override;
 

@@ -1,0 +1,213 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "ArchiveTestSupport.h"
+#include "backup/archive/ArchiveMedium.h"
+#include "backup/archive/ArchiveReader.h"
+#include "backup/archive/ArchiveWriter.h"
+#include "util/Error.h"
+
+namespace vb::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A removable drive whose disks hold a few KiB each. The disk in the drive is the
+// file at the archive's path; the others wait in a store folder as disk<N>.
+class FakeMedium : public ArchiveMedium {
+public:
+    FakeMedium(fs::path store, std::uint64_t capacity) : Store(std::move(store)), Capacity(capacity) {
+        fs::create_directories(Store);
+    }
+    ~FakeMedium() override { CloseFile(); }
+
+    bool IsRemovable(const std::string&) override { return true; }
+    bool MediumReady(const std::string&) override { return NotReady-- <= 0; }
+    bool Create(const std::string& path) override {
+        CloseFile();
+        Path = path;
+        FFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        FWritten = 0;
+        return FFd >= 0;
+    }
+    long Write(const void* data, std::size_t size) override {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, Capacity - FWritten));
+        if (::write(FFd, data, n) != static_cast<ssize_t>(n)) return -1;
+        FWritten += n;
+        return static_cast<long>(n);
+    }
+    std::uint64_t FreeSpace() override { return Capacity - FWritten; }
+    bool Rewrite(std::uint64_t offset, const void* data, std::size_t size) override {
+        return ::pwrite(FFd, data, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
+    }
+    bool CloseFile() override {
+        if (FFd >= 0) ::close(FFd);
+        FFd = -1;
+        return true;
+    }
+    bool SetVolumeLabel(const std::string&, const std::string& label) override {
+        Labels.push_back(label);
+        return true;
+    }
+
+    // Takes the disk out of the drive into the store and puts in disk `n` (a blank
+    // one when the store has none of that number).
+    void Insert(int n) {
+        if (fs::exists(Path)) fs::rename(Path, Disk(InDrive));
+        InDrive = n;
+        if (fs::exists(Disk(n))) fs::copy_file(Disk(n), Path);
+    }
+    fs::path Disk(int n) const { return Store / ("disk" + std::to_string(n)); }
+
+    fs::path Store;
+    std::uint64_t Capacity;
+    std::string Path;
+    int InDrive = 0;
+    int NotReady = 0;
+    std::vector<std::string> Labels;
+
+private:
+    int FFd = -1;
+    std::uint64_t FWritten = 0;
+};
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(rng());
+    return s;
+}
+
+class SpanTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Data = Dir / "Daten";
+        for (int i = 0; i < 6; ++i) MakeFile(Data / ("Datei" + std::to_string(i) + ".bin"), RandomBytes(3000 + 500 * i, i));
+        MakeFile(Data / "Schüler.txt", std::string(2000, 'x'));
+        Drive = Dir / "stick";
+        fs::create_directories(Drive);
+        Archive = (Drive / "Sicherung.zip").string();
+    }
+
+    // Backs the data folder up onto `medium`; disk requests insert blank disks.
+    void Backup(const std::shared_ptr<FakeMedium>& medium, std::uint64_t threshold = 0) {
+        ArchiveWriter writer;
+        writer.Medium = medium;
+        writer.SetSpanningThreshold(threshold);
+        writer.OnRequestBlankDisk = [&, medium](int disk) {
+            Requests.push_back(disk);
+            medium->Insert(disk);
+            return true;
+        };
+        writer.Open(Archive);
+        writer.AddFiles(Data.string() + "/*");
+        writer.Close();
+    }
+
+    TempDir Dir;
+    fs::path Data;
+    fs::path Drive;
+    std::string Archive;
+    std::vector<int> Requests;
+};
+
+TEST_F(SpanTest, ArchiveThatFitsOneDiskStartsWithPK00AndPassesThePeers) {
+    auto medium = std::make_shared<FakeMedium>(Dir / "store", 1 << 20);
+    Backup(medium);
+    EXPECT_TRUE(Requests.empty());
+    EXPECT_EQ(ReadFile(Archive).substr(0, 4), "PK00");
+    std::string out;
+    // The offsets count the marker, so the peers see it as 4 bytes before the first
+    // entry (unzip warns about them and goes on).
+    const int rc = RunCommand("unzip -t " + Quote(Archive), &out);
+    EXPECT_TRUE(rc == 0 || rc == 1) << out;
+    EXPECT_NE(out.find("No errors detected"), std::string::npos) << out;
+    EXPECT_EQ(RunCommand((RunCommand("command -v 7z >/dev/null") == 0 ? "7z" : "7zz") + std::string(" t ") + Quote(Archive), &out), 0) << out;
+    const std::string peers = std::string(VB_SOURCE_DIR) + "/tests/backup/archive/peers.py";
+    RunCommand("python3 " + peers + " test " + Quote(Archive), &out);
+    EXPECT_EQ(out, "OK\n");
+
+    ArchiveReader reader;
+    reader.Open(Archive);
+    fs::create_directories(Dir / "zurück");
+    reader.SetBaseDirectory((Dir / "zurück").string());
+    for (std::size_t i = 0; i < reader.Count(); ++i) EXPECT_TRUE(reader.ExtractAt(i)) << reader.Entry(i).Name;
+    for (const auto& item : fs::directory_iterator(Data))
+        EXPECT_EQ(ReadFile(Dir / "zurück" / fs::relative(item.path(), "/")), ReadFile(item.path())) << item.path();
+}
+
+TEST_F(SpanTest, LargeArchiveSpansDisksWithWholeHeadersAndJoinsWithZip) {
+    auto medium = std::make_shared<FakeMedium>(Dir / "store", 4096);
+    medium->NotReady = 1;  // the first blank-disk request finds no medium yet
+    Backup(medium);
+    const int disks = medium->InDrive + 1;
+    ASSERT_GE(disks, 4);
+    // Disk 1 was asked for twice (no medium the first time), then one request each.
+    std::vector<int> expected{1};
+    for (int d = 1; d < disks; ++d) expected.push_back(d);
+    EXPECT_EQ(Requests, expected);
+    ASSERT_EQ(medium->Labels.size(), static_cast<std::size_t>(disks - 1));
+    EXPECT_EQ(medium->Labels[0], "PKBACK# 001");
+    medium->Insert(-1);  // the last disk into the store too
+    EXPECT_EQ(ReadFile(medium->Disk(0)).substr(0, 4), std::string("PK\x07\x08", 4));
+    for (int d = 0; d < disks; ++d) EXPECT_LE(fs::file_size(medium->Disk(d)), 4096u) << d;
+
+    // Info-ZIP zip joins a split set named .z01, .z02, ..., .zip; the joined archive
+    // must test fine and hold every file byte for byte.
+    const fs::path split = Dir / "split";
+    fs::create_directories(split);
+    for (int d = 0; d + 1 < disks; ++d) {
+        char name[16];
+        std::snprintf(name, sizeof name, "set.z%02d", d + 1);
+        fs::copy_file(medium->Disk(d), split / name);
+    }
+    fs::copy_file(medium->Disk(disks - 1), split / "set.zip");
+    std::string out;
+    ASSERT_EQ(RunCommand("cd " + Quote(split.string()) + " && zip -q -s 0 set.zip --out joined.zip", &out), 0) << out;
+    EXPECT_EQ(RunCommand("unzip -t " + Quote((split / "joined.zip").string()), &out), 0) << out;
+    const fs::path back = Dir / "back";
+    ASSERT_EQ(RunCommand("unzip -q " + Quote((split / "joined.zip").string()) + " -d " + Quote(back.string()), &out), 0) << out;
+    for (const auto& item : fs::directory_iterator(Data))
+        EXPECT_EQ(ReadFile(back / fs::relative(item.path(), "/")), ReadFile(item.path())) << item.path();
+}
+
+TEST_F(SpanTest, ThresholdLimitsEachDisk) {
+    auto medium = std::make_shared<FakeMedium>(Dir / "store", 1 << 20);
+    Backup(medium, 8192);
+    const int disks = medium->InDrive + 1;
+    EXPECT_GE(disks, 3);
+    medium->Insert(-1);
+    for (int d = 0; d < disks; ++d) EXPECT_LE(fs::file_size(medium->Disk(d)), 8192u) << d;
+}
+
+TEST_F(SpanTest, CancelledDiskRequestAborts) {
+    auto medium = std::make_shared<FakeMedium>(Dir / "store", 4096);
+    ArchiveWriter writer;
+    writer.Medium = medium;
+    writer.OnRequestBlankDisk = [](int) { return false; };
+    writer.Open(Archive);
+    writer.AddFiles(Data.string() + "/*");
+    EXPECT_EQ(ErrorOf([&] { writer.Save(); }), "Process aborted by user");
+}
+
+TEST_F(SpanTest, SpannedSetCannotBeUpdated) {
+    auto medium = std::make_shared<FakeMedium>(Dir / "store", 4096);
+    ArchiveWriter writer;
+    writer.Medium = medium;
+    writer.OnRequestBlankDisk = [&](int disk) {
+        medium->Insert(disk);
+        return true;
+    };
+    writer.Open(Archive);
+    writer.AddFiles(Data.string() + "/Datei5.bin");  // 5,500 bytes: two disks
+    writer.Save();
+    MakeFile(Data / "Datei5.bin", "geändert", 1710496800 + 86400);
+    writer.AddFiles(Data.string() + "/Datei5.bin");
+    EXPECT_EQ(ErrorOf([&] { writer.Save(); }), "Cannot update an existing spanned disk set");
+}
+
+}  // namespace
+}  // namespace vb::test
