@@ -170,5 +170,25 @@ TEST_F(BackupRunTest, CancelledPasswordWritesAnUnprotectedArchive) {
     for (const auto& e : check.Entries()) EXPECT_FALSE(e.IsEncrypted()) << e.Name;
 }
 
+TEST_F(BackupRunTest, FilesThatCannotBeReadAreNamed) {
+    // A write-only kernel attribute: a regular file of 4096 bytes that nobody, root
+    // included, may read.
+    const std::string unreadable = "/sys/bus/pci/rescan";
+    if (::access(unreadable.c_str(), F_OK) != 0) GTEST_SKIP() << unreadable << " does not exist here";
+    Definitions("Q," + FSource.string() + ",*.txt,1,0\r\nKernel,/sys/bus/pci,rescan,1,0\r\n");
+    FWindow.Jobs.SetFileName((FDir / "daten/Backupjobs.csv").string());
+    FWindow.Jobs.Open();
+    FWindow.LoadCurrentJob();
+    BackupRun run({FWindow.Jobs, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob, FOptions},
+                  FWindow, FWindow);
+    EXPECT_TRUE(run.BackupJob(FWindow.FJob));
+    EXPECT_EQ(run.MissingFiles(), std::vector<std::string>{unreadable});
+    EXPECT_EQ(run.MissingFilesText(),
+              "Die folgenden Dateien konnten nicht gelesen werden und fehlen in der Sicherung:\n\n" + unreadable);
+    auto names = EntryNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{" c.txt", "b.txt"}));
+}
+
 }  // namespace
 }  // namespace vb
