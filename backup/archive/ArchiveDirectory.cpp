@@ -94,6 +94,7 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
 
     std::uint64_t count = end->EntriesTotal;
     dir.DiskNumber = end->DiskNumber;
+    dir.CentralDirectoryDisk = end->CentralDirectoryDisk;
     dir.CentralDirectorySize = end->CentralDirectorySize;
     dir.CentralDirectoryOffset = end->CentralDirectoryOffset;
     if (endOffset >= Zip64Locator::kFixedSize) {
@@ -111,12 +112,14 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
                 }
                 count = end64->EntriesTotal;
                 dir.DiskNumber = end64->DiskNumber;
+                dir.CentralDirectoryDisk = end64->CentralDirectoryDisk;
                 dir.CentralDirectorySize = end64->CentralDirectorySize;
                 dir.CentralDirectoryOffset = end64->CentralDirectoryOffset;
             }
         }
     }
-    if (dir.DiskNumber != 0) return dir;  // a spanned set; its directory lies on other disks
+    dir.EntryCount = count;
+    if (dir.DiskNumber != 0) return dir;  // a spanned set; its directory may lie on other disks
 
     if (dir.CentralDirectorySize > kMaxCentralDirectory || dir.CentralDirectoryOffset > endOffset ||
         dir.CentralDirectorySize > endOffset - dir.CentralDirectoryOffset ||
@@ -129,6 +132,16 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
         dir.Problem = DirectoryProblem::Damaged;
         return dir;
     }
+    ParseCentralDirectory(central, count, dir.CentralDirectoryOffset, dir);
+    return dir;
+}
+
+void ParseCentralDirectory(const std::string& central, std::uint64_t count, std::uint64_t dataEnd,
+                           ArchiveDirectory& dir) {
+    if (count > central.size() / CentralDirectoryHeader::kFixedSize) {
+        dir.Problem = DirectoryProblem::Damaged;
+        return;
+    }
     const auto* c = reinterpret_cast<const unsigned char*>(central.data());
     std::size_t pos = 0;
     dir.Entries.reserve(static_cast<std::size_t>(count));
@@ -138,7 +151,7 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
         if (!h) {
             dir.Problem = DirectoryProblem::Damaged;
             dir.Entries.clear();
-            return dir;
+            return;
         }
         pos += used;
         ArchiveEntry e;
@@ -156,17 +169,16 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
         e.InternalAttributes = h->InternalAttributes;
         e.ExternalAttributes = h->ExternalAttributes;
         e.LocalHeaderOffset = h->LocalHeaderOffset;
-        if (!ApplyZip64(e, *h) || e.LocalHeaderOffset + LocalFileHeader::kFixedSize > dir.CentralDirectoryOffset ||
-            e.CompressedSize > dir.CentralDirectoryOffset) {
+        if (!ApplyZip64(e, *h) || e.LocalHeaderOffset + LocalFileHeader::kFixedSize > dataEnd ||
+            e.CompressedSize > dataEnd) {
             dir.Problem = DirectoryProblem::Damaged;
             dir.Entries.clear();
-            return dir;
+            return;
         }
         e.CentralExtra = RemoveExtraField(h->Extra, kZip64ExtraId);
         e.Name = DecodeName(h->Name, h->Flags, e.Host(), h->Extra);
         dir.Entries.push_back(std::move(e));
     }
-    return dir;
 }
 
 }  // namespace vb::zip

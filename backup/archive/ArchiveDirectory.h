@@ -21,6 +21,8 @@ struct ArchiveDirectory {
     DirectoryProblem Problem = DirectoryProblem::None;
     std::vector<ArchiveEntry> Entries;
     std::uint32_t DiskNumber = 0;            // disk of the end record; > 0 for a spanned set
+    std::uint32_t CentralDirectoryDisk = 0;  // disk on which the central directory begins
+    std::uint64_t EntryCount = 0;
     std::uint64_t CentralDirectoryOffset = 0;
     std::uint64_t CentralDirectorySize = 0;
     bool StartsWithSpanningMark = false;     // "PK\7\8" or "PK00" in the first four bytes
@@ -29,6 +31,12 @@ struct ArchiveDirectory {
 // Reads the directory of the archive in `fd` (of `fileSize` bytes, more than 0).
 // Problems are reported in the result, never by reading outside the file.
 ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize);
+
+// Reads `count` central directory headers from `central` into `dir.Entries`; on a
+// header that does not fit, `dir.Problem` becomes Damaged and no entry is kept.
+// `dataEnd` bounds the local headers' offsets (the directory's offset on one disk).
+void ParseCentralDirectory(const std::string& central, std::uint64_t count, std::uint64_t dataEnd,
+                           ArchiveDirectory& dir);
 
 // Reads exactly `size` bytes at `offset`; false on a short read or error.
 bool ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <future>
@@ -17,6 +19,7 @@
 #include "backup/archive/RemovableDriveMedium.h"
 #include "backup/archive/WorkerPool.h"
 #include "backup/archive/ZipCrypto.h"
+#include "backup/archive/ZipRecords.h"
 #include "platform/FileStat.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
@@ -107,13 +110,119 @@ void ArchiveReader::Open(const std::string& path) {
     FPath = path;
     FFd = archive.Fd;
     FSize = archive.Size;
-    FEntries = std::move(archive.Directory.Entries);
+    FLastDisk = FDiskInDrive = archive.Directory.DiskNumber;
+    if (FLastDisk != 0) {
+        // A spanned set: the directory begins on its own disk and may continue.
+        std::string central;
+        const zip::ArchiveDirectory& d = archive.Directory;
+        if (d.CentralDirectorySize > (1u << 30) || d.CentralDirectoryDisk > FLastDisk ||
+            !ReadSpanned(d.CentralDirectoryDisk, d.CentralDirectoryOffset, d.CentralDirectorySize,
+                         [&](std::string_view bytes) { central.append(bytes); })) {
+            Close();
+            throw Error("Invalid file - not a PKZip file");
+        }
+        zip::ArchiveDirectory parsed;
+        zip::ParseCentralDirectory(central, d.EntryCount, UINT64_MAX, parsed);
+        if (parsed.Problem != zip::DirectoryProblem::None) {
+            Close();
+            throw Error("Invalid file - not a PKZip file");
+        }
+        FEntries = std::move(parsed.Entries);
+    } else {
+        FEntries = std::move(archive.Directory.Entries);
+    }
     UpdateLog();
+}
+
+int ArchiveReader::DiskFd(std::uint32_t disk) {
+    if (disk == FDiskInDrive && FFd >= 0) return FFd;
+    if (!OnRequestNthDisk || !OnRequestNthDisk(static_cast<int>(disk) + 1)) throw Error("Process aborted by user");
+    if (FFd >= 0) ::close(FFd);
+    FFd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st{};
+    if (FFd < 0 || ::fstat(FFd, &st) != 0) throw Error("File not found");
+    FSize = static_cast<std::uint64_t>(st.st_size);
+    FDiskInDrive = disk;
+    return FFd;
+}
+
+bool ArchiveReader::ReadSpanned(std::uint32_t disk, std::uint64_t offset, std::uint64_t size,
+                                const std::function<void(std::string_view)>& sink) {
+    std::string buffer;
+    while (size > 0) {
+        if (disk > FLastDisk) return false;
+        const int fd = DiskFd(disk);
+        if (offset >= FSize) {
+            offset -= FSize;  // the data goes on on the next disk
+            ++disk;
+            continue;
+        }
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>({size, FSize - offset, 1u << 20}));
+        buffer.resize(n);
+        if (!zip::ReadAt(fd, buffer.data(), n, offset)) return false;
+        sink(buffer);
+        size -= n;
+        offset += n;
+    }
+    return true;
+}
+
+// An entry of a spanned set is gathered from its disks into a temporary file first
+// and extracted from there like an entry of a one-disk archive.
+bool ArchiveReader::ExtractSpanned(const ArchiveEntry& entry, std::string& reason) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string temp = std::string(tmp && *tmp ? tmp : "/tmp") + "/vb-entry-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        reason = std::string("Die temporäre Datei kann nicht angelegt werden: ") + std::strerror(errno);
+        return false;
+    }
+    ::unlink(temp.c_str());
+    std::string fixed;
+    bool ok = ReadSpanned(entry.DiskStart, entry.LocalHeaderOffset, zip::LocalFileHeader::kFixedSize,
+                          [&](std::string_view b) { fixed.append(b); });
+    std::uint16_t nameLength = 0, extraLength = 0;
+    ok = ok && zip::LocalFileHeader::ReadFixed(reinterpret_cast<const unsigned char*>(fixed.data()), fixed.size(),
+                                               nameLength, extraLength);
+    std::uint64_t written = 0;
+    bool writeFailed = false;
+    ok = ok && ReadSpanned(entry.DiskStart, entry.LocalHeaderOffset,
+                           zip::LocalFileHeader::kFixedSize + nameLength + extraLength + entry.CompressedSize,
+                           [&](std::string_view b) {
+                               writeFailed |= !WriteAll(fd, b);
+                               written += b.size();
+                           });
+    if (!ok || writeFailed) {
+        ::close(fd);
+        reason = "Invalid file - not a PKZip file";
+        return false;
+    }
+    ArchiveEntry local = entry;
+    local.DiskStart = 0;
+    local.LocalHeaderOffset = 0;
+    const int savedFd = FFd;
+    const std::uint64_t savedSize = FSize;
+    FFd = fd;
+    FSize = written;
+    Prepared job;
+    try {
+        ok = Prepare(local, job, reason) && (job.Folder || Finish(job, reason));
+    } catch (...) {
+        FFd = savedFd;
+        FSize = savedSize;
+        ::close(fd);
+        throw;
+    }
+    FFd = savedFd;
+    FSize = savedSize;
+    ::close(fd);
+    return ok;
 }
 
 void ArchiveReader::Close() {
     if (FFd >= 0) ::close(FFd);
     FFd = -1;
+    FLastDisk = FDiskInDrive = 0;
     FEntries.clear();
     FLog.Stop();
 }
@@ -146,7 +255,7 @@ bool ArchiveReader::ExtractAt(std::size_t index, std::string* reason) {
     FLog.Line(entry.Name, " extracted ");
     std::string why;
     Prepared job;
-    const bool ok = Prepare(entry, job, why) && (job.Folder || Finish(job, why));
+    const bool ok = FLastDisk != 0 ? ExtractSpanned(entry, why) : Prepare(entry, job, why) && (job.Folder || Finish(job, why));
     if (reason) *reason = why;
     return ok;
 }
@@ -154,6 +263,17 @@ bool ArchiveReader::ExtractAt(std::size_t index, std::string* reason) {
 std::size_t ArchiveReader::ExtractEntries(
     const std::vector<std::size_t>& indices,
     const std::function<void(std::size_t index, bool ok, const std::string& reason)>& done) {
+    if (FLastDisk != 0) {
+        // A spanned set is read disk by disk, so one entry after the other.
+        std::size_t extracted = 0;
+        for (std::size_t index : indices) {
+            std::string reason;
+            const bool ok = ExtractAt(index, &reason);
+            extracted += ok ? 1 : 0;
+            if (done) done(index, ok, reason);
+        }
+        return extracted;
+    }
     struct Result {
         bool Ok = false;
         std::string Reason;

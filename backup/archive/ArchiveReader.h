@@ -70,6 +70,7 @@ public:
     // empty answer ends the entry.
     std::function<std::string(const std::string& current)> OnNeedPassword;
     // Disk requests of a spanned set; false aborts with "Process aborted by user".
+    // The disk-number request gets the number of the disk wanted, counted from 1.
     std::function<bool()> OnRequestLastDisk;
     std::function<bool(int disk)> OnRequestNthDisk;
     std::shared_ptr<ArchiveMedium> Medium;
@@ -82,6 +83,12 @@ public:
 private:
     struct Prepared;
     void UpdateLog();
+    // Spanned sets: the file of `disk` (asking for it when another is in the drive),
+    // and `size` bytes read from `disk` at `offset` on, continuing on the next disks.
+    int DiskFd(std::uint32_t disk);
+    bool ReadSpanned(std::uint32_t disk, std::uint64_t offset, std::uint64_t size,
+                     const std::function<void(std::string_view)>& sink);
+    bool ExtractSpanned(const ArchiveEntry& entry, std::string& reason);
     // The part of an extraction that asks and creates folders: on the calling thread.
     bool Prepare(const ArchiveEntry& entry, Prepared& job, std::string& reason);
     // Decoding and writing one prepared file: safe on any thread.
@@ -90,6 +97,8 @@ private:
     std::string FPath;
     int FFd = -1;
     std::uint64_t FSize = 0;
+    std::uint32_t FLastDisk = 0;     // > 0 for a spanned set
+    std::uint32_t FDiskInDrive = 0;
     std::vector<ArchiveEntry> FEntries;
     std::string FBaseDirectory;
     std::string FPassword;

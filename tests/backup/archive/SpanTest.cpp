@@ -174,6 +174,39 @@ TEST_F(SpanTest, LargeArchiveSpansDisksWithWholeHeadersAndJoinsWithZip) {
         EXPECT_EQ(ReadFile(back / fs::relative(item.path(), "/")), ReadFile(item.path())) << item.path();
 }
 
+TEST_F(SpanTest, ReaderExtractsASpannedSetDiskByDisk) {
+    auto medium = std::make_shared<FakeMedium>(Dir / "store", 4096);
+    Backup(medium);
+    const int disks = medium->InDrive + 1;
+    ASSERT_GE(disks, 4);
+    std::vector<int> asked;
+    ArchiveReader reader;
+    reader.Medium = medium;
+    reader.OnRequestNthDisk = [&](int disk) {
+        asked.push_back(disk);
+        medium->Insert(disk - 1);
+        return true;
+    };
+    reader.Open(Archive);  // the last disk is in the drive
+    ASSERT_EQ(reader.Count(), 7u);
+    fs::create_directories(Dir / "zurück");
+    reader.SetBaseDirectory((Dir / "zurück").string());
+    std::vector<std::size_t> all;
+    for (std::size_t i = 0; i < reader.Count(); ++i) all.push_back(i);
+    EXPECT_EQ(reader.ExtractEntries(all), 7u);
+    for (const auto& item : fs::directory_iterator(Data))
+        EXPECT_EQ(ReadFile(Dir / "zurück" / fs::relative(item.path(), "/")), ReadFile(item.path())) << item.path();
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front(), 1);  // from the first disk on, counted from 1
+
+    // Refusing a disk aborts.
+    reader.OnRequestNthDisk = [](int) { return false; };
+    medium->Insert(disks - 1);
+    reader.Open(Archive);
+    std::string reason;
+    EXPECT_EQ(ErrorOf([&] { reader.ExtractAt(0, &reason); }), "Process aborted by user");
+}
+
 TEST_F(SpanTest, ThresholdLimitsEachDisk) {
     auto medium = std::make_shared<FakeMedium>(Dir / "store", 1 << 20);
     Backup(medium, 8192);
