@@ -121,7 +121,9 @@ bool BackupRun::BackupJob(TJob& job) {
             FWindow.CloseBrowserArchive();
 
             const std::tm now = LocalTime(std::time(nullptr));
-            const std::string path = job.DestDir + PrepareBackupFilename(job, options.FStrategie, now);
+            const std::string path = job.DestDir + PrepareBackupFilename(job, options.FStrategie, now, [&](std::uint64_t size) {
+                writer.SetSpanningThreshold(size);
+            });
             archiveName = FileNamePart(path);
             job.BackupFilename = archiveName;
             RecordArchiveName(job, archiveName);

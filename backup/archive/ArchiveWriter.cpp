@@ -140,7 +140,10 @@ void ArchiveWriter::Open(const std::string& path) {
     }
 }
 
+// A file that cannot be read is left out of the archive; the log says so below the
+// line that registered it, so the log never claims a file the archive lacks.
 void ArchiveWriter::ReportLeftOut(const ArchiveEntry& entry) {
+    FLog.Line(entry.Name, " skipped ");
     if (OnFileLeftOut) OnFileLeftOut(entry.SourcePath);
 }
 

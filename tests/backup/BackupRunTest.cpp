@@ -13,6 +13,7 @@
 #include "platform/RegistryStore.h"
 #include "settings/Settings.h"
 #include "support/TempDir.h"
+#include "util/Utf8.h"
 
 namespace vb {
 namespace {
@@ -188,6 +189,9 @@ TEST_F(BackupRunTest, FilesThatCannotBeReadAreNamed) {
     auto names = EntryNames();
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{" c.txt", "b.txt"}));
+    const std::string log = utf8::fromUtf16le(test::ReadFile(FDir / "daten/VB-Backup.log"));
+    EXPECT_NE(log.find("sys/bus/pci/rescan added "), std::string::npos) << log;
+    EXPECT_NE(log.find("sys/bus/pci/rescan skipped "), std::string::npos) << log;
 }
 
 }  // namespace
