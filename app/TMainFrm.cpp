@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QWhatsThis>
 #include <QWindow>
 #include <filesystem>
 
@@ -224,6 +225,17 @@ void TMainFrm::FormClose() {
 
 void TMainFrm::FormDestroy() {
     if (!FPlacementSaved) SaveWindowPlacement();
+}
+
+// The title bar's help-style button ("Info über VorlixBackup") opens the about box
+// where the window manager shows one.
+bool TMainFrm::event(QEvent* event) {
+    if (event->type() == QEvent::EnterWhatsThisMode) {
+        QWhatsThis::leaveWhatsThisMode();
+        acInfoExecute();
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void TMainFrm::showEvent(QShowEvent* event) {

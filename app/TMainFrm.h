@@ -115,6 +115,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private slots:

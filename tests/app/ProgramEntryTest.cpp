@@ -41,10 +41,12 @@ TEST_F(ProgramEntryTest, InteractiveStartWithoutDisplayExplainsAndFails) {
 }
 
 TEST_F(ProgramEntryTest, UnattendedRunPreparesStoreAndDataFolderButLeavesOptions) {
-    test::RunProgram(kProgram, {"/RESTORE"}, Headless());
+    const auto result = test::RunProgram(kProgram, {"/BACKUP", "NoSuchJob"}, Headless());
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
     RegistryStore store(RegistryFile());
     EXPECT_EQ(store.ReadString(RegistryRoot::CurrentUser, "Control Panel\\International", "sList"), ";");
     EXPECT_TRUE(std::filesystem::is_directory(FDir / "shared/VorlixBackup"));
+    EXPECT_TRUE(std::filesystem::exists(FDir / "shared/VorlixBackup/Backupjobs.csv"));
     // The window is never closed in an unattended run, so no option is written.
     EXPECT_FALSE(store.ValueExists(RegistryRoot::CurrentUser, "Software\\Vorlix-Backup", "LOGGING"));
     EXPECT_FALSE(store.ValueExists(RegistryRoot::CurrentUser, "Software\\Vorlix-Backup", "Datenverzeichnis"));
@@ -54,7 +56,7 @@ TEST_F(ProgramEntryTest, ExistingListSeparatorIsKept) {
     std::filesystem::create_directories(RegistryFile().parent_path());
     test::WriteFile(RegistryFile(), "Windows Registry Editor Version 5.00\n\n"
                                     "[HKEY_CURRENT_USER\\Control Panel\\International]\n\"sList\"=\",\"\n");
-    test::RunProgram(kProgram, {"/RESTORE"}, Headless());
+    test::RunProgram(kProgram, {"/BACKUP", "NoSuchJob"}, Headless());
     RegistryStore store(RegistryFile());
     EXPECT_EQ(store.ReadString(RegistryRoot::CurrentUser, "Control Panel\\International", "sList"), ",");
 }
