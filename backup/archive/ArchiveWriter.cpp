@@ -181,19 +181,21 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
     }
     ArchiveEntry& entry = FEntries[found->second];
     entry.SourcePath = item.Path;
-    std::optional<platform::FileStatus> status;
-    if (item.Folder) {
-        status = platform::StatPath(item.Path, true);
-    } else {
+    // The status from the search decides; only a file that looks changed is opened,
+    // because one that another program holds keeps its old entry.
+    auto unchanged = [&entry](const platform::FileStatus& status, bool folder) {
+        const zip::DosDateTime dos = zip::ToDosDateTime(status.ModifiedTime);
+        const std::uint64_t size = folder ? 0 : status.Size;
+        return dos.Time == entry.DosTime && dos.Date == entry.DosDate && size == entry.UncompressedSize;
+    };
+    if (unchanged(item.Status, item.Folder)) return;
+    if (!item.Folder) {
         const int fd = ::open(item.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (fd < 0) return;  // held by another program: the old entry stays
-        status = platform::StatFd(fd);
+        const auto status = platform::StatFd(fd);
         ::close(fd);
+        if (!status || unchanged(*status, false)) return;
     }
-    if (!status) return;
-    const zip::DosDateTime dos = zip::ToDosDateTime(status->ModifiedTime);
-    const std::uint64_t size = item.Folder ? 0 : status->Size;
-    if (dos.Time == entry.DosTime && dos.Date == entry.DosDate && size == entry.UncompressedSize) return;
     entry.Action = EntryAction::Replace;
     FLog.Line(name, " freshened ");
 }
@@ -215,6 +217,56 @@ void ArchiveWriter::Close() {
     Release();
 }
 
+// Copies an unchanged entry: a new local header from the entry, the old local extra
+// fields, the compressed bytes as they are, and the descriptor when bit 3 is set.
+// Where the new header or descriptor equals the old bytes, the old bytes are copied
+// instead, so that a run of unchanged entries becomes one copy of the old file.
+ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFile& out) {
+    constexpr std::size_t kFixed = zip::LocalFileHeader::kFixedSize;
+    // One read for the fixed part, the name and (usually) the extra fields.
+    std::string old(kFixed + source.HeaderName.size() + source.CentralExtra.size() + 64, '\0');
+    const ssize_t got = ::pread(FFd, old.data(), old.size(), static_cast<off_t>(source.LocalHeaderOffset));
+    std::uint16_t nameLength = 0, extraLength = 0;
+    std::optional<zip::LocalFileHeader> fixed;
+    if (got >= static_cast<ssize_t>(kFixed))
+        fixed = zip::LocalFileHeader::ReadFixed(reinterpret_cast<const unsigned char*>(old.data()), kFixed,
+                                                nameLength, extraLength);
+    const std::size_t headerSize = kFixed + nameLength + extraLength;
+    if (fixed && static_cast<std::size_t>(got) < headerSize) {
+        old.resize(headerSize);
+        if (!zip::ReadAt(FFd, old.data() + got, headerSize - static_cast<std::size_t>(got),
+                         source.LocalHeaderOffset + static_cast<std::uint64_t>(got)))
+            fixed.reset();
+    }
+    if (!fixed) throw Error("Invalid file - not a PKZip file");
+    old.resize(headerSize);
+    const std::string oldExtra = old.substr(kFixed + nameLength);
+    const std::uint64_t dataOffset = source.LocalHeaderOffset + headerSize;
+
+    ArchiveEntry e = source;
+    e.LocalHeaderOffset = out.Position();
+    const bool sizes64 = e.UncompressedSize >= zip::kMax32 || e.CompressedSize >= zip::kMax32;
+    if (zip::NeedsZip64(e)) e.VersionNeeded = std::max<std::uint16_t>(e.VersionNeeded, 45);
+    std::string extra = oldExtra;
+    if (sizes64 && !zip::FindExtraField(extra, zip::kZip64ExtraId))
+        extra = zip::MakeLocalZip64Field(e.UncompressedSize, e.CompressedSize) + extra;
+    const std::string header = zip::MakeLocalHeader(e, sizes64, extra);
+    if (header == old) out.CopyFrom(FFd, source.LocalHeaderOffset, headerSize);
+    else out.Write(header);
+    out.CopyFrom(FFd, dataOffset, e.CompressedSize);
+    if (e.Flags & zip::kFlagDataDescriptor) {
+        const std::string descriptor = zip::MakeDataDescriptor(e, sizes64);
+        const std::uint64_t descriptorOffset = dataOffset + e.CompressedSize;
+        std::string oldDescriptor(descriptor.size(), '\0');
+        if (zip::ReadAt(FFd, oldDescriptor.data(), oldDescriptor.size(), descriptorOffset) &&
+            oldDescriptor == descriptor)
+            out.CopyFrom(FFd, descriptorOffset, descriptor.size());
+        else
+            out.Write(descriptor);
+    }
+    return e;
+}
+
 std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
     const std::string password = FPassword.empty() ? std::string() : PasswordBytes(FPassword);
     const bool encrypt = !password.empty();
@@ -230,29 +282,7 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
     written.reserve(FEntries.size());
     for (const ArchiveEntry& source : FEntries) {
         if (source.Action == EntryAction::Unchanged) {
-            // Copy: a new local header from the entry, the old local extra fields, the
-            // compressed bytes as they are, and the descriptor when bit 3 is set.
-            unsigned char fixed[zip::LocalFileHeader::kFixedSize];
-            std::uint16_t nameLength = 0, extraLength = 0;
-            std::optional<zip::LocalFileHeader> old;
-            if (zip::ReadAt(FFd, fixed, sizeof fixed, source.LocalHeaderOffset))
-                old = zip::LocalFileHeader::ReadFixed(fixed, sizeof fixed, nameLength, extraLength);
-            std::string oldExtra(extraLength, '\0');
-            if (!old || !zip::ReadAt(FFd, oldExtra.data(), extraLength,
-                                     source.LocalHeaderOffset + sizeof fixed + nameLength))
-                throw Error("Invalid file - not a PKZip file");
-            const std::uint64_t dataOffset = source.LocalHeaderOffset + sizeof fixed + nameLength + extraLength;
-            ArchiveEntry e = source;
-            e.LocalHeaderOffset = out.Position();
-            const bool sizes64 = e.UncompressedSize >= zip::kMax32 || e.CompressedSize >= zip::kMax32;
-            if (zip::NeedsZip64(e)) e.VersionNeeded = std::max<std::uint16_t>(e.VersionNeeded, 45);
-            std::string extra = oldExtra;
-            if (sizes64 && !zip::FindExtraField(extra, zip::kZip64ExtraId))
-                extra = zip::MakeLocalZip64Field(e.UncompressedSize, e.CompressedSize) + extra;
-            out.Write(zip::MakeLocalHeader(e, sizes64, extra));
-            out.CopyFrom(FFd, dataOffset, e.CompressedSize);
-            if (e.Flags & zip::kFlagDataDescriptor) out.Write(zip::MakeDataDescriptor(e, sizes64));
-            written.push_back(std::move(e));
+            written.push_back(CopyEntry(source, out));
             continue;
         }
 

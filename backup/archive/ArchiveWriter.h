@@ -97,6 +97,7 @@ private:
     // Writes every entry in order (new ones compressed on all cores) and returns
     // them as written; the central directory is the caller's.
     std::vector<ArchiveEntry> WriteEntries(zip::OutputFile& out);
+    ArchiveEntry CopyEntry(const ArchiveEntry& source, zip::OutputFile& out);
     void SaveToTemporaryFile();
     void SaveDirect();
     void Release();

@@ -51,7 +51,7 @@ void Search(const std::string& folder, std::string_view mask, bool recursive,
         if (isFolder && recursive) subfolders.push_back(path + "/");
         if (!isFolder && !isFile) continue;
         if (exclude && target.Device == exclude->Device && target.Inode == exclude->Inode) continue;
-        if (MatchesMask(item.Name, mask)) found({path, isFolder});
+        if (MatchesMask(item.Name, mask)) found({path, isFolder, target});
     }
     for (const auto& sub : subfolders) Search(sub, mask, recursive, exclude, found);
 }

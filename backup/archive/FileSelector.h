@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileStat.h"
+
 namespace vb::zip {
 
 // `*` matches any run of characters, `?` one character; ASCII letters match without
@@ -23,6 +25,7 @@ struct FileIdentity {
 struct SelectedItem {
     std::string Path;      // folder text of the pattern followed by the names found
     bool Folder = false;
+    platform::FileStatus Status;  // as found while searching (a link's target)
 };
 
 // Calls `found` for each selected item. A symbolic link to a file is selected under

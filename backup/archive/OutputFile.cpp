@@ -34,7 +34,8 @@ void OutputFile::Fail() const {
 }
 
 void OutputFile::Write(std::string_view bytes) {
-    if (FBuffer.size() + bytes.size() > kBufferSize) Flush();
+    CopyHeldBack();
+    if (FBuffer.size() + bytes.size() > kBufferSize) WriteBuffer();
     if (bytes.size() >= kBufferSize) {
         std::size_t done = 0;
         while (done < bytes.size()) {
@@ -50,6 +51,11 @@ void OutputFile::Write(std::string_view bytes) {
 }
 
 void OutputFile::Flush() {
+    CopyHeldBack();
+    WriteBuffer();
+}
+
+void OutputFile::WriteBuffer() {
     std::size_t done = 0;
     while (done < FBuffer.size()) {
         const ssize_t n = ::pwrite(FFd, FBuffer.data() + done, FBuffer.size() - done, static_cast<off_t>(FFlushed));
@@ -63,11 +69,32 @@ void OutputFile::Flush() {
 }
 
 void OutputFile::CopyFrom(int in, std::uint64_t offset, std::uint64_t length) {
+    if (length == 0) return;
+    if (FCopyLength > 0 && in == FCopyFd && offset == FCopyOffset + FCopyLength) {
+        FCopyLength += length;
+        return;
+    }
+    CopyHeldBack();
+    FCopyFd = in;
+    FCopyOffset = offset;
+    FCopyLength = length;
+}
+
+void OutputFile::CopyHeldBack() {
+    if (FCopyLength == 0) return;
+    const int in = FCopyFd;
+    const std::uint64_t offset = FCopyOffset;
+    const std::uint64_t length = FCopyLength;
+    FCopyLength = 0;
     if (length < 65536) {
-        std::string bytes(static_cast<std::size_t>(length), '\0');
+        // Small ranges go through the buffer: fewer, larger writes.
+        if (FBuffer.size() + length > kBufferSize) WriteBuffer();
+        const std::size_t start = FBuffer.size();
+        FBuffer.resize(start + static_cast<std::size_t>(length));
         std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::pread(in, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        while (done < length) {
+            const ssize_t n = ::pread(in, FBuffer.data() + start + done, static_cast<std::size_t>(length) - done,
+                                      static_cast<off_t>(offset + done));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 if (n == 0) errno = 0;
@@ -75,14 +102,18 @@ void OutputFile::CopyFrom(int in, std::uint64_t offset, std::uint64_t length) {
             }
             done += static_cast<std::size_t>(n);
         }
-        Write(bytes);
         return;
     }
-    Flush();
-    errno = 0;
-    if (!platform::CopyRange(in, offset, FFd, FFlushed, length)) Fail();
-    FFlushed += length;
-    StartWriteback();
+    WriteBuffer();
+    // In steps, so the disk writes start while the rest is still being copied.
+    for (std::uint64_t done = 0; done < length;) {
+        const std::uint64_t step = std::min(kWritebackStep, length - done);
+        errno = 0;
+        if (!platform::CopyRange(in, offset + done, FFd, FFlushed, step)) Fail();
+        FFlushed += step;
+        done += step;
+        StartWriteback();
+    }
 }
 
 void OutputFile::PatchAt(std::uint64_t offset, std::string_view bytes) {

@@ -1,6 +1,8 @@
 #pragma once
 // The file a new archive is written into: buffered appends, kernel copies of byte
-// ranges from another file, and patches of bytes already written.
+// ranges from another file, and patches of bytes already written. Copies are held
+// back until something else is written, so that ranges which follow each other in
+// the source (the unchanged entries of an update) become one large kernel copy.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,14 +16,15 @@ public:
 
     void Write(std::string_view bytes);
     void Write(const void* data, std::size_t size) { Write(std::string_view(static_cast<const char*>(data), size)); }
-    // Appends `length` bytes of `in` from `offset`; throws when `in` ends early.
+    // Appends `length` bytes of `in` from `offset`; throws when `in` ends early (at
+    // the latest by the next Write, Flush, PatchAt or TruncateTo).
     void CopyFrom(int in, std::uint64_t offset, std::uint64_t length);
     // Overwrites bytes written earlier.
     void PatchAt(std::uint64_t offset, std::string_view bytes);
     // Drops everything from `offset` on.
     void TruncateTo(std::uint64_t offset);
     void Flush();
-    std::uint64_t Position() const { return FFlushed + FBuffer.size(); }
+    std::uint64_t Position() const { return FFlushed + FBuffer.size() + FCopyLength; }
 
     // Every failure throws vb::Error naming the file and the system's reason.
     [[noreturn]] void Fail() const;
@@ -32,7 +35,12 @@ private:
     std::string FBuffer;
     std::uint64_t FFlushed = 0;  // bytes already in the file
     std::uint64_t FWrittenBack = 0;  // bytes whose writeback was started
+    int FCopyFd = -1;  // the copy held back: source, offset and length
+    std::uint64_t FCopyOffset = 0;
+    std::uint64_t FCopyLength = 0;
     void StartWriteback();
+    void WriteBuffer();
+    void CopyHeldBack();
 };
 
 }  // namespace vb::zip
