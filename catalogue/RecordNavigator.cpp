@@ -9,12 +9,12 @@
 namespace vb::gui {
 
 RecordNavigator::RecordNavigator(CsvGrid* grid, QWidget* parent) : QWidget(parent), FGrid(grid) {
-    struct Spec {
+    struct ButtonLook {
         const char* name;
         const char* glyph;
         const char* hint;
     };
-    static const Spec specs[] = {
+    static const ButtonLook looks[] = {
         {"btnFirst", "|\u25C0", "Erster Datensatz"},
         {"btnPrior", "\u25C0", "Vorheriger Datensatz"},
         {"btnNext", "\u25B6", "N\u00e4chster Datensatz"},
@@ -31,9 +31,9 @@ RecordNavigator::RecordNavigator(CsvGrid* grid, QWidget* parent) : QWidget(paren
     layout->setSpacing(0);
     for (int i = 0; i <= nbRefresh; ++i) {
         auto* button = new QToolButton(this);
-        button->setObjectName(specs[i].name);
-        button->setText(QString::fromUtf8(specs[i].glyph));
-        button->setToolTip(QString::fromUtf8(specs[i].hint));
+        button->setObjectName(looks[i].name);
+        button->setText(QString::fromUtf8(looks[i].glyph));
+        button->setToolTip(QString::fromUtf8(looks[i].hint));
         button->setFixedSize(24, 22);
         connect(button, &QToolButton::clicked, this, [this, i] { Click(static_cast<Button>(i)); });
         layout->addWidget(button);
