@@ -75,7 +75,10 @@ std::optional<std::vector<FolderItem>> ListFolder(const std::string& path) {
     while (const dirent* e = ::readdir(dir.get())) {
         const std::string_view name = e->d_name;
         if (name == "." || name == "..") continue;
-        items.push_back({std::string(name)});
+        struct stat st{};
+        std::optional<FileStatus> status;
+        if (::fstatat(::dirfd(dir.get()), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) status = FromStat(st);
+        items.push_back({std::string(name), status});
     }
     return items;
 }

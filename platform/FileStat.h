@@ -44,10 +44,12 @@ void ApplyWindowsAttributes(const std::string& path, std::uint32_t attributes);
 
 struct FolderItem {
     std::string Name;
+    std::optional<FileStatus> Status;  // a link as such; nullopt when it cannot be examined
 };
 
 // The names in a folder, without "." and "..", in the order the file system lists
-// them. Nullopt when the folder cannot be opened.
+// them, each with its status (taken relative to the open folder, which spares a
+// walk along the whole path per name). Nullopt when the folder cannot be opened.
 std::optional<std::vector<FolderItem>> ListFolder(const std::string& path);
 
 }  // namespace vb::platform

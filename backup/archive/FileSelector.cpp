@@ -37,7 +37,7 @@ void Search(const std::string& folder, std::string_view mask, bool recursive,
     std::vector<std::string> subfolders;
     for (const auto& item : *items) {
         const std::string path = folder + item.Name;
-        const auto status = platform::StatPath(path, false);
+        const auto& status = item.Status;
         if (!status) continue;
         bool isFolder = status->Kind == platform::FileKind::Directory;
         bool isFile = status->Kind == platform::FileKind::Regular;
