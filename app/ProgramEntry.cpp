@@ -71,8 +71,11 @@ int RunProgram(int argc, char** argv) {
         return kExitOk;
     }
     window.SetAuto(true);
+    // An error while the window was created has been shown already; a pass on a window
+    // that is only half set up could only do harm, so the remaining work is skipped.
+    const bool started = !window.ErrorReported();
     int status = kExitOk;
-    switch (decision.mode) {
+    switch (started ? decision.mode : EntryMode::Interactive) {
     case EntryMode::Backup:
         window.Guard([&] { window.doBackup(decision.jobs); });
         break;

@@ -52,6 +52,24 @@ TEST_F(ProgramEntryTest, UnattendedRunPreparesStoreAndDataFolderButLeavesOptions
     EXPECT_FALSE(store.ValueExists(RegistryRoot::CurrentUser, "Software\\Vorlix-Backup", "Datenverzeichnis"));
 }
 
+TEST_F(ProgramEntryTest, ErrorWhileStartingSkipsThePass) {
+    // The first job's definition list cannot be written at start; the second job
+    // would run, but an unattended pass does not start after a failed start.
+    std::filesystem::create_directories(FDir / "shared/VorlixBackup");
+    test::WriteFile(FDir / "blocker", "");
+    test::WriteFile(FDir / "quelle.txt", "Daten");
+    test::WriteFile(FDir / "def2.csv", "NAME,PFAD,DATEIMASKE,SICHERN,REKURSIV\r\nQ," + FDir.Path().string() +
+                                           ",quelle.txt,1,0\r\n");
+    test::WriteFile(FDir / "shared/VorlixBackup/Backupjobs.csv",
+                    "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK\r\n"
+                    "A," + (FDir / "ziel1").string() + "," + (FDir / "blocker/def.csv").string() + ",1\r\n"
+                    "B," + (FDir / "ziel2").string() + "," + (FDir / "def2.csv").string() + ",1\r\n");
+    const auto result = test::RunProgram(kProgram, {"/BACKUP"}, Headless());
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.standardError.find("Fehler: "), std::string::npos) << result.standardError;
+    EXPECT_FALSE(std::filesystem::exists(FDir / "ziel2")) << result.standardError;
+}
+
 TEST_F(ProgramEntryTest, ExistingListSeparatorIsKept) {
     std::filesystem::create_directories(RegistryFile().parent_path());
     test::WriteFile(RegistryFile(), "Windows Registry Editor Version 5.00\n\n"
