@@ -209,6 +209,11 @@ void TMainFrm::ReadOptionsFromControls() {
 }
 
 void TMainFrm::closeEvent(QCloseEvent* event) {
+    // A run lets the window breathe; it cannot be closed under the run's feet.
+    if (FBusyDepth > 0) {
+        event->ignore();
+        return;
+    }
     Guard([this] { FormClose(); });
     SaveWindowPlacement();
     event->accept();
