@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -175,6 +177,34 @@ private slots:
         QFile jobs(Path("shared/VorlixBackup/Backupjobs.csv"));
         QVERIFY(jobs.open(QIODevice::ReadOnly));
         QVERIFY(jobs.readAll().contains("Vorlix-Backup,/srv/sicherung,"));
+    }
+
+    void backupButtonPacksTheCurrentJob() {
+        QVERIFY(QDir().mkpath(Path("shared/VorlixBackup")));
+        QVERIFY(QDir().mkpath(Path("quelle")));
+        const auto write = [](const QString& file, const QByteArray& content) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        };
+        write(Path("quelle/brief.txt"), "Hallo");
+        write(Path("def.csv"), "NAME,PFAD,DATEIMASKE,SICHERN,REKURSIV\r\nQ," + Path("quelle").toUtf8() + ",*.txt,1,0\r\n");
+        write(Path("shared/VorlixBackup/Backupjobs.csv"),
+              "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK\r\nSchule," + Path("ziel").toUtf8() + "," +
+                  Path("def.csv").toUtf8() + ",0\r\n");
+        FRegistry->WriteDword("Software\\Vorlix-Backup", "STRATEGIE", 2);
+        TMainFrm window(*FRegistry);
+        window.show();
+        Click(window, "acBackup");
+        auto* start = window.findChild<QPushButton*>("btnStartBackup");
+        start->click();
+        QVERIFY(!window.ErrorReported());
+        QVERIFY(QFileInfo::exists(Path("ziel/Schule.zip")));
+        QCOMPARE(window.Job().BackupFilename, std::string("Schule.zip"));
+        // The run is over: its commands work again and the status line is empty.
+        QVERIFY(start->isEnabled());
+        QVERIFY(window.findChild<QLabel*>("StatusBar1")->text().isEmpty());
+        QVERIFY(!window.findChild<QProgressBar*>("ProgressBar1")->isVisible());
     }
 
     void storedPlacementAppliesOnlyWhenItFits_data() {
