@@ -179,6 +179,31 @@ private slots:
         QVERIFY(jobs.readAll().contains("Vorlix-Backup,/srv/sicherung,"));
     }
 
+    void insertingAJobThroughTheNavigatorReachesEveryPage() {
+        TMainFrm window(*FRegistry);
+        window.show();
+        auto* navigator = window.findChild<QWidget*>("JobNavigatorSlot");
+        navigator->findChild<QToolButton*>("btnInsert")->click();
+        navigator->findChild<QToolButton*>("btnPost")->click();
+        QVERIFY(!window.ErrorReported());
+        // Sorted by name: "Job_2" before "Vorlix-Backup"; every selector lists both.
+        QCOMPARE(window.Jobs().RecordCount(), 2);
+        for (const char* name : {"ComboBox2", "ComboBox3", "ComboBox4"}) {
+            auto* selector = window.findChild<QComboBox*>(name);
+            QCOMPARE(selector->count(), 2);
+            QCOMPARE(selector->itemText(0), QString("Job_2"));
+        }
+        QVERIFY(QFileInfo::exists(Path("shared/VorlixBackup/JobDef_2.csv")));
+
+        // Choosing the other job in a selector makes it current with its definitions.
+        auto* selector = window.findChild<QComboBox*>("ComboBox2");
+        selector->setCurrentIndex(0);
+        QTest::keyClick(selector, Qt::Key_Down);  // as a user picks the next item
+        QCOMPARE(window.Job().Bezeichnung, std::string("Vorlix-Backup"));
+        QCOMPARE(window.Definitions().RecordCount(), 7);
+        QCOMPARE(window.findChild<QComboBox*>("ComboBox4")->currentText(), QString("Vorlix-Backup"));
+    }
+
     void backupButtonPacksTheCurrentJob() {
         QVERIFY(QDir().mkpath(Path("shared/VorlixBackup")));
         QVERIFY(QDir().mkpath(Path("quelle")));
