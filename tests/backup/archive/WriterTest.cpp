@@ -225,6 +225,51 @@ TEST_F(WriterTest, ChangedFileIsReplacedInPlaceAndOthersKeepTheirBytes) {
     ExpectPeersAccept();
 }
 
+// Archives of other tools carry local headers and descriptors that differ from ours
+// (Info-ZIP's time fields, sizes only in a descriptor when streamed), or entries
+// that do not adjoin: an update rewrites such headers, copies only each entry's own
+// bytes, and must keep every unchanged entry intact.
+TEST_F(WriterTest, UpdateOfForeignArchiveKeepsTheUnchangedEntries) {
+    const std::string relative = fs::relative(Data, "/").string();
+    const struct {
+        const char* name;
+        std::string command;
+    } cases[] = {
+        {"Info-ZIP", "cd / && zip -q -r -6 " + Quote(Archive) + " " + Quote(relative)},
+        {"Info-ZIP streamed", "cd / && zip -q -r -6 - " + Quote(relative) + " > " + Quote(Archive)},
+        // Headers like ours, but the entries neither adjoin nor follow the directory's order.
+        {"Python with gaps", "python3 " + kPeers + " make-gaps " + Quote(Archive) + " " + Quote(Data.string())},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(Archive);
+        MakeFile(Data / "Liste.txt", TextBytes(5000));
+        std::string out;
+        ASSERT_EQ(RunCommand(c.command, &out), 0) << out;
+        ArchiveReader reader;
+        reader.Open(Archive);
+        const std::size_t count = reader.Count();
+        reader.Close();
+
+        MakeFile(Data / "Liste.txt", TextBytes(7000), 1710496800 + 86400);
+        ArchiveWriter writer;
+        std::vector<std::string> progress;
+        writer.OnItemProgress = [&](const ArchiveEntry& e) {
+            progress.push_back(e.SourcePath);
+            return true;
+        };
+        Backup(writer);
+        EXPECT_EQ(progress, std::vector<std::string>{(Data / "Liste.txt").string()});
+        reader.Open(Archive);
+        EXPECT_EQ(reader.Count(), count);
+        reader.Close();
+        ExpectPeersAccept();
+        const fs::path target = Dir / ("x-" + std::string(c.name));
+        ASSERT_EQ(RunCommand("unzip -q -o " + Quote(Archive) + " -d " + Quote(target.string()), &out), 0) << out;
+        ExpectSameFiles(target);
+    }
+}
+
 TEST_F(WriterTest, CompareRuleUsesDosTimeAndSize) {
     MakeFile(Data / "Liste.txt", TextBytes(5000), 1710496800 + 1);
     ArchiveWriter writer;

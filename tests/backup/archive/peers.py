@@ -5,6 +5,8 @@ peers.py test ARCHIVE [PASSWORD]        testzip; prints OK or the first bad entr
 peers.py names ARCHIVE                  prints the entry names, one a line
 peers.py extract ARCHIVE DIR [PASSWORD] extracts everything below DIR
 peers.py make ARCHIVE DIR [zip64|bzip2] writes DIR's files (relative names)
+peers.py make-gaps ARCHIVE DIR           DIR's folders and files named from "/", a few unused bytes after
+                                        each entry, the central directory in reverse order
 peers.py raw ARCHIVE NAME               prints method, flags, compressed size, extra ids
 peers.py make-upath ARCHIVE             two deflated entries written as a stream (so with
                                         data descriptors), the first with a Unicode Path field
@@ -67,6 +69,15 @@ def main():
                 info.compress_type = zipfile.ZIP_DEFLATED
                 info.extra = extra
                 z.writestr(info, b"Klasse Noten " * 1000)
+    elif cmd == "make-gaps":
+        with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+            for root, dirs, files in os.walk(sys.argv[3]):
+                dirs.sort()
+                for name in dirs + sorted(files):
+                    path = os.path.join(root, name)
+                    z.write(path, os.path.relpath(path, "/"))
+                    z.fp.write(b"\0" * 7)
+            z.filelist.reverse()
     elif cmd == "raw":
         with zipfile.ZipFile(archive) as z:
             info = z.getinfo(sys.argv[3])
