@@ -70,6 +70,18 @@ protected:
         EXPECT_EQ(out, "OK\n");
     }
 
+    // Changes one file, saves, and expects that file alone to be compressed.
+    void ChangeListeAndBackup(ArchiveWriter& writer) {
+        MakeFile(Data / "Liste.txt", TextBytes(7000), 1710496800 + 86400);
+        std::vector<std::string> progress;
+        writer.OnItemProgress = [&](const ArchiveEntry& e) {
+            progress.push_back(e.SourcePath);
+            return true;
+        };
+        Backup(writer);
+        EXPECT_EQ(progress, std::vector<std::string>{(Data / "Liste.txt").string()});
+    }
+
     // Every file of the data folder equals its copy below `root`.
     void ExpectSameFiles(const fs::path& root) {
         for (const auto& item : fs::recursive_directory_iterator(Data)) {
@@ -202,14 +214,7 @@ TEST_F(WriterTest, ChangedFileIsReplacedInPlaceAndOthersKeepTheirBytes) {
     const auto before = reader.Entries();
     reader.Close();
 
-    MakeFile(Data / "Liste.txt", TextBytes(7000), 1710496800 + 86400);
-    std::vector<std::string> progress;
-    writer.OnItemProgress = [&](const ArchiveEntry& e) {
-        progress.push_back(e.SourcePath);
-        return true;
-    };
-    Backup(writer);
-    EXPECT_EQ(progress, std::vector<std::string>{(Data / "Liste.txt").string()});
+    ChangeListeAndBackup(writer);
     reader.Open(Archive);
     const auto after = reader.Entries();
     ASSERT_EQ(after.size(), before.size());
@@ -251,15 +256,8 @@ TEST_F(WriterTest, UpdateOfForeignArchiveKeepsTheUnchangedEntries) {
         const std::size_t count = reader.Count();
         reader.Close();
 
-        MakeFile(Data / "Liste.txt", TextBytes(7000), 1710496800 + 86400);
         ArchiveWriter writer;
-        std::vector<std::string> progress;
-        writer.OnItemProgress = [&](const ArchiveEntry& e) {
-            progress.push_back(e.SourcePath);
-            return true;
-        };
-        Backup(writer);
-        EXPECT_EQ(progress, std::vector<std::string>{(Data / "Liste.txt").string()});
+        ChangeListeAndBackup(writer);
         reader.Open(Archive);
         EXPECT_EQ(reader.Count(), count);
         reader.Close();
