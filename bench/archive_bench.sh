@@ -9,29 +9,12 @@
 set -euo pipefail
 BUILD=$(cd "${1:?build folder}" && pwd)
 SCALE=${2:-1}
-HERE=$(cd "$(dirname "$0")" && pwd)
-DATASET="$HERE/../../shared/bench/make_dataset.py"
-[ -f "$DATASET" ] || DATASET="$HERE/../shared/bench/make_dataset.py"
 TOOL="$BUILD/bench/archive_bench"
 W=${VB_BENCH_DIR:-/tmp/vb-archive-bench}
-SEVEN=$(command -v 7zz || command -v 7z)
 PW=Bench-Pw1
-
-rm -rf "$W"; mkdir -p "$W"
-[ "${VB_BENCH_KEEP:-0}" = 1 ] || trap 'rm -rf "$W"' EXIT
-python3 "$DATASET" "$W/data" --scale "$SCALE" >/dev/null
-
-# measure NAME CMD...: wall seconds and peak RSS (KiB) of one command.
-declare -A SEC KIB
-measure() {
-    local name=$1; shift
-    /usr/bin/time -f "%e %M" -o "$W/time.txt" "$@" >/dev/null 2>"$W/err.txt" || { cat "$W/err.txt"; exit 1; }
-    read -r SEC[$name] KIB[$name] < "$W/time.txt"
-}
-ratio() { python3 -c "print('%.2f' % ($1 / max($2, 0.001)))"; }
-size() { stat -c %s "$1"; }
+source "$(dirname "$0")/bench_common.sh"
 # Warm the page cache so that every tool reads from memory.
-find "$W/data" -type f -exec cat {} + > /dev/null
+warm_cache
 
 cd "$W/data"
 measure ours_full "$TOOL" backup "$W/ours.zip" "$W/data"

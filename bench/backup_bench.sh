@@ -10,16 +10,10 @@
 set -euo pipefail
 BUILD=$(cd "${1:?build folder}" && pwd)
 SCALE=${2:-1}
-HERE=$(cd "$(dirname "$0")" && pwd)
-DATASET="$HERE/../../shared/bench/make_dataset.py"
-[ -f "$DATASET" ] || DATASET="$HERE/../shared/bench/make_dataset.py"
 PROGRAM="$BUILD/vorlixbackup"
 W=${VB_BENCH_DIR:-/tmp/vb-backup-bench}
-SEVEN=$(command -v 7zz || command -v 7z)
-
-rm -rf "$W"; mkdir -p "$W/home" "$W/shared/VorlixBackup" "$W/ziel"
-[ "${VB_BENCH_KEEP:-0}" = 1 ] || trap 'rm -rf "$W"' EXIT
-python3 "$DATASET" "$W/data" --scale "$SCALE" >/dev/null
+source "$(dirname "$0")/bench_common.sh"
+mkdir -p "$W/home" "$W/shared/VorlixBackup" "$W/ziel"
 
 # One automatic job that saves the whole data set into the same archive every time.
 printf 'BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\nSchule,%s,%s,1,\r\n' \
@@ -31,15 +25,7 @@ printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Vo
 BACKUP=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$W/home" XDG_CONFIG_HOME="$W/home/.config"
         XDG_RUNTIME_DIR="$W" VORLIXBACKUP_COMMON_DOCUMENTS="$W/shared" "$PROGRAM" /BACKUP)
 
-declare -A SEC KIB
-measure() {
-    local name=$1; shift
-    /usr/bin/time -f "%e %M" -o "$W/time.txt" "$@" >/dev/null 2>"$W/err.txt" || { cat "$W/err.txt"; exit 1; }
-    read -r SEC[$name] KIB[$name] < "$W/time.txt"
-}
-ratio() { python3 -c "print('%.2f' % ($1 / max($2, 0.001)))"; }
-size() { stat -c %s "$1"; }
-find "$W/data" -type f -exec cat {} + > /dev/null  # warm the page cache
+warm_cache
 
 cd "$W/data"
 measure ours_full "${BACKUP[@]}"
