@@ -170,8 +170,7 @@ bool ArchiveReader::ReadSpanned(std::uint32_t disk, std::uint64_t offset, std::u
 // An entry of a spanned set is gathered from its disks into a temporary file first
 // and extracted from there like an entry of a one-disk archive.
 bool ArchiveReader::ExtractSpanned(const ArchiveEntry& entry, std::string& reason) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string temp = std::string(tmp && *tmp ? tmp : "/tmp") + "/vb-entry-XXXXXX";
+    std::string temp = FTempDirectory + "/vb-entry-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         reason = std::string("Die temporäre Datei kann nicht angelegt werden: ") + std::strerror(errno);

@@ -22,6 +22,7 @@
 #include "backup/archive/ArchiveEntry.h"
 #include "backup/archive/ArchiveLog.h"
 #include "backup/archive/ArchiveMedium.h"
+#include "platform/ShellFolders.h"
 
 namespace vb {
 
@@ -47,6 +48,9 @@ public:
     // The folder below which entries are extracted; "Directory does not exist" when
     // it is missing.
     void SetBaseDirectory(const std::string& folder);
+    // Folder for temporary files (entries of a spanned set are gathered there); the
+    // system's temporary folder unless set.
+    void SetTempDirectory(const std::string& folder) { FTempDirectory = folder; }
     const std::string& BaseDirectory() const { return FBaseDirectory; }
 
     // Extracts entry `index` below the base folder. True on success; false when the
@@ -101,6 +105,7 @@ private:
     std::uint32_t FDiskInDrive = 0;
     std::vector<ArchiveEntry> FEntries;
     std::string FBaseDirectory;
+    std::string FTempDirectory = TemporaryFolder();
     std::string FPassword;
     int FPasswordRetries = 3;
     std::string FLogFile;

@@ -19,6 +19,7 @@
 #include "backup/archive/SpannedWriter.h"
 #include "backup/archive/ZipCrypto.h"
 #include "util/CodePage.h"
+#include "platform/ShellFolders.h"
 #include "util/Error.h"
 
 namespace vb {
@@ -82,10 +83,8 @@ private:
 
 }  // namespace
 
-ArchiveWriter::ArchiveWriter() : Medium(std::make_shared<RemovableDriveMedium>()) {
-    const char* tmp = std::getenv("TMPDIR");
-    FTempDirectory = tmp && *tmp ? tmp : "/tmp";
-}
+ArchiveWriter::ArchiveWriter()
+    : Medium(std::make_shared<RemovableDriveMedium>()), FTempDirectory(TemporaryFolder()) {}
 
 ArchiveWriter::~ArchiveWriter() { Release(); }
 
