@@ -2,8 +2,7 @@
 # Generates the data set in $W/data and defines measure, ratio and size.
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-DATASET="$HERE/../../shared/bench/make_dataset.py"
-[ -f "$DATASET" ] || DATASET="$HERE/../shared/bench/make_dataset.py"
+DATASET="$HERE/make_dataset.py"
 SEVEN=$(command -v 7zz || command -v 7z)
 
 rm -rf "$W"; mkdir -p "$W"

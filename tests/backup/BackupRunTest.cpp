@@ -137,7 +137,7 @@ TEST_F(BackupRunTest, EmptyDefinitionListEndsInSilence) {
 TEST_F(BackupRunTest, DatabaseInUseStopsTheRunWithTheListOfOpenFiles) {
     Definitions("Q," + FSource.string() + ",*.txt,1,0\r\n");
     const fs::path database = FDir / "vorlix2000n.mdb";
-    fs::copy_file(VB_SHARED_DIR "/fixtures/jet/jet4-nopw.mdb", database);
+    fs::copy_file(VB_FIXTURES_DIR "/jet/jet4-nopw.mdb", database);
     FDatabases = std::make_unique<ExclusiveUseTest>(FRegistry, database.string());
     const int held = ::open(database.c_str(), O_RDONLY);  // someone has it open
     ASSERT_GE(held, 0);

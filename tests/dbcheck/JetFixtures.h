@@ -1,5 +1,5 @@
 #pragma once
-// The real Jet databases of the shared fixtures, and databases with a chosen password
+// The real Jet databases of the test fixtures, and databases with a chosen password
 // made from them by rewriting the password field of page 0.
 #include <cstring>
 #include <filesystem>
@@ -13,10 +13,10 @@
 namespace vb::test {
 
 inline std::filesystem::path JetFixture(const std::string& name) {
-    return std::filesystem::path(VB_SHARED_DIR) / "fixtures/jet" / name;
+    return std::filesystem::path(VB_FIXTURES_DIR) / "jet" / name;
 }
 
-// A writable copy of `fixture` (the shared fixtures are read-only).
+// A writable copy of `fixture` (the fixtures stay as they are in the repository).
 inline void CopyJetFixture(const std::string& fixture, const std::filesystem::path& target) {
     WriteFile(target, ReadFile(JetFixture(fixture)));
 }
