@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <optional>
+#include <stdexcept>
 
 #include "backup/archive/ArchiveDirectory.h"
 #include "backup/archive/ZipCrypto.h"
@@ -228,11 +229,16 @@ void CompressionPipeline::Plan() {
 const SourceInfo& CompressionPipeline::Begin(std::size_t index) {
     // Sources before this one are no longer needed.
     for (; FReleased < index; ++FReleased) FSources[FReleased].reset();
+    // Releasing moves the open-ahead limit: plan again, or a long run of entries
+    // without data (folders, empty files) would leave nothing planned for the next file.
+    Plan();
     if (!FSources[index]) Open(index);
     return FSources[index]->Info;
 }
 
 ChunkResult CompressionPipeline::TakeChunk() {
+    if (FResults.empty()) Plan();
+    if (FResults.empty()) throw std::logic_error("CompressionPipeline: no chunk planned for the entry begun");
     ChunkResult r = FResults.front().get();
     FResults.pop_front();
     Plan();

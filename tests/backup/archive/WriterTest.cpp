@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <random>
 
 #include "ArchiveTestSupport.h"
@@ -392,6 +393,43 @@ TEST_F(WriterTest, NamesThatAreNoUtf8AreReportedAndSkipped) {
     writer.Close();
     EXPECT_EQ(skipped, std::vector<std::string>{(Data / "Sch\xFCler.txt").string()});
     ExpectPeersAccept();
+}
+
+// Long runs of folders and empty files ahead of a file: one folder per class, and
+// many empty files before a small one.
+TEST_F(WriterTest, ManyEntriesWithoutDataAheadOfAFile) {
+    const struct {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+        std::size_t entries;
+    } cases[] = {
+        {"64 folders with one file each",
+         [](const fs::path& root) {
+             for (int i = 0; i < 64; ++i) MakeFile(root / ("Klasse" + std::to_string(i)) / "Noten.txt", TextBytes(3000 + i));
+         },
+         128},
+        {"200 empty files and one file",
+         [](const fs::path& root) {
+             for (int i = 0; i < 200; ++i) MakeFile(root / ("leer" + std::to_string(i)), "");
+             MakeFile(root / "zzz.txt", TextBytes(5000));
+         },
+         201},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path root = Dir / c.name;
+        c.make(root);
+        fs::remove(Archive);
+        ArchiveWriter writer;
+        writer.Open(Archive);
+        writer.SetRecurse(true);
+        writer.AddFiles(root.string() + "/*");
+        writer.Close();
+        ExpectPeersAccept();
+        ArchiveReader reader;
+        reader.Open(Archive);
+        EXPECT_EQ(reader.Count(), c.entries);
+    }
 }
 
 TEST_F(WriterTest, ManyEntriesUseZip64) {
