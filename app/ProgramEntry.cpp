@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "app/CommandLine.h"
 #include "app/TMainFrm.h"
 #include "app/VbApplication.h"
 #include "platform/RegistryStore.h"
 #include "util/MessageBoxes.h"
+#include "util/RunPhases.h"
 
 namespace vb {
 namespace {
@@ -38,6 +40,8 @@ void EnsureListSeparator(RegistryStore& registry) {
 }  // namespace
 
 int RunProgram(int argc, char** argv) {
+    // Benchmarks see start-up, the pass and the end apart (VB_BENCH_PHASES).
+    std::optional<RunPhase> phase(std::in_place, "start-up");
     std::vector<std::string> parameters(argv + 1, argv + argc);
     const std::string programPath = argc > 0 ? std::filesystem::absolute(argv[0]).string() : "vorlixbackup";
     const EntryDecision decision = DecideEntry(parameters, RawCommandLine(programPath, parameters));
@@ -71,6 +75,8 @@ int RunProgram(int argc, char** argv) {
         return kExitOk;
     }
     window.SetAuto(true);
+    phase.reset();
+    phase.emplace("pass");
     // An error while the window was created has been shown already; a pass on a window
     // that is only half set up could only do harm, so the remaining work is skipped.
     const bool started = !window.ErrorReported();
@@ -90,6 +96,8 @@ int RunProgram(int argc, char** argv) {
         break;
     }
     if (status == kExitOk && window.PassFailed()) status = kExitFailed;
+    phase.reset();
+    phase.emplace("shutdown");
     // The pass is over: handle what is queued, then end. The window is not closed, so
     // the options stay as they were (exit, unlike quit, closes no window).
     QTimer::singleShot(0, &app, [] { VbApplication::exit(0); });

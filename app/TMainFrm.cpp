@@ -33,6 +33,7 @@
 #include "settings/WindowPlacement.h"
 #include "util/Error.h"
 #include "util/MessageBoxes.h"
+#include "util/RunPhases.h"
 #include "util/TextFileLoader.h"
 
 namespace vb {
@@ -102,6 +103,7 @@ void TMainFrm::BuildCatalogueWidgets() {
 }
 
 void TMainFrm::LoadCurrentJob() {
+    RunPhase phase("job switch");
     const TJob current = FJobList.CurrentJob();
     FJob.Bezeichnung = current.Bezeichnung;
     FJob.DestDir = current.DestDir;

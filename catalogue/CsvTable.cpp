@@ -7,6 +7,7 @@
 #include "catalogue/CsvFile.h"
 #include "catalogue/CsvText.h"
 #include "util/Error.h"
+#include "util/RunPhases.h"
 #include "util/Utf8.h"
 
 namespace vb {
@@ -97,6 +98,7 @@ std::string CsvTable::Prefixed(const std::string& message) const { return FFileN
 
 void CsvTable::Open() {
     if (Active()) Close();
+    RunPhase phase("table load");
     try {
         FColumns = ParseCsvDefinition(FDefinition);
     } catch (const Error& error) {
@@ -194,6 +196,7 @@ void CsvTable::DropRows() {
 }
 
 void CsvTable::Save() {
+    RunPhase phase("table save");
     std::vector<std::string> lines;
     lines.reserve(FRows.size() + 1);
     lines.push_back(FHeader);

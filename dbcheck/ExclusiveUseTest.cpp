@@ -5,6 +5,7 @@
 #include "dbcheck/DBPassword.h"
 #include "dbcheck/JetConnection.h"
 #include "util/Error.h"
+#include "util/RunPhases.h"
 
 namespace vb {
 namespace {
@@ -70,6 +71,7 @@ bool ExclusiveUseTest::TestExclusive(const std::string& path) {
 }
 
 std::string ExclusiveUseTest::FindOpenDatabase() {
+    RunPhase phase("database check");
     return TestExclusive(FVorlixDB) ? std::string() : FVorlixDB;
 }
 

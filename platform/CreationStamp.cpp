@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "util/GermanFormat.h"
+#include "util/RunPhases.h"
 
 namespace vb::platform {
 namespace {
@@ -49,6 +50,7 @@ std::optional<std::tm> ParseStamp(const char* text, std::size_t length) {
 }  // namespace
 
 bool SetCreationStamp(const std::string& path, const std::tm& local) {
+    RunPhase phase("creation stamp");
     char text[32];
     const int length = std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
                                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);

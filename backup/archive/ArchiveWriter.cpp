@@ -21,6 +21,7 @@
 #include "util/CodePage.h"
 #include "platform/ShellFolders.h"
 #include "util/Error.h"
+#include "util/RunPhases.h"
 
 namespace vb {
 namespace {
@@ -115,6 +116,7 @@ void ArchiveWriter::UpdateLog() {
 
 void ArchiveWriter::Open(const std::string& path) {
     if (IsOpen()) Close();
+    RunPhase phase("archive open");
     zip::OpenedArchive archive;
     if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT) {
         if (!EndsWithZip(path)) throw Error("Unhandled Archive Type");
@@ -148,6 +150,7 @@ void ArchiveWriter::ReportLeftOut(const ArchiveEntry& entry) {
 
 void ArchiveWriter::AddFiles(const std::string& pattern) {
     if (!IsOpen()) return;
+    RunPhase phase("folder scan");
     std::optional<zip::FileIdentity> self;
     if (auto status = platform::StatFd(FFd)) self = zip::FileIdentity{status->Device, status->Inode};
     zip::SelectFiles(pattern, FRecurse, self, [this](const zip::SelectedItem& item) { Register(item); });
@@ -221,6 +224,7 @@ void ArchiveWriter::Close() {
 // Where the new header or descriptor equals the old bytes, the old bytes are copied
 // instead, so that a run of unchanged entries becomes one copy of the old file.
 ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFile& out) {
+    RunPhase phase("copy of unchanged entries");
     constexpr std::size_t kFixed = zip::LocalFileHeader::kFixedSize;
     // One read for the fixed part, the name and (usually) the extra fields.
     std::string old(kFixed + source.HeaderName.size() + source.CentralExtra.size() + 64, '\0');
@@ -285,7 +289,11 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
             continue;
         }
 
-        if (OnItemProgress && !OnItemProgress(source)) throw Error("Process aborted by user");
+        if (OnItemProgress) {
+            RunPhase phase("progress display");
+            if (!OnItemProgress(source)) throw Error("Process aborted by user");
+        }
+        RunPhase phase("compression");
         const zip::SourceInfo& info = pipeline.Begin(job++);
         if (!info.Ok) {  // cannot be read: left out, the log keeps its line
             ReportLeftOut(source);
@@ -414,6 +422,10 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
         if (encrypt) out.Write(zip::MakeDataDescriptor(e, sizes64));
         written.push_back(std::move(e));
     }
+    {
+        RunPhase phase("copy of unchanged entries");
+        out.Flush();  // the last run of unchanged entries is copied now
+    }
     return written;
 }
 
@@ -425,6 +437,7 @@ void ArchiveWriter::SaveToTemporaryFile() {
     zip::OutputFile out(temp.Fd(), FPath);
     std::vector<ArchiveEntry> written = WriteEntries(out);
 
+    RunPhase phase("central directory");
     const std::uint64_t centralOffset = out.Position();
     std::string central;
     for (const auto& e : written) {
@@ -438,8 +451,12 @@ void ArchiveWriter::SaveToTemporaryFile() {
     const std::uint64_t endOffset = out.Position();
     out.Write(zip::MakeEndRecords(written.size(), centralOffset, endOffset - centralOffset, endOffset));
     out.Flush();
-    errno = 0;
-    if (::fsync(temp.Fd()) != 0) out.Fail();
+    {
+        RunPhase flush("flush");
+        errno = 0;
+        if (::fsync(temp.Fd()) != 0) out.Fail();
+    }
+    RunPhase renaming("rename");
     // The renamed file is the archive from now on; keep it open through the same file.
     const int fd = ::dup(temp.Fd());
     if (fd < 0) out.Fail();
