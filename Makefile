@@ -1,5 +1,6 @@
 # make run   install what is missing, build, start (ARGS='/BACKUP' passes arguments)
 # make test  install what is missing, build, run every test
+# make package  build the Debian package $(BUILD)/vorlixbackup_<version>_<arch>.deb
 
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
@@ -9,9 +10,10 @@ CMAKE_FLAGS ?=
 # Debian packages for building, running and testing (the archive peers zip, unzip,
 # 7z and python3 check what we write and make archives we must read).
 PACKAGES = build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev \
-           libdeflate-dev libgtest-dev googletest zip unzip 7zip python3 xvfb xauth
+           libdeflate-dev libgtest-dev googletest zip unzip 7zip python3 xvfb xauth \
+           dpkg-dev desktop-file-utils appstream
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test package bench clean
 
 all: build
 
@@ -39,6 +41,9 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	$(MAKE) -C bench BUILD=$(abspath $(BUILD))
