@@ -268,6 +268,12 @@ QWidget* TMainFrm::BuildSettingsPage() {
     CheckBox2->setObjectName("CheckBox2");
     connect(CheckBox2, &QCheckBox::clicked, this, &TMainFrm::CheckBox2Click);
     body->addWidget(CheckBox2);
+    CheckBox3 = new QCheckBox("Sicherung nach dem Packen pr\u00fcfen", page);
+    CheckBox3->setObjectName("CheckBox3");
+    CheckBox3->setToolTip("Liest jede neue Sicherung von der Festplatte zur\u00fcck und pr\u00fcft sie, "
+                          "bevor sie die alte ersetzt");
+    connect(CheckBox3, &QCheckBox::clicked, this, [this](bool checked) { FOptions.FPruefen = checked; });
+    body->addWidget(CheckBox3);
 
     auto* folderLabel = new QLabel("Datenverzeichnis:", page);
     body->addWidget(folderLabel);

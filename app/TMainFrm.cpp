@@ -136,6 +136,7 @@ void TMainFrm::LoadSettings() {
     if (!loaded.keyOpened) return;  // the controls stay as designed
     CheckBox1->setChecked(FOptions.FLogging);
     CheckBox2->setChecked(FOptions.FUsePassword);
+    CheckBox3->setChecked(FOptions.FPruefen);
     const QSignalBlocker block(edDatenDir);
     edDatenDir->setText(Q(FOptions.FDatenDir));
 }
@@ -208,6 +209,7 @@ void TMainFrm::ReadOptionsFromControls() {
     if (checked >= 0) FOptions.FStrategie = static_cast<TBackupStrategie>(checked);
     FOptions.FLogging = CheckBox1->isChecked();
     FOptions.FUsePassword = CheckBox2->isChecked();
+    FOptions.FPruefen = CheckBox3->isChecked();
 }
 
 void TMainFrm::closeEvent(QCloseEvent* event) {

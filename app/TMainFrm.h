@@ -185,6 +185,7 @@ private:
     QButtonGroup* RadioGroup1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;  // "Logfile schreiben"
     QCheckBox* CheckBox2 = nullptr;  // "Backupdatei mit Passwort schützen"
+    QCheckBox* CheckBox3 = nullptr;  // "Sicherung nach dem Packen prüfen"
     QLineEdit* edDatenDir = nullptr;
     QComboBox* ComboBox2 = nullptr;
     QComboBox* ComboBox3 = nullptr;

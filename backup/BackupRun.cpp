@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "backup/PrepareBackupFilename.h"
+#include "backup/VerifiedSave.h"
 #include "backup/archive/ArchiveWriter.h"
 #include "catalogue/CsvTable.h"
 #include "catalogue/DefinitionList.h"
@@ -134,8 +135,7 @@ bool BackupRun::BackupJob(TJob& job) {
             for (const ArchiveEntry& entry : writer.Entries()) {
                 if (entry.Action == EntryAction::Add || entry.Action == EntryAction::Replace) ++FProgressTotal;
             }
-            writer.Save();
-            writer.Close();
+            SaveAndCloseArchive(writer, options.FPruefen);
             platform::SetCreationStamp(path, LocalTime(std::time(nullptr)));
             success = true;
         } catch (const std::exception& e) {

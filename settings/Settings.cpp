@@ -17,6 +17,7 @@ LoadedSettings LoadSettings(RegistryStore& store, const std::function<std::strin
     o.FUsePassword = store.ReadDword(root, kSettingsKey, "PASSWORTSCHUTZ").value_or(0) != 0;
     const std::uint32_t strategy = store.ReadDword(root, kSettingsKey, "STRATEGIE").value_or(bsJedenTag);
     o.FStrategie = strategy <= bsGleicheDatei ? static_cast<TBackupStrategie>(strategy) : bsJedenTag;
+    o.FPruefen = store.ReadDword(root, kSettingsKey, "PRUEFEN").value_or(0) != 0;
     o.FDatenDir = store.ReadString(root, kSettingsKey, "Datenverzeichnis").value_or("");
     if (o.FDatenDir.empty()) o.FDatenDir = defaultDataFolder();
     return result;
@@ -28,6 +29,7 @@ bool SaveSettings(RegistryStore& store, const TOptions& options) {
     store.WriteDword(kSettingsKey, "LOGGING", options.FLogging ? 1 : 0);
     store.WriteDword(kSettingsKey, "PASSWORTSCHUTZ", options.FUsePassword ? 1 : 0);
     store.WriteString(kSettingsKey, "Datenverzeichnis", options.FDatenDir);
+    store.WriteDword(kSettingsKey, "PRUEFEN", options.FPruefen ? 1 : 0);
     return true;
 }
 

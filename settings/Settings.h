@@ -1,8 +1,8 @@
 #pragma once
-// The four user options and where they live: the registry key
-// HKEY_CURRENT_USER\Software\Vorlix-Backup with LOGGING, PASSWORTSCHUTZ, STRATEGIE and
-// Datenverzeichnis. The main window owns the fields; these functions move them between
-// the fields and the registry.
+// The user options and where they live: the registry key
+// HKEY_CURRENT_USER\Software\Vorlix-Backup with LOGGING, PASSWORTSCHUTZ, STRATEGIE,
+// Datenverzeichnis and PRUEFEN (check each archive after packing). The main window
+// owns the fields; these functions move them between the fields and the registry.
 #include <functional>
 #include <string>
 
@@ -19,12 +19,13 @@ struct TOptions {
     bool FLogging = false;
     bool FUsePassword = false;
     std::string FDatenDir;
+    bool FPruefen = false;  // "Sicherung nach dem Packen prüfen"
 };
 
 // Registry to fields. When the key can be neither opened nor created, the fields keep
 // their initial values (false, false, per day, empty folder) and `keyOpened` is false.
 // A missing or mistyped value takes its default (LOGGING true, PASSWORTSCHUTZ false,
-// STRATEGIE per day, Datenverzeichnis the default data folder, computed by
+// STRATEGIE per day, PRUEFEN off, Datenverzeichnis the default data folder, computed by
 // `defaultDataFolder` only when needed and not written back). A STRATEGIE outside the
 // three strategies reads as per day.
 struct LoadedSettings {
@@ -34,8 +35,8 @@ struct LoadedSettings {
 LoadedSettings LoadSettings(RegistryStore& store, const std::function<std::string()>& defaultDataFolder);
 
 // Fields to registry, in the order STRATEGIE, LOGGING, PASSWORTSCHUTZ,
-// Datenverzeichnis. Returns false, writing nothing, when the key cannot be opened; a
-// failing write throws RegistryError.
+// Datenverzeichnis, PRUEFEN. Returns false, writing nothing, when the key cannot be
+// opened; a failing write throws RegistryError.
 bool SaveSettings(RegistryStore& store, const TOptions& options);
 
 // The shared documents folder with "/VorlixBackup", created with its parents; when it

@@ -456,6 +456,10 @@ void ArchiveWriter::SaveToTemporaryFile() {
         errno = 0;
         if (::fsync(temp.Fd()) != 0) out.Fail();
     }
+    if (OnWritten) {
+        RunPhase check("check");
+        OnWritten(temp.Fd(), written);
+    }
     RunPhase renaming("rename");
     // The renamed file is the archive from now on; keep it open through the same file.
     const int fd = ::dup(temp.Fd());

@@ -71,6 +71,11 @@ public:
     // Told about a new or changed file that could not be read while the archive was
     // saved: its entry is left out of the archive (a replaced entry is dropped).
     std::function<void(const std::string& path)> OnFileLeftOut;
+    // Called when the new archive is written to its temporary file and flushed, and
+    // before it replaces the archive on disk: `fd` reads the new file from its start,
+    // `written` lists its entries in order. An error thrown here abandons the save and
+    // leaves the archive on disk as it was. Not called for a write to removable disks.
+    std::function<void(int fd, const std::vector<ArchiveEntry>& written)> OnWritten;
     // The removable medium; the real drive unless a test gives another.
     std::shared_ptr<ArchiveMedium> Medium;
 
@@ -85,6 +90,12 @@ public:
     void Save();
     // Saves, then releases the file and ends the log.
     void Close();
+    // Releases the file and ends the log without saving: what was registered since
+    // the last save is dropped.
+    void Discard() { Release(); }
+
+    // Writes a line into the log while it runs: `name` + `event` + date and time.
+    void LogLine(const std::string& name, const std::string& event) { FLog.Line(name, event); }
 
     bool IsOpen() const { return FFd >= 0; }
     const std::string& FileName() const { return FPath; }

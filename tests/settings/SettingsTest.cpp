@@ -26,6 +26,8 @@ TEST(Settings, LoadValueTable) {
         {"strategy out of range reads per day", "\"STRATEGIE\"=dword:00000005\n", {bsJedenTag, true, false, "DEFAULT"}},
         {"empty folder uses the default", "\"Datenverzeichnis\"=\"\"\n", {bsJedenTag, true, false, "DEFAULT"}},
         {"folder as DWORD is unreadable", "\"Datenverzeichnis\"=dword:00000001\n", {bsJedenTag, true, false, "DEFAULT"}},
+        {"archive check on", "\"PRUEFEN\"=dword:00000001\n", {bsJedenTag, true, false, "DEFAULT", true}},
+        {"archive check as a string is unreadable", "\"PRUEFEN\"=\"1\"\n", {bsJedenTag, true, false, "DEFAULT", false}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -42,6 +44,7 @@ TEST(Settings, LoadValueTable) {
         EXPECT_EQ(loaded.options.FLogging, c.expected.FLogging);
         EXPECT_EQ(loaded.options.FUsePassword, c.expected.FUsePassword);
         EXPECT_EQ(loaded.options.FDatenDir, c.expected.FDatenDir);
+        EXPECT_EQ(loaded.options.FPruefen, c.expected.FPruefen);
         EXPECT_EQ(defaultCalls, c.expected.FDatenDir == "DEFAULT" ? 1 : 0);
         EXPECT_FALSE(store.ValueExists(HKCU, kSettingsKey, "Datenverzeichnis") && c.expected.FDatenDir == "DEFAULT" &&
                      store.ReadString(HKCU, kSettingsKey, "Datenverzeichnis") == "DEFAULT")
@@ -60,16 +63,16 @@ TEST(Settings, KeyThatCannotBeCreatedKeepsInitialValues) {
     EXPECT_FALSE(SaveSettings(store, loaded.options));
 }
 
-TEST(Settings, SaveWritesAllFourAsTypedValues) {
+TEST(Settings, SaveWritesEveryOptionAsTypedValue) {
     test::TempDir dir;
     RegistryStore store(dir / "registry.reg");
     test::WriteFile(dir / "registry.reg", "Windows Registry Editor Version 5.00\n\n"
                                           "[HKEY_CURRENT_USER\\Software\\Vorlix-Backup]\n\"LOGGING\"=\"1\"\n");
-    ASSERT_TRUE(SaveSettings(store, {bsGleicheDatei, true, false, "/d"}));
+    ASSERT_TRUE(SaveSettings(store, {bsGleicheDatei, true, false, "/d", true}));
     EXPECT_EQ(test::ReadFile(dir / "registry.reg"),
               "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Vorlix-Backup]\n"
               "\"LOGGING\"=dword:00000001\n\"STRATEGIE\"=dword:00000002\n"
-              "\"PASSWORTSCHUTZ\"=dword:00000000\n\"Datenverzeichnis\"=\"/d\"\n");
+              "\"PASSWORTSCHUTZ\"=dword:00000000\n\"Datenverzeichnis\"=\"/d\"\n\"PRUEFEN\"=dword:00000001\n");
 }
 
 TEST(Settings, DefaultDataFolderIsCreatedBelowTheSharedDocuments) {

@@ -1,0 +1,81 @@
+#include "backup/VerifiedSave.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <functional>
+#include <set>
+#include <string>
+
+#include "backup/archive/ArchiveDirectory.h"
+#include "backup/archive/ArchiveVerifier.h"
+#include "backup/archive/ArchiveWriter.h"
+#include "platform/UniqueFd.h"
+#include "util/Error.h"
+
+namespace vb {
+namespace {
+
+// The last disk of an archive spread over several removable disks: the others
+// cannot be read back without asking for each of them.
+bool SpansSeveralDisks(const std::string& path) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st{};
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || st.st_size == 0) return false;
+    return zip::ReadArchiveDirectory(fd.Get(), static_cast<std::uint64_t>(st.st_size)).DiskNumber != 0;
+}
+
+}  // namespace
+
+void SaveAndCloseArchive(ArchiveWriter& writer, bool verify) {
+    if (!verify || !writer.IsOpen()) {
+        writer.Save();
+        writer.Close();
+        return;
+    }
+    std::set<std::string> anew;
+    for (const ArchiveEntry& entry : writer.Entries()) {
+        if (entry.Action == EntryAction::Add || entry.Action == EntryAction::Replace) anew.insert(entry.Name);
+    }
+    const std::string archive = writer.FileName();
+    const ArchiveVerifier verifier(writer.Password());
+    // Runs one check and writes its result into the log.
+    auto logged = [&](const std::function<void()>& check) {
+        try {
+            check();
+        } catch (const Error& e) {
+            writer.LogLine(archive, std::string(" Pr\xC3\xBC" "fung fehlgeschlagen: ") + e.what() + " ");
+            throw;
+        }
+        writer.LogLine(archive, " gepr\xC3\xBC" "ft ");
+    };
+
+    bool verified = false;
+    // A hook set before keeps its turn, ahead of the check.
+    const auto before = writer.OnWritten;
+    writer.OnWritten = [&](int fd, const std::vector<ArchiveEntry>& written) {
+        if (before) before(fd, written);
+        logged([&] { verifier.Verify(fd, archive, written, anew); });
+        verified = true;
+    };
+    try {
+        writer.Save();
+        writer.OnWritten = before;
+        // Nothing new was written, or it went straight to removable disks: then the
+        // archive file is checked as it is now.
+        if (!verified && !anew.empty()) {
+            if (SpansSeveralDisks(archive)) {
+                writer.LogLine(archive, " nicht gepr\xC3\xBC" "ft (auf mehrere Datentr\xC3\xA4ger verteilt) ");
+            } else {
+                logged([&] { verifier.Verify(archive, writer.Entries(), anew); });
+            }
+        }
+    } catch (...) {
+        writer.OnWritten = before;
+        writer.Discard();
+        throw;
+    }
+    writer.Close();
+}
+
+}  // namespace vb

@@ -1,0 +1,87 @@
+#include "backup/archive/ArchiveVerifier.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "backup/archive/ArchiveDirectory.h"
+#include "backup/archive/EntryDecoder.h"
+#include "backup/archive/ZipCrypto.h"
+#include "platform/PageCache.h"
+#include "platform/UniqueFd.h"
+#include "util/CodePage.h"
+#include "util/Error.h"
+
+namespace vb {
+namespace {
+
+[[noreturn]] void Fail(const std::string& archiveName, const std::string& what) {
+    throw Error("Die Pr\xC3\xBC" "fung der Sicherung " + archiveName + " ist fehlgeschlagen: " + what);
+}
+
+// The fields that the central directory must carry for each entry the writer wrote.
+bool SameRecord(const ArchiveEntry& a, const ArchiveEntry& b) {
+    return a.Name == b.Name && a.Crc32 == b.Crc32 && a.CompressedSize == b.CompressedSize &&
+           a.UncompressedSize == b.UncompressedSize && a.LocalHeaderOffset == b.LocalHeaderOffset &&
+           a.Method == b.Method && a.Flags == b.Flags;
+}
+
+}  // namespace
+
+void ArchiveVerifier::Verify(int fd, const std::string& archiveName, const std::vector<ArchiveEntry>& written,
+                             const std::set<std::string>& anew) const {
+    if (!platform::DropCachedPages(fd)) Fail(archiveName, std::strerror(errno));
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) Fail(archiveName, std::strerror(errno));
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size == 0) Fail(archiveName, "die Datei ist leer");
+
+    const zip::ArchiveDirectory dir = zip::ReadArchiveDirectory(fd, size);
+    if (dir.Problem != zip::DirectoryProblem::None || dir.DiskNumber != 0)
+        Fail(archiveName, "das Inhaltsverzeichnis des Archivs ist besch\xC3\xA4" "digt");
+    if (dir.Entries.size() != written.size())
+        Fail(archiveName, "das Inhaltsverzeichnis nennt " + std::to_string(dir.Entries.size()) + " statt " +
+                              std::to_string(written.size()) + " Eintr\xC3\xA4" "ge");
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (!SameRecord(dir.Entries[i], written[i]))
+            Fail(archiveName, written[i].Name + ": der Eintrag im Inhaltsverzeichnis weicht ab");
+    }
+    for (const ArchiveEntry& entry : dir.Entries) {
+        if (!anew.count(entry.Name)) continue;
+        const std::string fault = CheckEntryData(fd, size, entry);
+        if (!fault.empty()) Fail(archiveName, entry.Name + ": " + fault);
+    }
+}
+
+void ArchiveVerifier::Verify(const std::string& path, const std::vector<ArchiveEntry>& written,
+                             const std::set<std::string>& anew) const {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) Fail(path, std::strerror(errno));
+    Verify(fd.Get(), path, written, anew);
+}
+
+// Empty when the entry's data decodes to its size and CRC-32, else the reason.
+std::string ArchiveVerifier::CheckEntryData(int fd, std::uint64_t size, const ArchiveEntry& entry) const {
+    const auto data = zip::LocateEntryData(fd, size, entry);
+    if (!data) return "der lokale Kopf fehlt oder die Daten reichen \xC3\xBC" "ber das Dateiende hinaus";
+    std::optional<zip::ZipCrypto> cipher;
+    if (entry.IsEncrypted()) {
+        unsigned char header[zip::ZipCrypto::kHeaderSize];
+        if (entry.CompressedSize < sizeof header || !zip::ReadAt(fd, header, sizeof header, data->Offset))
+            return "der Verschl\xC3\xBCsselungskopf fehlt";
+        // The writer's bytes of the password: best fit in the ANSI code page.
+        const std::string bytes =
+            encodeBestFit(kAnsiCodePage, FPassword).value_or(encodeLossy(kAnsiCodePage, FPassword));
+        cipher.emplace(bytes);
+        cipher->Decrypt(header, sizeof header);
+        const unsigned char check = data->LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
+                                                          : static_cast<unsigned char>(entry.Crc32 >> 24);
+        if (header[11] != check) return "das Passwort der Sicherung entschl\xC3\xBCsselt den Eintrag nicht";
+    }
+    return zip::DecodeEntry(fd, data->Offset + (cipher ? zip::ZipCrypto::kHeaderSize : 0), entry,
+                            cipher ? &*cipher : nullptr, [](std::string_view) { return true; });
+}
+
+}  // namespace vb
