@@ -49,8 +49,26 @@ private:
 BackupRun::BackupRun(BackupRunParts parts, RunHost& host, BackupRunHost& window)
     : FParts(parts), FHost(host), FWindow(window) {}
 
+bool BackupRun::TakePassLock(bool& taken) {
+    taken = false;
+    if (FLock) return true;
+    try {
+        FLock.emplace(FParts.Options.FDatenDir);
+    } catch (const Error& e) {
+        FHost.ShowError(e.what());
+        return false;
+    }
+    taken = true;
+    return true;
+}
+
 bool BackupRun::BackupJob(TJob& job) {
     FMissing.clear();
+    bool lockTaken = false;
+    if (!TakePassLock(lockTaken)) return false;
+    Finally releaseLock([&] {
+        if (lockTaken) FLock.reset();
+    });
     ArchiveWriter& writer = FParts.Writer;
     const TOptions& options = FParts.Options;
 
@@ -180,6 +198,14 @@ void BackupRun::AddDefinitionRows() {
 
 void BackupRun::doBackup(const std::string& jobs) {
     FPassIncomplete = false;
+    bool lockTaken = false;
+    if (!TakePassLock(lockTaken)) {
+        FPassIncomplete = true;
+        return;
+    }
+    Finally releaseLock([&] {
+        if (lockTaken) FLock.reset();
+    });
     auto runCurrent = [this] {
         const bool ok = BackupJob(FParts.FJob);
         if (!MissingFiles().empty()) FHost.ShowError(MissingFilesText());

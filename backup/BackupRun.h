@@ -4,9 +4,11 @@
 // unattended /BACKUP pass. The main window owns everything the run touches and lends
 // it for the run; the run talks back through RunHost (boxes, prompts, status) and
 // BackupRunHost (the window's own operations).
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/PassLock.h"
 #include "util/RunHost.h"
 
 namespace vb {
@@ -66,12 +68,17 @@ public:
     bool PassIncomplete() const { return FPassIncomplete; }
 
 private:
+    // Takes the pass lock unless this run holds it already; false (after the
+    // message) when another pass runs. The lock taken here is released by
+    // ReleasePassLock.
+    bool TakePassLock(bool& taken);
     void RecordArchiveName(const TJob& job, const std::string& fileName);
     void AddDefinitionRows();
 
     BackupRunParts FParts;
     RunHost& FHost;
     BackupRunHost& FWindow;
+    std::optional<platform::PassLock> FLock;  // held while a pass runs
     std::vector<std::string> FMissing;
     bool FPassIncomplete = false;
     int FProgressDone = 0;   // entries packed by the final save so far

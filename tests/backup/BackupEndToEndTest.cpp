@@ -5,6 +5,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "platform/PassLock.h"
 #include "platform/RegistryStore.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
@@ -203,6 +204,25 @@ TEST_F(BackupEndToEndTest, TargetFolderThatCannotBeCreatedFailsThePass) {
     const auto result = Backup();
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.standardError.find("kann nicht angelegt werden"), std::string::npos) << result.standardError;
+}
+
+// While another pass (backup or restore) holds the data folder's lock, a backup pass
+// does not start: it says so and fails, and touches neither archives nor job list.
+TEST_F(BackupEndToEndTest, SecondPassIsRefusedWhileOneRuns) {
+    const std::string jobs = test::ReadFile(FData / "Backupjobs.csv");
+    {
+        platform::PassLock running(FData.string());
+        const auto result = Backup();
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_NE(result.standardError.find("Eine Sicherung oder Wiederherstellung l\xC3\xA4uft bereits."),
+                  std::string::npos)
+            << result.standardError;
+        EXPECT_TRUE(Archives().empty());
+        EXPECT_EQ(test::ReadFile(FData / "Backupjobs.csv"), jobs);
+    }
+    const auto result = Backup();
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    EXPECT_FALSE(Archives().empty());
 }
 
 }  // namespace
