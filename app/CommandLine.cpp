@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <algorithm>
+
 #include "util/Utf8.h"
 
 namespace vb {
@@ -53,14 +55,18 @@ std::string RawCommandLine(const std::string& programPath, const std::vector<std
     return line;
 }
 
-std::string JobListText(const std::vector<std::string>& parameters, const std::string& rawCommandLine) {
+std::size_t CharacterCount(const std::string& text) { return CodePoints(text).size(); }
+
+std::string JobListText(const std::vector<std::string>& parameters, const std::string& rawCommandLine,
+                        std::size_t programPathLength) {
     const std::u32string raw = CodePoints(rawCommandLine);
     const std::u32string first = parameters.empty() ? std::u32string() : CodePoints(parameters.front());
     std::size_t p = 0;  // 1-based position of the switch, 0 when not found
     if (!first.empty()) {
         std::u32string upper = raw;
         for (char32_t& c : upper) c = UpperAscii(c);
-        const std::size_t found = upper.find(first.front() + std::u32string(U"BACKUP"));
+        const std::size_t found =
+            upper.find(first.front() + std::u32string(U"BACKUP"), std::min(programPathLength, upper.size()));
         if (found != std::u32string::npos) p = found + 1;
     }
     // From position p + 7 (1-based) to the end.
@@ -68,7 +74,8 @@ std::string JobListText(const std::vector<std::string>& parameters, const std::s
     return from < raw.size() ? ToUtf8(std::u32string_view(raw).substr(from)) : std::string();
 }
 
-EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std::string& rawCommandLine) {
+EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std::string& rawCommandLine,
+                          std::size_t programPathLength) {
     EntryDecision decision;
     if (parameters.empty()) return decision;
     auto present = [&](const char* name) {
@@ -79,7 +86,7 @@ EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std:
     };
     if (present("BACKUP")) {
         decision.mode = EntryMode::Backup;
-        if (parameters.size() >= 2) decision.jobs = JobListText(parameters, rawCommandLine);
+        if (parameters.size() >= 2) decision.jobs = JobListText(parameters, rawCommandLine, programPathLength);
     } else if (present("RESTORE")) {
         decision.mode = EntryMode::Restore;
     } else {

@@ -27,10 +27,18 @@ std::string RawCommandLine(const std::string& programPath, const std::vector<std
 // The job-list text for /BACKUP with two or more parameters: the raw command line from
 // behind the first occurrence of the first parameter's first character followed by
 // "BACKUP" (compared in upper case), or from its seventh character when there is none.
-// Positions count characters, not bytes.
-std::string JobListText(const std::vector<std::string>& parameters, const std::string& rawCommandLine);
+// The search starts behind the program path (its first `programPathLength`
+// characters): a folder such as /srv/backup in the path must not be taken for the
+// switch, which would turn the path into job names. Positions count characters, not
+// bytes.
+std::string JobListText(const std::vector<std::string>& parameters, const std::string& rawCommandLine,
+                        std::size_t programPathLength = 0);
 
 // The whole decision of the entry. `parameters` excludes the program path.
-EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std::string& rawCommandLine);
+EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std::string& rawCommandLine,
+                          std::size_t programPathLength = 0);
+
+// The length of a program path in characters, as JobListText counts them.
+std::size_t CharacterCount(const std::string& text);
 
 }  // namespace vb

@@ -44,7 +44,7 @@ int RunProgram(int argc, char** argv) {
     std::optional<RunPhase> phase(std::in_place, "start-up");
     std::vector<std::string> parameters(argv + 1, argv + argc);
     const std::string programPath = argc > 0 ? std::filesystem::absolute(argv[0]).string() : "vorlixbackup";
-    const EntryDecision decision = DecideEntry(parameters, RawCommandLine(programPath, parameters));
+    const EntryDecision decision = DecideEntry(parameters, RawCommandLine(programPath, parameters), CharacterCount(programPath));
 
     // Without a display an unattended pass runs on the offscreen platform with its
     // boxes on standard error; the window cannot be used without one.

@@ -44,10 +44,24 @@ TEST(CommandLine, UsageBoxNamesTheFirstParameter) {
     EXPECT_EQ(d.errorMessage, "Unzulässiger Parameter! (/x)\nAufruf: VorlixBackup /BACKUP oder VorlixBackup /RESTORE");
 }
 
-TEST(CommandLine, SwitchInsideTheProgramPathIsFoundFirst) {
-    const std::vector<std::string> parameters = {"-backup", "Job"};
-    EXPECT_EQ(JobListText(parameters, RawCommandLine("/opt/X-Backup/vorlixbackup", parameters)),
-              "/vorlixbackup -backup Job");
+// A folder named like the switch in the program's path (/srv/backup, /opt/X-Backup) is
+// not the switch: the names still follow the switch among the parameters.
+TEST(CommandLine, SwitchInsideTheProgramPathIsPassedOver) {
+    const struct {
+        std::string program;
+        std::vector<std::string> parameters;
+        std::string jobs;
+    } cases[] = {
+        {"/opt/X-Backup/vorlixbackup", {"-backup", "Job"}, " Job"},
+        {"/srv/backup/vorlixbackup", {"/BACKUP", "Job", "1"}, " Job 1"},
+        {"/srv/backup/vorlixbackup", {"Job1", "/BACKUP"}, "ackup/vorlixbackup Job1 /BACKUP"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program);
+        const std::string raw = RawCommandLine(c.program, c.parameters);
+        EXPECT_EQ(JobListText(c.parameters, raw, CharacterCount(c.program)), c.jobs);
+        EXPECT_EQ(DecideEntry(c.parameters, raw, CharacterCount(c.program)).jobs, c.jobs);
+    }
     // Positions count characters: a multi-byte character before the seventh one.
     EXPECT_EQ(JobListText({"Job", "/BACKUP"}, "/ü/abcdefg"), "defg");
 }
