@@ -23,7 +23,11 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     // No hard links either (FAT media): test, then rename. The gap between the two
     // is the best such a file system allows.
     struct stat st{};
-    if (::lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    if (errno != ENOENT) return false;
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 

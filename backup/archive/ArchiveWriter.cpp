@@ -19,6 +19,7 @@
 #include "backup/archive/SpannedWriter.h"
 #include "backup/archive/ZipCrypto.h"
 #include "util/CodePage.h"
+#include "platform/RenameNoReplace.h"
 #include "platform/ShellFolders.h"
 #include "util/Error.h"
 #include "util/RunPhases.h"
@@ -92,6 +93,9 @@ ArchiveWriter::~ArchiveWriter() { Release(); }
 void ArchiveWriter::Release() {
     if (FFd >= 0) ::close(FFd);
     FFd = -1;
+    FOpen = false;
+    FNew = false;
+    FBeforePlacing = nullptr;
     FLog.Stop();
     FEntries.clear();
     FIndex.clear();
@@ -117,14 +121,13 @@ void ArchiveWriter::UpdateLog() {
 void ArchiveWriter::Open(const std::string& path) {
     if (IsOpen()) Close();
     RunPhase phase("archive open");
-    zip::OpenedArchive archive;
     if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT) {
         if (!EndsWithZip(path)) throw Error("Unhandled Archive Type");
-        archive.Fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (archive.Fd < 0) throw Error("Das Archiv " + path + " kann nicht angelegt werden: " + std::strerror(errno));
-    } else {
-        archive = zip::OpenExistingArchive(path, Medium.get(), OnRequestLastDisk);
+        StartNew(path, nullptr);
+        return;
     }
+    zip::OpenedArchive archive = zip::OpenExistingArchive(path, Medium.get(), OnRequestLastDisk);
+    FOpen = true;
     FPath = path;
     FFd = archive.Fd;
     FFileSize = archive.Size;
@@ -139,6 +142,42 @@ void ArchiveWriter::Open(const std::string& path) {
         Release();
         throw;
     }
+}
+
+void ArchiveWriter::OpenNew(const std::string& path, std::function<void()> beforePlacing) {
+    if (IsOpen()) Close();
+    StartNew(path, std::move(beforePlacing));
+}
+
+void ArchiveWriter::StartNew(const std::string& path, std::function<void()> beforePlacing) {
+    FOpen = true;
+    FNew = true;
+    FBeforePlacing = std::move(beforePlacing);
+    FPath = path;
+    FFd = -1;
+    FFileSize = 0;
+    FCreatedHere = true;
+    FSpanned = false;
+    FEntries.clear();
+    FIndex.clear();
+    try {
+        UpdateLog();
+    } catch (...) {
+        Release();
+        throw;
+    }
+}
+
+// A new archive takes its place only when complete: after the caller's step (the
+// rotation of the generations), by a rename that never replaces a file.
+void ArchiveWriter::PlaceNewArchive(const std::string& temporaryPath) {
+    if (FBeforePlacing) FBeforePlacing();
+    if (!platform::RenameNoReplace(temporaryPath, FPath)) {
+        const int error = errno;
+        throw Error("Das Archiv " + FPath + " kann nicht an seinen Platz gebracht werden: " + std::strerror(error));
+    }
+    FNew = false;
+    FBeforePlacing = nullptr;
 }
 
 // A file that cannot be read is left out of the archive; the log says so below the
@@ -433,7 +472,7 @@ void ArchiveWriter::SaveToTemporaryFile() {
     const std::string folder = FolderOf(FPath);
     TemporaryFile temp(folder, BaseName(FPath));
     struct stat st{};
-    if (::fstat(FFd, &st) == 0) ::fchmod(temp.Fd(), st.st_mode & 07777);
+    if (FFd >= 0 && ::fstat(FFd, &st) == 0) ::fchmod(temp.Fd(), st.st_mode & 07777);
     zip::OutputFile out(temp.Fd(), FPath);
     std::vector<ArchiveEntry> written = WriteEntries(out);
 
@@ -464,7 +503,14 @@ void ArchiveWriter::SaveToTemporaryFile() {
     // The renamed file is the archive from now on; keep it open through the same file.
     const int fd = ::dup(temp.Fd());
     if (fd < 0) out.Fail();
-    if (::rename(temp.Path().c_str(), FPath.c_str()) != 0) {
+    if (FNew) {
+        try {
+            PlaceNewArchive(temp.Path());
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+    } else if (::rename(temp.Path().c_str(), FPath.c_str()) != 0) {
         ::close(fd);
         out.Fail();
     }
@@ -473,7 +519,7 @@ void ArchiveWriter::SaveToTemporaryFile() {
         ::fsync(dirFd);
         ::close(dirFd);
     }
-    ::close(FFd);
+    if (FFd >= 0) ::close(FFd);
     FFd = fd;
     FFileSize = out.Position();
     FEntries = std::move(written);
@@ -489,6 +535,9 @@ void ArchiveWriter::SaveDirect() {
     zip::OutputFile out(temp.Fd(), temp.Path());
     std::vector<ArchiveEntry> written = WriteEntries(out);
     out.Flush();
+    if (FBeforePlacing) FBeforePlacing();
+    FBeforePlacing = nullptr;
+    FNew = false;
     zip::SpannedWriter spanned(*Medium, FPath, FSpanningThreshold, OnRequestBlankDisk);
     const zip::SpannedResult result = spanned.Write(temp.Fd(), out.Position(), written);
     FEntries = std::move(written);
@@ -498,7 +547,7 @@ void ArchiveWriter::SaveDirect() {
     if (!FSpanned) {
         // A one-disk archive is an ordinary archive from now on.
         if (const int fd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
-            ::close(FFd);
+            if (FFd >= 0) ::close(FFd);
             FFd = fd;
         }
     }

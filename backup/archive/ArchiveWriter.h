@@ -80,9 +80,17 @@ public:
     std::shared_ptr<ArchiveMedium> Medium;
 
     // Saves and closes an open archive, then opens `path`: an existing file is loaded
-    // (0 bytes: an empty archive); a missing file is created empty at once when its
-    // name ends in ".zip", else "Unhandled Archive Type".
+    // (0 bytes: an empty archive); a missing file becomes a new archive when its name
+    // ends in ".zip", else "Unhandled Archive Type". A new archive is not on disk
+    // before Save puts it there whole, so a run that fails or is killed leaves no
+    // empty file behind.
     void Open(const std::string& path);
+    // Saves and closes an open archive, then starts a new, empty archive at `path`,
+    // whatever is there now. Save writes it whole under a temporary name, calls
+    // `beforePlacing` (the generations rotate there; an error it throws fails the
+    // save and removes the new file) and then renames it to `path`; that rename never
+    // replaces a file, so a file still at `path` fails the save and stays as it was.
+    void OpenNew(const std::string& path, std::function<void()> beforePlacing = {});
     // Selects the files of `pattern` (folder, "/", mask) and registers them.
     void AddFiles(const std::string& pattern);
     // Writes the archive when something was added or changed (or when a new archive
@@ -91,13 +99,14 @@ public:
     // Saves, then releases the file and ends the log.
     void Close();
     // Releases the file and ends the log without saving: what was registered since
-    // the last save is dropped.
+    // the last save is dropped, the file on disk stays as it was (a new archive not
+    // yet saved leaves nothing), and the next Open starts clean.
     void Discard() { Release(); }
 
     // Writes a line into the log while it runs: `name` + `event` + date and time.
     void LogLine(const std::string& name, const std::string& event) { FLog.Line(name, event); }
 
-    bool IsOpen() const { return FFd >= 0; }
+    bool IsOpen() const { return FOpen; }
     const std::string& FileName() const { return FPath; }
     const std::vector<ArchiveEntry>& Entries() const { return FEntries; }
 
@@ -112,6 +121,8 @@ private:
     void SaveToTemporaryFile();
     void SaveDirect();
     void Release();
+    void StartNew(const std::string& path, std::function<void()> beforePlacing);
+    void PlaceNewArchive(const std::string& temporaryPath);
     bool SpannedArchive() const { return FSpanned; }
 
     std::string FTempDirectory;
@@ -123,7 +134,10 @@ private:
     std::uint64_t FSpanningThreshold = 0;
 
     std::string FPath;
-    int FFd = -1;
+    bool FOpen = false;
+    int FFd = -1;              // the archive on disk; -1 while a new one is not saved yet
+    bool FNew = false;         // not yet placed at FPath
+    std::function<void()> FBeforePlacing;
     std::uint64_t FFileSize = 0;
     bool FSpanned = false;
     bool FCreatedHere = false;  // the file was missing or empty when opened

@@ -355,11 +355,12 @@ TEST_F(WriterTest, OpeningRules) {
         ArchiveWriter writer;
         EXPECT_EQ(ErrorOf([&] { writer.Open(c.path); }), c.error);
     }
-    // A new archive exists at once; closed without entries it is a valid empty ZIP.
+    // A new archive reaches the disk only when saved, so a run that ends before
+    // leaves no empty file; closed without entries it is a valid empty ZIP.
     ArchiveWriter writer;
     const std::string fresh = (Dir / "fresh.zip").string();
     writer.Open(fresh);
-    EXPECT_TRUE(fs::exists(fresh));
+    EXPECT_FALSE(fs::exists(fresh));
     writer.Close();
     EXPECT_EQ(fs::file_size(fresh), 22u);
     ArchiveReader reader;
@@ -381,6 +382,52 @@ TEST_F(WriterTest, AbortedSaveLeavesTheOldArchiveAndNoTemporaryFile) {
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& item : fs::directory_iterator(Dir.Path())) ++files;
     EXPECT_EQ(files, 2u);  // Daten and the archive
+}
+
+// A new archive over an existing file (the next generation) takes its place only
+// when complete, after the caller's step; a failed save or a discarded archive
+// leaves the old file as it was, and the writer starts the next archive clean.
+TEST_F(WriterTest, NewArchiveReplacesNothingUntilComplete) {
+    ArchiveWriter writer;
+    Backup(writer);
+    const std::string old = ReadFile(Archive);
+    const std::string moved = (Dir / "Sicherung_2.zip").string();
+    struct Case {
+        const char* name;
+        std::function<void()> beforePlacing;
+        std::string error;
+    } cases[] = {
+        {"step fails", [] { throw Error("Rotation misslungen"); }, "Rotation misslungen"},
+        {"old file still in place", [] {}, "kann nicht an seinen Platz gebracht werden: File exists"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writer.OpenNew(Archive, c.beforePlacing);
+        writer.AddFiles((Data / "Liste.txt").string());
+        const std::string error = ErrorOf([&] { writer.Save(); });
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        EXPECT_TRUE(ReadFile(Archive) == old);
+        writer.Discard();
+        EXPECT_FALSE(writer.IsOpen());
+    }
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& item : fs::directory_iterator(Dir.Path())) ++files;
+    EXPECT_EQ(files, 2u) << "no temporary file may stay";
+
+    int steps = 0;
+    writer.OpenNew(Archive, [&] {
+        ++steps;
+        EXPECT_TRUE(ReadFile(Archive) == old) << "the old archive is still whole while the new one is complete";
+        fs::rename(Archive, moved);
+    });
+    writer.AddFiles((Data / "Liste.txt").string());
+    writer.Close();
+    EXPECT_EQ(steps, 1);
+    EXPECT_TRUE(ReadFile(moved) == old);
+    ArchiveReader reader;
+    reader.Open(Archive);
+    EXPECT_EQ(reader.Count(), 1u);
+    ExpectPeersAccept();
 }
 
 TEST_F(WriterTest, NamesThatAreNoUtf8AreReportedAndSkipped) {
