@@ -1,24 +1,37 @@
 # make run   install what is missing, build, start (ARGS='/BACKUP' passes arguments)
 # make test  install what is missing, build, run every test
 # make package  build the Debian package $(BUILD)/vorlixbackup_<version>_<arch>.deb
+# make asan  the tests again in a build with AddressSanitizer and UBSan (build-asan/)
+# make fuzz  the libFuzzer targets, each FUZZ_SECONDS from its seeds (build-fuzz/)
 
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
 ARGS    ?=
 CMAKE_FLAGS ?=
+ASAN_BUILD  ?= build-asan
+FUZZ_BUILD  ?= build-fuzz
+FUZZ_SECONDS ?= 30
 
 # Debian packages for building, running and testing (the archive peers zip, unzip,
 # 7z and python3 check what we write and make archives we must read).
 PACKAGES = build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev \
            libdeflate-dev libgtest-dev googletest zip unzip 7zip python3 xvfb xauth \
            dpkg-dev desktop-file-utils appstream
+# Only `make fuzz` needs clang and its sanitizer and libFuzzer runtimes.
+FUZZ_PACKAGES = clang libclang-rt-14-dev
 
-.PHONY: all deps configure build run test package bench clean
+FUZZ_TARGETS = archive_reader_fuzz csv_table_fuzz reg_file_fuzz jet_header_fuzz
+# A sanitizer finding fails the test that met it; leaks count as findings.
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
+                UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+.PHONY: all deps fuzz-deps configure build run test package asan fuzz bench clean
 
 all: build
 
-deps:
-	@missing=""; for p in $(PACKAGES); do \
+# install-missing(<packages>): installs those of the Debian packages that are missing.
+define install-missing
+	@missing=""; for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -26,14 +39,21 @@ deps:
 	  if [ "$$(id -u)" = 0 ]; then SUDO=""; else SUDO="sudo"; fi; \
 	  $$SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing >/dev/null; \
 	fi
+endef
 
-$(BUILD)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+deps:
+	$(call install-missing,$(PACKAGES))
+
+fuzz-deps: deps
+	$(call install-missing,$(FUZZ_PACKAGES))
 
 configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 
-build: deps $(BUILD)/CMakeCache.txt
+# Configures on the first build, and again whenever CMAKE_FLAGS are given.
+build: deps
+	@if [ ! -f $(BUILD)/CMakeCache.txt ] || [ -n "$(CMAKE_FLAGS)" ]; then \
+	  cmake -S . -B $(BUILD) $(CMAKE_FLAGS); fi
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -45,8 +65,31 @@ test: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DVB_SANITIZE=ON -DVB_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+
+# Each target runs FUZZ_SECONDS from the seeds that tests/support/make-fuzz-seeds.sh
+# makes; what it finds on the way stays in $(FUZZ_BUILD)/corpus, a crashing input in
+# $(FUZZ_BUILD)/crashes.
+fuzz: fuzz-deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DVB_FUZZ=ON -DVB_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target vb_fuzz_targets
+	tests/support/make-fuzz-seeds.sh $(FUZZ_BUILD)/seeds
+	@mkdir -p $(FUZZ_BUILD)/crashes
+	@for t in $(FUZZ_TARGETS); do \
+	  echo "== $$t ($(FUZZ_SECONDS) s)"; mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	  $(SANITIZER_ENV) $(FUZZ_BUILD)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/crashes/$$t- \
+	    $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/seeds/$$t 2>$(FUZZ_BUILD)/$$t.log \
+	    || { tail -60 $(FUZZ_BUILD)/$$t.log; exit 1; }; \
+	  grep -E '^stat::number_of_executed_units|^Done' $(FUZZ_BUILD)/$$t.log; \
+	done
+
 bench: build
 	$(MAKE) -C bench BUILD=$(abspath $(BUILD))
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
