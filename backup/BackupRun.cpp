@@ -179,7 +179,9 @@ void BackupRun::RecordArchiveName(const TJob& job, const std::string& fileName) 
 }
 
 // Every row marked to be saved adds its folder with each of its masks; the masks
-// come from the shared splitter, which stops at the first empty piece.
+// come from the shared splitter, which stops at the first empty piece. A row's masks
+// are all taken before its files are added: adding files lets the window handle its
+// events, and the file-mask dialog moves the splitter's one position.
 void BackupRun::AddDefinitionRows() {
     CsvTable& rows = FParts.Definitions;
     ArchiveWriter& writer = FParts.Writer;
@@ -189,10 +191,12 @@ void BackupRun::AddDefinitionRows() {
         writer.SetRecurse(rows.GetBool("REKURSIV"));
         std::string folder = rows.GetText("PFAD");
         if (folder.empty() || folder.back() != '/') folder += '/';
-        const std::string masks = rows.GetText("DATEIMASKE");
-        for (std::string mask = FirstToken(masks, ';'); !mask.empty(); mask = NextToken(masks, ';')) {
-            writer.AddFiles(folder + mask);
+        const std::string text = rows.GetText("DATEIMASKE");
+        std::vector<std::string> masks;
+        for (std::string mask = FirstToken(text, ';'); !mask.empty(); mask = NextToken(text, ';')) {
+            masks.push_back(std::move(mask));
         }
+        for (const std::string& mask : masks) writer.AddFiles(folder + mask);
     } while (rows.Next());
 }
 

@@ -1,5 +1,7 @@
 #include "catalogue/CsvGrid.h"
 
+#include <utility>
+
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -129,6 +131,18 @@ void CsvGrid::currentChanged(const QModelIndex& current, const QModelIndex& prev
     QTimer::singleShot(0, this, [this, row] {
         Guarded([&] { Table().MoveTo(row); });
     });
+}
+
+// When the current row goes, Qt moves the current cell to a neighbour and scrolls to
+// it. The table decides which row is current afterwards (the grid follows it), so
+// that move must neither move the table nor the view.
+void CsvGrid::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
+    const bool following = std::exchange(FFollowing, true);
+    const bool autoScrolling = hasAutoScroll();
+    setAutoScroll(false);
+    QTableView::rowsAboutToBeRemoved(parent, start, end);
+    setAutoScroll(autoScrolling);
+    FFollowing = following;
 }
 
 QWidget* CsvGrid::OpenEditor() const {

@@ -360,13 +360,15 @@ void CsvTable::Insert() { BeginInsert(false); }
 void CsvTable::BeginInsert(bool atEnd) {
     if (!Active()) throw Error(Prefixed("The table is not open"));
     if (!CheckBrowseMode()) return;
+    const int row = atEnd ? RecordCount() : std::max(FCurrent, 0);
+    Notify(CsvTableChange::Inserting, row);
     FPreviousCurrent = FCurrent;
-    FCurrent = atEnd ? RecordCount() : std::max(FCurrent, 0);
+    FCurrent = row;
     FBuffer = std::string(FColumns.size() - 1, ',');
     FModified = false;
     FState = CsvTableState::Insert;
     FBof = FEof = false;
-    Notify(CsvTableChange::Reset);
+    Notify(CsvTableChange::Inserted, row);
     if (FEvents.AfterInsert) FEvents.AfterInsert();
 }
 
@@ -392,7 +394,7 @@ bool CsvTable::Post() {
     FState = CsvTableState::Browse;
     FModified = false;
     FDirty = true;
-    Notify(CsvTableChange::Reset);
+    Notify(CsvTableChange::Row, FCurrent);  // an inserted row was shown already
     if (FEvents.AfterPost) FEvents.AfterPost();
     return true;
 }
@@ -403,11 +405,13 @@ void CsvTable::Cancel() {
         FModified = false;
         Notify(CsvTableChange::State, FCurrent);
     } else if (FState == CsvTableState::Insert) {
+        const int row = FCurrent;
+        Notify(CsvTableChange::Removing, row);
         FState = CsvTableState::Browse;
         FModified = false;
         FCurrent = FRows.empty() ? -1 : std::clamp(FPreviousCurrent, 0, RecordCount() - 1);
         FEof = FBof = FRows.empty();
-        Notify(CsvTableChange::Reset);
+        Notify(CsvTableChange::Removed, row);
     }
 }
 
@@ -417,11 +421,13 @@ void CsvTable::Delete() {
     if (FState == CsvTableState::Edit) Cancel();
     if (FRows.empty()) return;
     if (FEvents.BeforeDelete) FEvents.BeforeDelete();
+    const int row = FCurrent;
+    Notify(CsvTableChange::Removing, row);
     FRows.erase(FRows.begin() + FCurrent);
     FDirty = true;
     FCurrent = std::min(FCurrent, RecordCount() - 1);
     FEof = FBof = FRows.empty();
-    Notify(CsvTableChange::Reset);
+    Notify(CsvTableChange::Removed, row);
     RaiseAfterScroll();
 }
 

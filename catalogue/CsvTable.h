@@ -20,12 +20,18 @@ namespace vb {
 
 enum class CsvTableState { Inactive, Browse, Edit, Insert };
 
-// What changed, for the views that show a table.
+// What changed, for the views that show a table. A row that comes or goes is told
+// before and after the change (Inserting/Inserted, Removing/Removed, with its display
+// row), so that a view keeps its selection and scroll position.
 enum class CsvTableChange {
-    Reset,    // rows came, went or moved: show everything again
-    Row,      // the fields of one row changed
-    Current,  // the current row moved
-    State,    // browse, edit or insert state changed
+    Reset,      // the table was opened, closed or sorted: show everything again
+    Row,        // the fields of one row changed (also when a post stored it)
+    Current,    // the current row moved
+    State,      // browse, edit or insert state changed
+    Inserting,  // a row is about to appear at `row`
+    Inserted,   // it appeared; it is current and being inserted
+    Removing,   // the row at `row` is about to go
+    Removed,    // it went; the current row may have moved
 };
 
 class CsvTableObserver {

@@ -103,6 +103,23 @@ void CsvTableModel::TableChanged(CsvTableChange change, int row) {
         if (rowCount() > 0) emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
         emit StateChanged();
         break;
+    case CsvTableChange::Inserting:
+        beginInsertRows({}, row, row);
+        break;
+    case CsvTableChange::Removing:
+        beginRemoveRows({}, row, row);
+        break;
+    case CsvTableChange::Inserted:
+    case CsvTableChange::Removed:
+        if (change == CsvTableChange::Inserted) {
+            endInsertRows();
+        } else {
+            endRemoveRows();
+        }
+        if (rowCount() > 0) emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+        emit CurrentRowChanged(FTable->CurrentRow());
+        emit StateChanged();
+        break;
     }
 }
 

@@ -5,16 +5,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
+#include "platform/SystemError.h"
 #include "platform/UniqueFd.h"
 #include "util/Error.h"
 
 namespace vb {
 namespace {
 
-[[noreturn]] void Fail(const std::filesystem::path& file, const char* what, int error) {
-    throw Error(file.string() + ": " + what + ": " + std::strerror(error));
+// "Die Datei <file> kann nicht gespeichert werden (<step>: <reason>)."
+[[noreturn]] void Fail(const std::filesystem::path& file, const char* step, int error) {
+    throw Error("Die Datei " + file.string() + " kann nicht gespeichert werden (" + step + ": " +
+                SystemErrorText(error) + ").");
 }
 
 bool WriteAll(int fd, std::string_view data) {
@@ -34,18 +36,18 @@ bool WriteAll(int fd, std::string_view data) {
 void WriteFileAtomically(const std::filesystem::path& file, std::string_view content, mode_t mode) {
     std::string temp = file.string() + ".XXXXXX";
     UniqueFd fd(::mkstemp(temp.data()));
-    if (!fd.Valid()) Fail(file, "cannot create a temporary file", errno);
+    if (!fd.Valid()) Fail(file, "temporäre Datei anlegen", errno);
     auto discard = [&](const char* what) {
         const int error = errno;
         fd.Reset();
         ::unlink(temp.c_str());
         Fail(file, what, error);
     };
-    if (::fchmod(fd.Get(), mode) != 0) discard("cannot set permissions");
-    if (!WriteAll(fd.Get(), content)) discard("cannot write");
-    if (::fsync(fd.Get()) != 0) discard("cannot flush");
-    if (::close(fd.Release()) != 0) discard("cannot close");
-    if (::rename(temp.c_str(), file.c_str()) != 0) discard("cannot replace");
+    if (::fchmod(fd.Get(), mode) != 0) discard("Rechte setzen");
+    if (!WriteAll(fd.Get(), content)) discard("schreiben");
+    if (::fsync(fd.Get()) != 0) discard("auf den Datenträger bringen");
+    if (::close(fd.Release()) != 0) discard("schließen");
+    if (::rename(temp.c_str(), file.c_str()) != 0) discard("ersetzen");
     // Make the rename itself durable.
     const auto folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
     UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -9,8 +9,8 @@
 
 namespace vb {
 
-// Throws vb::Error naming the file and the system's reason; the old file stays intact
-// and the temporary file is removed on failure.
+// Throws vb::Error "Die Datei <file> kann nicht gespeichert werden (<step>: <reason>)."
+// in German; the old file stays intact and the temporary file is removed on failure.
 void WriteFileAtomically(const std::filesystem::path& file, std::string_view content, mode_t mode = 0644);
 
 // The whole content of a file; nullopt-like false when it cannot be read.

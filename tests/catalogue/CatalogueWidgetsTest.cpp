@@ -1,6 +1,8 @@
 // The catalogue's widgets driven like a user: the jobs grid and its navigator, the
 // definition grid's comma check, check-box cells, ellipsis buttons, the job
 // selectors and the file-mask dialog.
+#include <functional>
+
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QComboBox>
@@ -9,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -106,6 +109,7 @@ private slots:
     void fileMaskChooseFileReplacesTheLine();
     void editFileMaskReturnsOnlyWhatOkConfirms();
     void gridOutlivesItsTable();
+    void rowsComingAndGoingKeepSelectionAndScrollPosition();
 };
 
 void CatalogueWidgetsTest::jobGridInsertProposesTheNextJob() {
@@ -405,6 +409,45 @@ void CatalogueWidgetsTest::gridOutlivesItsTable() {
     grid->repaint();
     QTest::keyClick(grid.get(), Qt::Key_Space);
     navigator.Click(RecordNavigator::nbInsert);
+}
+
+// A row inserted, cancelled or deleted reaches the view as rows coming and going,
+// not as a reset: the column the user stands in and the scroll position stay.
+void CatalogueWidgetsTest::rowsComingAndGoingKeepSelectionAndScrollPosition() {
+    std::string rows;
+    for (int i = 0; i < 60; ++i) rows += "Ordner" + std::to_string(100 + i) + ",/o,*.*,1,1\r\n";
+    DefinitionGridFixture f(rows);
+    CsvTable& table = f.table;
+    CsvGrid* grid = f.grid;
+    QAbstractItemModelTester tester(grid->Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    grid->resize(400, 200);
+    grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(grid));
+    grid->setCurrentIndex(grid->Model()->index(40, 2));
+    QTRY_COMPARE(table.CurrentRow(), 40);
+    const int scrolled = grid->verticalScrollBar()->value();
+    QVERIFY(scrolled > 0);
+
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        int rowCount;
+        QString nameAt40;
+    } steps[] = {
+        {"insert", [&] { table.Insert(); }, 61, QString()},
+        {"cancel", [&] { table.Cancel(); }, 60, QString("Ordner140")},
+        {"delete", [&] { table.Delete(); }, 59, QString("Ordner141")},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        QCoreApplication::processEvents();  // a move the grid left pending would happen now
+        QVERIFY2(grid->Model()->rowCount() == step.rowCount, step.step);
+        QVERIFY2(grid->Model()->index(40, 0).data().toString() == step.nameAt40, step.step);
+        QVERIFY2(table.CurrentRow() == 40, step.step);
+        QVERIFY2(grid->currentIndex() == grid->Model()->index(40, 2), step.step);
+        QVERIFY2(grid->selectionModel()->isSelected(grid->Model()->index(40, 2)), step.step);
+        QVERIFY2(grid->verticalScrollBar()->value() == scrolled, step.step);
+    }
 }
 
 }  // namespace vb::gui

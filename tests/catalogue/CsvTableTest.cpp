@@ -362,7 +362,7 @@ TEST_F(CsvTableTest, FailedSaveKeepsTheOldFileAndTheRows) {
     setrlimit(RLIMIT_FSIZE, &small);
     const std::string message = MessageOf([&] { table->Close(); });
     setrlimit(RLIMIT_FSIZE, &old);
-    EXPECT_NE(message.find(PathOf("def.csv")), std::string::npos) << message;
+    EXPECT_EQ(message, "Die Datei " + PathOf("def.csv") + " kann nicht gespeichert werden (schreiben: die Datei wird zu groß).");
     EXPECT_EQ(ReadFile(FDir / "def.csv"), original);
     EXPECT_TRUE(table->Active());
     EXPECT_TRUE(table->Dirty());
