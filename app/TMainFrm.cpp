@@ -369,6 +369,14 @@ void TMainFrm::SetBusy(bool busy) {
     }
 }
 
-void TMainFrm::Breathe() { QCoreApplication::processEvents(); }
+// A run reports every entry it packs, up to a thousand a second; repainting for each
+// would cost more than the packing. Handling the events every 40 ms keeps the window
+// as current and as reachable as anybody can see.
+void TMainFrm::Breathe() {
+    constexpr qint64 kBreathIntervalMs = 40;
+    if (FLastBreath.isValid() && FLastBreath.elapsed() < kBreathIntervalMs) return;
+    QCoreApplication::processEvents();
+    FLastBreath.start();
+}
 
 }  // namespace vb

@@ -3,6 +3,7 @@
 // for the whole program run (the option fields, the current job, the tables, the
 // archive roles and the unattended-mode flag). Pages and dialogs show that state;
 // the rules live in the engine.
+#include <QElapsedTimer>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -164,6 +165,7 @@ private:
     bool FPlacementSaved = false;
     bool FPlacementRestored = false;
     int FBusyDepth = 0;
+    QElapsedTimer FLastBreath;   // when Breathe last let the window handle its events
     std::string FTempDir;        // temporary folder of the archive roles
     std::string FchmFilename;    // the compiled help file beside the executable
 
