@@ -33,29 +33,51 @@ libdeflate_compressor* ThreadCompressor() {
     return compressor.get();
 }
 
-// Walks a raw Deflate stream block by block with zlib's inflate and returns the bit
-// position of the first block boundary after `afterBit` (the start of the last block
-// when `afterBit` is past every boundary but the stream ends cleanly: then `last`
-// receives the start of the final block). Nullopt when the stream is broken.
-std::optional<std::uint64_t> NextBoundary(const std::string& stream, std::string& scratch, std::uint64_t afterBit,
-                                          std::uint64_t* last) {
+// Per-thread buffers that only grow: every task of a worker fills them anew, so no
+// task pays for zeroing or for fresh pages. kInput holds a task's file data, kOutput
+// the Deflate output before it is copied into the result, kScratch what inflate
+// writes while a stream is walked.
+enum ThreadBufferRole { kInput, kOutput, kScratch };
+char* ThreadBuffer(ThreadBufferRole role, std::size_t size) {
+    thread_local std::string buffers[3];
+    std::string& buffer = buffers[role];
+    if (buffer.size() < size) buffer.resize(size);
+    return buffer.data();
+}
+
+struct FinalBlock {
+    std::uint64_t Start = 0;  // bit position of its header
+    std::uint64_t End = 0;    // bit position just behind its end-of-block code
+};
+
+// Walks a raw Deflate stream block by block with zlib's inflate and finds its final
+// block. Nullopt when the stream is broken or has no final block.
+std::optional<FinalBlock> LocateFinalBlock(const std::string& stream) {
     z_stream z{};
     if (inflateInit2(&z, -15) != Z_OK) return std::nullopt;
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
     z.avail_in = static_cast<uInt>(stream.size());
-    z.next_out = reinterpret_cast<Bytef*>(scratch.data());
-    z.avail_out = static_cast<uInt>(scratch.size());
-    std::optional<std::uint64_t> found;
+    // Inflate keeps its own window, so the output can go to one small buffer over and over.
+    constexpr std::size_t kScratchSize = 1 << 16;
+    char* scratch = ThreadBuffer(kScratch, kScratchSize);
+    FinalBlock block;
+    std::optional<FinalBlock> found;
     for (;;) {
+        if (z.avail_out == 0) {
+            z.next_out = reinterpret_cast<Bytef*>(scratch);
+            z.avail_out = static_cast<uInt>(kScratchSize);
+        }
         const int rc = inflate(&z, Z_BLOCK);
         if (rc != Z_OK) break;
         if (!(z.data_type & 128)) continue;
+        // At a block boundary; bit 64 tells whether the block just ended was the final one.
         const std::uint64_t at = static_cast<std::uint64_t>(z.total_in) * 8 - (z.data_type & 7);
-        if (last && !(z.data_type & 64)) *last = at;
-        if (at > afterBit) {
-            found = at;
+        if (z.data_type & 64) {
+            block.End = at;
+            found = block;
             break;
         }
+        block.Start = at;
         if (z.avail_in == 0) break;
     }
     inflateEnd(&z);
@@ -65,18 +87,16 @@ std::optional<std::uint64_t> NextBoundary(const std::string& stream, std::string
 // Turns a complete raw Deflate stream into one that later data can follow: the
 // final-block bit of its last block is cleared and an empty stored block ends it on
 // a byte boundary (as a sync flush does).
-bool MakeJoinable(std::string& stream, std::size_t plainSize) {
-    std::string scratch(std::max<std::size_t>(plainSize, 1), '\0');
-    std::uint64_t lastBlock = 0;
-    NextBoundary(stream, scratch, ~0ull, &lastBlock);
-    if (!(static_cast<unsigned char>(stream[lastBlock / 8]) >> (lastBlock % 8) & 1)) return false;
-    stream[lastBlock / 8] = static_cast<char>(stream[lastBlock / 8] & ~(1 << (lastBlock % 8)));
-    // Now the former last block ends at a block boundary that inflate reports exactly.
-    const auto end = NextBoundary(stream, scratch, lastBlock, nullptr);
-    if (!end || (*end + 7) / 8 != stream.size()) return false;
+bool MakeJoinable(std::string& stream) {
+    const auto block = LocateFinalBlock(stream);
+    if (!block || (block->End + 7) / 8 != stream.size()) return false;
+    char& header = stream[block->Start / 8];
+    const int bit = static_cast<int>(block->Start % 8);
+    if (!(static_cast<unsigned char>(header) >> bit & 1)) return false;
+    header = static_cast<char>(header & ~(1 << bit));
     // The padding bits after the block are zero: they hold the 3-bit header of the
     // stored block when there is room, else one more zero byte does.
-    const std::uint64_t free = stream.size() * 8 - *end;
+    const std::uint64_t free = stream.size() * 8 - block->End;
     if (free < 3) stream.push_back('\0');
     stream.append("\x00\x00\xFF\xFF", 4);
     return true;
@@ -84,12 +104,12 @@ bool MakeJoinable(std::string& stream, std::size_t plainSize) {
 
 // The fallback for a chunk that libdeflate's output could not be joined from: zlib
 // ending on a byte boundary with a sync flush.
-bool ZlibChunk(const std::string& input, std::string& out) {
+bool ZlibChunk(const char* input, std::size_t size, std::string& out) {
     z_stream z{};
     if (deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-    out.resize(deflateBound(&z, input.size()) + 16);
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
-    z.avail_in = static_cast<uInt>(input.size());
+    out.resize(deflateBound(&z, size) + 16);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input));
+    z.avail_in = static_cast<uInt>(size);
     z.next_out = reinterpret_cast<Bytef*>(out.data());
     z.avail_out = static_cast<uInt>(out.size());
     const bool ok = deflate(&z, Z_SYNC_FLUSH) == Z_OK && z.avail_in == 0;
@@ -98,30 +118,47 @@ bool ZlibChunk(const std::string& input, std::string& out) {
     return ok;
 }
 
+// Deflates `size` bytes into `out` behind `reserve` zero bytes, unless the result
+// would be larger than the input (false, `out` untouched).
+bool DeflateIfSmaller(const char* input, std::size_t size, std::string& out, std::size_t reserve) {
+    char* buffer = ThreadBuffer(kOutput, size);
+    const std::size_t n = libdeflate_deflate_compress(ThreadCompressor(), input, size, buffer, size);
+    if (n == 0) return false;
+    out.reserve(reserve + n + 8);
+    out.resize(reserve);
+    out.append(buffer, n);
+    return true;
+}
+
+// Whether Deflate pays on data that begins like `input`: its first kProbeSize bytes
+// must shrink by at least 1/128. Photos, packed files and other random-looking data
+// fail at once, so they are stored without being compressed whole first.
+bool DeflatePays(const char* input, std::size_t size) {
+    if (size <= kProbeSize) return true;  // the whole file is the probe
+    char* buffer = ThreadBuffer(kOutput, kProbeSize);
+    return libdeflate_deflate_compress(ThreadCompressor(), input, kProbeSize, buffer,
+                                       kProbeSize - kProbeSize / 128) != 0;
+}
+
 ChunkResult CompressWhole(int fd, std::uint64_t size, const std::string& password, std::uint16_t dosTime) {
     ChunkResult r;
-    std::string input(static_cast<std::size_t>(size), '\0');
-    if (size > 0 && !ReadAt(fd, input.data(), input.size(), 0)) return r;
+    char* input = ThreadBuffer(kInput, static_cast<std::size_t>(size));
+    if (size > 0 && !ReadAt(fd, input, static_cast<std::size_t>(size), 0)) return r;
     r.InputSize = size;
-    r.Crc32 = size > 0 ? static_cast<std::uint32_t>(libdeflate_crc32(0, input.data(), input.size())) : 0;
+    r.Crc32 = size > 0 ? static_cast<std::uint32_t>(libdeflate_crc32(0, input, static_cast<std::size_t>(size))) : 0;
     const std::size_t headerSize = password.empty() ? 0 : ZipCrypto::kHeaderSize;
-    if (size == 0) {
+    if (size == 0 || !DeflatePays(input, static_cast<std::size_t>(size)) ||
+        !DeflateIfSmaller(input, static_cast<std::size_t>(size), r.Data, headerSize)) {
+        // Stored: equal sizes keep Deflate, so only a deflated result that is larger
+        // (libdeflate gives up when it does not fit) or a failed probe lands here.
         r.Stored = true;
-    } else {
-        r.Data.resize(headerSize + input.size());
-        const std::size_t n = libdeflate_deflate_compress(ThreadCompressor(), input.data(), input.size(),
-                                                          r.Data.data() + headerSize, input.size());
-        if (n == 0) {
-            r.Stored = true;
-            std::memcpy(r.Data.data() + headerSize, input.data(), input.size());
-        } else {
-            r.Data.resize(headerSize + n);
-        }
+        r.Data.reserve(headerSize + size);
+        r.Data.assign(headerSize, '\0');
+        r.Data.append(input, static_cast<std::size_t>(size));
     }
     if (!password.empty()) {
         ZipCrypto crypto(password);
         const auto header = crypto.MakeHeader(dosTime);
-        r.Data.resize(std::max(r.Data.size(), headerSize));
         std::memcpy(r.Data.data(), header.data(), header.size());
         crypto.Encrypt(reinterpret_cast<unsigned char*>(r.Data.data()) + headerSize, r.Data.size() - headerSize);
     }
@@ -129,19 +166,44 @@ ChunkResult CompressWhole(int fd, std::uint64_t size, const std::string& passwor
     return r;
 }
 
+// Stored Deflate blocks of at most 65,535 bytes each; the last one is final when
+// `last` is set. They begin and end on a byte boundary, so a following chunk can join.
+void AppendStoredBlocks(const char* input, std::size_t size, bool last, std::string& out) {
+    constexpr std::size_t kMaxStored = 65535;
+    out.reserve(out.size() + size + (size / kMaxStored + 1) * 5);
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t n = std::min(kMaxStored, size - at);
+        const bool final = last && at + n == size;
+        const unsigned char header[5] = {static_cast<unsigned char>(final ? 1 : 0), static_cast<unsigned char>(n & 0xFF),
+                                         static_cast<unsigned char>(n >> 8), static_cast<unsigned char>(~n & 0xFF),
+                                         static_cast<unsigned char>((~n >> 8) & 0xFF)};
+        out.append(reinterpret_cast<const char*>(header), sizeof header);
+        out.append(input + at, n);
+        at += n;
+    }
+}
+
 ChunkResult CompressChunk(int fd, std::uint64_t offset, std::uint64_t length, bool last) {
     ChunkResult r;
-    std::string input(static_cast<std::size_t>(length), '\0');
-    if (!ReadAt(fd, input.data(), input.size(), offset)) return r;
+    const std::size_t size = static_cast<std::size_t>(length);
+    char* input = ThreadBuffer(kInput, size);
+    if (!ReadAt(fd, input, size, offset)) return r;
     r.InputSize = length;
-    r.Crc32 = static_cast<std::uint32_t>(libdeflate_crc32(0, input.data(), input.size()));
+    r.Crc32 = static_cast<std::uint32_t>(libdeflate_crc32(0, input, size));
+    if (!DeflatePays(input, size)) {
+        // A chunk that begins incompressible is kept as stored blocks within the
+        // stream; when the whole file is like that, the writer stores it.
+        AppendStoredBlocks(input, size, last, r.Data);
+        r.Ok = true;
+        return r;
+    }
     // Each chunk is an independent Deflate stream from libdeflate, joined to the next.
-    r.Data.resize(libdeflate_deflate_compress_bound(ThreadCompressor(), input.size()));
-    const std::size_t n = libdeflate_deflate_compress(ThreadCompressor(), input.data(), input.size(),
-                                                      r.Data.data(), r.Data.size());
+    const std::size_t bound = libdeflate_deflate_compress_bound(ThreadCompressor(), size);
+    char* output = ThreadBuffer(kOutput, bound);
+    const std::size_t n = libdeflate_deflate_compress(ThreadCompressor(), input, size, output, bound);
     if (n == 0) return r;
-    r.Data.resize(n);
-    r.Ok = last || MakeJoinable(r.Data, input.size()) || ZlibChunk(input, r.Data);
+    r.Data.assign(output, n);
+    r.Ok = last || MakeJoinable(r.Data) || ZlibChunk(input, size, r.Data);
     return r;
 }
 

@@ -4,8 +4,11 @@
 // task (libdeflate on the whole buffer, stored when Deflate does not pay, encrypted
 // when a password is set); a larger file is split into chunks that are deflated in
 // parallel with libdeflate as independent streams, each but the last made joinable
-// (final bit cleared, ended on a byte boundary), so that they form one Deflate stream. At most a few tasks
-// are ahead of the writer, which bounds the memory whatever the file sizes.
+// (final bit cleared, ended on a byte boundary), so that they form one Deflate stream.
+// Deflate is first tried on the start of a file or chunk (kProbeSize): when that does
+// not shrink, the file is stored, or the chunk kept as stored blocks of the stream,
+// without compressing the rest in vain. At most a few tasks are ahead of the writer,
+// which bounds the memory whatever the file sizes.
 #include <cstdint>
 #include <deque>
 #include <future>
@@ -22,6 +25,9 @@ namespace vb::zip {
 
 inline constexpr std::uint64_t kWholeLimit = 4u << 20;
 inline constexpr std::uint64_t kChunkSize = 4u << 20;
+// Deflate is tried on this many bytes at the start of a file (and of each chunk of a
+// large one) before the rest; data that does not shrink there is stored.
+inline constexpr std::size_t kProbeSize = 64u << 10;
 
 struct SourceInfo {
     bool Ok = false;               // opened and examined

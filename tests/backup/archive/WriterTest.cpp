@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "ArchiveTestSupport.h"
 #include "backup/archive/ArchiveReader.h"
 #include "backup/archive/ArchiveWriter.h"
+#include "backup/archive/CompressionPipeline.h"
 #include "util/Error.h"
 
 namespace vb::test {
@@ -193,6 +195,61 @@ TEST_F(WriterTest, PasswordProtectedArchivePassesThePeers) {
     EXPECT_EQ(out.substr(0, 10), "0 0009 12 ") << out;  // the encryption header alone
     EXPECT_NE(RunCommand("unzip -t -P falsch " + Quote(Archive), &out), 0);
     EXPECT_NE(RunCommand(SevenZip() + " t -pfalsch " + Quote(Archive), &out), 0);
+}
+
+// Deflate is tried on the first 64 KiB of a file, and of each 4 MiB chunk of a large
+// one, before the rest: a start that does not shrink is stored whole (a chunk as
+// stored blocks of the Deflate stream); a start that shrinks is deflated as before.
+TEST_F(WriterTest, ProbeOfTheStartDecidesWhatIsStored) {
+    const std::string kibText = TextBytes(64 << 10);
+    const std::string kibRandom = RandomBytes(64 << 10, 3);
+    struct Case {
+        const char* name;
+        std::string content;
+        int method;
+        bool smaller;  // compressed smaller than the file (encryption header aside)
+    } cases[] = {
+        {"Zufall klein.bin", RandomBytes(30000, 4), 0, false},                              // no probe: Deflate did not pay
+        {"Zufall am Anfang.bin", kibRandom + TextBytes(200000), 0, false},                  // the probe decides
+        {"Text am Anfang.bin", kibText + RandomBytes(200000, 5), 8, true},
+        {"Gross gemischt.bin", RandomBytes(zip::kChunkSize, 6) + TextBytes(5 << 20), 8, true},  // stored blocks, then Deflate
+        {"Gross Text dann Zufall.bin", TextBytes(zip::kChunkSize) + RandomBytes(5 << 20, 7), 8, true},
+    };
+    fs::remove_all(Data);
+    for (const auto& c : cases) MakeFile(Data / c.name, c.content);
+    for (const std::string password : {"", "geheim"}) {
+        SCOPED_TRACE("password " + password);
+        fs::remove(Archive);
+        ArchiveWriter writer;
+        writer.SetPassword(password);
+        Backup(writer);
+        const std::size_t header = password.empty() ? 0 : 12;
+        std::string out;
+        EXPECT_EQ(RunCommand(SevenZip() + " t -p" + Quote(password) + " " + Quote(Archive), &out), 0) << out;
+        EXPECT_EQ(RunCommand("python3 " + kPeers + " test " + Quote(Archive) + (password.empty() ? "" : " geheim"), &out), 0);
+        EXPECT_EQ(out, "OK\n");
+        if (password.empty()) {
+            EXPECT_EQ(RunCommand("unzip -t " + Quote(Archive), &out), 0) << out;
+            const fs::path copy = Dir / "py";
+            fs::remove_all(copy);
+            ASSERT_EQ(RunCommand("python3 " + kPeers + " extract " + Quote(Archive) + " " + Quote(copy.string())), 0);
+            ExpectSameFiles(copy);
+        }
+        ArchiveReader reader;
+        reader.Open(Archive);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.name);
+            const auto e = std::find_if(reader.Entries().begin(), reader.Entries().end(),
+                                        [&](const ArchiveEntry& x) { return x.Name.ends_with(std::string("/") + c.name); });
+            ASSERT_NE(e, reader.Entries().end());
+            EXPECT_EQ(e->Method, c.method);
+            EXPECT_EQ(e->UncompressedSize, c.content.size());
+            EXPECT_EQ(e->CompressedSize - header < c.content.size(), c.smaller);
+            if (!c.smaller) {
+                EXPECT_EQ(e->CompressedSize - header, c.content.size());
+            }
+        }
+    }
 }
 
 TEST_F(WriterTest, UnchangedRunLeavesTheFileUntouched) {
