@@ -190,6 +190,16 @@ QWidget* TMainFrm::BuildBackupPage() {
     row->addWidget(start);
     body->addLayout(row);
     body->addWidget(Slot(page, "DefGridSlot", new QVBoxLayout), 1);
+    // Shown at start while the last unattended pass failed.
+    lblLetzterLauf = new QLabel(page);
+    lblLetzterLauf->setObjectName("lblLetzterLauf");
+    lblLetzterLauf->setWordWrap(true);
+    lblLetzterLauf->setTextFormat(Qt::PlainText);
+    QPalette red = lblLetzterLauf->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    lblLetzterLauf->setPalette(red);
+    lblLetzterLauf->hide();
+    body->addWidget(lblLetzterLauf);
     return page;
 }
 

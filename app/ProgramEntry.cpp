@@ -3,10 +3,12 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 
 #include "app/CommandLine.h"
+#include "app/LastPass.h"
 #include "app/TMainFrm.h"
 #include "app/VbApplication.h"
 #include "platform/RegistryStore.h"
@@ -32,6 +34,16 @@ void EnsureListSeparator(RegistryStore& registry) {
     if (separator && !separator->empty()) return;
     try {
         registry.WriteString(key, "sList", ";");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Fehler: %s\n", e.what());
+    }
+}
+
+// The pass leaves its result in the data folder, for the window's next start.
+void RecordPass(const TMainFrm& window, bool restore, int status) {
+    if (window.Options().FDatenDir.empty()) return;
+    try {
+        RecordLastPass(window.Options().FDatenDir, {restore, std::time(nullptr), status, window.FirstError()});
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Fehler: %s\n", e.what());
     }
@@ -96,6 +108,8 @@ int RunProgram(int argc, char** argv) {
         break;
     }
     if (status == kExitOk && window.PassFailed()) status = kExitFailed;
+    if (decision.mode == EntryMode::Backup || decision.mode == EntryMode::Restore)
+        RecordPass(window, decision.mode == EntryMode::Restore, status);
     phase.reset();
     phase.emplace("shutdown");
     // The pass is over: handle what is queued, then end. The window is not closed, so

@@ -22,6 +22,7 @@
 #include <QWindow>
 #include <filesystem>
 
+#include "app/LastPass.h"
 #include "catalogue/CatalogueDialogs.h"
 #include "catalogue/CatalogueGrids.h"
 #include "catalogue/CsvGrid.h"
@@ -65,6 +66,7 @@ void TMainFrm::FormCreate() {
     FchmFilename = S(QFileInfo(QCoreApplication::applicationFilePath()).path() + "/" +
                      QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".chm");
     CheckBox1->setToolTip(Q("VB-Backup.log und VB-Restore.log in " + FOptions.FDatenDir));
+    ShowLastPass();
     OpenJobCatalogue();
     setWindowTitle(windowTitle() + " " + Q(ProgramVersionInfo().FileVersion));
 }
@@ -330,6 +332,7 @@ void TMainFrm::HandleError(const std::string& message) {
 
 void TMainFrm::ShowError(const std::string& text) {
     FErrorReported = true;
+    if (FFirstError.empty()) FFirstError = text;
     gui::ErrorBox(this, Q(text));
 }
 
@@ -337,7 +340,10 @@ bool TMainFrm::ConfirmYesNo(const std::string& text) { return gui::ConfirmYesNoB
 
 bool TMainFrm::ConfirmOkCancel(const std::string& text) { return gui::ConfirmOkCancelBox(this, Q(text)); }
 
-void TMainFrm::ShowMessage(const std::string& text) { gui::MessageBox(this, Q(text)); }
+void TMainFrm::ShowMessage(const std::string& text) {
+    if (FFirstError.empty() && text.rfind("Fehler", 0) == 0) FFirstError = text;
+    gui::MessageBox(this, Q(text));
+}
 
 std::optional<std::string> TMainFrm::AskPassword(const std::string& title, const std::string& label) {
     const auto password = gui::PasswordPrompt(this, Q(title), Q(label));
@@ -347,7 +353,27 @@ std::optional<std::string> TMainFrm::AskPassword(const std::string& title, const
 
 bool TMainFrm::CanPrompt() const { return !gui::BoxesGoToStandardError(); }
 
-void TMainFrm::SetStatus(const std::string& text) { FStatusBar->setText(Q(text)); }
+void TMainFrm::SetStatus(const std::string& text) {
+    // While no run has anything to say, the status line tells of a failed last
+    // unattended pass, whatever page is shown.
+    const bool warning = text.empty() && !FLastPassWarning.empty();
+    FStatusBar->setStyleSheet(warning ? "color: red;" : "");
+    FStatusBar->setText(Q(warning ? FLastPassWarning : text));
+}
+
+// The record of the last unattended pass: a failure is shown on the backup page and
+// in the status line until a pass succeeds.
+void TMainFrm::ShowLastPass() {
+    const auto pass = FOptions.FDatenDir.empty() ? std::nullopt : ReadLastPass(FOptions.FDatenDir);
+    const bool failed = pass && pass->Failed();
+    lblLetzterLauf->setText(failed ? Q(LastPassText(*pass)) : QString());
+    lblLetzterLauf->setVisible(failed);
+    FLastPassWarning = failed ? std::string(pass->Restore ? "Letzte unbeaufsichtigte Wiederherstellung"
+                                                          : "Letzte unbeaufsichtigte Sicherung") +
+                                    " fehlgeschlagen (Einzelheiten auf der Seite \"Backup\")"
+                              : std::string();
+    SetStatus("");
+}
 
 void TMainFrm::SetProgress(int position, int maximum) {
     FProgress->setVisible(maximum > 0);

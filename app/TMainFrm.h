@@ -68,6 +68,9 @@ public:
     // True when the unattended pass must exit with 1: an error was reported, or a job
     // failed or left files out of its archive.
     bool PassFailed() const { return FErrorReported || FBackupRun.PassIncomplete(); }
+    // The first error text reported (error boxes, the general error handling, and
+    // plain boxes that report a failure such as "Fehler beim Packen!").
+    const std::string& FirstError() const { return FFirstError; }
     // The general error handling: shows the error and keeps the window usable.
     void HandleError(const std::string& message);
     // Runs a user action under the general error handling.
@@ -155,6 +158,7 @@ private:
     void SaveWindowPlacement();
     void RestoreWindowPlacement();
     void LoadLogBoxes(bool ignoreErrors);
+    void ShowLastPass();
     void OpenJobCatalogue();
     void BuildCatalogueWidgets();
 
@@ -162,6 +166,8 @@ private:
     TOptions FOptions;
     bool FAuto = false;
     bool FErrorReported = false;
+    std::string FFirstError;
+    std::string FLastPassWarning;  // the status line's text while nothing else is shown
     bool FPlacementSaved = false;
     bool FPlacementRestored = false;
     int FBusyDepth = 0;
@@ -188,6 +194,7 @@ private:
     QCheckBox* CheckBox1 = nullptr;  // "Logfile schreiben"
     QCheckBox* CheckBox2 = nullptr;  // "Backupdatei mit Passwort schützen"
     QCheckBox* CheckBox3 = nullptr;  // "Sicherung nach dem Packen prüfen"
+    QLabel* lblLetzterLauf = nullptr;  // the failed last unattended pass
     QLineEdit* edDatenDir = nullptr;
     QComboBox* ComboBox2 = nullptr;
     QComboBox* ComboBox3 = nullptr;
