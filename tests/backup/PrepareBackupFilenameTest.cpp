@@ -8,7 +8,7 @@
 
 #include "catalogue/TJob.h"
 #include "settings/TBackupStrategie.h"
-#include "LocalClock.h"
+#include "support/LocalClock.h"
 #include "support/TempDir.h"
 
 namespace vb {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "LocalClock.h"
+#include "support/LocalClock.h"
 #include "support/TempDir.h"
 
 namespace vb {
