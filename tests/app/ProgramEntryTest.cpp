@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/RegistryStore.h"
+#include "support/Headless.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 
@@ -13,15 +14,7 @@ const std::string kProgram = VB_BINARY_DIR "/vorlixbackup";
 class ProgramEntryTest : public ::testing::Test {
 protected:
     test::TempDir FDir;
-    std::map<std::string, std::string> Headless() const {
-        return {{"DISPLAY", "\x01"},
-                {"WAYLAND_DISPLAY", "\x01"},
-                {"QT_QPA_PLATFORM", "\x01"},
-                {"HOME", (FDir / "home").string()},
-                {"XDG_CONFIG_HOME", (FDir / "home/.config").string()},
-                {"XDG_RUNTIME_DIR", FDir.Path().string()},
-                {"VORLIXBACKUP_COMMON_DOCUMENTS", (FDir / "shared").string()}};
-    }
+    std::map<std::string, std::string> Headless() const { return test::HeadlessEnvironment(FDir.Path()); }
     std::filesystem::path RegistryFile() const { return FDir / "home/.config/vorlix-backup/registry.reg"; }
 };
 

@@ -7,6 +7,8 @@
 
 #include "platform/PassLock.h"
 #include "platform/RegistryStore.h"
+#include "support/Headless.h"
+#include "support/RunCommand.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 #include "util/Utf8.h"
@@ -16,16 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 const std::string kProgram = VB_BINARY_DIR "/vorlixbackup";
-
-std::string Shell(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return output;
-}
 
 class BackupEndToEndTest : public ::testing::Test {
 protected:
@@ -57,17 +49,9 @@ protected:
 
     test::ProgramResult Backup(std::vector<std::string> arguments = {},
                                std::map<std::string, std::string> extra = {}) {
-        std::map<std::string, std::string> env = {
-            {"DISPLAY", "\x01"},
-            {"WAYLAND_DISPLAY", "\x01"},
-            {"QT_QPA_PLATFORM", "\x01"},
-            {"HOME", (FDir / "home").string()},
-            {"XDG_CONFIG_HOME", (FDir / "home/.config").string()},
-            {"XDG_RUNTIME_DIR", FDir.Path().string()},
-            {"VORLIXBACKUP_COMMON_DOCUMENTS", (FDir / "shared").string()},
-            {"VORLIXBACKUP_PASSWORD", "\x01"},
-            {"VORLIXBACKUP_PASSWORD_FILE", "\x01"},
-        };
+        auto env = test::HeadlessEnvironment(FDir.Path());
+        env["VORLIXBACKUP_PASSWORD"] = "\x01";
+        env["VORLIXBACKUP_PASSWORD_FILE"] = "\x01";
         for (const auto& [name, value] : extra) env[name] = value;
         arguments.insert(arguments.begin(), "/BACKUP");
         return test::RunProgram(kProgram, arguments, env, FDir.Path().string());
@@ -83,7 +67,7 @@ protected:
         return names;
     }
     std::string Listing(const fs::path& archive) const {
-        return Shell("python3 -c \"import sys,zipfile; print('\\n'.join(zipfile.ZipFile(sys.argv[1]).namelist()))\" '" +
+        return test::CommandOutput("python3 -c \"import sys,zipfile; print('\\n'.join(zipfile.ZipFile(sys.argv[1]).namelist()))\" '" +
                      archive.string() + "'");
     }
 };
@@ -111,7 +95,7 @@ TEST_F(BackupEndToEndTest, EachStrategyNamesAndRotatesItsArchives) {
         }
         EXPECT_EQ(Archives(), c.archives);
         for (const auto& name : c.archives) {
-            EXPECT_NE(Shell("unzip -t '" + (FTarget / name).string() + "'").find("No errors detected"), std::string::npos);
+            EXPECT_NE(test::CommandOutput("unzip -t '" + (FTarget / name).string() + "'").find("No errors detected"), std::string::npos);
         }
         // The job list records the last archive written.
         const std::string jobs = test::ReadFile(FData / "Backupjobs.csv");
@@ -140,7 +124,7 @@ TEST_F(BackupEndToEndTest, SecondRunKeepsUnchangedArchiveAndFreshensChangedFiles
     const std::string log = Log();
     EXPECT_NE(log.find(source + "/brief.txt freshened "), std::string::npos) << log;
     EXPECT_EQ(log.find("noten.ini"), std::string::npos) << log;
-    EXPECT_EQ(Shell("unzip -p '" + archive.string() + "' '" + source + "/brief.txt'"),
+    EXPECT_EQ(test::CommandOutput("unzip -p '" + archive.string() + "' '" + source + "/brief.txt'"),
               "Sehr geehrte Eltern, liebe Sch\xC3\xBCler,\r\n");
 }
 
@@ -162,15 +146,15 @@ TEST_F(BackupEndToEndTest, PasswordProtectionUsesThePasswordFromTheEnvironment) 
     test::WriteFile(FDir / "passwort", "geheim\n");
     result = Backup({}, {{"VORLIXBACKUP_PASSWORD_FILE", (FDir / "passwort").string()}});
     ASSERT_EQ(result.exitStatus, 0) << result.standardError;
-    EXPECT_NE(Shell("unzip -t -P geheim '" + archive.string() + "'").find("No errors detected"), std::string::npos);
-    EXPECT_EQ(Shell("unzip -t -P falsch '" + archive.string() + "'").find("No errors detected"), std::string::npos);
+    EXPECT_NE(test::CommandOutput("unzip -t -P geheim '" + archive.string() + "'").find("No errors detected"), std::string::npos);
+    EXPECT_EQ(test::CommandOutput("unzip -t -P falsch '" + archive.string() + "'").find("No errors detected"), std::string::npos);
 
     // With protection off again, newly written entries are not protected.
     FRegistry.WriteDword("Software\\Vorlix-Backup", "PASSWORTSCHUTZ", 0);
     test::WriteFile(FSource / "neu.txt", "neu");
     ASSERT_EQ(Backup().exitStatus, 0);
     const std::string source = FSource.relative_path().string();
-    EXPECT_EQ(Shell("unzip -p '" + archive.string() + "' '" + source + "/neu.txt'"), "neu");
+    EXPECT_EQ(test::CommandOutput("unzip -p '" + archive.string() + "' '" + source + "/neu.txt'"), "neu");
 }
 
 TEST_F(BackupEndToEndTest, NamedJobsAndUnknownNames) {

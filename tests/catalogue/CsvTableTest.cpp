@@ -7,12 +7,14 @@
 
 #include "catalogue/CsvColumn.h"
 #include "catalogue/CsvTable.h"
+#include "support/ErrorOf.h"
 #include "support/TempDir.h"
 #include "util/Error.h"
 
 namespace vb {
 namespace {
 
+using test::ErrorOf;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -22,16 +24,6 @@ const char* const kJobDefinition =
 const char* const kDefDefinition = "NAME:$255,PFAD:$255,DATEIMASKE,SICHERN:!,REKURSIV:!";
 const char* const kDefHeader = "NAME:$255,PFAD:$255,DATEIMASKE:$255,SICHERN:!,REKURSIV:!";
 
-// The message of the error that `action` throws, or "" when it throws none.
-template <typename Action>
-std::string MessageOf(Action action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return {};
-}
 
 class CsvTableTest : public ::testing::Test {
 protected:
@@ -70,7 +62,7 @@ TEST(CsvColumnTest, DefinitionItems) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.item);
         if (std::string(c.item) == "DIRECT:30") {
-            EXPECT_EQ(MessageOf([&] { ParseCsvDefinition(c.item); }), "Invalid field type character: 3");
+            EXPECT_EQ(ErrorOf([&] { ParseCsvDefinition(c.item); }), "Invalid field type character: 3");
             continue;
         }
         const auto columns = ParseCsvDefinition(c.item);
@@ -86,13 +78,13 @@ TEST(CsvColumnTest, DefinitionItems) {
     EXPECT_EQ(def[2].Name, "DATEIMASKE");
     EXPECT_EQ(def[2].Length, 80);
     EXPECT_EQ(def[3].Type, CsvColumnType::Boolean);
-    EXPECT_NE(MessageOf([] { ParseCsvDefinition("A:$2000,B:$49"); }), "");
+    EXPECT_NE(ErrorOf([] { ParseCsvDefinition("A:$2000,B:$49"); }), "");
 }
 
 TEST_F(CsvTableTest, InvalidTypeCharacterNamesTheFile) {
     CsvTable table("NAME:$255,WHAT:?3");
     table.SetFileName(PathOf("x.csv"));
-    EXPECT_EQ(MessageOf([&] { table.Open(); }), PathOf("x.csv") + ": Invalid field type character: ?");
+    EXPECT_EQ(ErrorOf([&] { table.Open(); }), PathOf("x.csv") + ": Invalid field type character: ?");
     EXPECT_FALSE(table.Active());
 }
 
@@ -199,7 +191,7 @@ TEST_F(CsvTableTest, DamagedFilesFailWithTheirMessageAndStayUntouched) {
         WriteFile(file, c.bytes);
         CsvTable table(kDefDefinition);
         table.SetFileName(file);
-        EXPECT_EQ(MessageOf([&] { table.Open(); }), c.message);
+        EXPECT_EQ(ErrorOf([&] { table.Open(); }), c.message);
         EXPECT_FALSE(table.Active());
         EXPECT_EQ(table.RowCount(), 0);
         table.Close();
@@ -216,7 +208,7 @@ TEST_F(CsvTableTest, UnreadableFile) {
     std::filesystem::create_directory(FDir / "folder.csv");
     CsvTable table(kDefDefinition);
     table.SetFileName(PathOf("folder.csv"));
-    EXPECT_EQ(MessageOf([&] { table.Open(); }), "Can't read CSV file " + PathOf("folder.csv"));
+    EXPECT_EQ(ErrorOf([&] { table.Open(); }), "Can't read CSV file " + PathOf("folder.csv"));
     EXPECT_FALSE(table.Active());
 }
 
@@ -360,7 +352,7 @@ TEST_F(CsvTableTest, FailedSaveKeepsTheOldFileAndTheRows) {
     rlimit small = old;
     small.rlim_cur = 100;
     setrlimit(RLIMIT_FSIZE, &small);
-    const std::string message = MessageOf([&] { table->Close(); });
+    const std::string message = ErrorOf([&] { table->Close(); });
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(message, "Die Datei " + PathOf("def.csv") + " kann nicht gespeichert werden (schreiben: die Datei wird zu groß).");
     EXPECT_EQ(ReadFile(FDir / "def.csv"), original);
@@ -435,7 +427,7 @@ TEST_F(CsvTableTest, UniqueKeys) {
 
     table.Edit();
     table.SetText("BEZEICHNUNG", "Job_2");
-    EXPECT_EQ(MessageOf([&] { table.Post(); }), keyError);
+    EXPECT_EQ(ErrorOf([&] { table.Post(); }), keyError);
     EXPECT_EQ(table.State(), CsvTableState::Edit);
     table.SetText("BEZEICHNUNG", "job_2");  // other letter case: another key
     EXPECT_TRUE(table.Post());
@@ -444,7 +436,7 @@ TEST_F(CsvTableTest, UniqueKeys) {
         SCOPED_TRACE(append ? "append" : "insert");
         append ? table.Append() : table.Insert();
         table.SetText("BEZEICHNUNG", "Job_2");
-        EXPECT_EQ(MessageOf([&] { table.Post(); }), keyError);
+        EXPECT_EQ(ErrorOf([&] { table.Post(); }), keyError);
         EXPECT_EQ(table.State(), CsvTableState::Insert);
         table.Cancel();
     }
@@ -488,7 +480,7 @@ TEST_F(CsvTableTest, LineLimitHoldsWhenSettingFields) {
     const std::string extra(1600, 'x');
     auto table = OpenDef(std::string(kDefHeader) + "\r\na,p,m,1,1," + extra + "\r\n");
     table->Edit();
-    EXPECT_EQ(MessageOf([&] { table->SetText("NAME", std::string(255, '"')); }),
+    EXPECT_EQ(ErrorOf([&] { table->SetText("NAME", std::string(255, '"')); }),
               "CSV string is too long: " + std::string(40, '"') + "...");
     EXPECT_EQ(table->GetText("NAME"), "a");
     table->SetText("NAME", std::string(200, 'n'));

@@ -6,7 +6,8 @@
 
 #include <filesystem>
 
-#include "backup/archive/ArchiveTestSupport.h"
+#include "support/Headless.h"
+#include "support/RunCommand.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 
@@ -114,13 +115,7 @@ TEST_F(PackageTest, UnpackedProgramRunsAnUnattendedBackupWithoutDisplay) {
                     "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\nPaket," +
                         target.string() + "," + (FDir / "def.csv").string() + ",1,\r\n");
     const auto result = test::RunProgram((FRoot / "usr/bin/vorlixbackup").string(), {"/BACKUP"},
-                                         {{"DISPLAY", "\x01"},
-                                          {"WAYLAND_DISPLAY", "\x01"},
-                                          {"QT_QPA_PLATFORM", "\x01"},
-                                          {"HOME", (FDir / "home").string()},
-                                          {"XDG_CONFIG_HOME", (FDir / "home/.config").string()},
-                                          {"XDG_RUNTIME_DIR", FDir.Path().string()},
-                                          {"VORLIXBACKUP_COMMON_DOCUMENTS", (FDir / "shared").string()}},
+                                         test::HeadlessEnvironment(FDir.Path()),
                                          FDir.Path().string());
     ASSERT_EQ(result.exitStatus, 0) << result.standardError;
     std::vector<fs::path> archives;

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "ArchiveTestSupport.h"
+#include "support/RandomBytes.h"
 #include "backup/archive/ArchiveReader.h"
 #include "backup/archive/ArchiveWriter.h"
 #include "backup/archive/CompressionPipeline.h"
@@ -19,13 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 const std::string kPeers = std::string(VB_SOURCE_DIR) + "/tests/backup/archive/peers.py";
-
-std::string RandomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(rng());
-    return s;
-}
 
 std::string TextBytes(std::size_t n) {
     std::string s;

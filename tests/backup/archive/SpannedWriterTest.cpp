@@ -5,6 +5,7 @@
 #include <random>
 
 #include "ArchiveTestSupport.h"
+#include "support/RandomBytes.h"
 #include "backup/archive/ArchiveMedium.h"
 #include "backup/archive/ArchiveReader.h"
 #include "backup/archive/ArchiveWriter.h"
@@ -73,13 +74,6 @@ private:
     int FFd = -1;
     std::uint64_t FWritten = 0;
 };
-
-std::string RandomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(rng());
-    return s;
-}
 
 class SpanTest : public ::testing::Test {
 protected:
