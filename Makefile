@@ -16,7 +16,8 @@ FUZZ_SECONDS ?= 30
 # 7z and python3 check what we write and make archives we must read).
 PACKAGES = build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev \
            libdeflate-dev libgtest-dev googletest zip unzip 7zip python3 xvfb xauth \
-           dpkg-dev desktop-file-utils appstream
+           dpkg-dev desktop-file-utils appstream \
+           qt6-translations-l10n fonts-wine
 # Only `make fuzz` needs clang and its sanitizer and libFuzzer runtimes.
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 

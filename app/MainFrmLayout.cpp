@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QToolButton>
@@ -21,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "app/TMainFrm.h"
+#include "util/WindowFont.h"
 
 namespace vb {
 namespace {
@@ -30,12 +32,6 @@ constexpr int kClientHeight = 527;
 constexpr int kNavigationWidth = 92;
 constexpr int kStatusHeight = 19;
 constexpr int kHeadingHeight = 37;
-
-QFont WindowFont() {
-    QFont font("Tahoma");
-    font.setPixelSize(11);
-    return font;
-}
 
 QLabel* CurrentJobRow(QWidget* page, QVBoxLayout* layout, QComboBox*& selector, const char* name) {
     auto* row = new QHBoxLayout;
@@ -72,11 +68,12 @@ QWidget* Slot(QWidget* page, const char* name, QLayout* content) {
 
 void TMainFrm::BuildWindow() {
     setObjectName("MainFrm");
-    setFont(WindowFont());
+    setFont(gui::WindowFont());
     setWindowTitle("Vorlix Backup & Restore");
-    // A fixed dialog-style border with a help-style button that opens the about box.
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowContextHelpButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
+    // A fixed dialog-style border. Linux title bars have no help-style button: its
+    // hint sits on the navigation bar's "Info", and Shift+F1 opens the about box.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowMinimizeButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
     move(549, 279);
 
@@ -150,7 +147,12 @@ QWidget* TMainFrm::BuildNavigationBar() {
         }
     }
     connect(bar->findChild<QToolButton*>("acHilfe"), &QToolButton::clicked, this, &TMainFrm::btnHelpClick);
-    connect(bar->findChild<QToolButton*>("acInfo"), &QToolButton::clicked, this, &TMainFrm::acInfoExecute);
+    auto* info = bar->findChild<QToolButton*>("acInfo");
+    info->setToolTip(QString::fromUtf8("Info \u00fcber VorlixBackup"));
+    connect(info, &QToolButton::clicked, this, &TMainFrm::acInfoExecute);
+    auto* aboutKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
+    aboutKey->setObjectName("btnInfoShortcut");
+    connect(aboutKey, &QShortcut::activated, info, &QToolButton::click);
     connect(bar->findChild<QToolButton*>("acEnde"), &QToolButton::clicked, this, &TMainFrm::btnEndeClick);
     return bar;
 }
@@ -163,10 +165,7 @@ QWidget* TMainFrm::BuildPage(const QString& heading, const QString& objectName) 
     layout->setSpacing(6);
     auto* band = new QLabel(heading, page);
     band->setObjectName(objectName + "Heading");
-    QFont bold("Tahoma");
-    bold.setPixelSize(21);
-    bold.setBold(true);
-    band->setFont(bold);
+    band->setFont(gui::WindowFont(21, true));
     band->setFixedHeight(kHeadingHeight);
     band->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     band->setAutoFillBackground(true);
@@ -373,7 +372,9 @@ QWidget* TMainFrm::BuildJobsPage() {
     auto* startAll = new QToolButton(page);
     startAll->setObjectName("btnStartAll");
     startAll->setText("&Alle markierten Jobs starten");
+    // The face, the arrow and Alt+A all open the menu.
     startAll->setPopupMode(QToolButton::MenuButtonPopup);
+    connect(startAll, &QToolButton::clicked, startAll, &QToolButton::showMenu);
     auto* menu = new QMenu(startAll);
     menu->setObjectName("PopupMenuStart");
     QAction* backupAll = menu->addAction("Sichern");

@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <optional>
 
+#include "app/ApplicationSetup.h"
 #include "app/CommandLine.h"
 #include "app/LastPass.h"
 #include "app/TMainFrm.h"
 #include "app/VbApplication.h"
 #include "platform/RegistryStore.h"
+#include "platform/TerminationSignals.h"
 #include "util/MessageBoxes.h"
 #include "util/RunPhases.h"
 
@@ -68,18 +70,21 @@ int RunProgram(int argc, char** argv) {
         return kExitUsage;
     }
     if (headless) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // From here on SIGTERM ends the window like a close (once the event loop runs);
+    // an unattended pass keeps the default and never saves the options.
+    if (decision.mode == EntryMode::Interactive) platform::CatchTerminationSignals();
 
     RegistryStore registry(RegistryStore::DefaultPath());
     EnsureListSeparator(registry);
 
     VbApplication app(argc, argv);
-    VbApplication::setApplicationName(kApplicationTitle);
-    VbApplication::setApplicationDisplayName(kApplicationTitle);
+    SetUpApplication(app);
     const bool unattended = decision.mode != EntryMode::Interactive;
     gui::SetBoxesToStandardError(unattended && VbApplication::platformName() == "offscreen");
 
     TMainFrm window(registry);
     app.SetErrorHandler([&window](const std::string& message) { window.HandleError(message); });
+    if (!unattended) CloseWithTheSession(app, window);
     window.show();
 
     if (!unattended) {

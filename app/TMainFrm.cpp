@@ -16,10 +16,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStackedWidget>
-#include <QWhatsThis>
-#include <QWindow>
+#include <QTimer>
 #include <filesystem>
 
 #include "app/LastPass.h"
@@ -225,6 +223,16 @@ void TMainFrm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+bool TMainFrm::EndSession(bool deferred) {
+    // An unattended pass never closes the window; it ends the program by itself.
+    if (FAuto) return false;
+    if (FBusyDepth > 0) {
+        FCloseWhenIdle = FCloseWhenIdle || deferred;
+        return false;
+    }
+    return close();
+}
+
 void TMainFrm::FormClose() {
     // A row still being edited is stored, as leaving the row would store it; closing
     // the tables alone would drop the edit.
@@ -236,65 +244,6 @@ void TMainFrm::FormClose() {
 
 void TMainFrm::FormDestroy() {
     if (!FPlacementSaved) SaveWindowPlacement();
-}
-
-// The title bar's help-style button ("Info über VorlixBackup") opens the about box
-// where the window manager shows one.
-bool TMainFrm::event(QEvent* event) {
-    if (event->type() == QEvent::EnterWhatsThisMode) {
-        QWhatsThis::leaveWhatsThisMode();
-        acInfoExecute();
-        return true;
-    }
-    return QWidget::event(event);
-}
-
-void TMainFrm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!FPlacementRestored) {
-        FPlacementRestored = true;
-        RestoreWindowPlacement();
-    }
-}
-
-void TMainFrm::SaveWindowPlacement() {
-    const QScreen* screen = this->screen();
-    if (!screen) return;
-    WindowPlacement placement;
-    const Qt::WindowStates state = windowState();
-    placement.showCmd = state & Qt::WindowMinimized   ? kShowMinimized
-                        : state & Qt::WindowMaximized ? kShowMaximized
-                                                      : kShowNormal;
-    placement.pixelsPerInch = qRound(screen->logicalDotsPerInch());
-    const QRect normal = (state & (Qt::WindowMinimized | Qt::WindowMaximized)) ? normalGeometry() : frameGeometry();
-    // A Windows rectangle: right and bottom lie just outside the window.
-    placement.left = normal.left(), placement.top = normal.top();
-    placement.right = normal.right() + 1, placement.bottom = normal.bottom() + 1;
-    const QRect desktop = screen->virtualGeometry();
-    try {
-        SavePlacement(FRegistry, placement, desktop.width(), desktop.height());
-        FPlacementSaved = true;
-    } catch (const std::exception& e) {
-        HandleError(e.what());
-    }
-}
-
-// The stored position applies only on a screen of the same resolution, with a real
-// rectangle whose corners both lie on a connected monitor.
-void TMainFrm::RestoreWindowPlacement() {
-    const QScreen* screen = this->screen();
-    if (!screen) return;
-    const QRect desktop = screen->virtualGeometry();
-    const auto placement = LoadPlacement(FRegistry, desktop.width(), desktop.height());
-    if (!placement) return;
-    const bool samePpi = placement->pixelsPerInch == qRound(screen->logicalDotsPerInch());
-    const QPoint topLeft(placement->left, placement->top);
-    const QPoint bottomRight(placement->right - 1, placement->bottom - 1);
-    if (samePpi && placement->right > placement->left && QGuiApplication::screenAt(topLeft) &&
-        QGuiApplication::screenAt(bottomRight)) {
-        move(topLeft);
-    }
-    if (placement->showCmd == kShowMinimized) showMinimized();
 }
 
 void TMainFrm::doBackup(const std::string& jobs) { FBackupRun.doBackup(jobs); }
@@ -392,6 +341,11 @@ void TMainFrm::SetBusy(bool busy) {
     } else if (FBusyDepth > 0) {
         QApplication::restoreOverrideCursor();
         --FBusyDepth;
+        // The session ended during the run: close now that the archive is done.
+        if (FBusyDepth == 0 && FCloseWhenIdle) {
+            FCloseWhenIdle = false;
+            QTimer::singleShot(0, this, [this] { close(); });
+        }
     }
 }
 

@@ -117,10 +117,18 @@ public:
     void CloseBrowserArchive() override;
     void ShowArchiveInBrowser(const std::string& fileName) override;
 
+    // The session ends (logout) or the program is told to end (SIGTERM): the window
+    // closes as by "Beenden", saving the tables, the options and the placement. While
+    // a run works on an archive nothing closes: with `deferred` the window closes as
+    // soon as the run is over, else the request is refused. True when it closed.
+    bool EndSession(bool deferred);
+
+    // The first show restores the stored placement before the window is mapped.
+    void setVisible(bool visible) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool event(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private slots:
     void btnBackupClick(int tag);
@@ -157,6 +165,9 @@ private:
     void FormDestroy();
     void SaveWindowPlacement();
     void RestoreWindowPlacement();
+    // Moves the window so that `outer` (its frame, or its client area while the frame
+    // is not known) lies wholly on the available area of its screen.
+    void KeepOnScreen(const QRect& outer);
     void LoadLogBoxes(bool ignoreErrors);
     void ShowLastPass();
     void OpenJobCatalogue();
@@ -170,6 +181,8 @@ private:
     std::string FLastPassWarning;  // the status line's text while nothing else is shown
     bool FPlacementSaved = false;
     bool FPlacementRestored = false;
+    bool FFitFramePending = false;  // the frame is still to be kept on the screen
+    bool FCloseWhenIdle = false;    // the session ended while a run was working
     int FBusyDepth = 0;
     QElapsedTimer FLastBreath;   // when Breathe last let the window handle its events
     std::string FTempDir;        // temporary folder of the archive roles

@@ -1,6 +1,7 @@
 #include "catalogue/CatalogueGrids.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QCursor>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -78,6 +79,9 @@ void FillJobSelector(QComboBox* selector, const JobList& jobs) {
 void ConnectJobSelector(QComboBox* selector, std::function<void(const QString& text)> changed) {
     selector->setEditable(true);
     selector->setInsertPolicy(QComboBox::NoInsert);
+    // Job names differ by letter case alone ("Job_A", "job_a"): completion and the
+    // item that Return picks match exactly, as choosing a job by name does.
+    selector->completer()->setCaseSensitivity(Qt::CaseSensitive);
     QObject::connect(selector->lineEdit(), &QLineEdit::textEdited, selector, [changed](const QString& text) { changed(text); });
     QObject::connect(selector, &QComboBox::textActivated, selector, [changed](const QString& text) { changed(text); });
 }

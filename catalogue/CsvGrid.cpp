@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
@@ -63,6 +64,13 @@ public:
         }
         QStyledItemDelegate::setEditorData(editor, index);
     }
+    // Esc in a cell editor drops what was typed and cancels the edit of the row.
+    bool eventFilter(QObject* object, QEvent* event) override {
+        const bool escape = event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+        const bool handled = QStyledItemDelegate::eventFilter(object, event);
+        if (escape) QTimer::singleShot(0, FGrid, [grid = FGrid] { grid->CancelRow(); });
+        return handled;
+    }
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
         FGrid->Guarded([&] {
             if (auto* ellipsis = dynamic_cast<EllipsisEditor*>(editor)) {
@@ -85,6 +93,10 @@ CsvGrid::CsvGrid(CsvTableModel* model, QWidget* parent) : QTableView(parent), FM
     setItemDelegate(new GridDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // A cell is one line: a text that does not fit ends in an ellipsis and shows
+    // whole in the cell's hint, instead of wrapping out of the 17-pixel row.
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideRight);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
     horizontalHeader()->setStretchLastSection(false);
@@ -182,7 +194,63 @@ void CsvGrid::SetBoolean(int column, std::optional<bool> value) {
     });
 }
 
+void CsvGrid::NewRow(bool atEnd) {
+    CommitEditor();
+    Guarded([&] {
+        atEnd ? Table().Append() : Table().Insert();
+        // The row as the table's defaults made it, to tell whether it was changed.
+        if (Table().State() == CsvTableState::Insert) FNewRowLine = Table().LineAt(Table().CurrentRow());
+    });
+}
+
+bool CsvGrid::ConfirmDelete() {
+    const QString question = QString::fromUtf8("Datensatz l\u00f6schen?");
+    return FConfirmDelete ? FConfirmDelete(question) : ConfirmYesNoBox(this, question);
+}
+
+void CsvGrid::CancelRow() {
+    DiscardEditor();
+    Guarded([&] {
+        if (Table().State() == CsvTableState::Edit || Table().State() == CsvTableState::Insert) Table().Cancel();
+    });
+}
+
+// The keys of a data grid: Insert adds a row, Ctrl+Del deletes the current one after
+// the question, Down on the last row appends one (not a second empty one), Esc cancels
+// the edit of the row. True when the key was one of them.
+bool CsvGrid::RowKey(QKeyEvent* event) {
+    if (!FModel->HasTable() || !Table().Active()) return false;
+    CsvTable& table = Table();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    switch (event->key()) {
+    case Qt::Key_Insert:
+        if (!plain) return false;
+        NewRow(false);
+        return true;
+    case Qt::Key_Delete:
+        if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier) return false;
+        CommitEditor();
+        if (table.IsEmpty() || !ConfirmDelete()) return true;
+        Guarded([&] { table.Delete(); });
+        return true;
+    case Qt::Key_Down: {
+        if (!plain || table.CurrentRow() != table.RowCount() - 1) return false;
+        CommitEditor();
+        // A new row nobody has changed yet stays the only new one.
+        if (table.State() == CsvTableState::Insert && table.LineAt(table.CurrentRow()) == FNewRowLine) return true;
+        NewRow(true);
+        return true;
+    }
+    case Qt::Key_Escape:
+        if (table.State() != CsvTableState::Edit && table.State() != CsvTableState::Insert) return false;
+        CancelRow();
+        return true;
+    default: return false;
+    }
+}
+
 void CsvGrid::keyPressEvent(QKeyEvent* event) {
+    if (RowKey(event)) return;
     const QModelIndex index = currentIndex();
     if (index.isValid() && FModel->IsBoolean(index.column()) && state() != QAbstractItemView::EditingState) {
         switch (event->key()) {
@@ -220,7 +288,7 @@ bool CsvGrid::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const QModelIndex index = indexAt(help->pos());
-        const QString hint = index.isValid() ? index.data(Qt::ToolTipRole).toString() : QString();
+        const QString hint = index.isValid() ? CellHint(index) : QString();
         if (hint.isEmpty()) {
             QToolTip::hideText();
         } else {
@@ -229,6 +297,27 @@ bool CsvGrid::viewportEvent(QEvent* event) {
         return true;
     }
     return QTableView::viewportEvent(event);
+}
+
+bool CsvGrid::IsElided(const QModelIndex& index) const {
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (text.isEmpty()) return false;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(index);
+    option.text = text;
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    const QRect textRect = style()->subElementRect(QStyle::SE_ItemViewItemText, &option, this);
+    // The style keeps a margin on either side of the text.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, this) + 1;
+    return option.fontMetrics.horizontalAdvance(text) > textRect.width() - 2 * margin;
+}
+
+QString CsvGrid::CellHint(const QModelIndex& index) const {
+    const QString columnHint = index.data(Qt::ToolTipRole).toString();
+    if (!IsElided(index)) return columnHint;
+    const QString text = index.data(Qt::DisplayRole).toString();
+    return columnHint.isEmpty() ? text : text + QLatin1Char('\n') + columnHint;
 }
 
 bool CsvGrid::eventFilter(QObject* watched, QEvent* event) {

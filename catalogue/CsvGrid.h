@@ -26,6 +26,8 @@ public:
     // Shows an error of a user action (the general error handling); an error box
     // when unset.
     std::function<void(const QString& message)> FErrorHandler;
+    // Asks "Datensatz löschen?" before a row is deleted; a confirmation box when unset.
+    std::function<bool(const QString& question)> FConfirmDelete;
 
     // Writes the text of an open cell editor into the field and closes the editor.
     void CommitEditor();
@@ -34,8 +36,20 @@ public:
     // Presses the ellipsis button of the focused cell: edit state first, then the
     // column's picker.
     void EllipsisClick();
+    // Stores an edited row and starts a new one before the current row, or at the
+    // end with `atEnd`.
+    void NewRow(bool atEnd);
+    // Asks whether the current row may be deleted.
+    bool ConfirmDelete();
+    // Drops an open cell editor and cancels the edit or insert of the current row.
+    void CancelRow();
     // Runs a user action, showing a vb::Error instead of passing it on.
     void Guarded(const std::function<void()>& action);
+    // True when the cell's text does not fit its width and ends in an ellipsis.
+    bool IsElided(const QModelIndex& index) const;
+    // The hint over a cell: the whole text where the cell cuts it, then the column's
+    // hint where the grid shows one over its cells.
+    QString CellHint(const QModelIndex& index) const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -48,11 +62,13 @@ protected:
 private:
     // Sets a boolean cell of the current row; nullopt toggles (null becomes false).
     void SetBoolean(int column, std::optional<bool> value);
+    bool RowKey(QKeyEvent* event);
     void FollowTable(int row);
     QWidget* OpenEditor() const;
 
     CsvTableModel* FModel;
     bool FFollowing = false;
+    std::string FNewRowLine;  // the last new row as it was started
 };
 
 }  // namespace vb::gui

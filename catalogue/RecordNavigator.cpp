@@ -4,7 +4,6 @@
 #include <QToolButton>
 
 #include "catalogue/CsvGrid.h"
-#include "util/MessageBoxes.h"
 
 namespace vb::gui {
 
@@ -57,7 +56,7 @@ void RecordNavigator::Click(Button button) {
     if (button == nbDelete) {
         if (table.IsEmpty()) return;
         const QString question = QString::fromUtf8("Datensatz l\u00f6schen?");
-        if (!(FConfirmDelete ? FConfirmDelete(question) : ConfirmYesNoBox(this, question))) return;
+        if (!(FConfirmDelete ? FConfirmDelete(question) : FGrid->ConfirmDelete())) return;
     }
     FGrid->Guarded([&] {
         switch (button) {
@@ -65,7 +64,7 @@ void RecordNavigator::Click(Button button) {
         case nbPrior: table.Prior(); break;
         case nbNext: table.Next(); break;
         case nbLast: table.Last(); break;
-        case nbInsert: table.Insert(); break;
+        case nbInsert: FGrid->NewRow(false); break;
         case nbDelete: table.Delete(); break;
         case nbEdit: table.Edit(); break;
         case nbPost: table.Post(); break;

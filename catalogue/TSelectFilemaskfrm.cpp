@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "util/Splitter.h"
+#include "util/WindowFont.h"
 
 namespace vb::gui {
 namespace {
@@ -30,8 +31,8 @@ QString ChooseExistingFile(QWidget* parent, const QString& startDir) {
 TSelectFilemaskfrm::TSelectFilemaskfrm(QWidget* parent) : QDialog(parent) {
     setObjectName("SelectFilemaskfrm");
     setWindowTitle(QStringLiteral("Datei(maske)"));
-    setFont(QFont(QStringLiteral("Tahoma"), 8));
-    resize(167, 170);
+    setFont(WindowFont());
+    setFixedSize(167, 170);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -51,10 +52,13 @@ TSelectFilemaskfrm::TSelectFilemaskfrm(QWidget* parent) : QDialog(parent) {
     connect(FMemo, &QWidget::customContextMenuRequested, this,
             [this, menu](const QPoint& pos) { menu->exec(FMemo->viewport()->mapToGlobal(pos)); });
 
+    // Two buttons of 75 pixels and their margins fit into the 167 pixels of the
+    // client area, so the layout never widens the dialog.
     auto* buttonRow = new QWidget(this);
     buttonRow->setFixedHeight(41);
     auto* buttons = new QHBoxLayout(buttonRow);
-    buttons->setContentsMargins(8, 8, 8, 8);
+    buttons->setContentsMargins(4, 8, 4, 8);
+    buttons->setSpacing(0);
     auto* cancel = new QPushButton(QStringLiteral("&Abbrechen"), buttonRow);
     cancel->setObjectName("btnAbbrechen");
     cancel->setFixedSize(75, 25);
@@ -71,7 +75,9 @@ TSelectFilemaskfrm::TSelectFilemaskfrm(QWidget* parent) : QDialog(parent) {
 
 QString TSelectFilemaskfrm::FileMask() const {
     QString result;
-    const QStringList lines = FMemo->toPlainText().split(QLatin1Char('\n'));
+    QStringList lines = FMemo->toPlainText().split(QLatin1Char('\n'));
+    // A mask ended with Return leaves an empty last line; it is no mask of its own.
+    while (!lines.isEmpty() && lines.constLast().isEmpty()) lines.removeLast();
     for (const QString& line : lines) {
         if (result.isEmpty()) {
             result = line;

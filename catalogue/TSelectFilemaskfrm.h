@@ -18,7 +18,8 @@ public:
 
     // Writing fills the text box from a ';'-separated text (the shared splitter: it
     // stops at the first empty piece); reading joins the lines with ';'. Lines are
-    // never trimmed; empty lines before the first non-empty one vanish.
+    // never trimmed; empty lines before the first non-empty one and after the last
+    // one vanish, an empty line between masks stays an empty piece.
     QString FileMask() const;
     void SetFileMask(const QString& masks);
     // Start folder of the file-open dialog.

@@ -1,6 +1,12 @@
 // Drives the main window on the offscreen platform: navigation, settings controls and
 // what closing writes.
 #include <QButtonGroup>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -9,11 +15,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
+#include "app/ApplicationSetup.h"
 #include "app/TMainFrm.h"
 #include "help/VersionInfo.h"
 #include "platform/RegistryStore.h"
@@ -232,15 +240,137 @@ private slots:
         QVERIFY(!window.findChild<QProgressBar*>("ProgressBar1")->isVisible());
     }
 
+    // "&Alle markierten Jobs starten" opens its menu from its face and from Alt+A, not
+    // only from its arrow.
+    void startAllOpensItsMenuFromFaceAndKey() {
+        TMainFrm window(*FRegistry);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* button = window.findChild<QToolButton*>("btnStartAll");
+        auto* menu = window.findChild<QMenu*>("PopupMenuStart");
+        QVERIFY(button && menu);
+        const QPoint face(8, button->height() / 2);  // far from the arrow on the right
+        const std::function<void()> trigger[] = {
+            [&] { QTest::mouseClick(button, Qt::LeftButton, {}, face); },
+            [&] { QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier); },  // an animated click
+        };
+        for (const auto& press : trigger) {
+            // The menu runs its own loop; a timer sees it open and closes it.
+            bool opened = false;
+            QTimer poll;
+            connect(&poll, &QTimer::timeout, menu, [&] {
+                if (QApplication::activePopupWidget() != menu) return;
+                opened = true;
+                menu->close();
+            });
+            poll.start(10);
+            press();
+            QTRY_VERIFY2(opened, &press == &trigger[0] ? "face" : "Alt+A");
+        }
+    }
+
+    // The title bar's help button does not exist on Linux: its hint is the Info
+    // button's, and Shift+F1 presses that button (the about box).
+    void infoButtonCarriesTheHintAndShiftF1() {
+        TMainFrm window(*FRegistry);
+        QVERIFY(!(window.windowFlags() & Qt::WindowContextHelpButtonHint));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* info = window.findChild<QToolButton*>("acInfo");
+        QCOMPARE(info->toolTip(), QString::fromUtf8("Info \u00fcber VorlixBackup"));
+        QSignalSpy pressed(info, &QToolButton::clicked);
+        window.findChild<QLineEdit*>("edDatenDir")->setFocus();  // from anywhere in the window
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1, Qt::ShiftModifier);
+        QCOMPARE(pressed.count(), 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);  // F1 alone is help, not Info
+        QCOMPARE(pressed.count(), 1);
+    }
+
+    // The end of the session saves what closing saves; while a run works on an archive
+    // it is refused, or deferred to the end of the run.
+    void sessionEndSavesLikeClose() {
+        {
+            TMainFrm window(*FRegistry);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.findChild<QRadioButton*>("RadioGroup1Item1")->click();
+            window.Jobs().Edit();
+            window.Jobs().SetText("ZIELVERZEICHNIS", "/srv/abend");
+
+            window.SetBusy(true);
+            QVERIFY(!window.EndSession(false));  // logout refused during the run
+            QVERIFY(!window.EndSession(true));   // SIGTERM waits for it
+            QVERIFY(window.isVisible());
+            QVERIFY(!FRegistry->ValueExists(RegistryRoot::CurrentUser, "Software\\Vorlix-Backup", "STRATEGIE"));
+            window.SetBusy(false);
+            QTRY_VERIFY(!window.isVisible());
+        }
+        const auto HKCU = RegistryRoot::CurrentUser;
+        QCOMPARE(FRegistry->ReadDword(HKCU, "Software\\Vorlix-Backup", "STRATEGIE"), std::optional<std::uint32_t>(1));
+        QVERIFY(FRegistry->ReadString(HKCU, "Software\\Vorlix-Backup\\MainFrm", "NormPos").has_value());
+        QFile jobs(Path("shared/VorlixBackup/Backupjobs.csv"));
+        QVERIFY(jobs.open(QIODevice::ReadOnly));
+        QVERIFY(jobs.readAll().contains("Vorlix-Backup,/srv/abend,"));
+
+        // Refused without deferring, the window stays open after the run.
+        TMainFrm again(*FRegistry);
+        again.show();
+        again.SetBusy(true);
+        QVERIFY(!again.EndSession(false));
+        again.SetBusy(false);
+        QTest::qWait(50);
+        QVERIFY(again.isVisible());
+        QVERIFY(again.EndSession(false));
+        QVERIFY(!again.isVisible());
+    }
+
+    // Tahoma where Debian's metric-compatible one is installed, else the desktop's sans.
+    void windowFontIsTahomaWhereInstalled() {
+        TMainFrm window(*FRegistry);
+        const QFontInfo used(window.font());
+        QCOMPARE(used.pixelSize(), 11);
+        if (QFileInfo::exists("/usr/share/wine/fonts/tahoma.ttf")) {
+            QCOMPARE(used.family(), QString("Tahoma"));
+        } else {
+            QCOMPARE(used.family(), QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family());
+        }
+        QCOMPARE(QFontInfo(window.findChild<QLabel*>("tabJobsHeading")->font()).pixelSize(), 21);
+    }
+
+    // Qt's own dialogs and menus speak German.
+    void qtTextsAreGerman() {
+        if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm")) {
+            QSKIP("Qt's German translations (qt6-translations-l10n) are not installed");
+        }
+        QVERIFY(InstallQtTranslations(*QCoreApplication::instance()));
+        QLineEdit edit;
+        std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList texts;
+        for (QAction* action : menu->actions()) texts << action->text();
+        // Each item reads "text<Tab>shortcut".
+        QVERIFY2(texts.contains(QString::fromUtf8("&R\u00fcckg\u00e4ngig\tStrg+Z")), qPrintable(texts.join('|')));
+        QVERIFY2(texts.contains(QString::fromUtf8("Einf&\u00fcgen\tStrg+V")), qPrintable(texts.join('|')));
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        auto* lookIn = dialog.findChild<QLabel*>("lookInLabel");
+        QVERIFY(lookIn);
+        QCOMPARE(lookIn->text(), QString("Suchen in:"));
+    }
+
     void storedPlacementAppliesOnlyWhenItFits_data() {
         QTest::addColumn<QString>("normPos");
         QTest::addColumn<int>("ppi");
         QTest::addColumn<QPoint>("expected");
-        const int ppi = qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch());
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const int ppi = qRound(screen->logicalDotsPerInch());
+        // The designed position (549, 279) leaves a small screen; the window is moved
+        // by the least distance that puts it wholly onto the available area.
+        const QRect area = screen->availableGeometry();
+        const QPoint designed(std::min(549, area.right() + 1 - 721), std::min(279, area.bottom() + 1 - 527));
         QTest::newRow("fits") << "10,50,731,577" << ppi << QPoint(10, 50);
-        QTest::newRow("outside every screen") << "-5000,-5000,-4279,-4473" << ppi << QPoint(549, 279);
-        QTest::newRow("other resolution") << "10,50,731,577" << ppi + 24 << QPoint(549, 279);
-        QTest::newRow("empty rectangle") << "10,50,10,577" << ppi << QPoint(549, 279);
+        QTest::newRow("outside every screen") << "-5000,-5000,-4279,-4473" << ppi << designed;
+        QTest::newRow("other resolution") << "10,50,731,577" << ppi + 24 << designed;
+        QTest::newRow("empty rectangle") << "10,50,10,577" << ppi << designed;
     }
     void storedPlacementAppliesOnlyWhenItFits() {
         QFETCH(QString, normPos);

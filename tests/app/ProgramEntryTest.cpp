@@ -1,5 +1,8 @@
 // Runs the real program headless, as a scheduler would, with an isolated configuration.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include "platform/RegistryStore.h"
 #include "support/Headless.h"
@@ -70,6 +73,50 @@ TEST_F(ProgramEntryTest, ExistingListSeparatorIsKept) {
     test::RunProgram(kProgram, {"/BACKUP", "NoSuchJob"}, Headless());
     RegistryStore store(RegistryFile());
     EXPECT_EQ(store.ReadString(RegistryRoot::CurrentUser, "Control Panel\\International", "sList"), ",");
+}
+
+// SIGTERM (a logout, a shutdown) ends the window like "Beenden": the options and the
+// placement are saved and the program exits normally.
+TEST_F(ProgramEntryTest, TerminationSignalClosesTheWindowAndSaves) {
+    auto environment = Headless();
+    environment["QT_QPA_PLATFORM"] = "offscreen";
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        if (!environment.count(name)) envStrings.push_back(entry);
+    }
+    for (const auto& [name, value] : environment) {
+        if (value != "\x01") envStrings.push_back(name + "=" + value);
+    }
+    std::vector<char*> envp;
+    for (auto& s : envStrings) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::string program = kProgram;
+    char* argv[] = {program.data(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+
+    // The job list appears during the creation step; the signal may come at once.
+    const auto jobs = FDir / "shared/VorlixBackup/Backupjobs.csv";
+    for (int i = 0; i < 400 && !std::filesystem::exists(jobs); ++i) ::usleep(50'000);
+    ASSERT_TRUE(std::filesystem::exists(jobs));
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    int status = -1;
+    for (int i = 0; i < 400 && ::waitpid(pid, &status, WNOHANG) == 0; ++i) ::usleep(50'000);
+    if (!WIFEXITED(status) && !WIFSIGNALED(status)) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        FAIL() << "the program did not end after SIGTERM";
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    RegistryStore store(RegistryFile());
+    const auto HKCU = RegistryRoot::CurrentUser;
+    EXPECT_EQ(store.ReadDword(HKCU, "Software\\Vorlix-Backup", "LOGGING"), std::optional<std::uint32_t>(1));
+    EXPECT_EQ(store.ReadString(HKCU, "Software\\Vorlix-Backup", "Datenverzeichnis"),
+              std::optional<std::string>((FDir / "shared/VorlixBackup").string()));
+    EXPECT_TRUE(store.ReadString(HKCU, "Software\\Vorlix-Backup\\MainFrm", "NormPos").has_value());
 }
 
 }  // namespace

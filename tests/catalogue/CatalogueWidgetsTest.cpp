@@ -110,6 +110,10 @@ private slots:
     void editFileMaskReturnsOnlyWhatOkConfirms();
     void gridOutlivesItsTable();
     void rowsComingAndGoingKeepSelectionAndScrollPosition();
+    void jobSelectorMatchesLetterCase();
+    void gridKeysInsertDeleteAppendAndCancel();
+    void gridCellsElideInsteadOfWrapping();
+    void fileMaskDialogFitsAndEndsAtTheLastMask();
 };
 
 void CatalogueWidgetsTest::jobGridInsertProposesTheNextJob() {
@@ -338,7 +342,10 @@ void CatalogueWidgetsTest::fileMaskTextAndLines_data() {
     QTest::newRow("blanks kept") << " *.a ;b" << " *.a |b" << QString() << " *.a ;b";
     QTest::newRow("empty line inside") << "" << "" << "*.ini\n\n*.txt" << "*.ini;;*.txt";
     QTest::newRow("empty first line") << "" << "" << "\n*.ini" << "*.ini";
-    QTest::newRow("empty last line") << "" << "" << "*.ini\n" << "*.ini;";
+    // A last mask ended with Return adds no empty piece; one between masks stays.
+    QTest::newRow("empty last line") << "" << "" << "*.ini\n" << "*.ini";
+    QTest::newRow("two masks ended with Return") << "" << "" << "*.mdb\n*.txt\n\n" << "*.mdb;*.txt";
+    QTest::newRow("only empty lines") << "" << "" << "\n\n" << "";
 }
 
 void CatalogueWidgetsTest::fileMaskTextAndLines() {
@@ -448,6 +455,163 @@ void CatalogueWidgetsTest::rowsComingAndGoingKeepSelectionAndScrollPosition() {
         QVERIFY2(grid->selectionModel()->isSelected(grid->Model()->index(40, 2)), step.step);
         QVERIFY2(grid->verticalScrollBar()->value() == scrolled, step.step);
     }
+}
+
+// Two jobs whose names differ by letter case only: typing one name and pressing Return
+// keeps that job, with completion and the Return pick matching exactly.
+void CatalogueWidgetsTest::jobSelectorMatchesLetterCase() {
+    TempDir dir;
+    WriteFile(dir / "Backupjobs.csv", kJobHeader + "Job_A,/a,/a.csv,1\r\njob_a,/b,/b.csv,1\r\n");
+    CsvTable table(kJobListDefinition);
+    test::FakeJobHost host;
+    JobList jobs(table, host);
+    host.FList = &jobs;
+    jobs.Open(dir.Path().string(), "/opt");
+    QComboBox selector;
+    ConnectJobSelector(&selector, [&](const QString& text) { jobs.ChooseByName(text.toStdString()); });
+    FillJobSelector(&selector, jobs);
+    selector.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&selector));
+    QCOMPARE(host.FJob.Bezeichnung, std::string("Job_A"));
+
+    for (const char* name : {"job_a", "Job_A", "job_a"}) {
+        selector.lineEdit()->clear();
+        QTest::keyClicks(selector.lineEdit(), name);
+        QCOMPARE(selector.lineEdit()->text(), QString(name));  // no completion to the other case
+        QTest::keyClick(selector.lineEdit(), Qt::Key_Return);
+        QCOMPARE(host.FJob.Bezeichnung, std::string(name));
+        QCOMPARE(selector.currentText(), QString(name));
+    }
+    // A name in the wrong case is no job's name: nothing changes.
+    selector.lineEdit()->clear();
+    QTest::keyClicks(selector.lineEdit(), "JOB_A");
+    QTest::keyClick(selector.lineEdit(), Qt::Key_Return);
+    QCOMPARE(host.FJob.Bezeichnung, std::string("job_a"));
+    table.CloseDiscarding();
+}
+
+void CatalogueWidgetsTest::gridKeysInsertDeleteAppendAndCancel() {
+    DefinitionGridFixture f("A,/a,*.*,1,1\r\nB,/b,*.*,1,1\r\n");
+    CsvTable& table = f.table;
+    CsvGrid* grid = f.grid;
+    QStringList asked;
+    bool answer = false;
+    grid->FConfirmDelete = [&](const QString& question) {
+        asked << question;
+        return answer;
+    };
+    grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(grid));
+    grid->setFocus();
+
+    // Insert adds a row before the current one, with the new row's defaults.
+    grid->setCurrentIndex(grid->Model()->index(1, 0));
+    QTRY_COMPARE(table.CurrentRow(), 1);
+    Press(grid, Qt::Key_Insert);
+    QCOMPARE(table.State(), CsvTableState::Insert);
+    QCOMPARE(table.RowCount(), 3);
+    QCOMPARE(grid->currentIndex().row(), 1);
+    QCOMPARE(grid->Model()->index(1, 3).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    // Esc cancels the insert and leaves the edit state.
+    Press(grid, Qt::Key_Escape);
+    QCOMPARE(table.State(), CsvTableState::Browse);
+    QCOMPARE(table.RowCount(), 2);
+
+    // Esc in an open cell editor drops the typed text and the edit of the row.
+    grid->setCurrentIndex(grid->Model()->index(0, 0));
+    QTRY_COMPARE(table.CurrentRow(), 0);
+    Press(grid, Qt::Key_F2);
+    QTest::keyClicks(QApplication::focusWidget(), "neu");
+    Press(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_COMPARE(table.State(), CsvTableState::Browse);
+    QCOMPARE(table.GetText("NAME"), std::string("A"));
+
+    // Down on the last row appends one, but not a second untouched one.
+    grid->setCurrentIndex(grid->Model()->index(1, 0));
+    QTRY_COMPARE(table.CurrentRow(), 1);
+    Press(grid, Qt::Key_Down);
+    QCOMPARE(table.State(), CsvTableState::Insert);
+    QCOMPARE(table.RowCount(), 3);
+    QCOMPARE(table.CurrentRow(), 2);
+    QCOMPARE(grid->currentIndex().row(), 2);
+    Press(grid, Qt::Key_Down);
+    QCOMPARE(table.RowCount(), 3);
+    // Typed into, the new row is stored by the next Down, which appends another.
+    Press(grid, Qt::Key_F2);
+    QTest::keyClicks(QApplication::focusWidget(), "C");
+    Press(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(table.RecordCount(), 3);
+    QCOMPARE(table.State(), CsvTableState::Insert);
+    Press(grid, Qt::Key_Escape);
+    QCOMPARE(table.RowCount(), 3);
+    QCOMPARE(table.TextAt(0, 0), std::string("A"));  // the post sorted the list by name
+    QCOMPARE(table.TextAt(2, 0), std::string("C"));
+
+    // Ctrl+Del asks first; "Nein" keeps the row, "Ja" deletes it.
+    grid->setCurrentIndex(grid->Model()->index(0, 0));
+    QTRY_COMPARE(table.CurrentRow(), 0);
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(asked, QStringList{QString::fromUtf8("Datensatz l\u00f6schen?")});
+    QCOMPARE(table.RecordCount(), 3);
+    answer = true;
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(table.RecordCount(), 2);
+    QCOMPARE(table.TextAt(0, 0), std::string("B"));
+    // Del alone deletes nothing.
+    Press(grid, Qt::Key_Delete);
+    QCOMPARE(table.RecordCount(), 2);
+    table.CloseDiscarding();
+}
+
+// Two names alike up to their middle: in a narrow cell each ends in an ellipsis after
+// its own letters (wrapping would show "Vorlix-" in both), and its hint holds it whole.
+void CatalogueWidgetsTest::gridCellsElideInsteadOfWrapping() {
+    DefinitionGridFixture f("Vorlix-Datenbank,/a,*.mdb,1,0\r\nVorlix-Reportverzeichnis,/b,*.rtm,1,1\r\n");
+    CsvGrid* grid = f.grid;
+    grid->resize(500, 200);
+    grid->setColumnWidth(0, 80);
+    grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(grid));
+    const QModelIndex first = grid->Model()->index(0, 0);
+    const QModelIndex second = grid->Model()->index(1, 0);
+    QCOMPARE(grid->rowHeight(0), 17);
+    const auto cellImage = [&](const QModelIndex& index) {
+        return grid->viewport()->grab(grid->visualRect(index)).toImage();
+    };
+    grid->setCurrentIndex(grid->Model()->index(0, 2));  // neither name cell is highlighted
+    QVERIFY(cellImage(first) != cellImage(second));
+    QVERIFY(grid->IsElided(second));
+    QCOMPARE(grid->CellHint(second), QString("Vorlix-Reportverzeichnis\nBezeichnung"));
+    // A text that fits keeps the column's hint alone.
+    grid->setColumnWidth(0, 157);
+    QVERIFY(!grid->IsElided(first));
+    QCOMPARE(grid->CellHint(first), QString("Bezeichnung"));
+    f.table.CloseDiscarding();
+}
+
+void CatalogueWidgetsTest::fileMaskDialogFitsAndEndsAtTheLastMask() {
+    TSelectFilemaskfrm dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.size(), QSize(167, 170));
+    auto* cancel = dialog.findChild<QPushButton*>("btnAbbrechen");
+    auto* ok = dialog.findChild<QPushButton*>("btnOK");
+    const QRect cancelRect(cancel->mapTo(&dialog, QPoint()), cancel->size());
+    const QRect okRect(ok->mapTo(&dialog, QPoint()), ok->size());
+    QCOMPARE(cancelRect.size(), QSize(75, 25));
+    QCOMPARE(okRect.size(), QSize(75, 25));
+    QVERIFY(dialog.rect().contains(cancelRect));
+    QVERIFY(dialog.rect().contains(okRect));
+    QVERIFY(cancelRect.right() < okRect.left());
+    QCOMPARE(dialog.Memo()->height(), 170 - 41);
+
+    // Each mask typed and ended with Return, as a user does.
+    dialog.Memo()->setFocus();
+    QTest::keyClicks(dialog.Memo(), "*.mdb");
+    QTest::keyClick(dialog.Memo(), Qt::Key_Return);
+    QTest::keyClicks(dialog.Memo(), "*.txt");
+    QTest::keyClick(dialog.Memo(), Qt::Key_Return);
+    QCOMPARE(dialog.FileMask(), QString("*.mdb;*.txt"));
 }
 
 }  // namespace vb::gui
