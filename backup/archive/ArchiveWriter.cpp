@@ -20,6 +20,7 @@
 #include "backup/archive/ZipCrypto.h"
 #include "util/CodePage.h"
 #include "platform/RenameNoReplace.h"
+#include "platform/BackgroundClose.h"
 #include "platform/ShellFolders.h"
 #include "util/Error.h"
 #include "util/RunPhases.h"
@@ -519,7 +520,8 @@ void ArchiveWriter::SaveToTemporaryFile() {
         ::fsync(dirFd);
         ::close(dirFd);
     }
-    if (FFd >= 0) ::close(FFd);
+    // The old archive has no name any more; its blocks are freed while the run goes on.
+    platform::CloseInBackground(FFd);
     FFd = fd;
     FFileSize = out.Position();
     FEntries = std::move(written);

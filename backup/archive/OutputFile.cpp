@@ -12,7 +12,7 @@
 namespace vb::zip {
 namespace {
 constexpr std::size_t kBufferSize = 1 << 20;
-constexpr std::uint64_t kWritebackStep = 32u << 20;
+constexpr std::uint64_t kWritebackStep = 4u << 20;
 }
 
 // The archive is flushed to disk before it replaces the old one; starting the disk
