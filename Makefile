@@ -17,7 +17,7 @@ FUZZ_SECONDS ?= 30
 PACKAGES = build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev \
            libdeflate-dev libgtest-dev googletest zip unzip 7zip python3 xvfb xauth \
            dpkg-dev desktop-file-utils appstream \
-           qt6-translations-l10n fonts-wine openbox x11-utils
+           qt6-translations-l10n fonts-wine openbox x11-utils systemd
 # Only `make fuzz` needs clang and its sanitizer and libFuzzer runtimes.
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 

@@ -283,6 +283,11 @@ QWidget* TMainFrm::BuildSettingsPage() {
                           "bevor sie die alte ersetzt");
     connect(CheckBox3, &QCheckBox::clicked, this, [this](bool checked) { FOptions.FPruefen = checked; });
     body->addWidget(CheckBox3);
+    auto* schedule = new QPushButton("Zeitplan...", page);
+    schedule->setObjectName("btnZeitplan");
+    schedule->setToolTip("Unbeaufsichtigte Sicherung zu festen Zeiten (systemd-Timer oder crontab)");
+    connect(schedule, &QPushButton::clicked, this, &TMainFrm::btnZeitplanClick);
+    body->addWidget(schedule, 0, Qt::AlignLeft);
 
     auto* folderLabel = new QLabel("Datenverzeichnis:", page);
     body->addWidget(folderLabel);

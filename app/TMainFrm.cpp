@@ -30,6 +30,7 @@
 #include "platform/ShellFolders.h"
 #include "platform/Trash.h"
 #include "settings/WindowPlacement.h"
+#include "settings/frmSchedule.h"
 #include "util/Error.h"
 #include "util/MessageBoxes.h"
 #include "util/RunPhases.h"
@@ -308,6 +309,17 @@ void TMainFrm::SetStatus(const std::string& text) {
     const bool warning = text.empty() && !FLastPassWarning.empty();
     FStatusBar->setStyleSheet(warning ? "color: red;" : "");
     FStatusBar->setText(Q(warning ? FLastPassWarning : text));
+}
+
+// The schedule of the unattended backup lives in the system's timer or crontab only.
+void TMainFrm::btnZeitplanClick() {
+    SystemSchedulerCommands commands;
+    const SchedulePlace place = SchedulePlace::ForThisUser();
+    const ScheduledCommand command = CommandForThisProcess(S(QCoreApplication::applicationFilePath()), place.Root);
+    Scheduler scheduler(commands, place, command);
+    const auto pass = FOptions.FDatenDir.empty() ? std::nullopt : ReadLastPass(FOptions.FDatenDir);
+    gui::TSchedulefrm dialog(scheduler, command.PasswordFile, pass ? Q(LastPassText(*pass)) : QString(), this);
+    dialog.exec();
 }
 
 // The record of the last unattended pass: a failure is shown on the backup page and

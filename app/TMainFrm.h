@@ -140,6 +140,7 @@ private slots:
     void CheckBox2Click(bool checked);
     void DatenDirChange(const QString& text);
     void btnDatenDirClick();
+    void btnZeitplanClick();
     void ComboBox2Change(const QString& text);
     void btnStartBackupClick();
     void Sichern1Click();

@@ -1,7 +1,12 @@
 // The window's parts for a desktop that schedules its backups: the option that checks
-// each archive after packing, and the failed last unattended pass shown at start.
+// each archive after packing, the failed last unattended pass shown at start, and the
+// schedule dialog.
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimeEdit>
+#include <sys/stat.h>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -9,7 +14,10 @@
 #include "app/LastPass.h"
 #include "app/TMainFrm.h"
 #include "platform/RegistryStore.h"
+#include "settings/FakeSchedulerCommands.h"
 #include "settings/Settings.h"
+#include "settings/frmSchedule.h"
+#include "support/TempDir.h"
 #include "util/MessageBoxes.h"
 
 using namespace vb;
@@ -90,6 +98,58 @@ private slots:
         QCOMPARE(StatusText(window), QString("Packe: /daten/a.txt..."));
         window.SetStatus("");
         QCOMPARE(StatusText(window).isEmpty(), !shown);
+    }
+
+    void settingsPageOffersTheScheduleDialog() {
+        TMainFrm window(*FRegistry);
+        auto* button = window.findChild<QPushButton*>("btnZeitplan");
+        QVERIFY(button);
+        QCOMPARE(button->text(), QString("Zeitplan..."));
+        QCOMPARE(button->parentWidget(), window.findChild<QWidget*>("tabEinstellungen"));
+    }
+
+    // The dialog shows what systemd reports, warns about lingering, and on OK writes
+    // the password file (owner only) and the enabled timer.
+    void scheduleDialogAppliesTheScheduleAndThePasswordFile() {
+        test::FakeSchedulerCommands commands;
+        commands.Answers["systemctl --user show vorlixbackup.timer --property=NextElapseUSecRealtime"] = {
+            0, "NextElapseUSecRealtime=Mon 2026-12-14 18:30:00 CET\n"};
+        commands.Answers["loginctl show-user lehrer --property=Linger"] = {0, "Linger=no\n"};
+        const std::string passwordFile = Path("home/.config/vorlix-backup/passwort").toStdString();
+        Scheduler scheduler(commands, {false, Path("units").toStdString(), "lehrer"},
+                            {"/opt/vorlixbackup/vorlixbackup", passwordFile, {}});
+        gui::TSchedulefrm dialog(scheduler, passwordFile, QString());
+        QCOMPARE(dialog.findChild<QLabel*>("lblNaechsterLauf")->text(), QString("Mon 2026-12-14 18:30:00 CET"));
+        QVERIFY(!dialog.findChild<QLabel*>("lblLinger")->isHidden());
+        QVERIFY(!dialog.findChild<QCheckBox*>("chkAktiv")->isChecked());
+        QVERIFY(!dialog.findChild<QCheckBox*>("chkTag0")->isEnabled());  // off: nothing to choose
+
+        dialog.findChild<QCheckBox*>("chkAktiv")->click();
+        dialog.findChild<QCheckBox*>("chkTag5")->click();  // Saturday too
+        dialog.findChild<QTimeEdit*>("edZeit")->setTime(QTime(7, 45));
+        dialog.findChild<QCheckBox*>("chkPasswortdatei")->click();
+        // Protection without a password to keep: the dialog asks and stays open.
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!QFileInfo::exists(Path("units/vorlixbackup.timer")));
+        dialog.findChild<QLineEdit*>("edPasswort")->setText("Geheim");
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+        struct stat st{};
+        QCOMPARE(::stat(passwordFile.c_str(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0600u);
+        const auto timer = ParseTimerUnit(test::ReadFile(Path("units/vorlixbackup.timer").toStdString()));
+        QVERIFY(timer.has_value());
+        QCOMPARE(timer->Weekdays, 0x3Fu);
+        QCOMPARE(timer->Hour, 7);
+        QCOMPARE(timer->Minute, 45);
+        QVERIFY(commands.Calls.back() == "systemctl --user enable --now vorlixbackup.timer");
+        // The password is in its file only; the unit names the file.
+        const std::string service = test::ReadFile(Path("units/vorlixbackup.service").toStdString());
+        QVERIFY(service.find("Geheim") == std::string::npos);
+        QVERIFY(service.find("VORLIXBACKUP_PASSWORD_FILE=" + passwordFile) != std::string::npos);
+        QCOMPARE(QString::fromStdString(test::ReadFile(passwordFile)), QString("Geheim\n"));
     }
 };
 
