@@ -168,6 +168,7 @@ QWidget* TMainFrm::BuildPage(const QString& heading, const QString& objectName) 
     band->setFont(gui::WindowFont(21, true));
     band->setFixedHeight(kHeadingHeight);
     band->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    band->setIndent(6);  // the heading does not touch the navigation bar
     band->setAutoFillBackground(true);
     QPalette palette = band->palette();
     palette.setColor(QPalette::Window, palette.color(QPalette::Base));
