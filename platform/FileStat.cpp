@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <memory>
 
 namespace vb::platform {
@@ -18,6 +21,8 @@ FileStatus FromStat(const struct stat& st) {
     else s.Kind = FileKind::Other;
     s.Size = static_cast<std::uint64_t>(st.st_size);
     s.ModifiedTime = st.st_mtim.tv_sec;
+    s.ModifiedNanoseconds = st.st_mtim.tv_nsec;
+    s.Owner = st.st_uid;
     s.Mode = st.st_mode;
     s.Device = st.st_dev;
     s.Inode = st.st_ino;
@@ -35,6 +40,37 @@ std::optional<FileStatus> StatPath(const std::string& path, bool followLinks) {
     const int rc = followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
     if (rc != 0) return std::nullopt;
     return FromStat(st);
+}
+
+std::string FollowLinks(const std::string& path) {
+    std::string current = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= target.size()) return current;
+        target.resize(static_cast<std::size_t>(n));
+        if (target.front() != '/') {
+            const auto slash = current.rfind('/');
+            if (slash != std::string::npos) target = current.substr(0, slash + 1) + target;
+        }
+        current = target;
+    }
+    return current;
+}
+
+std::optional<std::string> ResolvedPath(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    if (!resolved) return std::nullopt;
+    return std::string(resolved.get());
+}
+
+void CopyOwnerAndMode(int from, int to) {
+    struct stat st{};
+    if (::fstat(from, &st) != 0) return;
+    // Owner first: changing it may clear the set-id bits that the mode then restores.
+    if (::fchown(to, st.st_uid, st.st_gid) != 0 && ::fchown(to, static_cast<uid_t>(-1), st.st_gid) != 0)
+        errno = 0;  // not allowed: the file stays the running user's
+    ::fchmod(to, st.st_mode & 07777);
 }
 
 std::optional<FileStatus> StatFd(int fd) {

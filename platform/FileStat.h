@@ -18,14 +18,29 @@ struct FileStatus {
     FileKind Kind = FileKind::Other;
     std::uint64_t Size = 0;
     std::time_t ModifiedTime = 0;
+    long ModifiedNanoseconds = 0;
     std::uint32_t Mode = 0;  // st_mode
     dev_t Device = 0;
     ino_t Inode = 0;
+    uid_t Owner = 0;
 };
 
 // Status of `path`; with `followLinks` false a symbolic link is reported as such.
 // Nullopt when the path does not exist or cannot be examined.
 std::optional<FileStatus> StatPath(const std::string& path, bool followLinks);
+
+// The file a path names in the end: a symbolic link in the last part is followed
+// (relative targets from the link's folder) until a name that is no link, or one that
+// does not exist. The folders on the way stay as given. `path` itself when it is no link.
+std::string FollowLinks(const std::string& path);
+
+// The absolute path without links, "." or ".." parts; nullopt when it does not exist.
+std::optional<std::string> ResolvedPath(const std::string& path);
+
+// Gives the open file `to` the owner, group and permission bits of `from`, as far
+// as this process may: the group alone when the owner cannot be given, neither when
+// the group cannot either.
+void CopyOwnerAndMode(int from, int to);
 
 // Status of an open file.
 std::optional<FileStatus> StatFd(int fd);

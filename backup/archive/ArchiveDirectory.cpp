@@ -83,6 +83,8 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
             if (candidate && i + EndOfCentralDirectory::kFixedSize + candidate->CommentLength <= tail.size()) {
                 end = candidate;
                 endOffset = fileSize - tailSize + i;
+                dir.Comment = tail.substr(i + EndOfCentralDirectory::kFixedSize, candidate->CommentLength);
+                dir.EndRecordOffset = endOffset;
                 break;
             }
         }
@@ -176,6 +178,7 @@ void ParseCentralDirectory(const std::string& central, std::uint64_t count, std:
             return;
         }
         e.CentralExtra = RemoveExtraField(h->Extra, kZip64ExtraId);
+        e.Comment = std::move(h->Comment);
         e.Name = DecodeName(h->Name, h->Flags, e.Host(), h->Extra);
         dir.Entries.push_back(std::move(e));
     }

@@ -26,6 +26,8 @@ struct ArchiveDirectory {
     std::uint64_t CentralDirectoryOffset = 0;
     std::uint64_t CentralDirectorySize = 0;
     bool StartsWithSpanningMark = false;     // "PK\7\8" or "PK00" in the first four bytes
+    std::uint64_t EndRecordOffset = 0;       // where the (classic) end record begins
+    std::string Comment;                     // archive comment, as stored
 };
 
 // Reads the directory of the archive in `fd` (of `fileSize` bytes, more than 0).

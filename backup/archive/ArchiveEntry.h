@@ -31,10 +31,13 @@ struct ArchiveEntry {
     std::uint32_t ExternalAttributes = 0;
     std::uint64_t LocalHeaderOffset = 0;
     std::string CentralExtra;  // extra fields of the central header, Zip64 field removed
+    std::string Comment;       // entry comment, as stored
 
     // Writer only.
     EntryAction Action = EntryAction::Unchanged;
     std::string SourcePath;    // the disk file that the entry is (to be) made from
+    std::uint64_t SourceDevice = 0;  // identity of that file when it was selected
+    std::uint64_t SourceInode = 0;
 
     // Reader only: marked for extraction.
     bool Tagged = false;

@@ -14,12 +14,13 @@ namespace {
 
 // Opens and examines the file; false when it cannot be opened.
 bool Load(const std::string& path, OpenedArchive& out) {
-    out.Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO or device in the archive's place must not hang the run.
+    out.Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (out.Fd < 0) return false;
     struct stat st{};
     if (::fstat(out.Fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        out.Directory.Problem = DirectoryProblem::NotZip;
-        return true;
+        ::close(out.Fd);
+        throw Error("Das Archiv " + path + " ist keine gew\xC3\xB6hnliche Datei.");
     }
     out.Size = static_cast<std::uint64_t>(st.st_size);
     if (out.Size > 0) out.Directory = ReadArchiveDirectory(out.Fd, out.Size);

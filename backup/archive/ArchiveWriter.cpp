@@ -14,6 +14,7 @@
 #include "backup/archive/CompressionPipeline.h"
 #include "backup/archive/EntryHeaders.h"
 #include "backup/archive/EntryName.h"
+#include "backup/archive/LayoutCheck.h"
 #include "backup/archive/OutputFile.h"
 #include "backup/archive/RemovableDriveMedium.h"
 #include "backup/archive/SpannedWriter.h"
@@ -100,6 +101,8 @@ void ArchiveWriter::Release() {
     FLog.Stop();
     FEntries.clear();
     FIndex.clear();
+    FComment.clear();
+    FSelf.reset();
     FSpanned = false;
 }
 
@@ -122,21 +125,32 @@ void ArchiveWriter::UpdateLog() {
 void ArchiveWriter::Open(const std::string& path) {
     if (IsOpen()) Close();
     RunPhase phase("archive open");
-    if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT) {
+    // An archive path that is a symbolic link is updated where the link points.
+    const std::string target = platform::FollowLinks(path);
+    if (::access(target.c_str(), F_OK) != 0 && errno == ENOENT) {
         if (!EndsWithZip(path)) throw Error("Unhandled Archive Type");
         StartNew(path, nullptr);
+        FTarget = target;
         return;
     }
-    zip::OpenedArchive archive = zip::OpenExistingArchive(path, Medium.get(), OnRequestLastDisk);
+    zip::OpenedArchive archive = zip::OpenExistingArchive(target, Medium.get(), OnRequestLastDisk);
+    // An update copies entries by the directory's word: one that does not match the
+    // file would spoil the new archive, so the old one is kept untouched.
+    if (archive.Size > 0 && archive.Directory.DiskNumber == 0 && !zip::EntriesAreSound(archive.Fd, archive.Directory)) {
+        ::close(archive.Fd);
+        throw Error("Invalid file - not a PKZip file");
+    }
     FOpen = true;
     FPath = path;
+    FTarget = target;
     FFd = archive.Fd;
+    TakeIdentity();
     FFileSize = archive.Size;
     FCreatedHere = archive.Size == 0;
     FSpanned = archive.Directory.DiskNumber != 0;
     FEntries = std::move(archive.Directory.Entries);
-    FIndex.clear();
-    for (std::size_t i = 0; i < FEntries.size(); ++i) FIndex.emplace(FEntries[i].Name, i);
+    FComment = std::move(archive.Directory.Comment);
+    RebuildIndex();
     try {
         UpdateLog();
     } catch (...) {
@@ -155,7 +169,10 @@ void ArchiveWriter::StartNew(const std::string& path, std::function<void()> befo
     FNew = true;
     FBeforePlacing = std::move(beforePlacing);
     FPath = path;
+    FTarget = path;
     FFd = -1;
+    FSelf.reset();
+    FComment.clear();
     FFileSize = 0;
     FCreatedHere = true;
     FSpanned = false;
@@ -173,7 +190,7 @@ void ArchiveWriter::StartNew(const std::string& path, std::function<void()> befo
 // rotation of the generations), by a rename that never replaces a file.
 void ArchiveWriter::PlaceNewArchive(const std::string& temporaryPath) {
     if (FBeforePlacing) FBeforePlacing();
-    if (!platform::RenameNoReplace(temporaryPath, FPath)) {
+    if (!platform::RenameNoReplace(temporaryPath, FTarget)) {
         const int error = errno;
         throw Error("Das Archiv " + FPath + " kann nicht an seinen Platz gebracht werden: " + std::strerror(error));
     }
@@ -188,12 +205,42 @@ void ArchiveWriter::ReportLeftOut(const ArchiveEntry& entry) {
     if (OnFileLeftOut) OnFileLeftOut(entry.SourcePath);
 }
 
+void ArchiveWriter::AddFiles(const std::string& folder, const std::string& mask) {
+    std::string trimmed = folder;
+    while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
+    while (!trimmed.empty() && trimmed.front() == ' ') trimmed.erase(0, 1);
+    if (trimmed.empty()) throw Error("Eine Zeile der Sicherungsdefinition nennt keinen Ordner (Dateimaske " + mask + ").");
+    AddFiles(trimmed + (trimmed.back() == '/' ? "" : "/") + mask);
+}
+
 void ArchiveWriter::AddFiles(const std::string& pattern) {
     if (!IsOpen()) return;
     RunPhase phase("folder scan");
-    std::optional<zip::FileIdentity> self;
-    if (auto status = platform::StatFd(FFd)) self = zip::FileIdentity{status->Device, status->Inode};
-    zip::SelectFiles(pattern, FRecurse, self, [this](const zip::SelectedItem& item) { Register(item); });
+    if (pattern.find('/') == std::string::npos)
+        throw Error("F\xC3\xBCr die Dateimaske " + pattern + " ist kein Ordner angegeben.");
+    zip::SelectionHandlers handlers;
+    handlers.Excluded = [this](const std::string& path, const platform::FileStatus& status) {
+        return IsArchiveFile(path, status);
+    };
+    handlers.Found = [this](const zip::SelectedItem& item) { Register(item); };
+    handlers.Skipped = [this](const std::string& path, zip::SkipReason reason) {
+        FLog.Line(zip::StoredNameFromPath(path, reason == zip::SkipReason::FolderUnreadable), " skipped ");
+        if (OnFileSkipped) OnFileSkipped(path);
+    };
+    zip::SelectFiles(pattern, FRecurse, handlers);
+}
+
+// The archive is never selected: neither the file it is now (a save in the middle of
+// a selection replaces it by another) nor a temporary file of its saves.
+bool ArchiveWriter::IsArchiveFile(const std::string& path, const platform::FileStatus& status) const {
+    if (FSelf && status.Device == FSelf->Device && status.Inode == FSelf->Inode) return true;
+    return BaseName(path).starts_with("." + BaseName(FTarget) + ".vbtmp-");
+}
+
+void ArchiveWriter::TakeIdentity() {
+    FSelf.reset();
+    if (FFd < 0) return;
+    if (auto status = platform::StatFd(FFd)) FSelf = *status;
 }
 
 void ArchiveWriter::Register(const zip::SelectedItem& item) {
@@ -203,12 +250,17 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
         if (OnFileSkipped) OnFileSkipped(item.Path);
         return;
     }
+    auto takeSource = [&item](ArchiveEntry& e) {
+        e.SourcePath = item.Path;
+        e.SourceDevice = item.Status.Device;
+        e.SourceInode = item.Status.Inode;
+    };
     auto found = FIndex.find(name);
     if (found == FIndex.end()) {
         ArchiveEntry e;
         e.Name = name;
         e.Action = EntryAction::Add;
-        e.SourcePath = item.Path;
+        takeSource(e);
         FIndex.emplace(name, FEntries.size());
         FEntries.push_back(std::move(e));
         FLog.Line(name, " added ");
@@ -222,9 +274,8 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
         if (found == FIndex.end()) return;  // left out by the save: its file cannot be read
     }
     ArchiveEntry& entry = FEntries[found->second];
-    entry.SourcePath = item.Path;
-    // The status from the search decides; only a file that looks changed is opened,
-    // because one that another program holds keeps its old entry.
+    takeSource(entry);
+    // The status from the search decides; only a file that looks changed is opened.
     auto unchanged = [&entry](const platform::FileStatus& status, bool folder) {
         const zip::DosDateTime dos = zip::ToDosDateTime(status.ModifiedTime);
         const std::uint64_t size = folder ? 0 : status.Size;
@@ -233,13 +284,38 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
     if (unchanged(item.Status, item.Folder)) return;
     if (!item.Folder) {
         const int fd = ::open(item.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-        if (fd < 0) return;  // held by another program: the old entry stays
+        if (fd < 0) {
+            // It changed but cannot be read: the old version stays, and is reported
+            // as not brought up to date.
+            FLog.Line(name, " skipped ");
+            if (OnFileSkipped) OnFileSkipped(item.Path);
+            return;
+        }
         const auto status = platform::StatFd(fd);
         ::close(fd);
         if (!status || unchanged(*status, false)) return;
     }
+    // Every entry of the name is freshened: archives of other tools may hold a name
+    // twice, and the last one is what unzip leaves on disk.
+    if (FDuplicateNames) {
+        for (ArchiveEntry& other : FEntries) {
+            if (other.Name != name || &other == &entry) continue;
+            other.Action = EntryAction::Replace;
+            takeSource(other);
+        }
+    }
     entry.Action = EntryAction::Replace;
     FLog.Line(name, " freshened ");
+}
+
+// The index names the last entry of each name: the one that extraction leaves.
+void ArchiveWriter::RebuildIndex() {
+    FIndex.clear();
+    FDuplicateNames = false;
+    for (std::size_t i = 0; i < FEntries.size(); ++i) {
+        const auto [at, added] = FIndex.insert_or_assign(FEntries[i].Name, i);
+        if (!added) FDuplicateNames = true;
+    }
 }
 
 void ArchiveWriter::Save() {
@@ -261,6 +337,9 @@ void ArchiveWriter::Close() {
 
 // Copies an unchanged entry: a new local header from the entry, the old local extra
 // fields, the compressed bytes as they are, and the descriptor when bit 3 is set.
+// Header, Zip64 field and descriptor agree: an old local Zip64 field (streaming
+// writers leave zeros in it) is dropped, and the sizes take 8 bytes in the header's
+// Zip64 field and in the descriptor exactly when they need them.
 // Where the new header or descriptor equals the old bytes, the old bytes are copied
 // instead, so that a run of unchanged entries becomes one copy of the old file.
 ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFile& out) {
@@ -287,12 +366,12 @@ ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFil
     const std::uint64_t dataOffset = source.LocalHeaderOffset + headerSize;
 
     ArchiveEntry e = source;
+    e.Action = EntryAction::Unchanged;
     e.LocalHeaderOffset = out.Position();
     const bool sizes64 = e.UncompressedSize >= zip::kMax32 || e.CompressedSize >= zip::kMax32;
     if (zip::NeedsZip64(e)) e.VersionNeeded = std::max<std::uint16_t>(e.VersionNeeded, 45);
-    std::string extra = oldExtra;
-    if (sizes64 && !zip::FindExtraField(extra, zip::kZip64ExtraId))
-        extra = zip::MakeLocalZip64Field(e.UncompressedSize, e.CompressedSize) + extra;
+    std::string extra = zip::RemoveExtraField(oldExtra, zip::kZip64ExtraId);
+    if (sizes64) extra = zip::MakeLocalZip64Field(e.UncompressedSize, e.CompressedSize) + extra;
     const std::string header = zip::MakeLocalHeader(e, sizes64, extra);
     if (header == old) out.CopyFrom(FFd, source.LocalHeaderOffset, headerSize);
     else out.Write(header);
@@ -317,7 +396,7 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
     std::vector<zip::CompressionPipeline::Job> jobs;
     for (const auto& e : FEntries)
         if (e.Action != EntryAction::Unchanged)
-            jobs.push_back({e.SourcePath, e.IsFolder(), BaseName(e.SourcePath)});
+            jobs.push_back({e.SourcePath, e.IsFolder(), BaseName(e.SourcePath), e.SourceDevice, e.SourceInode});
     zip::CompressionPipeline pipeline(std::move(jobs), password, FThreads);
     std::size_t job = 0;
 
@@ -335,21 +414,39 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
         }
         RunPhase phase("compression");
         const zip::SourceInfo& info = pipeline.Begin(job++);
-        if (!info.Ok) {  // cannot be read: left out, the log keeps its line
+        // A file that cannot be read in full is not saved: the log keeps its line and
+        // says so, a new entry is left out, and a replaced one keeps its old version.
+        auto notSaved = [&](std::optional<std::uint64_t> writtenFrom) {
+            if (writtenFrom) out.TruncateTo(*writtenFrom);
             ReportLeftOut(source);
+            if (source.Action == EntryAction::Replace) written.push_back(CopyEntry(source, out));
+        };
+        if (!info.Ok) {
+            notSaved(std::nullopt);
             continue;
         }
+        // A replaced file that changed while it was read may be torn; its old version
+        // is the safe one. (A new file has no other version: what was read is kept.)
+        auto changedWhileRead = [&] {
+            if (source.Action != EntryAction::Replace || info.Fd < 0) return false;
+            const auto now = platform::StatFd(info.Fd);
+            return !now || now->Size != info.Status.Size || now->ModifiedTime != info.Status.ModifiedTime ||
+                   now->ModifiedNanoseconds != info.Status.ModifiedNanoseconds;
+        };
 
         ArchiveEntry e = source;
         e.Action = EntryAction::Unchanged;
         const auto encoded = zip::EncodeName(e.Name);
         e.HeaderName = encoded->Bytes;
         e.CentralExtra = encoded->UnicodeExtra;
-        e.Flags = static_cast<std::uint16_t>((encrypt ? zip::kFlagEncrypted | zip::kFlagDataDescriptor : 0) |
+        // No data descriptor, also when encrypted: the local header carries the real
+        // CRC-32 and sizes, and the encryption header's check byte is the CRC's.
+        e.Flags = static_cast<std::uint16_t>((encrypt ? zip::kFlagEncrypted : 0) |
                                              (encoded->Utf8Flag ? zip::kFlagUtf8 : 0));
         e.DosTime = info.Dos.Time;
         e.DosDate = info.Dos.Date;
         e.ExternalAttributes = info.Attributes;
+        if (encoded->Host == zip::kHostUnix) e.ExternalAttributes |= (info.Status.Mode & 0xFFFFu) << 16;
         e.InternalAttributes = 0;
         e.DiskStart = 0;
         e.LocalHeaderOffset = out.Position();
@@ -374,13 +471,13 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
                 e.UncompressedSize = 0;
                 if (encrypt) {
                     zip::ZipCrypto crypto(password);
-                    const auto header = crypto.MakeHeader(e.DosTime);
+                    const auto header = crypto.MakeHeader(0);  // the CRC-32 of nothing
                     data.assign(reinterpret_cast<const char*>(header.data()), header.size());
                 }
             } else {
                 zip::ChunkResult r = pipeline.TakeChunk();
-                if (!r.Ok) {
-                    ReportLeftOut(source);
+                if (!r.Ok || changedWhileRead()) {
+                    notSaved(std::nullopt);
                     continue;
                 }
                 e.Method = r.Stored ? 0 : 8;
@@ -393,18 +490,15 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
             out.Write(localHeader(e));
             out.Write(data);
         } else {
-            // A large file: its chunks arrive in order; the local header is completed
-            // once the CRC-32 and sizes are known.
+            // A large file: its chunks arrive in order and are written as they come;
+            // the local header, and the encryption that depends on the CRC-32, are
+            // completed once the CRC-32 and sizes are known.
             e.Method = 8;
             finish(e);
             out.Write(localHeader(e));
-            const std::uint64_t dataStart = out.Position();
-            std::optional<zip::ZipCrypto> crypto;
-            if (encrypt) {
-                crypto.emplace(password);
-                const auto header = crypto->MakeHeader(e.DosTime);
-                out.Write(header.data(), header.size());
-            }
+            const std::uint64_t headerBytes = encrypt ? zip::ZipCrypto::kHeaderSize : 0;
+            const std::uint64_t dataStart = out.Position() + headerBytes;
+            out.Write(std::string(headerBytes, '\0'));
             bool ok = true;
             std::uint32_t crc = 0;
             std::uint64_t total = 0;
@@ -416,23 +510,11 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
                 }
                 crc = static_cast<std::uint32_t>(crc32_combine(crc, r.Crc32, static_cast<z_off_t>(r.InputSize)));
                 total += r.InputSize;
-                if (crypto) crypto->Encrypt(reinterpret_cast<unsigned char*>(r.Data.data()), r.Data.size());
                 out.Write(r.Data);
             }
-            if (!ok) {
-                out.TruncateTo(e.LocalHeaderOffset);
-                ReportLeftOut(source);
-                continue;
-            }
-            const std::uint64_t headerBytes = encrypt ? zip::ZipCrypto::kHeaderSize : 0;
-            if (out.Position() - dataStart - headerBytes > total) {
+            if (ok && out.Position() - dataStart > total) {
                 // Deflate did not pay: store the file as it is.
                 out.TruncateTo(dataStart);
-                if (encrypt) {
-                    crypto.emplace(password);
-                    const auto header = crypto->MakeHeader(e.DosTime);
-                    out.Write(header.data(), header.size());
-                }
                 e.Method = 0;
                 finish(e);
                 std::string buffer(1 << 20, '\0');
@@ -444,22 +526,27 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
                         break;
                     }
                     crc = static_cast<std::uint32_t>(crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), static_cast<uInt>(n)));
-                    if (crypto) crypto->Encrypt(reinterpret_cast<unsigned char*>(buffer.data()), n);
                     out.Write(buffer.data(), n);
                     at += n;
                 }
-                if (!ok) {
-                    out.TruncateTo(e.LocalHeaderOffset);
-                    ReportLeftOut(source);
-                    continue;
-                }
+            }
+            if (!ok || changedWhileRead()) {
+                notSaved(e.LocalHeaderOffset);
+                continue;
             }
             e.Crc32 = crc;
             e.UncompressedSize = total;
-            e.CompressedSize = out.Position() - dataStart;
+            e.CompressedSize = out.Position() - dataStart + headerBytes;
+            if (encrypt) {
+                zip::ZipCrypto crypto(password);
+                const auto header = crypto.MakeHeader(static_cast<std::uint16_t>(crc >> 16));
+                out.PatchAt(dataStart - headerBytes, std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
+                out.TransformRange(dataStart, e.CompressedSize - headerBytes, [&crypto](char* p, std::size_t n) {
+                    crypto.Encrypt(reinterpret_cast<unsigned char*>(p), n);
+                });
+            }
             out.PatchAt(e.LocalHeaderOffset, localHeader(e));
         }
-        if (encrypt) out.Write(zip::MakeDataDescriptor(e, sizes64));
         written.push_back(std::move(e));
     }
     {
@@ -470,10 +557,11 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
 }
 
 void ArchiveWriter::SaveToTemporaryFile() {
-    const std::string folder = FolderOf(FPath);
-    TemporaryFile temp(folder, BaseName(FPath));
-    struct stat st{};
-    if (FFd >= 0 && ::fstat(FFd, &st) == 0) ::fchmod(temp.Fd(), st.st_mode & 07777);
+    const std::string folder = FolderOf(FTarget);
+    TemporaryFile temp(folder, BaseName(FTarget));
+    // A new archive keeps the temporary file's mode 0600; an update takes the old
+    // file's mode, owner and group.
+    if (FFd >= 0) platform::CopyOwnerAndMode(FFd, temp.Fd());
     zip::OutputFile out(temp.Fd(), FPath);
     std::vector<ArchiveEntry> written = WriteEntries(out);
 
@@ -489,7 +577,7 @@ void ArchiveWriter::SaveToTemporaryFile() {
     }
     out.Write(central);
     const std::uint64_t endOffset = out.Position();
-    out.Write(zip::MakeEndRecords(written.size(), centralOffset, endOffset - centralOffset, endOffset));
+    out.Write(zip::MakeEndRecords(written.size(), centralOffset, endOffset - centralOffset, endOffset, FComment));
     out.Flush();
     {
         RunPhase flush("flush");
@@ -511,7 +599,7 @@ void ArchiveWriter::SaveToTemporaryFile() {
             ::close(fd);
             throw;
         }
-    } else if (::rename(temp.Path().c_str(), FPath.c_str()) != 0) {
+    } else if (::rename(temp.Path().c_str(), FTarget.c_str()) != 0) {
         ::close(fd);
         out.Fail();
     }
@@ -523,34 +611,34 @@ void ArchiveWriter::SaveToTemporaryFile() {
     // The old archive has no name any more; its blocks are freed while the run goes on.
     platform::CloseInBackground(FFd);
     FFd = fd;
+    TakeIdentity();
     FFileSize = out.Position();
     FEntries = std::move(written);
-    FIndex.clear();
-    for (std::size_t i = 0; i < FEntries.size(); ++i) FIndex.emplace(FEntries[i].Name, i);
+    RebuildIndex();
 }
 
 void ArchiveWriter::SaveDirect() {
     // Each entry is assembled in a temporary file first, so its local header can be
     // written with the final CRC-32 and sizes; the spanned writer then lays the
     // records out over as many disks as needed.
-    TemporaryFile temp(FTempDirectory, BaseName(FPath));
+    TemporaryFile temp(FTempDirectory, BaseName(FTarget));
     zip::OutputFile out(temp.Fd(), temp.Path());
     std::vector<ArchiveEntry> written = WriteEntries(out);
     out.Flush();
     if (FBeforePlacing) FBeforePlacing();
     FBeforePlacing = nullptr;
     FNew = false;
-    zip::SpannedWriter spanned(*Medium, FPath, FSpanningThreshold, OnRequestBlankDisk);
+    zip::SpannedWriter spanned(*Medium, FTarget, FSpanningThreshold, OnRequestBlankDisk);
     const zip::SpannedResult result = spanned.Write(temp.Fd(), out.Position(), written);
     FEntries = std::move(written);
-    FIndex.clear();
-    for (std::size_t i = 0; i < FEntries.size(); ++i) FIndex.emplace(FEntries[i].Name, i);
+    RebuildIndex();
     FSpanned = result.Disks > 1;
     if (!FSpanned) {
         // A one-disk archive is an ordinary archive from now on.
-        if (const int fd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+        if (const int fd = ::open(FTarget.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); fd >= 0) {
             if (FFd >= 0) ::close(FFd);
             FFd = fd;
+            TakeIdentity();
         }
     }
     FFileSize = result.LastDiskSize;

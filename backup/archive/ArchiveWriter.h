@@ -66,10 +66,15 @@ public:
     std::function<bool(int disk)> OnRequestBlankDisk;
     // Asked for the last disk of a spanned set; false aborts.
     std::function<bool()> OnRequestLastDisk;
-    // Told about a file whose name is no valid UTF-8 and therefore cannot be stored.
+    // Told, while files are selected, about a path that is not (or not anew) in the
+    // archive: a name that is no valid UTF-8; a folder that exists but cannot be
+    // listed (its contents are missing); a link of another user to a file outside the
+    // searched folder (not followed); a changed file that cannot be opened (its old
+    // entry stays).
     std::function<void(const std::string& path)> OnFileSkipped;
-    // Told about a new or changed file that could not be read while the archive was
-    // saved: its entry is left out of the archive (a replaced entry is dropped).
+    // Told, while the archive is saved, about a new or changed file that could not be
+    // read in full: a new entry is left out; a replaced entry keeps its old version,
+    // also when the file changed while it was packed.
     std::function<void(const std::string& path)> OnFileLeftOut;
     // Called when the new archive is written to its temporary file and flushed, and
     // before it replaces the archive on disk: `fd` reads the new file from its start,
@@ -91,8 +96,13 @@ public:
     // save and removes the new file) and then renames it to `path`; that rename never
     // replaces a file, so a file still at `path` fails the save and stays as it was.
     void OpenNew(const std::string& path, std::function<void()> beforePlacing = {});
-    // Selects the files of `pattern` (folder, "/", mask) and registers them.
+    // Selects the files of `pattern` (folder, "/", mask) and registers them. A
+    // pattern without a folder is refused (vb::Error), never taken as the current or
+    // the root folder.
     void AddFiles(const std::string& pattern);
+    // The same for a definition row's folder and one mask; an empty folder is refused
+    // with a German message naming the mask.
+    void AddFiles(const std::string& folder, const std::string& mask);
     // Writes the archive when something was added or changed (or when a new archive
     // is still empty: it becomes a valid empty ZIP of 22 bytes).
     void Save();
@@ -112,6 +122,9 @@ public:
 
 private:
     void Register(const zip::SelectedItem& item);
+    void RebuildIndex();
+    bool IsArchiveFile(const std::string& path, const platform::FileStatus& status) const;
+    void TakeIdentity();
     void ReportLeftOut(const ArchiveEntry& entry);
     void UpdateLog();
     // Writes every entry in order (new ones compressed on all cores) and returns
@@ -135,14 +148,18 @@ private:
 
     std::string FPath;
     bool FOpen = false;
+    std::string FTarget;       // the file FPath names: a link's target, else FPath itself
     int FFd = -1;              // the archive on disk; -1 while a new one is not saved yet
+    std::optional<platform::FileStatus> FSelf;  // identity of the archive file now
     bool FNew = false;         // not yet placed at FPath
     std::function<void()> FBeforePlacing;
     std::uint64_t FFileSize = 0;
     bool FSpanned = false;
     bool FCreatedHere = false;  // the file was missing or empty when opened
     std::vector<ArchiveEntry> FEntries;
-    std::unordered_map<std::string, std::size_t> FIndex;
+    std::string FComment;  // the archive comment of the opened archive, kept
+    std::unordered_map<std::string, std::size_t> FIndex;  // name -> its last entry
+    bool FDuplicateNames = false;  // some name has more than one entry
     ArchiveLog FLog;
 };
 

@@ -140,7 +140,7 @@ bool DeflatePays(const char* input, std::size_t size) {
                                        kProbeSize - kProbeSize / 128) != 0;
 }
 
-ChunkResult CompressWhole(int fd, std::uint64_t size, const std::string& password, std::uint16_t dosTime) {
+ChunkResult CompressWhole(int fd, std::uint64_t size, const std::string& password) {
     ChunkResult r;
     char* input = ThreadBuffer(kInput, static_cast<std::size_t>(size));
     if (size > 0 && !ReadAt(fd, input, static_cast<std::size_t>(size), 0)) return r;
@@ -158,7 +158,8 @@ ChunkResult CompressWhole(int fd, std::uint64_t size, const std::string& passwor
     }
     if (!password.empty()) {
         ZipCrypto crypto(password);
-        const auto header = crypto.MakeHeader(dosTime);
+        // No data descriptor follows: readers check the CRC's high byte.
+        const auto header = crypto.MakeHeader(static_cast<std::uint16_t>(r.Crc32 >> 16));
         std::memcpy(r.Data.data(), header.data(), header.size());
         crypto.Encrypt(reinterpret_cast<unsigned char*>(r.Data.data()) + headerSize, r.Data.size() - headerSize);
     }
@@ -235,7 +236,9 @@ void CompressionPipeline::Open(std::size_t index) {
         if (fd >= 0) {
             info.Fd = fd;
             auto status = platform::StatFd(fd);
-            if (status && status->Kind == platform::FileKind::Regular) {
+            // The file that the search found and judged, not one put in its place since.
+            const bool same = job.Inode == 0 || (status && status->Device == job.Device && status->Inode == job.Inode);
+            if (status && status->Kind == platform::FileKind::Regular && same) {
                 info.Ok = true;
                 info.Status = *status;
                 ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -275,7 +278,7 @@ void CompressionPipeline::Plan() {
         const std::size_t chunk = FPlanChunk++;
         if (info.Whole) {
             FPool.Submit([source, promise, password = FPassword] {
-                promise->set_value(CompressWhole(source->Info.Fd, source->Info.Status.Size, password, source->Info.Dos.Time));
+                promise->set_value(CompressWhole(source->Info.Fd, source->Info.Status.Size, password));
             });
         } else {
             const std::uint64_t offset = chunk * kChunkSize;

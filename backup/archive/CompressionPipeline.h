@@ -53,6 +53,8 @@ public:
         std::string Path;
         bool Folder = false;
         std::string BaseName;      // for the hidden attribute
+        std::uint64_t Device = 0;  // identity the file had when it was selected (files
+        std::uint64_t Inode = 0;   // only; inode 0: not checked)
     };
 
     // `passwordBytes` empty: no encryption. `threads` 0: one per core.

@@ -21,6 +21,7 @@ CentralDirectoryHeader MakeCentralHeader(const ArchiveEntry& e) {
     h.ExternalAttributes = e.ExternalAttributes;
     h.DiskStart = static_cast<std::uint16_t>(e.DiskStart);
     h.Name = e.HeaderName;
+    h.Comment = e.Comment;
     std::string zip64;
     auto field = [&](std::uint64_t value, std::uint32_t& slot) {
         if (value >= kMax32) {
@@ -78,7 +79,8 @@ std::string MakeLocalZip64Field(std::uint64_t uncompressed, std::uint64_t compre
     return field;
 }
 
-std::string MakeEndRecords(std::uint64_t count, std::uint64_t offset, std::uint64_t size, std::uint64_t endOffset) {
+std::string MakeEndRecords(std::uint64_t count, std::uint64_t offset, std::uint64_t size, std::uint64_t endOffset,
+                           const std::string& comment) {
     std::string out;
     const bool zip64 = count >= 0xFFFF || offset >= kMax32 || size >= kMax32 || endOffset >= kMax32;
     if (zip64) {
@@ -96,6 +98,7 @@ std::string MakeEndRecords(std::uint64_t count, std::uint64_t offset, std::uint6
     end.EntriesOnDisk = end.EntriesTotal = static_cast<std::uint16_t>(count >= 0xFFFF ? 0xFFFF : count);
     end.CentralDirectorySize = static_cast<std::uint32_t>(size >= kMax32 ? kMax32 : size);
     end.CentralDirectoryOffset = static_cast<std::uint32_t>(offset >= kMax32 ? kMax32 : offset);
+    end.Comment = comment.substr(0, 0xFFFF);
     end.Write(out);
     return out;
 }

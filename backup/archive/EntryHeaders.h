@@ -29,7 +29,9 @@ std::string MakeDataDescriptor(const ArchiveEntry& entry, bool zip64);
 std::string MakeLocalZip64Field(std::uint64_t uncompressed, std::uint64_t compressed);
 
 // The end record (and Zip64 end record and locator when needed) for a directory of
-// `count` entries at `offset` of `size` bytes; `endOffset` is where they start.
-std::string MakeEndRecords(std::uint64_t count, std::uint64_t offset, std::uint64_t size, std::uint64_t endOffset);
+// `count` entries at `offset` of `size` bytes; `endOffset` is where they start. The
+// archive comment goes at the end.
+std::string MakeEndRecords(std::uint64_t count, std::uint64_t offset, std::uint64_t size, std::uint64_t endOffset,
+                           const std::string& comment = {});
 
 }  // namespace vb::zip

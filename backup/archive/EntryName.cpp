@@ -46,8 +46,9 @@ std::optional<EncodedName> EncodeName(std::string_view storedName) {
         out.Bytes = *ansiFit;
         out.Host = kHostNtfs;
     } else {
+        // As Info-ZIP does on Unix: unzip only trusts UTF-8 names of this host.
         out.Bytes = std::string(storedName);
-        out.Host = kHostMsDos;
+        out.Host = kHostUnix;
         out.Utf8Flag = true;
     }
     if (!out.Utf8Flag && !utf8::isAscii(storedName)) {
@@ -63,7 +64,9 @@ std::optional<EncodedName> EncodeName(std::string_view storedName) {
 std::string DecodeName(std::string_view headerBytes, std::uint16_t flags, std::uint8_t host,
                        std::string_view extra) {
     const bool validUtf8 = utf8::isValid(headerBytes);
-    if (validUtf8 && ((flags & kFlagUtf8) || !utf8::isAscii(headerBytes))) return std::string(headerBytes);
+    if (validUtf8 && (flags & kFlagUtf8)) return std::string(headerBytes);
+    // A field that names these very bytes is surer than a guess: code page bytes such
+    // as D6 96 ("Ö–" in Windows-1252) also happen to form valid UTF-8.
     if (auto field = FindExtraField(extra, kUnicodePathExtraId); field && field->size() >= 5) {
         const auto* p = reinterpret_cast<const unsigned char*>(field->data());
         const std::string_view name = field->substr(5);
@@ -71,6 +74,7 @@ std::string DecodeName(std::string_view headerBytes, std::uint16_t flags, std::u
             utf8::isValid(name))
             return std::string(name);
     }
+    if (validUtf8 && !utf8::isAscii(headerBytes)) return std::string(headerBytes);
     if (auto field = FindExtraField(extra, kXceedUnicodeExtraId); field && field->size() >= 6) {
         const auto* p = reinterpret_cast<const unsigned char*>(field->data());
         const std::size_t count = Get16(p + 4);

@@ -20,20 +20,21 @@ std::string StoredNameFromPath(std::string_view path, bool folder);
 
 struct EncodedName {
     std::string Bytes;        // as stored in the headers
-    std::uint8_t Host = 0;    // kHostMsDos or kHostNtfs
+    std::uint8_t Host = 0;    // kHostMsDos or kHostNtfs; kHostUnix for UTF-8 names
     bool Utf8Flag = false;    // general-purpose bit 11
     std::string UnicodeExtra; // complete 0x7075 field (id, length, data) or empty
 };
 
 // The header bytes of a stored name (UTF-8), chosen in this order: exact CP850,
-// exact Windows-1252, best-fit CP850, best-fit Windows-1252, UTF-8 with bit 11. A
+// exact Windows-1252, best-fit CP850, best-fit Windows-1252, UTF-8 with bit 11 (host
+// Unix, whose external attributes then carry the Unix mode in their upper half). A
 // name with characters above U+007F that is not stored as UTF-8 gets the Info-ZIP
 // Unicode Path field. Nullopt when the name is no valid UTF-8.
 std::optional<EncodedName> EncodeName(std::string_view storedName);
 
-// The UTF-8 name of a header name: UTF-8 when bit 11 is set or the bytes are valid
-// UTF-8 with a non-ASCII character; else a Unicode Path field (0x7075) whose CRC
-// matches the header bytes, else an Xceed Unicode field (0x554E); else CP850 for
+// The UTF-8 name of a header name: UTF-8 when bit 11 is set; else a Unicode Path
+// field (0x7075) whose CRC matches the header bytes; else the bytes when they are
+// valid UTF-8 with a non-ASCII character; else an Xceed Unicode field (0x554E); else CP850 for
 // host 0 and Windows-1252 for every other host. Always returns valid UTF-8.
 std::string DecodeName(std::string_view headerBytes, std::uint16_t flags, std::uint8_t host,
                        std::string_view extra);

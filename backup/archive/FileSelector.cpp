@@ -1,8 +1,12 @@
 #include "backup/archive/FileSelector.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <vector>
 
 #include "platform/FileStat.h"
+#include "platform/FileSystems.h"
 #include "util/Utf8.h"
 
 namespace vb::zip {
@@ -29,32 +33,78 @@ char32_t Fold(char32_t c) {
     return (c >= U'A' && c <= U'Z') ? c - U'A' + U'a' : c;
 }
 
-void Search(const std::string& folder, std::string_view mask, bool recursive,
-            const std::optional<FileIdentity>& exclude, const std::function<void(const SelectedItem&)>& found) {
-    const std::string listPath = folder.empty() ? "." : folder;
-    const auto items = platform::ListFolder(listPath);
-    if (!items) return;
-    std::vector<std::string> subfolders;
-    for (const auto& item : *items) {
-        const std::string path = folder + item.Name;
-        const auto& status = item.Status;
-        if (!status) continue;
-        bool isFolder = status->Kind == platform::FileKind::Directory;
-        bool isFile = status->Kind == platform::FileKind::Regular;
-        platform::FileStatus target = *status;
-        if (status->Kind == platform::FileKind::Symlink) {
-            const auto followed = platform::StatPath(path, true);
-            if (!followed || followed->Kind != platform::FileKind::Regular) continue;
-            isFile = true;
-            target = *followed;
+class Search {
+public:
+    Search(std::string_view mask, bool recursive, const SelectionHandlers& handlers, const std::string& top)
+        : FMask(mask), FRecursive(recursive), FHandlers(handlers), FTop(top) {}
+
+    void Folder(const std::string& folder, std::optional<dev_t> parentDevice) {
+        const std::string listPath = folder.empty() ? "." : folder;
+        // Another file system begins here: pseudo ones (proc, sysfs, ...) hold no data
+        // to save, and reading some of them never ends.
+        const dev_t device = DeviceOf(listPath);
+        if ((!parentDevice || *parentDevice != device) && platform::IsPseudoFileSystem(listPath)) return;
+        errno = 0;
+        const auto items = platform::ListFolder(listPath);
+        if (!items) {
+            if (errno != ENOENT && errno != ENOTDIR && FHandlers.Skipped)
+                FHandlers.Skipped(folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder,
+                                  SkipReason::FolderUnreadable);
+            return;
         }
-        if (isFolder && recursive) subfolders.push_back(path + "/");
-        if (!isFolder && !isFile) continue;
-        if (exclude && target.Device == exclude->Device && target.Inode == exclude->Inode) continue;
-        if (MatchesMask(item.Name, mask)) found({path, isFolder, target});
+        std::vector<std::string> subfolders;
+        for (const auto& item : *items) {
+            const std::string path = folder + item.Name;
+            const auto& status = item.Status;
+            if (!status) continue;
+            bool isFolder = status->Kind == platform::FileKind::Directory;
+            bool isFile = status->Kind == platform::FileKind::Regular;
+            platform::FileStatus target = *status;
+            if (status->Kind == platform::FileKind::Symlink) {
+                const auto followed = platform::StatPath(path, true);
+                if (!followed || followed->Kind != platform::FileKind::Regular) continue;
+                if (!MatchesMask(item.Name, FMask)) continue;
+                if (!MayFollow(path, *status)) {
+                    if (FHandlers.Skipped) FHandlers.Skipped(path, SkipReason::ForeignLink);
+                    continue;
+                }
+                isFile = true;
+                target = *followed;
+            }
+            if (isFolder && FRecursive) subfolders.push_back(path + "/");
+            if (!isFolder && !isFile) continue;
+            if (FHandlers.Excluded && FHandlers.Excluded(path, target)) continue;
+            if (MatchesMask(item.Name, FMask)) FHandlers.Found({path, isFolder, target});
+        }
+        for (const auto& sub : subfolders) Folder(sub, device);
     }
-    for (const auto& sub : subfolders) Search(sub, mask, recursive, exclude, found);
-}
+
+private:
+    static dev_t DeviceOf(const std::string& folder) {
+        const auto status = platform::StatPath(folder, true);
+        return status ? status->Device : 0;
+    }
+
+    // A link that the running user (or root) made is followed wherever it points; one
+    // of another user only to a file inside the searched folder, so that nobody can
+    // plant a link that copies a file they may not read into the archive.
+    bool MayFollow(const std::string& path, const platform::FileStatus& link) {
+        const uid_t me = ::geteuid();
+        if (link.Owner == me || link.Owner == 0) return true;
+        if (!FTopResolved) FTopResolved = platform::ResolvedPath(FTop.empty() ? "." : FTop).value_or("");
+        const auto target = platform::ResolvedPath(path);
+        if (!target || FTopResolved->empty()) return false;
+        const std::string& top = *FTopResolved;
+        return target->size() > top.size() && target->compare(0, top.size(), top) == 0 &&
+               (top.back() == '/' || (*target)[top.size()] == '/');
+    }
+
+    std::string_view FMask;
+    bool FRecursive;
+    const SelectionHandlers& FHandlers;
+    std::string FTop;
+    std::optional<std::string> FTopResolved;
+};
 
 }  // namespace
 
@@ -82,15 +132,14 @@ bool MatchesMask(std::string_view name, std::string_view mask) {
     return mi == m.size();
 }
 
-void SelectFiles(std::string_view pattern, bool recursive, const std::optional<FileIdentity>& exclude,
-                 const std::function<void(const SelectedItem&)>& found) {
+void SelectFiles(std::string_view pattern, bool recursive, const SelectionHandlers& handlers) {
     while (!pattern.empty() && pattern.front() == ' ') pattern.remove_prefix(1);
     while (!pattern.empty() && pattern.back() == ' ') pattern.remove_suffix(1);
     const std::size_t slash = pattern.rfind('/');
     const std::string folder = slash == std::string_view::npos ? std::string() : std::string(pattern.substr(0, slash + 1));
     const std::string_view mask = slash == std::string_view::npos ? pattern : pattern.substr(slash + 1);
     if (mask.empty()) return;
-    Search(folder, mask, recursive, exclude, found);
+    Search(mask, recursive, handlers, folder).Folder(folder, std::nullopt);
 }
 
 }  // namespace vb::zip

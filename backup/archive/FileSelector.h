@@ -17,23 +17,32 @@ namespace vb::zip {
 // regard to case, every other character exactly. "*" and "*.*" match every name.
 bool MatchesMask(std::string_view name, std::string_view mask);
 
-struct FileIdentity {
-    dev_t Device = 0;
-    ino_t Inode = 0;
-};
-
 struct SelectedItem {
     std::string Path;      // folder text of the pattern followed by the names found
     bool Folder = false;
     platform::FileStatus Status;  // as found while searching (a link's target)
 };
 
-// Calls `found` for each selected item. A symbolic link to a file is selected under
-// its own name (its target's content is what gets saved); a symbolic link to a folder
-// is neither selected nor descended into; devices, sockets and fifos are never
-// selected. The file `exclude` (the archive being written) is never selected. A
-// folder that cannot be listed adds nothing.
-void SelectFiles(std::string_view pattern, bool recursive, const std::optional<FileIdentity>& exclude,
-                 const std::function<void(const SelectedItem&)>& found);
+enum class SkipReason {
+    FolderUnreadable,  // a folder that exists but cannot be listed: its contents are missing
+    ForeignLink,       // a link of another user to a file outside the searched folder
+};
+
+struct SelectionHandlers {
+    // Asked for every candidate file: true keeps it out (the archive being written,
+    // and its temporary files), whatever happened to that file since the last call.
+    std::function<bool(const std::string& path, const platform::FileStatus& status)> Excluded;
+    std::function<void(const SelectedItem&)> Found;
+    std::function<void(const std::string& path, SkipReason reason)> Skipped;
+};
+
+// Calls `Found` for each selected item. A symbolic link to a file is selected under
+// its own name (its target's content is what gets saved) when the link belongs to the
+// running user or to root, or when its target lies inside the pattern's folder; any
+// other link to a file is reported as a ForeignLink. A symbolic link to a folder is
+// neither selected nor descended into; devices, sockets and fifos are never selected;
+// pseudo file systems (proc, sysfs, devtmpfs, cgroup, ...) are never entered. A
+// folder that exists but cannot be listed is reported as FolderUnreadable.
+void SelectFiles(std::string_view pattern, bool recursive, const SelectionHandlers& handlers);
 
 }  // namespace vb::zip

@@ -127,6 +127,34 @@ void OutputFile::PatchAt(std::uint64_t offset, std::string_view bytes) {
     }
 }
 
+void OutputFile::TransformRange(std::uint64_t offset, std::uint64_t length,
+                                const std::function<void(char*, std::size_t)>& transform) {
+    Flush();
+    std::string piece;
+    for (std::uint64_t done = 0; done < length;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, length - done));
+        piece.resize(n);
+        std::size_t got = 0;
+        while (got < n) {
+            const ssize_t r = ::pread(FFd, piece.data() + got, n - got, static_cast<off_t>(offset + done + got));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) {
+                if (r == 0) errno = 0;
+                Fail();
+            }
+            got += static_cast<std::size_t>(r);
+        }
+        transform(piece.data(), n);
+        for (std::size_t put = 0; put < n;) {
+            const ssize_t w = ::pwrite(FFd, piece.data() + put, n - put, static_cast<off_t>(offset + done + put));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) Fail();
+            put += static_cast<std::size_t>(w);
+        }
+        done += n;
+    }
+}
+
 void OutputFile::TruncateTo(std::uint64_t offset) {
     Flush();
     if (::ftruncate(FFd, static_cast<off_t>(offset)) != 0) Fail();

@@ -4,6 +4,7 @@
 // back until something else is written, so that ranges which follow each other in
 // the source (the unchanged entries of an update) become one large kernel copy.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,10 @@ public:
     void CopyFrom(int in, std::uint64_t offset, std::uint64_t length);
     // Overwrites bytes written earlier.
     void PatchAt(std::uint64_t offset, std::string_view bytes);
+    // Reads `length` bytes written earlier from `offset` on, lets `transform` change
+    // them piece by piece (in order) and writes them back.
+    void TransformRange(std::uint64_t offset, std::uint64_t length,
+                        const std::function<void(char* data, std::size_t size)>& transform);
     // Drops everything from `offset` on.
     void TruncateTo(std::uint64_t offset);
     void Flush();

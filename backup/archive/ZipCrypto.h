@@ -18,7 +18,8 @@ public:
     void Decrypt(unsigned char* data, std::size_t size);
 
     // The encrypted 12-byte header: 10 random bytes from the system, then the low and
-    // high byte of `checkWord` (the entry's DOS time).
+    // high byte of `checkWord`: the upper half of the CRC-32 for an entry without data
+    // descriptor (what this program writes), the DOS time for one with a descriptor.
     std::array<unsigned char, kHeaderSize> MakeHeader(std::uint16_t checkWord);
 
 private:

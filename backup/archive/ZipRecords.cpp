@@ -110,7 +110,8 @@ void EndOfCentralDirectory::Write(std::string& out) const {
     Put16(out, EntriesTotal);
     Put32(out, CentralDirectorySize);
     Put32(out, CentralDirectoryOffset);
-    Put16(out, 0);  // no archive comment
+    Put16(out, static_cast<std::uint16_t>(Comment.size()));
+    out += Comment;
 }
 
 std::optional<Zip64EndOfCentralDirectory> Zip64EndOfCentralDirectory::Read(const unsigned char* p,

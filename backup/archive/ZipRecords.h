@@ -82,7 +82,8 @@ struct EndOfCentralDirectory {
     std::uint16_t EntriesTotal = 0;
     std::uint32_t CentralDirectorySize = 0;
     std::uint32_t CentralDirectoryOffset = 0;
-    std::uint16_t CommentLength = 0;
+    std::uint16_t CommentLength = 0;  // as read
+    std::string Comment;              // written after the record
 
     static std::optional<EndOfCentralDirectory> Read(const unsigned char* p, std::size_t size);
     void Write(std::string& out) const;

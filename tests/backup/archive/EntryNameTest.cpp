@@ -46,7 +46,8 @@ TEST(NameBytes, FiveStepChoice) {
         {"Schüler.mdb", "Sch\x81ler.mdb", kHostMsDos, false, true},        // ü exists in CP850
         {"Preis€.txt", "Preis\x80.txt", kHostNtfs, false, true},            // € only in Windows-1252
         {"Ba\xC4\x83ie.txt", "Baaie.txt", kHostMsDos, false, true},          // ă: best fit to a
-        {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt", kHostMsDos, true, false},
+        {"Liste Ö–Z.txt", "Liste \xD6\x96Z.txt", kHostNtfs, false, true},  // these bytes are valid UTF-8 too
+        {"\xE6\x97\xA5\xE6\x9C\xAC.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt", kHostUnix, true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -89,6 +90,13 @@ TEST(NameBytes, DecodingRules) {
         data += "Falsch";
         AppendExtraField(staleField, kUnicodePathExtraId, data);
     }
+    std::string ansiField;
+    {
+        std::string data = "\x01";
+        Put32(data, libdeflate_crc32(0, "Liste \xD6\x96Z.txt", 13));
+        data += "Liste Ö–Z.txt";
+        AppendExtraField(ansiField, kUnicodePathExtraId, data);
+    }
     std::string xceed;
     AppendExtraField(xceed, kXceedUnicodeExtraId, std::string("NUCX\x02\x00\xFC\x00\xDF\x00", 10));
     struct Case {
@@ -107,6 +115,9 @@ TEST(NameBytes, DecodingRules) {
         {"unicode path", "Sch?ler", 0, kHostMsDos, goodField, "Schüler"},
         {"stale unicode path", "Sch?ler", 0, kHostMsDos, staleField, "Sch?ler"},
         {"xceed field", "??", 0, kHostMsDos, xceed, "üß"},
+        // Windows-1252 bytes that happen to be valid UTF-8 ("Ö–" is D6 96): the field
+        // that names exactly these bytes wins over the guess.
+        {"ansi bytes that look like utf8", "Liste \xD6\x96Z.txt", 0, kHostNtfs, ansiField, "Liste Ö–Z.txt"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

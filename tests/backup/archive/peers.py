@@ -5,9 +5,15 @@ peers.py test ARCHIVE [PASSWORD]        testzip; prints OK or the first bad entr
 peers.py names ARCHIVE                  prints the entry names, one a line
 peers.py extract ARCHIVE DIR [PASSWORD] extracts everything below DIR
 peers.py make ARCHIVE DIR [zip64|bzip2] writes DIR's files (relative names)
+peers.py make-stream64 ARCHIVE DIR       DIR's files named from "/", streamed with forced Zip64 fields,
+                                        an archive comment and a comment per entry
+peers.py damage ARCHIVE size|local|empty damages the directory (see below)
+peers.py make-duplicates ARCHIVE FILE   FILE's name twice, with old contents
+peers.py comments ARCHIVE               prints the archive comment, then NAME COMMENT per entry
 peers.py make-gaps ARCHIVE DIR           DIR's folders and files named from "/", a few unused bytes after
                                         each entry, the central directory in reverse order
-peers.py raw ARCHIVE NAME               prints method, flags, compressed size, extra ids
+peers.py raw ARCHIVE NAME               prints method, flags, compressed size, versions, extra ids
+                                        (NAME as stored, or as its Unicode Path field gives it)
 peers.py make-upath ARCHIVE             two deflated entries written as a stream (so with
                                         data descriptors), the first with a Unicode Path field
 """
@@ -30,6 +36,17 @@ class Unseekable(io.RawIOBase):
 
     def write(self, b):
         return self.f.write(b)
+
+
+def unicode_path(info):
+    """The name in the Info-ZIP Unicode Path field (0x7075), or None."""
+    extra = info.extra
+    while len(extra) >= 4:
+        fid, size = struct.unpack("<HH", extra[:4])
+        if fid == 0x7075 and size >= 5:
+            return extra[9:4 + size].decode("utf-8")
+        extra = extra[4 + size:]
+    return None
 
 
 def main():
@@ -69,6 +86,50 @@ def main():
                 info.compress_type = zipfile.ZIP_DEFLATED
                 info.extra = extra
                 z.writestr(info, b"Klasse Noten " * 1000)
+    elif cmd == "make-stream64":
+        # names from "/", written to a stream with Zip64 fields forced, and comments
+        with open(archive, "wb") as f, zipfile.ZipFile(Unseekable(f), "w", zipfile.ZIP_DEFLATED) as z:
+            z.comment = "Sicherung der Schuldaten".encode()
+            for root, dirs, files in os.walk(sys.argv[3]):
+                dirs.sort()
+                for name in dirs + sorted(files):
+                    path = os.path.join(root, name)
+                    info = zipfile.ZipInfo.from_file(path, os.path.relpath(path, "/"))
+                    info.comment = ("Kommentar zu " + name).encode()
+                    if info.is_dir():
+                        z.writestr(info, b"")
+                        continue
+                    info.compress_type = zipfile.ZIP_DEFLATED
+                    with open(path, "rb") as src, z.open(info, "w", force_zip64=True) as out:
+                        out.write(src.read())
+    elif cmd == "comments":
+        with zipfile.ZipFile(archive) as z:
+            print(z.comment.decode("utf-8", "replace"))
+            for info in z.infolist():
+                if info.comment:
+                    print(info.filename, info.comment.decode("utf-8", "replace"))
+    elif cmd == "damage":
+        # the first entry's central header claims three times its compressed size,
+        # or its local header another CRC-32; or the end record claims no entries
+        data = bytearray(open(archive, "rb").read())
+        kind = sys.argv[3]
+        end = data.rfind(b"PK\x05\x06")
+        central = struct.unpack_from("<I", data, end + 16)[0]
+        if kind == "size":
+            size = struct.unpack_from("<I", data, central + 20)[0]
+            struct.pack_into("<I", data, central + 20, size * 3)
+        elif kind == "local":
+            offset = struct.unpack_from("<I", data, central + 42)[0]
+            struct.pack_into("<I", data, offset + 14, struct.unpack_from("<I", data, offset + 14)[0] ^ 1)
+        elif kind == "empty":
+            data[end:] = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0, 0, 0, 0, 0)
+        open(archive, "wb").write(bytes(data))
+    elif cmd == "make-duplicates":
+        # FILE twice under its name from "/", each time with old content
+        with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+            for n in (1, 2):
+                info = zipfile.ZipInfo(os.path.relpath(sys.argv[3], "/"), (2020, 1, 1, 0, 0, 0))
+                z.writestr(info, "alter Stand %d" % n)
     elif cmd == "make-gaps":
         with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
             for root, dirs, files in os.walk(sys.argv[3]):
@@ -80,7 +141,8 @@ def main():
             z.filelist.reverse()
     elif cmd == "raw":
         with zipfile.ZipFile(archive) as z:
-            info = z.getinfo(sys.argv[3])
+            # zipfile ignores the Unicode Path field; names are looked up through it too
+            info = next(i for i in z.infolist() if sys.argv[3] in (i.filename, unicode_path(i)))
             ids = []
             extra = info.extra
             while len(extra) >= 4:
