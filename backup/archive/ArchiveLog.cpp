@@ -1,6 +1,7 @@
 #include "backup/archive/ArchiveLog.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,8 +22,15 @@ std::string ArchiveLog::FormatStamp(const std::tm& local) {
 
 void ArchiveLog::Start(const std::string& logPath, const std::string& archivePath) {
     Stop();
-    FFd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Without blocking, and only into a regular file: a FIFO in the log's place must
+    // not hang the run.
+    FFd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
     if (FFd < 0) throw Error("Error creating Log File");
+    struct stat st{};
+    if (::fstat(FFd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        Stop();
+        throw Error("Error creating Log File");
+    }
     Line(archivePath, " logging ");
 }
 

@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ArchiveTestSupport.h"
 #include "backup/archive/ArchiveLog.h"
@@ -96,17 +99,39 @@ TEST(ArchiveLog, BackupAndRestoreLines) {
     EXPECT_TRUE(lines[1].starts_with(reader.Entry(0).Name + " extracted ")) << lines[1];
 }
 
+// A log that cannot be created fails at once; a FIFO in its place neither hangs the
+// run (with or without a process reading it) nor takes the lines.
 TEST(ArchiveLog, UncreatableLogFails) {
     TempDir dir;
-    ArchiveWriter writer;
-    writer.SetLogFile((dir / "fehlt" / "VB-Backup.log").string());
-    writer.SetLogging(true);
-    try {
-        writer.Open((dir / "a.zip").string());
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Error creating Log File");
+    const std::string fifo = (dir / "VB-Backup.log").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    const struct {
+        const char* what;
+        std::string log;
+        bool withReader;
+    } cases[] = {
+        {"missing folder", (dir / "fehlt" / "VB-Backup.log").string(), false},
+        {"fifo with a reader", fifo, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ArchiveWriter writer;
+        writer.SetLogFile(c.log);
+        writer.SetLogging(true);
+        try {
+            writer.Open((dir / "a.zip").string());
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), "Error creating Log File");
+        }
     }
+    ::close(reader);
+    ArchiveWriter writer;
+    writer.SetLogFile(fifo);
+    writer.SetLogging(true);
+    EXPECT_EQ(ErrorOf([&] { writer.Open((dir / "a.zip").string()); }), "Error creating Log File");  // no reader
 }
 
 }  // namespace
