@@ -106,6 +106,22 @@ protected:
     fs::path Data;
     fs::path Drive;
     std::string Archive;
+    // Copies the disks into a folder as a split set (.z01, .z02, ..., .zip) and joins
+    // it with Info-ZIP zip into joined.zip there; returns the folder.
+    fs::path JoinSet(const FakeMedium& medium, int disks) {
+        const fs::path split = Dir / "split";
+        fs::create_directories(split);
+        for (int d = 0; d + 1 < disks; ++d) {
+            char name[16];
+            std::snprintf(name, sizeof name, "set.z%02d", d + 1);
+            fs::copy_file(medium.Disk(d), split / name);
+        }
+        fs::copy_file(medium.Disk(disks - 1), split / "set.zip");
+        std::string out;
+        EXPECT_EQ(RunCommand("cd " + Quote(split.string()) + " && zip -q -s 0 set.zip --out joined.zip", &out), 0) << out;
+        return split;
+    }
+
     std::vector<int> Requests;
     std::string Password;
 };
@@ -153,16 +169,8 @@ TEST_F(SpanTest, LargeArchiveSpansDisksWithWholeHeadersAndJoinsWithZip) {
 
     // Info-ZIP zip joins a split set named .z01, .z02, ..., .zip; the joined archive
     // must test fine and hold every file byte for byte.
-    const fs::path split = Dir / "split";
-    fs::create_directories(split);
-    for (int d = 0; d + 1 < disks; ++d) {
-        char name[16];
-        std::snprintf(name, sizeof name, "set.z%02d", d + 1);
-        fs::copy_file(medium->Disk(d), split / name);
-    }
-    fs::copy_file(medium->Disk(disks - 1), split / "set.zip");
+    const fs::path split = JoinSet(*medium, disks);
     std::string out;
-    ASSERT_EQ(RunCommand("cd " + Quote(split.string()) + " && zip -q -s 0 set.zip --out joined.zip", &out), 0) << out;
     EXPECT_EQ(RunCommand("unzip -t " + Quote((split / "joined.zip").string()), &out), 0) << out;
     const fs::path back = Dir / "back";
     ASSERT_EQ(RunCommand("unzip -q " + Quote((split / "joined.zip").string()) + " -d " + Quote(back.string()), &out), 0) << out;
@@ -183,17 +191,8 @@ TEST_F(SpanTest, ProtectedSetWithCodePageNamesPassesThePeers) {
     const int disks = medium->InDrive + 1;
     ASSERT_GE(disks, 3);
     medium->Insert(-1);
-    const fs::path split = Dir / "split";
-    fs::create_directories(split);
-    for (int d = 0; d + 1 < disks; ++d) {
-        char name[16];
-        std::snprintf(name, sizeof name, "set.z%02d", d + 1);
-        fs::copy_file(medium->Disk(d), split / name);
-    }
-    fs::copy_file(medium->Disk(disks - 1), split / "set.zip");
-    const std::string joined = (split / "joined.zip").string();
+    const std::string joined = (JoinSet(*medium, disks) / "joined.zip").string();
     std::string out;
-    ASSERT_EQ(RunCommand("cd " + Quote(split.string()) + " && zip -q -s 0 set.zip --out joined.zip", &out), 0) << out;
     EXPECT_EQ(RunCommand("unzip -t -P geheim " + Quote(joined), &out), 0) << out;
     const std::string sevenZip = RunCommand("command -v 7z >/dev/null") == 0 ? "7z" : "7zz";
     EXPECT_EQ(RunCommand(sevenZip + " t -pgeheim " + Quote(joined), &out), 0) << out;
