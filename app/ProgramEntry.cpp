@@ -82,7 +82,7 @@ int RunProgram(int argc, char** argv) {
     const bool unattended = decision.mode != EntryMode::Interactive;
     gui::SetBoxesToStandardError(unattended && VbApplication::platformName() == "offscreen");
 
-    TMainFrm window(registry);
+    TMainFrm window(registry, nullptr, unattended);
     app.SetErrorHandler([&window](const std::string& message) { window.HandleError(message); });
     if (!unattended) CloseWithTheSession(app, window);
     window.show();

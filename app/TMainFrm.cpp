@@ -44,7 +44,8 @@ std::string S(const QString& text) { return text.toStdString(); }
 
 }  // namespace
 
-TMainFrm::TMainFrm(RegistryStore& registry, QWidget* parent) : QWidget(parent), FRegistry(registry) {
+TMainFrm::TMainFrm(RegistryStore& registry, QWidget* parent, bool unattendedStart)
+    : QWidget(parent), FRegistry(registry), FUnattendedStart(unattendedStart) {
     BuildWindow();
     BuildCatalogueWidgets();
     Guard([this] { FormCreate(); });
@@ -74,14 +75,19 @@ void TMainFrm::FormCreate() {
 // current with its definition list, written with the default rows when missing.
 void TMainFrm::OpenJobCatalogue() {
     const std::string programFiles = ProgramFilesFolder(FRegistry);
-    FJobList.Open(FOptions.FDatenDir, programFiles);
-    JobDataSet.First();
-    const TJob first = FJobList.CurrentJob();
-    FJob.Bezeichnung = first.Bezeichnung;
-    FJob.DestDir = first.DestDir;
-    FJob.DefFile = first.DefFile;
-    FDefList.OpenWithDefaults(FJob, programFiles);
-    LoadCurrentJob();
+    try {
+        FJobList.Open(FOptions.FDatenDir, programFiles);
+        JobDataSet.First();
+        const TJob first = FJobList.CurrentJob();
+        FJob.Bezeichnung = first.Bezeichnung;
+        FJob.DestDir = first.DestDir;
+        FJob.DefFile = first.DefFile;
+        FDefList.OpenWithDefaults(FJob, programFiles);
+        LoadCurrentJob();
+    } catch (const std::exception&) {
+        // The job list itself must have opened; only the first job may be at fault.
+        if (!FUnattendedStart || !JobDataSet.Active()) throw;
+    }
     FillJobSelectors();
 }
 
@@ -134,6 +140,9 @@ bool TMainFrm::MoveToTrash(const std::string& path) { return platform::MoveToTra
 void TMainFrm::LoadSettings() {
     const LoadedSettings loaded = vb::LoadSettings(FRegistry, DefaultDataFolder);
     FOptions = loaded.options;
+    // A damaged or unreadable settings file is said at once; an unattended pass then
+    // does not start, since it would run with settings nobody chose.
+    if (!FRegistry.Problem().empty()) ShowError(FRegistry.Problem());
     if (!loaded.keyOpened) return;  // the controls stay as designed
     CheckBox1->setChecked(FOptions.FLogging);
     CheckBox2->setChecked(FOptions.FUsePassword);
@@ -251,10 +260,9 @@ void TMainFrm::doBackup(const std::string& jobs) { FBackupRun.doBackup(jobs); }
 
 void TMainFrm::btnStartBackupClick() {
     Guard([this] {
-        if (!FBackupRun.BackupJob(FJob)) return;
-        std::string text = "Backup erfolgreich abgeschlossen.";
-        if (const std::string missing = FBackupRun.MissingFilesText(); !missing.empty()) text += "\n\n" + missing;
-        ShowMessage(text);
+        // What the run left out it has reported itself; success is claimed only for
+        // a complete archive.
+        if (FBackupRun.BackupJob(FJob) && FBackupRun.JobComplete()) ShowMessage("Backup erfolgreich abgeschlossen.");
     });
 }
 

@@ -51,7 +51,10 @@ public:
 
     // Builds the window and runs its creation step. An error in the creation step ends
     // the step where it happened; it is shown and the window stays usable.
-    explicit TMainFrm(RegistryStore& registry, QWidget* parent = nullptr);
+    // With `unattendedStart` (the entry will run a pass), a fault of the first job's
+    // definition list is not shown while the window is created: it concerns that job
+    // alone, which reports it when the pass runs it, and must not stop the others.
+    explicit TMainFrm(RegistryStore& registry, QWidget* parent = nullptr, bool unattendedStart = false);
     ~TMainFrm() override;
 
     bool Auto() const { return FAuto; }
@@ -177,6 +180,7 @@ private:
     RegistryStore& FRegistry;
     TOptions FOptions;
     bool FAuto = false;
+    bool FUnattendedStart = false;
     bool FErrorReported = false;
     std::string FFirstError;
     std::string FLastPassWarning;  // the status line's text while nothing else is shown

@@ -1,23 +1,37 @@
 #include "backup/BackupRun.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <unordered_map>
 
 #include "backup/PrepareBackupFilename.h"
 #include "backup/VerifiedSave.h"
 #include "backup/archive/ArchiveWriter.h"
 #include "catalogue/CsvTable.h"
 #include "catalogue/DefinitionList.h"
+#include "catalogue/JobList.h"
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"
 #include "platform/CreationStamp.h"
+#include "platform/TemporaryFiles.h"
 #include "settings/Settings.h"
+#include "util/CodePage.h"
 #include "util/Error.h"
 #include "util/GermanFormat.h"
 #include "util/Splitter.h"
 
 namespace vb {
 namespace {
+
+// The archive names recorded in the job list are written together once this many
+// jobs of a list of n rows have run per n/kRecordBatch rows, so a pass over a long
+// list rewrites the list a bounded number of times (a short list: after every job).
+constexpr std::size_t kRecordBatch = 64;
 
 std::string FileNamePart(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -31,6 +45,8 @@ std::string TrimBlanksAndControls(std::string_view text) {
     return std::string(text);
 }
 
+std::string Quoted(const std::string& text) { return "\u201E" + text + "\u201C"; }
+
 // Runs `end` when the scope is left, also by an error.
 template <typename End>
 class Finally {
@@ -43,6 +59,44 @@ public:
 private:
     End FEnd;
 };
+
+// Why a definition file cannot serve, "" when it can.
+std::string DefinitionFileProblem(const TJob& job) {
+    if (job.DefFile.empty()) return "F\u00FCr den Job " + Quoted(job.Bezeichnung) + " ist keine Definitionsdatei angegeben.";
+    struct stat st{};
+    if (::stat(job.DefFile.c_str(), &st) != 0) {
+        const int error = errno;
+        if (error == ENOENT) {
+            return "Die Definitionsdatei " + job.DefFile + " des Jobs " + Quoted(job.Bezeichnung) + " existiert nicht.";
+        }
+        return "Die Definitionsdatei " + job.DefFile + " des Jobs " + Quoted(job.Bezeichnung) +
+               " kann nicht gelesen werden: " + std::strerror(error);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return "Die Definitionsdatei " + job.DefFile + " des Jobs " + Quoted(job.Bezeichnung) +
+               " ist keine gew\u00F6hnliche Datei.";
+    }
+    return {};
+}
+
+// Why the folder of a definition row cannot be read, "" when it can.
+std::string FolderProblem(const std::string& folder) {
+    struct stat st{};
+    if (::stat(folder.c_str(), &st) != 0) {
+        const int error = errno;
+        return error == ENOENT ? "existiert nicht" : std::string("kann nicht gelesen werden: ") + std::strerror(error);
+    }
+    if (!S_ISDIR(st.st_mode)) return "ist kein Ordner";
+    if (::access(folder.c_str(), R_OK | X_OK) != 0) {
+        return std::string("kann nicht gelesen werden: ") + std::strerror(errno);
+    }
+    return {};
+}
+
+const char* const kPasswordNotAnsi =
+    "Das Passwort enth\u00E4lt Zeichen, die der Zeichensatz Windows-1252 nicht kennt (zum Beispiel kyrillische "
+    "oder griechische Buchstaben). Mit einem solchen Passwort lie\u00DFe sich die Sicherung nicht wieder \u00F6ffnen; "
+    "bitte w\u00E4hlen Sie ein anderes.";
 
 }  // namespace
 
@@ -59,22 +113,40 @@ bool BackupRun::TakePassLock(bool& taken) {
         return false;
     }
     taken = true;
+    // What killed runs left of the job list's temporary files goes now, under the lock.
+    if (const std::string& list = FParts.Jobs.FileName(); !list.empty()) {
+        const std::filesystem::path file(list);
+        platform::RemoveStaleTemporaries(file.has_parent_path() ? file.parent_path().string() : ".",
+                                         file.filename().string());
+    }
     return true;
 }
 
-bool BackupRun::BackupJob(TJob& job) {
-    FMissing.clear();
-    bool lockTaken = false;
-    if (!TakePassLock(lockTaken)) return false;
-    Finally releaseLock([&] {
-        if (lockTaken) FLock.reset();
-    });
-    ArchiveWriter& writer = FParts.Writer;
-    const TOptions& options = FParts.Options;
-
-    // Checks before anything is packed.
+// Everything that can be known before anything is written.
+bool BackupRun::CheckJob(const TJob& job, std::vector<SourceRow>& rows) {
+    if (const std::string problem = JobNameProblem(job.Bezeichnung); !problem.empty()) {
+        FHost.ShowError(problem);
+        return false;
+    }
+    if (const std::string problem = DefinitionFileProblem(job); !problem.empty()) {
+        FHost.ShowError(problem);
+        return false;
+    }
     FParts.DefinitionRules.OpenForJob(job);
-    if (FParts.Definitions.RecordCount() == 0) return false;
+    CsvTable& table = FParts.Definitions;
+    rows.clear();
+    if (table.First()) {
+        do {
+            if (!table.GetBool("SICHERN")) continue;
+            rows.push_back({table.GetText("NAME"), table.GetText("PFAD"), table.GetText("DATEIMASKE"),
+                            table.GetBool("REKURSIV")});
+        } while (table.Next());
+    }
+    if (rows.empty()) {
+        FHost.ShowError("Der Job " + Quoted(job.Bezeichnung) + " hat keine Zeile, die gesichert werden soll (" +
+                        "Definitionsdatei " + job.DefFile + "). Es wurde keine Sicherung geschrieben.");
+        return false;
+    }
 
     const std::string openDatabase = FParts.Databases.FindOpenDatabase();
     if (!openDatabase.empty()) {
@@ -87,9 +159,87 @@ bool BackupRun::BackupJob(TJob& job) {
     std::error_code ec;
     std::filesystem::create_directories(job.DestDir, ec);
     if (ec || !std::filesystem::is_directory(job.DestDir, ec)) {
-        FHost.ShowError("Das Zielverzeichnis " + job.DestDir + " kann nicht angelegt werden.");
+        FHost.ShowError("Das Zielverzeichnis " + job.DestDir + " kann nicht angelegt werden" +
+                        (ec ? ": " + ec.message() : std::string()) + ".");
         return false;
     }
+    return true;
+}
+
+// The password for a protected archive. Cancelling the prompt writes an unprotected
+// archive; with nobody to ask and none given, or with one that Windows-1252 cannot
+// hold, the job fails before anything is written.
+std::string BackupRun::AskBackupPassword() {
+    for (;;) {
+        const auto password = FHost.AskPassword("Backup-Passwortschutz", "Passwort:");
+        if (!password) {
+            if (FHost.CanPrompt()) return {};
+            throw Error("Kein Passwort f\xC3\xBCr die gesch\xC3\xBCtzte Sicherung angegeben "
+                        "(VORLIXBACKUP_PASSWORD_FILE oder VORLIXBACKUP_PASSWORD).");
+        }
+        if (encodeExact(kAnsiCodePage, *password)) return *password;
+        if (!FHost.CanPrompt()) throw Error(kPasswordNotAnsi);
+        FHost.ShowMessage(kPasswordNotAnsi);
+    }
+}
+
+// The generation strategy starts a new _1 that takes its place only when it is
+// complete, rotating the older ones just before; when a folder in the way would stop
+// the rotation, the existing _1 is updated instead, so nothing is lost.
+void BackupRun::OpenArchive(const TJob& job, const std::string& path) {
+    ArchiveWriter& writer = FParts.Writer;
+    platform::RemoveStaleTemporaries(job.DestDir, FileNamePart(path));
+    if (FParts.Options.FStrategie == bsDreiGenerationen && GenerationsWillRotate(job)) {
+        writer.OpenNew(path, [job, path] {
+            if (!RotateGenerations(job)) {
+                throw Error("Die \u00E4lteren Sicherungen im Ordner " + job.DestDir +
+                            " k\u00F6nnen nicht weitergeschoben werden; " + path + " bleibt, wie es war.");
+            }
+        });
+    } else {
+        writer.Open(path);
+    }
+}
+
+// A row whose folder is missing, no folder or unreadable is left out with a line in
+// the log and a message after the job.
+std::vector<BackupRun::SourceRow> BackupRun::ReadableRows(const std::vector<SourceRow>& rows) {
+    std::vector<SourceRow> readable;
+    for (const SourceRow& row : rows) {
+        std::string problem;
+        if (row.Folder.empty()) {
+            FSkippedFolders.push_back("Die Zeile " + Quoted(row.Name) + " nennt keinen Ordner; sie wurde \u00FCbersprungen.");
+            FParts.Writer.LogLine(Quoted(row.Name), " skipped ");
+            continue;
+        }
+        if (problem = FolderProblem(row.Folder); !problem.empty()) {
+            FSkippedFolders.push_back("Der Ordner " + row.Folder + " der Zeile " + Quoted(row.Name) + " " + problem +
+                                      "; die Zeile wurde \u00FCbersprungen.");
+            FParts.Writer.LogLine(row.Folder, " skipped ");
+            continue;
+        }
+        readable.push_back(row);
+    }
+    return readable;
+}
+
+bool BackupRun::BackupJob(TJob& job) {
+    FMissing.clear();
+    FSkippedFolders.clear();
+    FJobComplete = false;
+    bool lockTaken = false;
+    if (!TakePassLock(lockTaken)) return false;
+    Finally releaseLock([&] {
+        if (lockTaken) FLock.reset();
+    });
+    ArchiveWriter& writer = FParts.Writer;
+    const TOptions& options = FParts.Options;
+    // Whatever an earlier failure left open is never saved later.
+    if (writer.IsOpen()) writer.Discard();
+    const int jobRow = FParts.Jobs.CurrentRow();
+
+    std::vector<SourceRow> rows;
+    if (!CheckJob(job, rows)) return false;
 
     // Packing.
     FHost.SetBusy(true);
@@ -111,9 +261,13 @@ bool BackupRun::BackupJob(TJob& job) {
     FWindow.SetDefinitionGridUpdates(false);
 
     bool success = false;
-    std::string archiveName;
+    bool nothingReadable = false;
+    std::string path;
     {
         Finally finishing([&] {
+            // A job that did not end with its archive written leaves nothing open
+            // that a later save could commit.
+            if (writer.IsOpen()) writer.Discard();
             FWindow.SetDefinitionGridUpdates(true);
             writer.SetLogFile("");
             writer.SetLogging(false);
@@ -123,81 +277,119 @@ bool BackupRun::BackupJob(TJob& job) {
             FHost.SetProgress(0, 0);
         });
         try {
-            if (options.FUsePassword) {
-                const auto password = FHost.AskPassword("Backup-Passwortschutz", "Passwort:");
-                if (!password && !FHost.CanPrompt()) {
-                    // Nobody can be asked: an unprotected archive in place of the
-                    // protected one would go unnoticed.
-                    throw Error("Kein Passwort f\xC3\xBCr die gesch\xC3\xBCtzte Sicherung angegeben "
-                                "(VORLIXBACKUP_PASSWORD_FILE oder VORLIXBACKUP_PASSWORD).");
-                }
-                writer.SetPassword(password.value_or(""));
-            } else {
-                // Protection off means an unprotected archive, whatever an earlier
-                // run of this program used.
-                writer.SetPassword("");
-            }
+            // Protection off means an unprotected archive, whatever an earlier run of
+            // this program used.
+            writer.SetPassword(options.FUsePassword ? AskBackupPassword() : std::string());
             FWindow.CloseBrowserArchive();
 
             const std::tm now = LocalTime(std::time(nullptr));
-            const std::string path = job.DestDir + PrepareBackupFilename(job, options.FStrategie, now, [&](std::uint64_t size) {
+            path = job.DestDir + PrepareBackupFilename(job, options.FStrategie, now, [&](std::uint64_t size) {
                 writer.SetSpanningThreshold(size);
             });
-            archiveName = FileNamePart(path);
-            job.BackupFilename = archiveName;
-            RecordArchiveName(job, archiveName);
-
-            writer.Open(path);
-            FParts.DefinitionRules.OpenForJob(job);
-            AddDefinitionRows();
-            for (const ArchiveEntry& entry : writer.Entries()) {
-                if (entry.Action == EntryAction::Add || entry.Action == EntryAction::Replace) ++FProgressTotal;
+            OpenArchive(job, path);
+            const std::vector<SourceRow> readable = ReadableRows(rows);
+            if (readable.empty()) {
+                // Nothing at all could be read: an archive now would be empty or stale
+                // and, with generations, push a good one out.
+                nothingReadable = true;
+                writer.LogLine(path, " nicht geschrieben ");
+                writer.Discard();
+            } else {
+                AddRows(readable);
+                for (const ArchiveEntry& entry : writer.Entries()) {
+                    if (entry.Action == EntryAction::Add || entry.Action == EntryAction::Replace) ++FProgressTotal;
+                }
+                SaveAndCloseArchive(writer, options.FPruefen);
+                platform::SetCreationStamp(path, LocalTime(std::time(nullptr)));
+                success = true;
             }
-            SaveAndCloseArchive(writer, options.FPruefen);
-            platform::SetCreationStamp(path, LocalTime(std::time(nullptr)));
-            success = true;
         } catch (const std::exception& e) {
+            std::string reason = e.what();
+            for (char& c : reason) {
+                if (c == '\n' || c == '\r') c = ' ';
+            }
+            if (writer.IsOpen()) writer.LogLine(path, " nicht geschrieben: " + reason + " ");
             FHost.ShowMessage(std::string("Fehler beim Packen!\n") + e.what());
         }
     }
-    FWindow.ShowArchiveInBrowser(archiveName);
-    return success;
-}
-
-// The archive's name goes into BACKUPDATEI of the job's row; the current row is the
-// same one afterwards (names are unique, so the name finds it again after the post
-// sorted the table).
-void BackupRun::RecordArchiveName(const TJob& job, const std::string& fileName) {
-    CsvTable& jobs = FParts.Jobs;
-    const std::string remembered = jobs.RecordCount() > 0 ? jobs.GetText("BEZEICHNUNG") : std::string();
-    if (jobs.Locate("BEZEICHNUNG", job.Bezeichnung)) {
-        jobs.Edit();
-        jobs.SetText("BACKUPDATEI", fileName);
-        jobs.Post();
+    if (nothingReadable) {
+        FHost.ShowError(MissingFilesText() + "\n\nDer Job " + Quoted(job.Bezeichnung) +
+                        " hat nichts zu sichern; es wurde keine Sicherung geschrieben.");
+        return false;
     }
-    if (!remembered.empty()) jobs.Locate("BEZEICHNUNG", remembered);
+    if (!success) return false;
+
+    const std::string archiveName = FileNamePart(path);
+    job.BackupFilename = archiveName;
+    RecordArchiveName(job, jobRow, archiveName);
+    if (lockTaken) FlushRecords();
+    FJobComplete = FMissing.empty() && FSkippedFolders.empty();
+    if (!FJobComplete) FHost.ShowError(MissingFilesText());
+    FWindow.ShowArchiveInBrowser(archiveName);
+    return true;
 }
 
-// Every row marked to be saved adds its folder with each of its masks; the masks
-// come from the shared splitter, which stops at the first empty piece. A row's masks
-// are all taken before its files are added: adding files lets the window handle its
-// events, and the file-mask dialog moves the splitter's one position.
-void BackupRun::AddDefinitionRows() {
-    CsvTable& rows = FParts.Definitions;
+// Every row adds its folder with each of its masks; the masks come from the shared
+// splitter, which stops at the first empty piece. A row's masks are all taken before
+// its files are added: adding files lets the window handle its events, and the
+// file-mask dialog moves the splitter's one position.
+void BackupRun::AddRows(const std::vector<SourceRow>& rows) {
     ArchiveWriter& writer = FParts.Writer;
-    if (!rows.First()) return;
-    do {
-        if (!rows.GetBool("SICHERN")) continue;
-        writer.SetRecurse(rows.GetBool("REKURSIV"));
-        std::string folder = rows.GetText("PFAD");
-        if (folder.empty() || folder.back() != '/') folder += '/';
-        const std::string text = rows.GetText("DATEIMASKE");
+    for (const SourceRow& row : rows) {
+        writer.SetRecurse(row.Recursive);
+        std::string folder = row.Folder;
+        if (folder.back() != '/') folder += '/';
         std::vector<std::string> masks;
-        for (std::string mask = FirstToken(text, ';'); !mask.empty(); mask = NextToken(text, ';')) {
+        for (std::string mask = FirstToken(row.Masks, ';'); !mask.empty(); mask = NextToken(row.Masks, ';')) {
             masks.push_back(std::move(mask));
         }
         for (const std::string& mask : masks) writer.AddFiles(folder + mask);
-    } while (rows.Next());
+    }
+}
+
+// The archive's name goes into BACKUPDATEI of the job's row: in the window's table
+// without a post (nothing sorts, no other row becomes current), and in the job list
+// file as it is on disk, one cell, with the next flush.
+void BackupRun::RecordArchiveName(const TJob& job, int row, const std::string& fileName) {
+    CsvTable& jobs = FParts.Jobs;
+    if (jobs.Active() && jobs.State() == CsvTableState::Browse) {
+        const int nameColumn = jobs.FieldByName("BEZEICHNUNG");
+        if (row < 0 || row >= jobs.RecordCount() || jobs.TextAt(row, nameColumn) != job.Bezeichnung) {
+            row = -1;
+            for (int i = 0; i < jobs.RecordCount() && row < 0; ++i) {
+                if (jobs.TextAt(i, nameColumn) == job.Bezeichnung) row = i;
+            }
+        }
+        if (row >= 0) jobs.SetStoredText(row, jobs.FieldByName("BACKUPDATEI"), fileName);
+    }
+    FPendingRecords.emplace_back(job.Bezeichnung, fileName);
+    if (FPendingRecords.size() * kRecordBatch >= static_cast<std::size_t>(jobs.RecordCount())) FlushRecords();
+}
+
+void BackupRun::FlushRecords() {
+    if (FPendingRecords.empty()) return;
+    const auto records = std::move(FPendingRecords);
+    FPendingRecords.clear();
+    const std::string& list = FParts.Jobs.FileName();
+    if (list.empty()) return;
+    try {
+        RecordBackupFiles(list, records);
+    } catch (const std::exception& e) {
+        FPassIncomplete = true;
+        FHost.ShowError("Die Namen der geschriebenen Sicherungen k\u00F6nnen nicht in die Jobliste eingetragen werden.\n" +
+                        std::string(e.what()));
+    }
+}
+
+void BackupRun::RunCurrentJob() {
+    bool ok = false;
+    try {
+        ok = BackupJob(FParts.FJob);
+    } catch (const std::exception& e) {
+        // A job's failure concerns that job alone; the next one still runs.
+        FHost.ShowError(e.what());
+    }
+    if (!ok || !FJobComplete) FPassIncomplete = true;
 }
 
 void BackupRun::doBackup(const std::string& jobs) {
@@ -210,21 +402,42 @@ void BackupRun::doBackup(const std::string& jobs) {
     Finally releaseLock([&] {
         if (lockTaken) FLock.reset();
     });
-    auto runCurrent = [this] {
-        const bool ok = BackupJob(FParts.FJob);
-        if (!MissingFiles().empty()) FHost.ShowError(MissingFilesText());
-        if (!ok || !MissingFiles().empty()) FPassIncomplete = true;
-    };
+    Finally flush([&] { FlushRecords(); });
     CsvTable& table = FParts.Jobs;
-    if (jobs.empty()) {
-        if (table.RecordCount() == 0) return;
-        table.First();
-        for (int row = 0; row < table.RecordCount(); ++row) {
-            table.MoveTo(row);
+    // Makes `row` current; the job follows the row (LoadCurrentJob), once.
+    auto loadRow = [&](int row) {
+        if (table.CurrentRow() == row) {
             FWindow.LoadCurrentJob();
-            if (FParts.FJob.Auto) runCurrent();
+        } else {
+            table.MoveTo(row);
+        }
+    };
+    if (jobs.empty()) {
+        const int autoColumn = table.Active() ? table.FieldByName("AUTOMATIK") : -1;
+        int ran = 0;
+        for (int row = 0; row < table.RecordCount(); ++row) {
+            // Only automatic jobs are loaded: a job that is not run cannot stop the pass.
+            if (!table.BoolAt(row, autoColumn).value_or(false)) continue;
+            ++ran;
+            try {
+                loadRow(row);
+            } catch (const std::exception& e) {
+                FHost.ShowError(e.what());
+                FPassIncomplete = true;
+                continue;
+            }
+            RunCurrentJob();
+        }
+        if (ran == 0) {
+            FHost.ShowError("Die Jobliste " + table.FileName() + " enth\u00E4lt keinen automatischen Job; es wurde nichts gesichert.");
+            FPassIncomplete = true;
         }
         return;
+    }
+    std::unordered_map<std::string, int> rows;
+    if (table.Active()) {
+        const int nameColumn = table.FieldByName("BEZEICHNUNG");
+        for (int row = table.RecordCount() - 1; row >= 0; --row) rows[table.TextAt(row, nameColumn)] = row;
     }
     std::size_t start = 0;
     while (start <= jobs.size()) {
@@ -232,16 +445,30 @@ void BackupRun::doBackup(const std::string& jobs) {
         if (comma == std::string::npos) comma = jobs.size();
         const std::string name = TrimBlanksAndControls(std::string_view(jobs).substr(start, comma - start));
         start = comma + 1;
-        if (table.Locate("BEZEICHNUNG", name)) {
-            FWindow.LoadCurrentJob();
-            runCurrent();
+        const auto found = rows.find(name);
+        if (found == rows.end()) {
+            FHost.ShowError("Einen Job namens " + Quoted(name) + " gibt es in der Jobliste " + table.FileName() +
+                            " nicht; er wurde nicht gesichert.");
+            FPassIncomplete = true;
+            continue;
         }
+        try {
+            loadRow(found->second);
+        } catch (const std::exception& e) {
+            FHost.ShowError(e.what());
+            FPassIncomplete = true;
+            continue;
+        }
+        RunCurrentJob();
     }
 }
 
 std::string BackupRun::MissingFilesText() const {
-    if (FMissing.empty()) return {};
-    std::string text = "Die folgenden Dateien konnten nicht gelesen werden und fehlen in der Sicherung:\n";
+    std::string text;
+    for (const std::string& folder : FSkippedFolders) text += (text.empty() ? "" : "\n") + folder;
+    if (FMissing.empty()) return text;
+    if (!text.empty()) text += "\n\n";
+    text += "Die folgenden Dateien konnten nicht gelesen werden und fehlen in der Sicherung:\n";
     for (const std::string& path : FMissing) text += "\n" + path;
     return text;
 }

@@ -47,39 +47,64 @@ class BackupRun {
 public:
     BackupRun(BackupRunParts parts, RunHost& host, BackupRunHost& window);
 
-    // One run for `job` (the window passes FJob itself, which the run's moves in the
-    // job table reload). True when the archive was written and stamped. Errors of the
-    // archive work are shown as "Fehler beim Packen!"; others pass on and end the
-    // whole command.
+    // One run for `job` (the window passes FJob itself). True when the archive was
+    // written and stamped. The run reports everything itself, once: a check that
+    // fails before anything is written (job name, definition file, no row to save,
+    // database in use, target folder) in an error box; errors of the archive work as
+    // "Fehler beim Packen!"; folders and files left out in an error box after the
+    // job. A failed job writes no archive, moves no generation, records nothing and
+    // leaves the writer clean for the next job. Errors outside the archive work (a
+    // definition file that cannot be read) pass on to the caller.
     bool BackupJob(TJob& job);
 
     // The batch: empty `jobs` runs every automatic job in table order, else the
-    // comma-separated names (trimmed; unknown names are skipped in silence). Files
-    // that could not be read are reported in an error box after their job.
+    // comma-separated names (trimmed). An unknown name, an empty job list and a job
+    // that fails are reported, and the other jobs still run.
     void doBackup(const std::string& jobs);
 
     // The files of the last BackupJob that are missing from its archive because they
     // could not be read, or because their names cannot be stored.
     const std::vector<std::string>& MissingFiles() const { return FMissing; }
-    // The text that names them, "" when none are missing.
+    // The text that names them and the rows whose folders were skipped, "" when
+    // nothing is missing.
     std::string MissingFilesText() const;
+    // True when the last BackupJob wrote its archive and left nothing out.
+    bool JobComplete() const { return FJobComplete; }
 
     // True when a job of the last doBackup did not succeed or left files out.
     bool PassIncomplete() const { return FPassIncomplete; }
 
 private:
+    // A definition row marked to be saved.
+    struct SourceRow {
+        std::string Name;    // NAME
+        std::string Folder;  // PFAD
+        std::string Masks;   // DATEIMASKE
+        bool Recursive = false;
+    };
+
     // Takes the pass lock unless this run holds it already; false (after the
-    // message) when another pass runs. The lock taken here is released by
-    // ReleasePassLock.
+    // message) when another pass runs.
     bool TakePassLock(bool& taken);
-    void RecordArchiveName(const TJob& job, const std::string& fileName);
-    void AddDefinitionRows();
+    // The checks of a job before anything is written; false after the message.
+    bool CheckJob(const TJob& job, std::vector<SourceRow>& rows);
+    std::string AskBackupPassword();
+    void OpenArchive(const TJob& job, const std::string& path);
+    // Logs and collects the rows whose folder cannot be read; returns the others.
+    std::vector<SourceRow> ReadableRows(const std::vector<SourceRow>& rows);
+    void AddRows(const std::vector<SourceRow>& rows);
+    void RecordArchiveName(const TJob& job, int row, const std::string& fileName);
+    void FlushRecords();
+    void RunCurrentJob();
 
     BackupRunParts FParts;
     RunHost& FHost;
     BackupRunHost& FWindow;
     std::optional<platform::PassLock> FLock;  // held while a pass runs
     std::vector<std::string> FMissing;
+    std::vector<std::string> FSkippedFolders;  // messages for rows left out
+    std::vector<std::pair<std::string, std::string>> FPendingRecords;  // job name, archive name
+    bool FJobComplete = false;
     bool FPassIncomplete = false;
     int FProgressDone = 0;   // entries packed by the final save so far
     int FProgressTotal = 0;  // entries the final save packs

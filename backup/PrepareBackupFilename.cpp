@@ -27,25 +27,48 @@ std::string DaySuffix(const std::tm& now) {
     return text;
 }
 
-std::string RotateGenerations(const TJob& job) {
-    const std::string base = job.DestDir + "/" + job.Bezeichnung;
-    const std::string g1 = base + "_1.zip", g2 = base + "_2.zip", g3 = base + "_3.zip";
-    // All three are tested before anything moves.
-    const bool e1 = IsExistingFile(g1), e2 = IsExistingFile(g2), e3 = IsExistingFile(g3);
-    if (e1 && e2 && e3) ::unlink(g3.c_str());
-    if (e1 && e2) platform::RenameNoReplace(g2, g3);
-    if (e1) platform::RenameNoReplace(g1, g2);
-    return "/" + job.Bezeichnung + "_1.zip";
+struct Generations {
+    std::string g1, g2, g3;
+    explicit Generations(const TJob& job) {
+        const std::string base = job.DestDir + "/" + job.Bezeichnung;
+        g1 = base + "_1.zip", g2 = base + "_2.zip", g3 = base + "_3.zip";
+    }
+};
+
+// Anything at all of that name: file, folder or link.
+bool NameTaken(const std::string& path) {
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0;
 }
 
 }  // namespace
+
+bool RotateGenerations(const TJob& job) {
+    const Generations g(job);
+    // All three are tested before anything moves.
+    const bool e1 = IsExistingFile(g.g1), e2 = IsExistingFile(g.g2), e3 = IsExistingFile(g.g3);
+    if (e1 && e2 && e3) ::unlink(g.g3.c_str());
+    if (e1 && e2) platform::RenameNoReplace(g.g2, g.g3);
+    if (e1) platform::RenameNoReplace(g.g1, g.g2);
+    return !NameTaken(g.g1);
+}
+
+bool GenerationsWillRotate(const TJob& job) {
+    const Generations g(job);
+    if (!IsExistingFile(g.g1)) return !NameTaken(g.g1);
+    // _1 moves onto _2 when that name is free, or when _2 is a file that moves on.
+    if (!NameTaken(g.g2)) return true;
+    if (!IsExistingFile(g.g2)) return false;
+    // _2 moves onto _3 when that name is free, or when _3 is a file that is deleted.
+    return !NameTaken(g.g3) || IsExistingFile(g.g3);
+}
 
 std::string PrepareBackupFilename(const TJob& job, std::uint8_t strategie, const std::tm& now,
                                   const std::function<void(std::uint64_t)>& setSpanningThreshold) {
     if (setSpanningThreshold) setSpanningThreshold(0);
     switch (strategie) {
     case bsDreiGenerationen:
-        return RotateGenerations(job);
+        return "/" + job.Bezeichnung + "_1.zip";
     case bsGleicheDatei:
         return "/" + job.Bezeichnung + ".zip";
     case bsJedenTag:

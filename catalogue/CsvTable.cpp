@@ -438,36 +438,51 @@ bool CsvTable::CheckBrowseMode() {
     return true;
 }
 
-void CsvTable::SetRaw(int column, const std::string& fieldText) {
-    RequireEditing();
-    const auto spans = SplitCsvFields(FBuffer);
+std::string CsvTable::ReplaceField(const std::string& line, int column, const std::string& fieldText) const {
+    const auto spans = SplitCsvFields(line);
     const std::size_t position = static_cast<std::size_t>(FColumns.at(column).FilePosition);
-    std::string line = FBuffer;
-    std::size_t begin = line.size(), end = line.size();
+    std::string changed = line;
+    std::size_t begin = changed.size(), end = changed.size();
     if (position < spans.size()) {
         begin = spans[position].Begin;
         end = spans[position].End;
     } else {
-        line.append(position - spans.size() + 1, ',');
-        begin = end = line.size();
+        changed.append(position - spans.size() + 1, ',');
+        begin = end = changed.size();
     }
-    line.replace(begin, end - begin, fieldText);
-    CheckLineLength(line);
-    FBuffer = std::move(line);
+    changed.replace(begin, end - begin, fieldText);
+    CheckLineLength(changed);
+    return changed;
+}
+
+std::string CsvTable::StringFieldText(int column, std::string_view value) const {
+    const CsvColumn& def = FColumns.at(column);
+    if (!utf8::isValid(value)) throw Error(Prefixed("Invalid UTF-8 text for field " + def.Name));
+    if (def.Type == CsvColumnType::Boolean) return std::string(TrimCsvBlanks(value));
+    if (def.Type == CsvColumnType::String || def.Type == CsvColumnType::WideString) {
+        value = FirstCharacters(value, static_cast<std::size_t>(def.Length));
+    }
+    return QuoteCsvValue(value);
+}
+
+void CsvTable::SetStoredText(int row, int column, std::string_view value) {
+    if (FState != CsvTableState::Browse || row < 0 || row >= RecordCount()) {
+        throw Error(Prefixed("No row to change"));
+    }
+    FRows[static_cast<std::size_t>(row)] = ReplaceField(FRows[static_cast<std::size_t>(row)], column,
+                                                       StringFieldText(column, value));
+    Notify(CsvTableChange::Row, row);
+}
+
+void CsvTable::SetRaw(int column, const std::string& fieldText) {
+    RequireEditing();
+    FBuffer = ReplaceField(FBuffer, column, fieldText);
     FModified = true;
     FDirty = true;
     Notify(CsvTableChange::Row, FCurrent);
 }
 
-void CsvTable::SetText(int column, std::string_view value) {
-    const CsvColumn& def = FColumns.at(column);
-    if (!utf8::isValid(value)) throw Error(Prefixed("Invalid UTF-8 text for field " + def.Name));
-    if (def.Type == CsvColumnType::Boolean) return SetRaw(column, std::string(TrimCsvBlanks(value)));
-    if (def.Type == CsvColumnType::String || def.Type == CsvColumnType::WideString) {
-        value = FirstCharacters(value, static_cast<std::size_t>(def.Length));
-    }
-    SetRaw(column, QuoteCsvValue(value));
-}
+void CsvTable::SetText(int column, std::string_view value) { SetRaw(column, StringFieldText(column, value)); }
 
 void CsvTable::SetBool(int column, bool value) { SetRaw(column, value ? "1" : "0"); }
 

@@ -147,6 +147,11 @@ public:
     void SetBool(std::string_view name, bool value) { SetBool(FieldByName(name), value); }
     void SetNull(int column);
     bool Modified() const { return FModified; }
+    // Changes a field of a stored row (display order, browse state only) to what the
+    // file on disk already holds, for a value another writer has put there (the
+    // archive name that a backup records): the table stays as clean or dirty as it
+    // was, and no event is raised, so the current row and job stay where they are.
+    void SetStoredText(int row, int column, std::string_view value);
 
     // --- Searching and ordering ---------------------------------------------------
     // Makes the first row whose value equals `value` exactly current; false (and no
@@ -171,6 +176,8 @@ private:
     std::string_view RawField(std::string_view line, int column) const;
     std::string ReadValue(std::string_view line, int column) const;
     void SetRaw(int column, const std::string& fieldText);
+    std::string ReplaceField(const std::string& line, int column, const std::string& fieldText) const;
+    std::string StringFieldText(int column, std::string_view value) const;
     bool MoveCurrent(int row, bool alwaysScroll);
     const std::string& DisplayLine(int row) const;
 

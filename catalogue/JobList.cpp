@@ -1,10 +1,12 @@
 #include "catalogue/JobList.h"
 
 #include <filesystem>
+#include <unordered_map>
 
 #include "catalogue/CsvFile.h"
 #include "catalogue/CsvText.h"
 #include "catalogue/DefinitionList.h"
+#include "util/Error.h"
 
 namespace vb {
 
@@ -21,10 +23,42 @@ bool CreateJobListFile(const std::string& file, const std::string& programFilesD
     return true;
 }
 
+void RecordBackupFiles(const std::string& jobListFile,
+                       const std::vector<std::pair<std::string, std::string>>& records) {
+    // A table of its own, without the list's events: nothing sorts, nothing becomes
+    // current, and the rows keep the file's order.
+    CsvTable onDisk(kJobListDefinition);
+    onDisk.SetFileName(jobListFile);
+    onDisk.Open();
+    std::unordered_map<std::string, int> rows;
+    const int nameColumn = onDisk.FieldByName("BEZEICHNUNG");
+    for (int row = onDisk.RecordCount() - 1; row >= 0; --row) rows[onDisk.TextAt(row, nameColumn)] = row;
+    for (const auto& [job, archive] : records) {
+        const auto found = rows.find(job);
+        if (found == rows.end()) continue;
+        onDisk.MoveTo(found->second);
+        onDisk.Edit();
+        onDisk.SetText("BACKUPDATEI", archive);
+        onDisk.Post();
+    }
+    if (onDisk.Dirty()) {
+        onDisk.Close();
+    } else {
+        onDisk.CloseDiscarding();
+    }
+}
+
+std::string JobNameProblem(const std::string& name) {
+    if (name.find('/') == std::string::npos && name.find('\0') == std::string::npos) return {};
+    return "Der Jobname \u201E" + std::string(name.c_str()) +
+           "\u201C darf keinen Schr\u00E4gstrich (/) und kein Nullzeichen enthalten, denn er benennt die Sicherungsdateien.";
+}
+
 JobList::JobList(CsvTable& table, JobListHost& host) : FTable(table), FHost(host) {
     FTable.SetUniqueKey("BEZEICHNUNG");
     CsvTableEvents& events = FTable.Events();
     events.AfterInsert = [this] { AfterInsert(); };
+    events.BeforePost = [this] { return BeforePost(); };
     events.AfterPost = [this] { AfterPost(); };
     events.BeforeDelete = [this] { BeforeDelete(); };
     events.AfterScroll = [this] { AfterScroll(); };
@@ -87,6 +121,13 @@ void JobList::AfterInsert() {
     FTable.SetBool("AUTOMATIK", true);
     FTable.SetText("BEZEICHNUNG", "Job_" + std::to_string(n));
     FTable.SetText("DEFINITIONSDATEI", file);
+}
+
+bool JobList::BeforePost() {
+    if (const std::string problem = JobNameProblem(FTable.GetText("BEZEICHNUNG")); !problem.empty()) {
+        throw Error(FTable.FileName() + " - " + problem);
+    }
+    return true;
 }
 
 void JobList::AfterPost() {

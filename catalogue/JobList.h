@@ -39,6 +39,20 @@ std::string JobListFile(const std::string& datenDir);
 // it wrote the file.
 bool CreateJobListFile(const std::string& file, const std::string& programFilesDir, const std::string& datenDir);
 
+// Records archive names in BACKUPDATEI of the job list file as it is on disk now:
+// for each (job name, archive name) the cell of the first row with that name
+// changes, every other row and field (rows that another copy of the program added
+// meanwhile included) stays as the file holds it. Names the file does not hold are
+// passed over; a file with nothing to change is not written. The caller holds the
+// pass lock; errors reading or writing the file throw vb::Error.
+void RecordBackupFiles(const std::string& jobListFile,
+                       const std::vector<std::pair<std::string, std::string>>& records);
+
+// Why `name` cannot be a job's name, "" when it can: a slash or a NUL character
+// would lead the archive's name out of the target folder, and no file name can
+// hold them.
+std::string JobNameProblem(const std::string& name);
+
 class JobList {
 public:
     // Installs the table's events and its unique key; `table` must be built from
@@ -66,6 +80,9 @@ public:
 
     // The table's events.
     void AfterInsert();
+    // Refuses a job name that JobNameProblem rejects: "<file> - <reason>", and the
+    // row stays in edit or insert state, as with a name that is not unique.
+    bool BeforePost();
     void AfterPost();
     void BeforeDelete();
     void AfterScroll();

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/SystemError.h"
+#include "platform/TemporaryFiles.h"
 #include "platform/UniqueFd.h"
 #include "util/Error.h"
 
@@ -34,9 +35,9 @@ bool WriteAll(int fd, std::string_view data) {
 }  // namespace
 
 void WriteFileAtomically(const std::filesystem::path& file, std::string_view content, mode_t mode) {
-    std::string temp = file.string() + ".XXXXXX";
-    UniqueFd fd(::mkstemp(temp.data()));
-    if (!fd.Valid()) Fail(file, "temporäre Datei anlegen", errno);
+    std::string temp = platform::TemporaryTemplateFor(file.string());
+    UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!fd.Valid()) Fail(file, "tempor\u00E4re Datei anlegen", errno);
     auto discard = [&](const char* what) {
         const int error = errno;
         fd.Reset();
@@ -55,8 +56,15 @@ void WriteFileAtomically(const std::filesystem::path& file, std::string_view con
 }
 
 bool ReadWholeFile(const std::filesystem::path& file, std::string& content) {
-    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without blocking: a FIFO in the file's place must not hang the program.
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.Valid()) return false;
+    struct stat st{};
+    if (::fstat(fd.Get(), &st) != 0) return false;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
     content.clear();
     char buffer[65536];
     for (;;) {

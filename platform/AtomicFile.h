@@ -13,7 +13,9 @@ namespace vb {
 // in German; the old file stays intact and the temporary file is removed on failure.
 void WriteFileAtomically(const std::filesystem::path& file, std::string_view content, mode_t mode = 0644);
 
-// The whole content of a file; nullopt-like false when it cannot be read.
+// The whole content of a regular file; false when it cannot be read, with errno
+// telling why (ENOENT: missing; EINVAL: no regular file, such as a FIFO, which is
+// refused at once instead of waiting for a writer).
 bool ReadWholeFile(const std::filesystem::path& file, std::string& content);
 
 }  // namespace vb

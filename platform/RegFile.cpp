@@ -130,16 +130,22 @@ Key& Document::AddKey(std::string_view path) {
     return keys.back();
 }
 
-std::optional<Document> Parse(std::string_view text) {
+Document ParseLenient(std::string_view text, std::vector<std::string>& problems) {
+    problems.clear();
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    if (!utf8::isValid(text)) return std::nullopt;
 
-    // Physical lines, joined where a hex value continues with a trailing backslash.
-    std::vector<std::string> lines;
+    // Logical lines with the number of their first physical line, joined where a hex
+    // value continues with a trailing backslash.
+    struct Line {
+        int number;
+        std::string text;
+    };
+    std::vector<Line> lines;
     std::string pending;
+    int pendingNumber = 0;
     bool continuing = false;
     std::size_t start = 0;
-    while (start <= text.size()) {
+    for (int number = 1; start <= text.size(); ++number) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
         std::string_view line = Trim(text.substr(start, end - start));
@@ -148,47 +154,69 @@ std::optional<Document> Parse(std::string_view text) {
             pending += line;
         } else {
             pending.assign(line);
+            pendingNumber = number;
         }
         continuing = !pending.empty() && pending.back() == '\\' && pending.front() != '[' &&
                      pending.find("=hex") != std::string::npos;
         if (continuing) {
             pending.pop_back();
+            if (end == text.size()) break;
             continue;
         }
-        lines.push_back(pending);
+        lines.push_back({pendingNumber, pending});
         if (end == text.size()) break;
     }
-    if (continuing) return std::nullopt;
+    if (continuing) lines.push_back({pendingNumber, pending});
 
     Document document;
     Key* current = nullptr;
     bool headerSeen = false;
-    for (const std::string& line : lines) {
+    auto bad = [&](const Line& line, const std::string& what) {
+        problems.push_back("Zeile " + std::to_string(line.number) + ": " + what);
+    };
+    for (const Line& entry : lines) {
+        const std::string& line = entry.text;
         if (line.empty() || line.front() == ';') continue;
-        if (!headerSeen) {
-            if (line != kHeader) return std::nullopt;
-            headerSeen = true;
+        if (!utf8::isValid(line)) {
+            bad(entry, "kein g\u00FCltiger UTF-8-Text");
             continue;
         }
+        if (!headerSeen) {
+            headerSeen = true;
+            if (line == kHeader) continue;
+            problems.push_back("Die erste Zeile ist nicht \"" + std::string(kHeader) + "\"");
+        }
         if (line.front() == '[') {
-            if (line.back() != ']' || line.size() < 3 || line[1] == '-') return std::nullopt;
+            if (line.back() != ']' || line.size() < 3 || line[1] == '-') {
+                bad(entry, "kein g\u00FCltiger Schl\u00FCssel");
+                current = nullptr;
+                continue;
+            }
             current = &document.AddKey(std::string_view(line).substr(1, line.size() - 2));
             continue;
         }
-        if (!current) return std::nullopt;
+        if (!current) {
+            bad(entry, "Wert ohne g\u00FCltigen Schl\u00FCssel");
+            continue;
+        }
         std::string name;
         std::size_t pos = 0;
         if (line.front() == '@') {
             pos = 1;
         } else {
             auto quoted = ReadQuoted(line, pos);
-            if (!quoted) return std::nullopt;
+            if (!quoted) {
+                bad(entry, "kein g\u00FCltiger Wertname");
+                continue;
+            }
             name = *quoted;
         }
         std::string_view rest = Trim(std::string_view(line).substr(pos));
-        if (rest.empty() || rest.front() != '=') return std::nullopt;
-        std::string_view data = Trim(rest.substr(1));
-        if (!IsValidData(data)) return std::nullopt;
+        std::string_view data = rest.empty() ? rest : Trim(rest.substr(1));
+        if (rest.empty() || rest.front() != '=' || !IsValidData(data)) {
+            bad(entry, "kein g\u00FCltiger Wert");
+            continue;
+        }
         bool replaced = false;
         for (Value& value : current->values) {
             if (NamesEqual(value.name, name)) {
@@ -198,7 +226,14 @@ std::optional<Document> Parse(std::string_view text) {
         }
         if (!replaced) current->values.push_back(Value{name, std::string(data)});
     }
-    if (!headerSeen) return std::nullopt;
+    // A file without any line is an empty store, not a damaged one.
+    return document;
+}
+
+std::optional<Document> Parse(std::string_view text) {
+    std::vector<std::string> problems;
+    Document document = ParseLenient(text, problems);
+    if (!problems.empty()) return std::nullopt;
     return document;
 }
 

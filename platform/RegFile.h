@@ -30,6 +30,10 @@ struct Document {
 // Nullopt when the text is no valid .reg file of ours (missing header, a line that is
 // no key, value, comment or continuation, invalid UTF-8).
 std::optional<Document> Parse(std::string_view text);
+// Keeps what can be parsed: lines that are no valid key, value, comment or
+// continuation are left out, each named in `problems` ("Zeile 7: ..."), as is a
+// missing header. `problems` is empty exactly when Parse would succeed.
+Document ParseLenient(std::string_view text, std::vector<std::string>& problems);
 std::string Format(const Document& document);
 
 // Value data <-> typed values.

@@ -26,15 +26,40 @@ std::string FullPath(RegistryRoot root, const std::string& key) {
     return path;
 }
 
-// The parsed store; a missing file is an empty store, a damaged one too (`damaged`
-// tells which).
-regfile::Document Load(const fs::path& file, bool* damaged = nullptr) {
-    if (damaged) *damaged = false;
+// The parsed store. A missing file is an empty store; of a damaged one, what can be
+// parsed (`problems` names the rest); one that cannot be read at all (no read right,
+// no regular file) is empty and `unreadable` holds the reason.
+struct LoadedStore {
+    regfile::Document document;
+    std::vector<std::string> problems;
+    std::string unreadable;
+};
+
+LoadedStore Load(const fs::path& file) {
+    LoadedStore loaded;
     std::string text;
-    if (!ReadWholeFile(file, text)) return {};
-    if (auto document = regfile::Parse(text)) return *document;
-    if (damaged) *damaged = true;
-    return {};
+    if (!ReadWholeFile(file, text)) {
+        const int error = errno;
+        if (error != ENOENT) {
+            loaded.unreadable = error == EINVAL ? "keine gew\u00F6hnliche Datei" : std::strerror(error);
+        }
+        return loaded;
+    }
+    loaded.document = regfile::ParseLenient(text, loaded.problems);
+    return loaded;
+}
+
+// The German report of what is wrong with a store as loaded, "" when nothing.
+std::string ProblemText(const fs::path& file, const LoadedStore& loaded) {
+    if (!loaded.unreadable.empty()) {
+        return "Die Einstellungsdatei " + file.string() + " kann nicht gelesen werden: " + loaded.unreadable +
+               ". Sie wird nicht \u00FCberschrieben; bis sie lesbar ist, gelten die Standardeinstellungen.";
+    }
+    if (loaded.problems.empty()) return {};
+    std::string text = "Die Einstellungsdatei " + file.string() + " ist besch\u00E4digt:";
+    for (const std::string& problem : loaded.problems) text += "\n" + problem;
+    return text + "\nDie lesbaren Einstellungen werden verwendet; die Datei bleibt beim n\u00E4chsten Speichern als " +
+           file.filename().string() + ".bad erhalten.";
 }
 
 const regfile::Value* FindValue(const regfile::Document& document, RegistryRoot root, const std::string& key,
@@ -76,10 +101,12 @@ void Update(const fs::path& file, Change change) {
     if (ec) CannotWrite(file, file.parent_path().string() + ": " + ec.message());
     ::chmod(file.parent_path().c_str(), 0700);
     StoreLock lock(file);
-    bool damaged = false;
-    regfile::Document document = Load(file, &damaged);
+    LoadedStore loaded = Load(file);
+    // A file that could not be read is never replaced: its values would be lost.
+    if (!loaded.unreadable.empty()) CannotWrite(file, "sie kann nicht gelesen werden: " + loaded.unreadable);
+    regfile::Document& document = loaded.document;
     if (!change(document)) return;
-    if (damaged) {
+    if (!loaded.problems.empty()) {
         fs::path aside = file.string() + ".bad";
         for (int n = 1; fs::exists(aside); ++n) aside = file.string() + ".bad." + std::to_string(n);
         if (::rename(file.c_str(), aside.c_str()) != 0) {
@@ -97,6 +124,12 @@ void Update(const fs::path& file, Change change) {
 
 RegistryStore::RegistryStore(fs::path file) : FPath(std::move(file)) {}
 
+regfile::Document RegistryStore::LoadDocument() const {
+    LoadedStore loaded = Load(FPath);
+    if (FProblem.empty()) FProblem = ProblemText(FPath, loaded);
+    return std::move(loaded.document);
+}
+
 fs::path RegistryStore::DefaultPath() {
     fs::path config;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
@@ -109,7 +142,7 @@ fs::path RegistryStore::DefaultPath() {
 }
 
 bool RegistryStore::KeyExists(RegistryRoot root, const std::string& key) const {
-    return Load(FPath).FindKey(FullPath(root, key)) != nullptr;
+    return LoadDocument().FindKey(FullPath(root, key)) != nullptr;
 }
 
 bool RegistryStore::CreateKey(RegistryRoot root, const std::string& key) {
@@ -130,20 +163,20 @@ bool RegistryStore::CreateKey(RegistryRoot root, const std::string& key) {
 
 std::optional<std::string> RegistryStore::ReadString(RegistryRoot root, const std::string& key,
                                                      const std::string& name) const {
-    const regfile::Document document = Load(FPath);
+    const regfile::Document document = LoadDocument();
     const regfile::Value* value = FindValue(document, root, key, name);
     return value ? regfile::ParseString(value->data) : std::nullopt;
 }
 
 std::optional<std::uint32_t> RegistryStore::ReadDword(RegistryRoot root, const std::string& key,
                                                       const std::string& name) const {
-    const regfile::Document document = Load(FPath);
+    const regfile::Document document = LoadDocument();
     const regfile::Value* value = FindValue(document, root, key, name);
     return value ? regfile::ParseDword(value->data) : std::nullopt;
 }
 
 bool RegistryStore::ValueExists(RegistryRoot root, const std::string& key, const std::string& name) const {
-    const regfile::Document document = Load(FPath);
+    const regfile::Document document = LoadDocument();
     return FindValue(document, root, key, name) != nullptr;
 }
 

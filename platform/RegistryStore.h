@@ -16,13 +16,17 @@
 //
 // Every write re-reads the file under a lock, applies the one change and replaces the
 // file atomically (temporary file, flush, rename, mode 0600), so two running copies
-// lose only the values both of them write. A file that cannot be parsed reads as
-// empty; before the first write over it, it is renamed aside with a ".bad" suffix.
+// lose only the values both of them write. Of a damaged file, what can be parsed is
+// read and kept; before the first write over it, the file is renamed aside with a
+// ".bad" suffix. A file that cannot be read at all (no read right, no regular file,
+// which is refused without waiting) reads as empty and is never written over.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/RegFile.h"
 
 namespace vb {
 
@@ -53,10 +57,17 @@ public:
     void WriteString(const std::string& key, const std::string& name, const std::string& value);
     void WriteDword(const std::string& key, const std::string& name, std::uint32_t value);
 
+    // What was wrong with the file when this store first found it damaged or
+    // unreadable, in German and naming the file; "" while nothing was. It stays after
+    // a write has set the file right, so that it can still be reported.
+    const std::string& Problem() const { return FProblem; }
+
 private:
+    regfile::Document LoadDocument() const;
     void WriteValue(const std::string& key, const std::string& name, const std::string& data);
 
     std::filesystem::path FPath;
+    mutable std::string FProblem;
 };
 
 }  // namespace vb

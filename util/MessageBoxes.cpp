@@ -4,9 +4,14 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
+#include "platform/AtomicFile.h"
+#include "util/Error.h"
 #include "util/PasswordDialog.h"
 
 namespace vb::gui {
@@ -84,11 +89,15 @@ void MessageBox(QWidget* parent, const QString& text) {
 std::optional<QString> PasswordPrompt(QWidget* parent, const QString& title, const QString& label) {
     if (gToStandardError) {
         if (const char* path = std::getenv("VORLIXBACKUP_PASSWORD_FILE"); path && *path) {
-            QFile file(QString::fromLocal8Bit(path));
-            if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-            QString line = QString::fromUtf8(file.readLine());
-            while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
-            return line;
+            // Read without blocking: a FIFO in the file's place must not hang the pass.
+            std::string content;
+            if (!ReadWholeFile(path, content)) {
+                const int error = errno;
+                throw Error(std::string("Die Passwortdatei ") + path + " kann nicht gelesen werden: " +
+                            (error == EINVAL ? "keine gew\u00F6hnliche Datei" : std::strerror(error)));
+            }
+            const std::size_t end = content.find_first_of("\r\n");
+            return QString::fromUtf8(content.substr(0, end));
         }
         if (const char* password = std::getenv("VORLIXBACKUP_PASSWORD")) return QString::fromUtf8(password);
         return std::nullopt;

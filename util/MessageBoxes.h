@@ -26,7 +26,9 @@ void MessageBox(QWidget* parent, const QString& text);
 
 // The password prompt: caller's title and label, `*` echo, OK / "Abbrechen", client
 // area 320 pixels wide. Nullopt unless OK was pressed. Without a display the
-// password comes from the environment, and nullopt when none is given there.
+// password comes from the environment, and nullopt when none is given there; a
+// password file that cannot be read (missing, no regular file) throws vb::Error
+// naming it.
 std::optional<QString> PasswordPrompt(QWidget* parent, const QString& title, const QString& label);
 
 }  // namespace vb::gui

@@ -127,11 +127,19 @@ TEST_F(BackupRunTest, MasksSplitLikeTheSharedSplitter) {
     EXPECT_NE(test::ReadFile(FDir / "daten/Backupjobs.csv").find(",Job.zip\r\n"), std::string::npos);
 }
 
-TEST_F(BackupRunTest, EmptyDefinitionListEndsInSilence) {
-    Definitions("");
-    EXPECT_FALSE(Run());
-    EXPECT_TRUE(FWindow.Boxes.empty());
-    EXPECT_FALSE(fs::exists(FDir / "ziel"));
+// A job with nothing to save is a failure that says so, once, and writes nothing.
+TEST_F(BackupRunTest, JobWithNothingToSaveIsReported) {
+    for (const std::string& rows : {std::string(), "Aus," + FSource.string() + ",*.*,0,1\r\n"}) {
+        SCOPED_TRACE(rows);
+        FWindow.Boxes.clear();
+        Definitions(rows);
+        EXPECT_FALSE(Run());
+        ASSERT_EQ(FWindow.Boxes.size(), 1u);
+        EXPECT_NE(FWindow.Boxes[0].find("Fehler: Der Job \u201EJob\u201C hat keine Zeile, die gesichert werden soll"),
+                  std::string::npos)
+            << FWindow.Boxes[0];
+        EXPECT_FALSE(fs::exists(FDir / "ziel"));
+    }
 }
 
 TEST_F(BackupRunTest, DatabaseInUseStopsTheRunWithTheListOfOpenFiles) {

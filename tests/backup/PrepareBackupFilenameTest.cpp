@@ -84,20 +84,19 @@ TEST_F(PrepareBackupFilenameTest, SameFileNeverCreatesOrMovesAnything) {
     EXPECT_EQ(FilesIn(FDir.Path()), (std::map<std::string, std::string>{{"Daten.zip", "old"}}));
 }
 
-TEST_F(PrepareBackupFilenameTest, ResetsTheSpanningThresholdBeforeEveryStrategyAndBeforeRotating) {
+// Naming resets the spanning threshold and moves nothing: the generations rotate only
+// when the new archive is complete.
+TEST_F(PrepareBackupFilenameTest, ResetsTheSpanningThresholdAndMovesNoGeneration) {
+    WriteFile(FDir / "Daten_1.zip", "newest");
+    WriteFile(FDir / "Daten_2.zip", "older");
     for (std::uint8_t strategie : {bsJedenTag, bsDreiGenerationen, bsGleicheDatei}) {
         SCOPED_TRACE(int(strategie));
-        WriteFile(FDir / "Daten_1.zip", "newest");
         std::vector<std::uint64_t> thresholds;
-        bool firstStillInPlace = false;
-        PrepareBackupFilename(Job("Daten"), strategie, test::LocalClock(2016, 5, 23), [&](std::uint64_t value) {
-            thresholds.push_back(value);
-            firstStillInPlace = fs::exists(FDir / "Daten_1.zip");
-        });
+        PrepareBackupFilename(Job("Daten"), strategie, test::LocalClock(2016, 5, 23),
+                              [&](std::uint64_t value) { thresholds.push_back(value); });
         EXPECT_EQ(thresholds, std::vector<std::uint64_t>{0});
-        EXPECT_TRUE(firstStillInPlace);
-        fs::remove_all(FDir.Path() / "Daten_1.zip");
-        fs::remove_all(FDir.Path() / "Daten_2.zip");
+        EXPECT_EQ(FilesIn(FDir.Path()),
+                  (std::map<std::string, std::string>{{"Daten_1.zip", "newest"}, {"Daten_2.zip", "older"}}));
     }
 }
 
@@ -141,6 +140,10 @@ TEST_F(PrepareBackupFilenameTest, RotatesThreeGenerationsAndNeverReplacesAFile) 
         job.Bezeichnung = "Tagessicherung";
         job.DestDir = dir.Path().string();
         EXPECT_EQ(PrepareBackupFilename(job, bsDreiGenerationen, test::LocalClock(2016, 5, 23)), "/Tagessicherung_1.zip");
+        const bool predicted = GenerationsWillRotate(job);
+        const bool freed = RotateGenerations(job);
+        EXPECT_EQ(freed, !fs::exists(dir / "Tagessicherung_1.zip"));
+        EXPECT_EQ(predicted, freed) << "the prediction must match the rotation";
         Files expected;
         for (const auto& [suffix, content] : c.after) expected["Tagessicherung" + suffix + ".zip"] = content;
         EXPECT_EQ(FilesIn(dir.Path()), expected);
@@ -156,6 +159,7 @@ TEST_F(PrepareBackupFilenameTest, RepeatedRunsKeepTheNewestThreeGenerations) {
     // The run writes _1 after naming; here a file with the run number stands for it.
     for (int run = 1; run <= 4; ++run) {
         const std::string name = PrepareBackupFilename(Job("Daten"), bsDreiGenerationen, test::LocalClock(2016, 5, 23));
+        EXPECT_TRUE(RotateGenerations(Job("Daten")));
         WriteFile(FDir.Path().string() + name, "run " + std::to_string(run));
     }
     EXPECT_EQ(FilesIn(FDir.Path()), (std::map<std::string, std::string>{
@@ -169,6 +173,7 @@ TEST_F(PrepareBackupFilenameTest, UnwritableTargetFolderMovesNothingAndStillName
     WriteFile(FDir / "Daten_3.zip", "C");
     fs::permissions(FDir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_EQ(PrepareBackupFilename(Job("Daten"), bsDreiGenerationen, test::LocalClock(2016, 5, 23)), "/Daten_1.zip");
+    EXPECT_FALSE(RotateGenerations(Job("Daten")));
     fs::permissions(FDir.Path(), fs::perms::owner_all);
     EXPECT_EQ(FilesIn(FDir.Path()), (std::map<std::string, std::string>{
                                         {"Daten_1.zip", "A"}, {"Daten_2.zip", "B"}, {"Daten_3.zip", "C"}}));

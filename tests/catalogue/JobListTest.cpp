@@ -219,5 +219,49 @@ TEST_F(JobListTest, ChooseByNameAndSelectorItems) {
     EXPECT_EQ(FHost.FJob.DestDir, "/g");
 }
 
+// A job name with a slash or a NUL would put its archives outside the target folder:
+// the post is refused like a name that is not unique, and the row stays in edit.
+TEST_F(JobListTest, PostRefusesSlashAndNulInTheName) {
+    OpenWith({{"Alpha", "/a"}});
+    for (const std::string& name : {std::string("Klasse 5/6"), std::string("../x"), std::string("a\0b", 3)}) {
+        SCOPED_TRACE(name);
+        FTable.First();
+        FTable.Edit();
+        FTable.SetText("BEZEICHNUNG", name);
+        try {
+            FTable.Post();
+            FAIL() << "posted";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(Daten("Backupjobs.csv") + " - Der Jobname"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("darf keinen Schr\u00E4gstrich (/) und kein Nullzeichen"),
+                      std::string::npos);
+        }
+        EXPECT_EQ(FTable.State(), CsvTableState::Edit);
+        FTable.Cancel();
+    }
+    EXPECT_EQ(Rows(), std::vector<std::string>{"Alpha"});
+}
+
+// Recording archive names changes those cells of the file as it is on disk: rows
+// and fields another program wrote meanwhile stay, unknown names change nothing.
+TEST_F(JobListTest, RecordingArchiveNamesChangesOnlyThoseCells) {
+    const std::string file = Daten("Backupjobs.csv");
+    const std::string text = kFourColumnHeader + ",BACKUPDATEI\r\n"
+                             "Beta,/b,\"/d/Beta, alt.csv\",1,alt.zip,extra\r\n"
+                             "Alpha,/a,/d/a.csv,0\r\n"
+                             "Neu,/n,/d/n.csv,1,\r\n";
+    WriteFile(FDir / "Backupjobs.csv", text);
+    RecordBackupFiles(file, {{"Alpha", "Alpha-26-12-10.zip"}, {"Beta", "Beta.zip"}, {"Fehlt", "x.zip"}});
+    EXPECT_EQ(ReadFile(FDir / "Backupjobs.csv"), kFourColumnHeader + ",BACKUPDATEI\r\n"
+                                                 "Beta,/b,\"/d/Beta, alt.csv\",1,Beta.zip,extra\r\n"
+                                                 "Alpha,/a,/d/a.csv,0,Alpha-26-12-10.zip\r\n"
+                                                 "Neu,/n,/d/n.csv,1,\r\n");
+    // Nothing to change: the file is not written at all.
+    const auto before = std::filesystem::last_write_time(FDir / "Backupjobs.csv");
+    std::filesystem::last_write_time(FDir / "Backupjobs.csv", before - std::chrono::hours(1));
+    RecordBackupFiles(file, {{"Fehlt", "x.zip"}});
+    EXPECT_EQ(std::filesystem::last_write_time(FDir / "Backupjobs.csv"), before - std::chrono::hours(1));
+}
+
 }  // namespace
 }  // namespace vb

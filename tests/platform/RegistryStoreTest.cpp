@@ -107,6 +107,37 @@ TEST_F(RegistryStoreTest, DamagedFileReadsEmptyAndIsKeptAsideOnWrite) {
     }
 }
 
+// One bad line costs that line only: the other values are read, the report names
+// the line, and a write keeps them (the damaged file stays aside).
+TEST_F(RegistryStoreTest, DamagedFileKeepsWhatCanBeParsedAndSaysWhere) {
+    std::filesystem::create_directories(FFile.parent_path());
+    const std::string text =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Vorlix-Backup]\n"
+        "\"PASSWORTSCHUTZ\"=dword:00000001\nkaputte Zeile\n\"STRATEGIE\"=dword:00000001\n";
+    WriteFile(FFile, text);
+    EXPECT_EQ(FStore.ReadDword(HKCU, "Software\\Vorlix-Backup", "PASSWORTSCHUTZ"), 1u);
+    EXPECT_EQ(FStore.ReadDword(HKCU, "Software\\Vorlix-Backup", "STRATEGIE"), 1u);
+    EXPECT_NE(FStore.Problem().find("ist besch\xC3\xA4" "digt:\nZeile 5: "), std::string::npos) << FStore.Problem();
+    FStore.WriteDword("Software\\Vorlix-Backup", "LOGGING", 0);
+    EXPECT_EQ(ReadFile(FFile.string() + ".bad"), text);
+    EXPECT_EQ(FStore.ReadDword(HKCU, "Software\\Vorlix-Backup", "PASSWORTSCHUTZ"), 1u);
+    EXPECT_EQ(FStore.ReadDword(HKCU, "Software\\Vorlix-Backup", "STRATEGIE"), 1u);
+    EXPECT_FALSE(FStore.Problem().empty()) << "the report stays for the program to show";
+}
+
+// A store file that cannot be read is never written over; a FIFO in its place is
+// refused at once.
+TEST_F(RegistryStoreTest, UnreadableFileIsNeverReplaced) {
+    std::filesystem::create_directories(FFile.parent_path());
+    ASSERT_EQ(::mkfifo(FFile.c_str(), 0600), 0);
+    EXPECT_EQ(FStore.ReadDword(HKCU, "K", "a"), std::nullopt);
+    EXPECT_THROW(FStore.WriteDword("K", "a", 1), RegistryError);
+    EXPECT_FALSE(FStore.CreateKey(HKCU, "K"));
+    EXPECT_TRUE(std::filesystem::is_fifo(FFile));
+    EXPECT_NE(FStore.Problem().find("kann nicht gelesen werden: keine gew\xC3\xB6hnliche Datei"), std::string::npos)
+        << FStore.Problem();
+}
+
 TEST_F(RegistryStoreTest, ConcurrentWritersLoseNothingTheyDidNotBothWrite) {
     // Several processes write distinct values at once; every value must survive.
     constexpr int kWriters = 4, kValues = 25;

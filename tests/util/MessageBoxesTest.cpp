@@ -82,8 +82,16 @@ private slots:
         file.close();
         qputenv("VORLIXBACKUP_PASSWORD_FILE", file.fileName().toUtf8());
         QCOMPARE(PasswordPrompt(nullptr, "t", "l"), std::optional<QString>("aus der Datei"));
+        // A named file that cannot be read is an error that names it, not a missing
+        // password.
         qputenv("VORLIXBACKUP_PASSWORD_FILE", (dir.path() + "/missing").toUtf8());
-        QCOMPARE(PasswordPrompt(nullptr, "t", "l"), std::nullopt);
+        QString error;
+        try {
+            PasswordPrompt(nullptr, "t", "l");
+        } catch (const std::exception& e) {
+            error = QString::fromUtf8(e.what());
+        }
+        QVERIFY2(error.startsWith("Die Passwortdatei " + dir.path() + "/missing kann nicht gelesen werden"), qPrintable(error));
     }
 };
 

@@ -1,0 +1,45 @@
+#include "platform/TemporaryFiles.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/FileStat.h"
+#include "platform/OpenFiles.h"
+
+namespace vb::platform {
+namespace {
+
+constexpr std::string_view kMarker = ".vbtmp-";
+constexpr std::size_t kRandomLength = 6;
+
+std::string FolderOf(const std::string& file) {
+    const auto slash = file.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : file.substr(0, slash);
+}
+
+}  // namespace
+
+std::string TemporaryTemplateFor(const std::string& file) {
+    const auto slash = file.rfind('/');
+    const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+    return FolderOf(file) + "/." + name + std::string(kMarker) + "XXXXXX";
+}
+
+int RemoveStaleTemporaries(const std::string& folder, const std::string& fileName) {
+    const std::string prefix = "." + fileName + std::string(kMarker);
+    const auto items = ListFolder(folder);
+    if (!items) return 0;
+    int removed = 0;
+    for (const FolderItem& item : *items) {
+        if (item.Name.size() != prefix.size() + kRandomLength || item.Name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string path = folder + "/" + item.Name;
+        struct stat st{};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (IsFileInUse(st.st_dev, st.st_ino, -1)) continue;
+        if (::unlink(path.c_str()) == 0) ++removed;
+    }
+    return removed;
+}
+
+}  // namespace vb::platform

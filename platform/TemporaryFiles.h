@@ -1,0 +1,19 @@
+#pragma once
+// The temporary files that stand in for a file while it is written anew: in the same
+// folder, named "." + the file's name + ".vbtmp-" + six random characters (the
+// archive writer and the atomic file writer both use this form). A run that is
+// killed leaves such a file behind; the next run on the same file removes it.
+#include <string>
+
+namespace vb::platform {
+
+// "<folder>/.<name>.vbtmp-XXXXXX" for `file` = "<folder>/<name>", ready for mkstemp.
+std::string TemporaryTemplateFor(const std::string& file);
+
+// Removes what killed runs left beside `fileName` in `folder`: regular files named
+// ".<fileName>.vbtmp-" plus six characters, owned by this user, that no process
+// has open (a run that writes one right now keeps it). Returns how many it removed;
+// a folder that cannot be read removes nothing.
+int RemoveStaleTemporaries(const std::string& folder, const std::string& fileName);
+
+}  // namespace vb::platform
