@@ -38,7 +38,9 @@ TEST_F(ProgramEntryTest, InteractiveStartWithoutDisplayExplainsAndFails) {
 
 TEST_F(ProgramEntryTest, UnattendedRunPreparesStoreAndDataFolderButLeavesOptions) {
     const auto result = test::RunProgram(kProgram, {"/BACKUP", "NoSuchJob"}, Headless());
-    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    // A name that is no job is a failure that says so.
+    EXPECT_EQ(result.exitStatus, 1) << result.standardError;
+    EXPECT_NE(result.standardError.find("\u201ENoSuchJob\u201C"), std::string::npos) << result.standardError;
     RegistryStore store(RegistryFile());
     EXPECT_EQ(store.ReadString(RegistryRoot::CurrentUser, "Control Panel\\International", "sList"), ";");
     EXPECT_TRUE(std::filesystem::is_directory(FDir / "shared/VorlixBackup"));
@@ -48,9 +50,9 @@ TEST_F(ProgramEntryTest, UnattendedRunPreparesStoreAndDataFolderButLeavesOptions
     EXPECT_FALSE(store.ValueExists(RegistryRoot::CurrentUser, "Software\\Vorlix-Backup", "Datenverzeichnis"));
 }
 
-TEST_F(ProgramEntryTest, ErrorWhileStartingSkipsThePass) {
-    // The first job's definition list cannot be written at start; the second job
-    // would run, but an unattended pass does not start after a failed start.
+TEST_F(ProgramEntryTest, FaultOfTheFirstJobConcernsThatJobAlone) {
+    // The first job's definition list cannot be read at start: that job fails with
+    // its message, once, and the second job still runs.
     std::filesystem::create_directories(FDir / "shared/VorlixBackup");
     test::WriteFile(FDir / "blocker", "");
     test::WriteFile(FDir / "quelle.txt", "Daten");
@@ -62,8 +64,13 @@ TEST_F(ProgramEntryTest, ErrorWhileStartingSkipsThePass) {
                     "B," + (FDir / "ziel2").string() + "," + (FDir / "def2.csv").string() + ",1\r\n");
     const auto result = test::RunProgram(kProgram, {"/BACKUP"}, Headless());
     EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_NE(result.standardError.find("Fehler: "), std::string::npos) << result.standardError;
-    EXPECT_FALSE(std::filesystem::exists(FDir / "ziel2")) << result.standardError;
+    const std::string message = "Die Definitionsdatei " + (FDir / "blocker/def.csv").string();
+    const auto first = result.standardError.find(message);
+    EXPECT_NE(first, std::string::npos) << result.standardError;
+    EXPECT_EQ(result.standardError.find(message, first + 1), std::string::npos) << result.standardError;
+    EXPECT_FALSE(std::filesystem::exists(FDir / "ziel1"));
+    EXPECT_TRUE(std::filesystem::is_directory(FDir / "ziel2") && !std::filesystem::is_empty(FDir / "ziel2"))
+        << result.standardError;
 }
 
 TEST_F(ProgramEntryTest, ExistingListSeparatorIsKept) {
