@@ -1,7 +1,7 @@
 # make run   install what is missing, build, start (ARGS='/BACKUP' passes arguments)
 # make test  install what is missing, build, run every test
 # make package  build the Debian package $(BUILD)/vorlixbackup_<version>_<arch>.deb
-# make asan  the tests again in a build with AddressSanitizer and UBSan (build-asan/)
+# make asan  the engine's tests again, built with AddressSanitizer and UBSan (build-asan/)
 # make fuzz  the libFuzzer targets, each FUZZ_SECONDS from its seeds (build-fuzz/)
 
 BUILD   ?= build
@@ -68,7 +68,7 @@ package: build
 
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DVB_SANITIZE=ON -DVB_BENCH=OFF $(CMAKE_FLAGS)
-	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS) --target vb_gtests
 	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
 # Each target runs FUZZ_SECONDS from the seeds that tests/support/make-fuzz-seeds.sh
