@@ -91,7 +91,7 @@ EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std:
         decision.mode = EntryMode::Restore;
     } else {
         decision.mode = EntryMode::UsageError;
-        decision.errorMessage = "Unzul\xC3\xA4ssiger Parameter! (" + parameters.front() + ")\n" +
+        decision.errorMessage = "Unzulässiger Parameter! (" + parameters.front() + ")\n" +
                                 "Aufruf: VorlixBackup /BACKUP oder VorlixBackup /RESTORE";
     }
     return decision;

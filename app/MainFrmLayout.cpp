@@ -221,7 +221,7 @@ QWidget* TMainFrm::BuildRestorePage() {
     row->addStretch();
     auto* start = new QPushButton("Start", page);
     start->setObjectName("btnStartRestore");
-    auto* selectAll = new QPushButton("&Alle ausw\u00e4hlen", page);
+    auto* selectAll = new QPushButton("&Alle auswählen", page);
     selectAll->setObjectName("btnSelectAll");
     row->addWidget(start);
     row->addWidget(selectAll);
@@ -233,7 +233,7 @@ QWidget* TMainFrm::BuildRestorePage() {
     lvArchive->setSelectionMode(QAbstractItemView::ExtendedSelection);
     // The archive view's columns, in this order and width; no other column is shown.
     const std::pair<const char*, int> columns[] = {
-        {"Name", 270}, {"Gepackt", 70}, {"Ratio (%)", 60}, {"Letzte \u00c4nderung", 115}, {"Original", 70}};
+        {"Name", 270}, {"Gepackt", 70}, {"Ratio (%)", 60}, {"Letzte Änderung", 115}, {"Original", 70}};
     QStringList titles;
     for (const auto& column : columns) titles << QString::fromUtf8(column.first);
     lvArchive->setHeaderLabels(titles);
@@ -274,13 +274,13 @@ QWidget* TMainFrm::BuildSettingsPage() {
     CheckBox1->setObjectName("CheckBox1");
     connect(CheckBox1, &QCheckBox::clicked, this, &TMainFrm::CheckBox1Click);
     body->addWidget(CheckBox1);
-    CheckBox2 = new QCheckBox("Backupdatei mit Passwort sch\u00fctzen", page);
+    CheckBox2 = new QCheckBox("Backupdatei mit Passwort schützen", page);
     CheckBox2->setObjectName("CheckBox2");
     connect(CheckBox2, &QCheckBox::clicked, this, &TMainFrm::CheckBox2Click);
     body->addWidget(CheckBox2);
-    CheckBox3 = new QCheckBox("Sicherung nach dem Packen pr\u00fcfen", page);
+    CheckBox3 = new QCheckBox("Sicherung nach dem Packen prüfen", page);
     CheckBox3->setObjectName("CheckBox3");
-    CheckBox3->setToolTip("Liest jede neue Sicherung von der Festplatte zur\u00fcck und pr\u00fcft sie, "
+    CheckBox3->setToolTip("Liest jede neue Sicherung von der Festplatte zurück und prüft sie, "
                           "bevor sie die alte ersetzt");
     connect(CheckBox3, &QCheckBox::clicked, this, [this](bool checked) { FOptions.FPruefen = checked; });
     body->addWidget(CheckBox3);

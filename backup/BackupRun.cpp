@@ -45,7 +45,7 @@ std::string TrimBlanksAndControls(std::string_view text) {
     return std::string(text);
 }
 
-std::string Quoted(const std::string& text) { return "\u201E" + text + "\u201C"; }
+std::string Quoted(const std::string& text) { return "„" + text + "“"; }
 
 // Runs `end` when the scope is left, also by an error.
 template <typename End>
@@ -62,7 +62,7 @@ private:
 
 // Why a definition file cannot serve, "" when it can.
 std::string DefinitionFileProblem(const TJob& job) {
-    if (job.DefFile.empty()) return "F\u00FCr den Job " + Quoted(job.Bezeichnung) + " ist keine Definitionsdatei angegeben.";
+    if (job.DefFile.empty()) return "Für den Job " + Quoted(job.Bezeichnung) + " ist keine Definitionsdatei angegeben.";
     struct stat st{};
     if (::stat(job.DefFile.c_str(), &st) != 0) {
         const int error = errno;
@@ -74,7 +74,7 @@ std::string DefinitionFileProblem(const TJob& job) {
     }
     if (!S_ISREG(st.st_mode)) {
         return "Die Definitionsdatei " + job.DefFile + " des Jobs " + Quoted(job.Bezeichnung) +
-               " ist keine gew\u00F6hnliche Datei.";
+               " ist keine gewöhnliche Datei.";
     }
     return {};
 }
@@ -94,27 +94,27 @@ std::string FolderProblem(const std::string& folder) {
 }
 
 const char* const kPasswordNotAnsi =
-    "Das Passwort enth\u00E4lt Zeichen, die der Zeichensatz Windows-1252 nicht kennt (zum Beispiel kyrillische "
-    "oder griechische Buchstaben). Mit einem solchen Passwort lie\u00DFe sich die Sicherung nicht wieder \u00F6ffnen; "
-    "bitte w\u00E4hlen Sie ein anderes.";
+    "Das Passwort enthält Zeichen, die der Zeichensatz Windows-1252 nicht kennt (zum Beispiel kyrillische "
+    "oder griechische Buchstaben). Mit einem solchen Passwort ließe sich die Sicherung nicht wieder öffnen; "
+    "bitte wählen Sie ein anderes.";
 
 }  // namespace
 
-BackupRun::BackupRun(BackupRunParts parts, RunHost& host, BackupRunHost& window)
-    : FParts(parts), FHost(host), FWindow(window) {}
+BackupRun::BackupRun(BackupRunContext context, RunHost& host, BackupRunHost& window)
+    : FContext(context), FHost(host), FWindow(window) {}
 
 bool BackupRun::TakePassLock(bool& taken) {
     taken = false;
     if (FLock) return true;
     try {
-        FLock.emplace(FParts.Options.FDatenDir);
+        FLock.emplace(FContext.Options.FDatenDir);
     } catch (const Error& e) {
         FHost.ShowError(e.what());
         return false;
     }
     taken = true;
     // What killed runs left of the job list's temporary files goes now, under the lock.
-    if (const std::string& list = FParts.Jobs.FileName(); !list.empty()) {
+    if (const std::string& list = FContext.Jobs.FileName(); !list.empty()) {
         const std::filesystem::path file(list);
         platform::RemoveStaleTemporaries(file.has_parent_path() ? file.parent_path().string() : ".",
                                          file.filename().string());
@@ -132,8 +132,8 @@ bool BackupRun::CheckJob(const TJob& job, std::vector<SourceRow>& rows) {
         FHost.ShowError(problem);
         return false;
     }
-    FParts.DefinitionRules.OpenForJob(job);
-    CsvTable& table = FParts.Definitions;
+    FContext.DefinitionRules.OpenForJob(job);
+    CsvTable& table = FContext.Definitions;
     rows.clear();
     if (table.First()) {
         do {
@@ -148,10 +148,10 @@ bool BackupRun::CheckJob(const TJob& job, std::vector<SourceRow>& rows) {
         return false;
     }
 
-    const std::string openDatabase = FParts.Databases.FindOpenDatabase();
+    const std::string openDatabase = FContext.Databases.FindOpenDatabase();
     if (!openDatabase.empty()) {
-        FHost.ShowError("Die folgenden Dateien sind noch ge\xC3\xB6" "ffnet: \n\n" + openDatabase +
-                        "\n\nBitte schlie\xC3\x9F" "en Sie alle Anwendungen, die darauf zugreifen, und starten dann erneut.");
+        FHost.ShowError("Die folgenden Dateien sind noch geöffnet: \n\n" + openDatabase +
+                        "\n\nBitte schließen Sie alle Anwendungen, die darauf zugreifen, und starten dann erneut.");
         return false;
     }
 
@@ -174,7 +174,7 @@ std::string BackupRun::AskBackupPassword() {
         const auto password = FHost.AskPassword("Backup-Passwortschutz", "Passwort:");
         if (!password) {
             if (FHost.CanPrompt()) return {};
-            throw Error("Kein Passwort f\xC3\xBCr die gesch\xC3\xBCtzte Sicherung angegeben "
+            throw Error("Kein Passwort für die geschützte Sicherung angegeben "
                         "(VORLIXBACKUP_PASSWORD_FILE oder VORLIXBACKUP_PASSWORD).");
         }
         if (encodeExact(kAnsiCodePage, *password)) return *password;
@@ -187,13 +187,13 @@ std::string BackupRun::AskBackupPassword() {
 // complete, rotating the older ones just before; when a folder in the way would stop
 // the rotation, the existing _1 is updated instead, so nothing is lost.
 void BackupRun::OpenArchive(const TJob& job, const std::string& path) {
-    ArchiveWriter& writer = FParts.Writer;
+    ArchiveWriter& writer = FContext.Writer;
     platform::RemoveStaleTemporaries(job.DestDir, FileNamePart(path));
-    if (FParts.Options.FStrategie == bsDreiGenerationen && GenerationsWillRotate(job)) {
+    if (FContext.Options.FStrategie == bsDreiGenerationen && GenerationsWillRotate(job)) {
         writer.OpenNew(path, [job, path] {
             if (!RotateGenerations(job)) {
-                throw Error("Die \u00E4lteren Sicherungen im Ordner " + job.DestDir +
-                            " k\u00F6nnen nicht weitergeschoben werden; " + path + " bleibt, wie es war.");
+                throw Error("Die älteren Sicherungen im Ordner " + job.DestDir +
+                            " können nicht weitergeschoben werden; " + path + " bleibt, wie es war.");
             }
         });
     } else {
@@ -208,14 +208,14 @@ std::vector<BackupRun::SourceRow> BackupRun::ReadableRows(const std::vector<Sour
     for (const SourceRow& row : rows) {
         std::string problem;
         if (row.Folder.empty()) {
-            FSkippedFolders.push_back("Die Zeile " + Quoted(row.Name) + " nennt keinen Ordner; sie wurde \u00FCbersprungen.");
-            FParts.Writer.LogLine(Quoted(row.Name), " skipped ");
+            FSkippedFolders.push_back("Die Zeile " + Quoted(row.Name) + " nennt keinen Ordner; sie wurde übersprungen.");
+            FContext.Writer.LogLine(Quoted(row.Name), " skipped ");
             continue;
         }
         if (problem = FolderProblem(row.Folder); !problem.empty()) {
             FSkippedFolders.push_back("Der Ordner " + row.Folder + " der Zeile " + Quoted(row.Name) + " " + problem +
-                                      "; die Zeile wurde \u00FCbersprungen.");
-            FParts.Writer.LogLine(row.Folder, " skipped ");
+                                      "; die Zeile wurde übersprungen.");
+            FContext.Writer.LogLine(row.Folder, " skipped ");
             continue;
         }
         readable.push_back(row);
@@ -232,11 +232,11 @@ bool BackupRun::BackupJob(TJob& job) {
     Finally releaseLock([&] {
         if (lockTaken) FLock.reset();
     });
-    ArchiveWriter& writer = FParts.Writer;
-    const TOptions& options = FParts.Options;
+    ArchiveWriter& writer = FContext.Writer;
+    const TOptions& options = FContext.Options;
     // Whatever an earlier failure left open is never saved later.
     if (writer.IsOpen()) writer.Discard();
-    const int jobRow = FParts.Jobs.CurrentRow();
+    const int jobRow = FContext.Jobs.CurrentRow();
 
     std::vector<SourceRow> rows;
     if (!CheckJob(job, rows)) return false;
@@ -334,7 +334,7 @@ bool BackupRun::BackupJob(TJob& job) {
 // its files are added: adding files lets the window handle its events, and the
 // file-mask dialog moves the splitter's one position.
 void BackupRun::AddRows(const std::vector<SourceRow>& rows) {
-    ArchiveWriter& writer = FParts.Writer;
+    ArchiveWriter& writer = FContext.Writer;
     for (const SourceRow& row : rows) {
         writer.SetRecurse(row.Recursive);
         std::string folder = row.Folder;
@@ -351,7 +351,7 @@ void BackupRun::AddRows(const std::vector<SourceRow>& rows) {
 // without a post (nothing sorts, no other row becomes current), and in the job list
 // file as it is on disk, one cell, with the next flush.
 void BackupRun::RecordArchiveName(const TJob& job, int row, const std::string& fileName) {
-    CsvTable& jobs = FParts.Jobs;
+    CsvTable& jobs = FContext.Jobs;
     if (jobs.Active() && jobs.State() == CsvTableState::Browse) {
         const int nameColumn = jobs.FieldByName("BEZEICHNUNG");
         if (row < 0 || row >= jobs.RecordCount() || jobs.TextAt(row, nameColumn) != job.Bezeichnung) {
@@ -370,13 +370,13 @@ void BackupRun::FlushRecords() {
     if (FPendingRecords.empty()) return;
     const auto records = std::move(FPendingRecords);
     FPendingRecords.clear();
-    const std::string& list = FParts.Jobs.FileName();
+    const std::string& list = FContext.Jobs.FileName();
     if (list.empty()) return;
     try {
         RecordBackupFiles(list, records);
     } catch (const std::exception& e) {
         FPassIncomplete = true;
-        FHost.ShowError("Die Namen der geschriebenen Sicherungen k\u00F6nnen nicht in die Jobliste eingetragen werden.\n" +
+        FHost.ShowError("Die Namen der geschriebenen Sicherungen können nicht in die Jobliste eingetragen werden.\n" +
                         std::string(e.what()));
     }
 }
@@ -384,7 +384,7 @@ void BackupRun::FlushRecords() {
 void BackupRun::RunCurrentJob() {
     bool ok = false;
     try {
-        ok = BackupJob(FParts.FJob);
+        ok = BackupJob(FContext.FJob);
     } catch (const std::exception& e) {
         // A job's failure concerns that job alone; the next one still runs.
         FHost.ShowError(e.what());
@@ -403,7 +403,7 @@ void BackupRun::doBackup(const std::string& jobs) {
         if (lockTaken) FLock.reset();
     });
     Finally flush([&] { FlushRecords(); });
-    CsvTable& table = FParts.Jobs;
+    CsvTable& table = FContext.Jobs;
     // Makes `row` current; the job follows the row (LoadCurrentJob), once.
     auto loadRow = [&](int row) {
         if (table.CurrentRow() == row) {
@@ -429,7 +429,7 @@ void BackupRun::doBackup(const std::string& jobs) {
             RunCurrentJob();
         }
         if (ran == 0) {
-            FHost.ShowError("Die Jobliste " + table.FileName() + " enth\u00E4lt keinen automatischen Job; es wurde nichts gesichert.");
+            FHost.ShowError("Die Jobliste " + table.FileName() + " enthält keinen automatischen Job; es wurde nichts gesichert.");
             FPassIncomplete = true;
         }
         return;

@@ -33,7 +33,9 @@ public:
     virtual void ShowArchiveInBrowser(const std::string& fileName) = 0;
 };
 
-struct BackupRunParts {
+// What the window lends a run: its tables, rules, archive writer, database check, the
+// current job and the options. The window keeps owning all of it.
+struct BackupRunContext {
     CsvTable& Jobs;                // JobDataSet
     CsvTable& Definitions;         // DefDataSet
     DefinitionList& DefinitionRules;
@@ -45,7 +47,7 @@ struct BackupRunParts {
 
 class BackupRun {
 public:
-    BackupRun(BackupRunParts parts, RunHost& host, BackupRunHost& window);
+    BackupRun(BackupRunContext context, RunHost& host, BackupRunHost& window);
 
     // One run for `job` (the window passes FJob itself). True when the archive was
     // written and stamped. The run reports everything itself, once: a check that
@@ -97,7 +99,7 @@ private:
     void FlushRecords();
     void RunCurrentJob();
 
-    BackupRunParts FParts;
+    BackupRunContext FContext;
     RunHost& FHost;
     BackupRunHost& FWindow;
     std::optional<platform::PassLock> FLock;  // held while a pass runs

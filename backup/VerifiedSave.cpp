@@ -44,10 +44,10 @@ void SaveAndCloseArchive(ArchiveWriter& writer, bool verify) {
         try {
             check();
         } catch (const Error& e) {
-            writer.LogLine(archive, std::string(" Pr\xC3\xBC" "fung fehlgeschlagen: ") + e.what() + " ");
+            writer.LogLine(archive, std::string(" Prüfung fehlgeschlagen: ") + e.what() + " ");
             throw;
         }
-        writer.LogLine(archive, " gepr\xC3\xBC" "ft ");
+        writer.LogLine(archive, " geprüft ");
     };
 
     bool verified = false;
@@ -65,7 +65,7 @@ void SaveAndCloseArchive(ArchiveWriter& writer, bool verify) {
         // archive file is checked as it is now.
         if (!verified && !anew.empty()) {
             if (SpansSeveralDisks(archive)) {
-                writer.LogLine(archive, " nicht gepr\xC3\xBC" "ft (auf mehrere Datentr\xC3\xA4ger verteilt) ");
+                writer.LogLine(archive, " nicht geprüft (auf mehrere Datenträger verteilt) ");
             } else {
                 logged([&] { verifier.Verify(archive, writer.Entries(), anew); });
             }

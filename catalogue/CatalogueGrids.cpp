@@ -23,9 +23,9 @@ QString FieldText(const CsvTable& table, const char* field) { return QString::fr
 CsvGrid* CreateJobGrid(CsvTable& jobs, const CatalogueDialogs& dialogs, QWidget* parent) {
     const QVector<GridColumn> columns = {
         {"BEZEICHNUNG", "Bezeichnung", 121, "Bezeichnung (muss eindeutig sein!)", false},
-        {"ZIELVERZEICHNIS", "Zielverzeichnis", 142, QString::fromUtf8("Verzeichnis f\u00fcr die Sicherung"), true},
+        {"ZIELVERZEICHNIS", "Zielverzeichnis", 142, QString::fromUtf8("Verzeichnis für die Sicherung"), true},
         {"DEFINITIONSDATEI", "Definitionsdatei", 296, "Sicherungs-Definitionsdatei", true},
-        {"AUTOMATIK", "A", 20, QString::fromUtf8("Bei automatischer Sicherung ber\u00fccksichtigen"), false},
+        {"AUTOMATIK", "A", 20, QString::fromUtf8("Bei automatischer Sicherung berücksichtigen"), false},
     };
     auto* grid = new CsvGrid(new CsvTableModel(jobs, columns, false), parent);
     grid->setObjectName("JobGrid");

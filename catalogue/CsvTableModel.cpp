@@ -56,7 +56,7 @@ QVariant CsvTableModel::headerData(int section, Qt::Orientation orientation, int
     switch (FTable->State()) {
     case CsvTableState::Edit: return QStringLiteral("I");
     case CsvTableState::Insert: return QStringLiteral("*");
-    default: return QStringLiteral("\u25B6");
+    default: return QStringLiteral("▶");
     }
 }
 

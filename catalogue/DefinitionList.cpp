@@ -44,7 +44,7 @@ std::string CommaInMaskMessage(const std::string& masks) {
     const std::size_t comma = masks.find(',');
     if (comma == std::string::npos) return {};
     const std::string_view rest = std::string_view(masks).substr(comma + 1);
-    return "Unzul\u00e4ssiges Trennzeichen (,) vor " + std::string(FirstCharacters(rest, 255)) + ".";
+    return "Unzulässiges Trennzeichen (,) vor " + std::string(FirstCharacters(rest, 255)) + ".";
 }
 
 DefinitionList::DefinitionList(CsvTable& table, DefinitionListHost& host) : FTable(table), FHost(host) {
@@ -65,7 +65,7 @@ void DefinitionList::OpenForJob(const TJob& job) {
         FTable.Close();
         if (job.DefFile.empty()) {
             if (!job.Bezeichnung.empty()) {
-                throw Error("F\u00fcr den Job \"" + job.Bezeichnung + "\" ist keine Definitionsdatei angegeben.");
+                throw Error("Für den Job \"" + job.Bezeichnung + "\" ist keine Definitionsdatei angegeben.");
             }
         } else {
             FTable.SetFileName(job.DefFile);

@@ -115,7 +115,7 @@ void JobList::AfterInsert() {
     bool create = true;
     if (std::filesystem::exists(file, ec)) {
         create = FHost.ConfirmYesNo(std::filesystem::path(file).filename().string() +
-                                    " existiert bereits. Soll die Datei \u00fcberschrieben werden?");
+                                    " existiert bereits. Soll die Datei überschrieben werden?");
     }
     if (create) WriteCsvFile(file, {kDefinitionFileHeader});
     FTable.SetBool("AUTOMATIK", true);
@@ -145,7 +145,7 @@ void JobList::AfterPost() {
 }
 
 void JobList::BeforeDelete() {
-    if (!FHost.ConfirmYesNo("Soll die Definitionsdatei gel\u00f6scht werden?")) return;
+    if (!FHost.ConfirmYesNo("Soll die Definitionsdatei gelöscht werden?")) return;
     const std::string file = FTable.GetText("DEFINITIONSDATEI");
     std::error_code ec;
     if (file.empty() || !std::filesystem::exists(std::filesystem::symlink_status(file, ec))) return;

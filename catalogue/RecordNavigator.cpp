@@ -14,16 +14,16 @@ RecordNavigator::RecordNavigator(CsvGrid* grid, QWidget* parent) : QWidget(paren
         const char* hint;
     };
     static const ButtonLook looks[] = {
-        {"btnFirst", "|\u25C0", "Erster Datensatz"},
-        {"btnPrior", "\u25C0", "Vorheriger Datensatz"},
-        {"btnNext", "\u25B6", "N\u00e4chster Datensatz"},
-        {"btnLast", "\u25B6|", "Letzter Datensatz"},
-        {"btnInsert", "+", "Datensatz einf\u00fcgen"},
-        {"btnDelete", "\u2212", "Datensatz l\u00f6schen"},
-        {"btnEdit", "\u25B2", "Datensatz bearbeiten"},
-        {"btnPost", "\u2714", "Daten speichern"},
-        {"btnCancel", "\u2716", "Bearbeitung abbrechen"},
-        {"btnRefresh", "\u21BB", "Daten aktualisieren"},
+        {"btnFirst", "|◀", "Erster Datensatz"},
+        {"btnPrior", "◀", "Vorheriger Datensatz"},
+        {"btnNext", "▶", "Nächster Datensatz"},
+        {"btnLast", "▶|", "Letzter Datensatz"},
+        {"btnInsert", "+", "Datensatz einfügen"},
+        {"btnDelete", "−", "Datensatz löschen"},
+        {"btnEdit", "▲", "Datensatz bearbeiten"},
+        {"btnPost", "✔", "Daten speichern"},
+        {"btnCancel", "✖", "Bearbeitung abbrechen"},
+        {"btnRefresh", "↻", "Daten aktualisieren"},
     };
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -55,7 +55,7 @@ void RecordNavigator::Click(Button button) {
     }
     if (button == nbDelete) {
         if (table.IsEmpty()) return;
-        const QString question = QString::fromUtf8("Datensatz l\u00f6schen?");
+        const QString question = QString::fromUtf8("Datensatz löschen?");
         if (!(FConfirmDelete ? FConfirmDelete(question) : FGrid->ConfirmDelete())) return;
     }
     FGrid->Guarded([&] {

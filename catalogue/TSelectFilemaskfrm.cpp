@@ -46,7 +46,7 @@ TSelectFilemaskfrm::TSelectFilemaskfrm(QWidget* parent) : QDialog(parent) {
 
     auto* menu = new QMenu(this);
     menu->setObjectName("PopupMenu1");
-    QAction* choose = menu->addAction(QString::fromUtf8("Datei ausw\u00e4hlen"));
+    QAction* choose = menu->addAction(QString::fromUtf8("Datei auswählen"));
     choose->setObjectName("Dateiauswhlen1");
     connect(choose, &QAction::triggered, this, &TSelectFilemaskfrm::Dateiauswhlen1Click);
     connect(FMemo, &QWidget::customContextMenuRequested, this,

@@ -14,7 +14,7 @@ namespace {
 constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
 
 [[noreturn]] void CannotOpen(const std::string& file, int error) {
-    throw Error("Die Sperrdatei " + file + " kann nicht ge\xC3\xB6" "ffnet werden: " + std::strerror(error));
+    throw Error("Die Sperrdatei " + file + " kann nicht geöffnet werden: " + std::strerror(error));
 }
 
 bool TakeLock(int fd) {
@@ -37,7 +37,7 @@ PassLock::PassLock(const std::string& dataFolder) {
     struct stat st{};
     if (::fstat(FFd.Get(), &st) != 0) CannotOpen(file, errno);
     if (!S_ISREG(st.st_mode)) {
-        throw Error("Die Sperrdatei " + file + " ist keine gew\xC3\xB6hnliche Datei.");
+        throw Error("Die Sperrdatei " + file + " ist keine gewöhnliche Datei.");
     }
     if (!TakeLock(FFd.Get())) {
         if (errno == EWOULDBLOCK) throw PassRunningError();

@@ -20,7 +20,7 @@
 
 namespace vb::platform {
 
-inline constexpr const char* kPassRunningMessage = "Eine Sicherung oder Wiederherstellung l\xC3\xA4uft bereits.";
+inline constexpr const char* kPassRunningMessage = "Eine Sicherung oder Wiederherstellung läuft bereits.";
 inline constexpr const char* kPassLockFileName = ".VorlixBackup.lock";
 
 // Another pass holds the lock; the message is kPassRunningMessage.

@@ -1,6 +1,9 @@
 #pragma once
 // The program's errors: exceptions that carry the message text the user sees.
-// One general handler shows the text; only the places that a behaviour names catch.
+// They travel up to the general error handler, which shows the text and lets the
+// window go on. Code catches one only where the program's reaction depends on it:
+// the backup run shows its packing errors as "Fehler beim Packen!", the database
+// checks turn a failure into their answer.
 #include <stdexcept>
 #include <string>
 

@@ -18,7 +18,7 @@ namespace vb {
 namespace {
 
 [[noreturn]] void Fail(const std::string& archiveName, const std::string& what) {
-    throw Error("Die Pr\xC3\xBC" "fung der Sicherung " + archiveName + " ist fehlgeschlagen: " + what);
+    throw Error("Die Prüfung der Sicherung " + archiveName + " ist fehlgeschlagen: " + what);
 }
 
 // The fields that the central directory must carry for each entry the writer wrote.
@@ -40,10 +40,10 @@ void ArchiveVerifier::Verify(int fd, const std::string& archiveName, const std::
 
     const zip::ArchiveDirectory dir = zip::ReadArchiveDirectory(fd, size);
     if (dir.Problem != zip::DirectoryProblem::None || dir.DiskNumber != 0)
-        Fail(archiveName, "das Inhaltsverzeichnis des Archivs ist besch\xC3\xA4" "digt");
+        Fail(archiveName, "das Inhaltsverzeichnis des Archivs ist beschädigt");
     if (dir.Entries.size() != written.size())
         Fail(archiveName, "das Inhaltsverzeichnis nennt " + std::to_string(dir.Entries.size()) + " statt " +
-                              std::to_string(written.size()) + " Eintr\xC3\xA4" "ge");
+                              std::to_string(written.size()) + " Einträge");
     for (std::size_t i = 0; i < written.size(); ++i) {
         if (!SameRecord(dir.Entries[i], written[i]))
             Fail(archiveName, written[i].Name + ": der Eintrag im Inhaltsverzeichnis weicht ab");
@@ -65,12 +65,12 @@ void ArchiveVerifier::Verify(const std::string& path, const std::vector<ArchiveE
 // Empty when the entry's data decodes to its size and CRC-32, else the reason.
 std::string ArchiveVerifier::CheckEntryData(int fd, std::uint64_t size, const ArchiveEntry& entry) const {
     const auto data = zip::LocateEntryData(fd, size, entry);
-    if (!data) return "der lokale Kopf fehlt oder die Daten reichen \xC3\xBC" "ber das Dateiende hinaus";
+    if (!data) return "der lokale Kopf fehlt oder die Daten reichen über das Dateiende hinaus";
     std::optional<zip::ZipCrypto> cipher;
     if (entry.IsEncrypted()) {
         unsigned char header[zip::ZipCrypto::kHeaderSize];
         if (entry.CompressedSize < sizeof header || !zip::ReadAt(fd, header, sizeof header, data->Offset))
-            return "der Verschl\xC3\xBCsselungskopf fehlt";
+            return "der Verschlüsselungskopf fehlt";
         // The writer's bytes of the password: best fit in the ANSI code page.
         const std::string bytes =
             encodeBestFit(kAnsiCodePage, FPassword).value_or(encodeLossy(kAnsiCodePage, FPassword));
@@ -78,7 +78,7 @@ std::string ArchiveVerifier::CheckEntryData(int fd, std::uint64_t size, const Ar
         cipher->Decrypt(header, sizeof header);
         const unsigned char check = data->LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
                                                           : static_cast<unsigned char>(entry.Crc32 >> 24);
-        if (header[11] != check) return "das Passwort der Sicherung entschl\xC3\xBCsselt den Eintrag nicht";
+        if (header[11] != check) return "das Passwort der Sicherung entschlüsselt den Eintrag nicht";
     }
     return zip::DecodeEntry(fd, data->Offset + (cipher ? zip::ZipCrypto::kHeaderSize : 0), entry,
                             cipher ? &*cipher : nullptr, [](std::string_view) { return true; });

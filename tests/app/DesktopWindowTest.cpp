@@ -52,7 +52,7 @@ private slots:
             TMainFrm window(*FRegistry);
             auto* box = window.findChild<QCheckBox*>("CheckBox3");
             QVERIFY(box);
-            QCOMPARE(box->text(), QString::fromUtf8("Sicherung nach dem Packen pr\xC3\xBC" "fen"));
+            QCOMPARE(box->text(), QString::fromUtf8("Sicherung nach dem Packen prüfen"));
             QVERIFY(!box->isChecked());  // default: as before
             QVERIFY(!window.Options().FPruefen);
             box->click();

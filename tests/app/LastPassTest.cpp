@@ -13,7 +13,7 @@ namespace {
 TEST(LastPass, RecordRoundTripsEveryField) {
     const LastPass cases[] = {
         {false, 1765387805, 0, ""},
-        {true, 1765387805, 1, "Fehler beim Packen!\nDas Archiv C:\\Daten\\x.zip ist besch\xC3\xA4" "digt\r\nzweite Zeile"},
+        {true, 1765387805, 1, "Fehler beim Packen!\nDas Archiv C:\\Daten\\x.zip ist beschädigt\r\nzweite Zeile"},
         {false, 0, 2, "\\n bleibt \\n"},
     };
     for (const LastPass& c : cases) {

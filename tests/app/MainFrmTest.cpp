@@ -130,13 +130,13 @@ private slots:
 
         QFile log(Path("shared/VorlixBackup/VB-Backup.log"));
         QVERIFY(log.open(QIODevice::WriteOnly));
-        const std::string lines = "/b/x.zip logging 03.10.2016 14:05:09\r\nDB/Sch\xC3\xBCler.mdb added 03.10.2016\r\n";
+        const std::string lines = "/b/x.zip logging 03.10.2016 14:05:09\r\nDB/Schüler.mdb added 03.10.2016\r\n";
         log.write(QByteArray::fromStdString(utf8::toUtf16le(lines)));
         log.close();
         Click(window, "acJobs");
         Click(window, "acLogfiles");
         QCOMPARE(backup->toPlainText(),
-                 QString::fromUtf8("/b/x.zip logging 03.10.2016 14:05:09\nDB/Sch\xC3\xBCler.mdb added 03.10.2016"));
+                 QString::fromUtf8("/b/x.zip logging 03.10.2016 14:05:09\nDB/Schüler.mdb added 03.10.2016"));
         QCOMPARE(restore->toPlainText(), QString("Keine Logdatei gefunden"));
     }
 

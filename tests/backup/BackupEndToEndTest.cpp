@@ -46,9 +46,9 @@ TEST_F(BackupEndToEndTest, SecondRunKeepsUnchangedArchiveAndFreshensChangedFiles
     const fs::path archive = FTarget / "Job 1.zip";
     const std::string first = test::ReadFile(archive);
     const std::string source = FSource.relative_path().string();
-    EXPECT_EQ(Listing(archive), source + "/brief.txt\n" + source + "/Sch\xC3\xBCler.mdb\n" + source +
+    EXPECT_EQ(Listing(archive), source + "/brief.txt\n" + source + "/Schüler.mdb\n" + source +
                                     "/Unterordner/noten.ini\n");
-    EXPECT_NE(Log().find(source + "/Sch\xC3\xBCler.mdb added "), std::string::npos);
+    EXPECT_NE(Log().find(source + "/Schüler.mdb added "), std::string::npos);
 
     ASSERT_EQ(Backup().exitStatus, 0);
     EXPECT_EQ(test::ReadFile(archive), first) << "nothing changed, so the archive must not change";
@@ -56,13 +56,13 @@ TEST_F(BackupEndToEndTest, SecondRunKeepsUnchangedArchiveAndFreshensChangedFiles
     EXPECT_EQ(std::count(quiet.begin(), quiet.end(), '\n'), 1) << quiet;
     EXPECT_NE(quiet.find(" logging "), std::string::npos);
 
-    test::WriteFile(FSource / "brief.txt", "Sehr geehrte Eltern, liebe Sch\xC3\xBCler,\r\n");
+    test::WriteFile(FSource / "brief.txt", "Sehr geehrte Eltern, liebe Schüler,\r\n");
     ASSERT_EQ(Backup().exitStatus, 0);
     const std::string log = Log();
     EXPECT_NE(log.find(source + "/brief.txt freshened "), std::string::npos) << log;
     EXPECT_EQ(log.find("noten.ini"), std::string::npos) << log;
     EXPECT_EQ(test::CommandOutput("unzip -p '" + archive.string() + "' '" + source + "/brief.txt'"),
-              "Sehr geehrte Eltern, liebe Sch\xC3\xBCler,\r\n");
+              "Sehr geehrte Eltern, liebe Schüler,\r\n");
 }
 
 TEST_F(BackupEndToEndTest, PasswordProtectionUsesThePasswordFromTheEnvironment) {
@@ -103,9 +103,9 @@ TEST_F(BackupEndToEndTest, NamedJobsAndUnknownNames) {
     // A name that is no job is a failure, not a quiet success; each one is named.
     auto result = Backup({"Nix,Auch", "nicht"});
     EXPECT_EQ(result.exitStatus, 1) << result.standardError;
-    EXPECT_NE(result.standardError.find("Einen Job namens \u201ENix\u201C gibt es"), std::string::npos)
+    EXPECT_NE(result.standardError.find("Einen Job namens „Nix“ gibt es"), std::string::npos)
         << result.standardError;
-    EXPECT_NE(result.standardError.find("\u201EAuch nicht\u201C"), std::string::npos) << result.standardError;
+    EXPECT_NE(result.standardError.find("„Auch nicht“"), std::string::npos) << result.standardError;
     EXPECT_TRUE(Archives().empty());
     EXPECT_FALSE(fs::exists(FDir / "ziel2"));
 
@@ -139,7 +139,7 @@ TEST_F(BackupEndToEndTest, SecondPassIsRefusedWhileOneRuns) {
         platform::PassLock running(FData.string());
         const auto result = Backup();
         EXPECT_EQ(result.exitStatus, 1);
-        EXPECT_NE(result.standardError.find("Eine Sicherung oder Wiederherstellung l\xC3\xA4uft bereits."),
+        EXPECT_NE(result.standardError.find("Eine Sicherung oder Wiederherstellung läuft bereits."),
                   std::string::npos)
             << result.standardError;
         EXPECT_TRUE(Archives().empty());

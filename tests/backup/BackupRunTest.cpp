@@ -152,8 +152,8 @@ TEST_F(BackupRunTest, DatabaseInUseStopsTheRunWithTheListOfOpenFiles) {
     EXPECT_FALSE(Run());
     ::close(held);
     ASSERT_EQ(FWindow.Boxes.size(), 1u);
-    EXPECT_EQ(FWindow.Boxes[0], "Fehler: Die folgenden Dateien sind noch ge\xC3\xB6" "ffnet: \n\n" + database.string() +
-                                    "\n\nBitte schlie\xC3\x9F" "en Sie alle Anwendungen, die darauf zugreifen, "
+    EXPECT_EQ(FWindow.Boxes[0], "Fehler: Die folgenden Dateien sind noch geöffnet: \n\n" + database.string() +
+                                    "\n\nBitte schließen Sie alle Anwendungen, die darauf zugreifen, "
                                     "und starten dann erneut.");
     EXPECT_FALSE(fs::exists(FDir / "ziel"));
 }

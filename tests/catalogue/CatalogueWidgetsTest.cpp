@@ -136,7 +136,7 @@ void CatalogueWidgetsTest::jobGridInsertProposesTheNextJob() {
     QCOMPARE(grid->Model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Bezeichnung"));
     QCOMPARE(grid->columnWidth(2), 296);
     QCOMPARE(grid->Model()->headerData(3, Qt::Horizontal, Qt::ToolTipRole).toString(),
-             QString::fromUtf8("Bei automatischer Sicherung ber\u00fccksichtigen"));
+             QString::fromUtf8("Bei automatischer Sicherung berücksichtigen"));
 
     QTest::mouseClick(navigator.ButtonOf(RecordNavigator::nbInsert), Qt::LeftButton);
     QCOMPARE(table.State(), CsvTableState::Insert);
@@ -162,7 +162,7 @@ void CatalogueWidgetsTest::jobGridInsertProposesTheNextJob() {
         return false;
     };
     QTest::mouseClick(navigator.ButtonOf(RecordNavigator::nbDelete), Qt::LeftButton);
-    QCOMPARE(asked, QStringList{QString::fromUtf8("Datensatz l\u00f6schen?")});
+    QCOMPARE(asked, QStringList{QString::fromUtf8("Datensatz löschen?")});
     QCOMPARE(table.RecordCount(), 3);
     QVERIFY(host.FQuestions.empty());
     table.CloseDiscarding();
@@ -190,7 +190,7 @@ void CatalogueWidgetsTest::definitionGridRefusesACommaInTheMasks() {
     QVERIFY(grid->viewport()->isAncestorOf(QApplication::focusWidget()));
     QTest::keyClicks(QApplication::focusWidget(), ".mdb,*.txt");
     QTest::mouseClick(navigator.ButtonOf(RecordNavigator::nbPost), Qt::LeftButton);
-    QCOMPARE(f.host.FMessages, std::vector<std::string>{"Unzul\u00e4ssiges Trennzeichen (,) vor *.txt."});
+    QCOMPARE(f.host.FMessages, std::vector<std::string>{"Unzulässiges Trennzeichen (,) vor *.txt."});
     QCOMPARE(table.State(), CsvTableState::Insert);
     QCOMPARE(table.RecordCount(), 1);
 

@@ -44,10 +44,10 @@ TEST_F(DefinitionListTest, CommaInTheMasksIsRefused) {
         std::string masks;
         std::string message;  // "" when the post goes ahead
     } cases[] = {
-        {"*.mdb,*.txt", "Unzul\u00e4ssiges Trennzeichen (,) vor *.txt."},
+        {"*.mdb,*.txt", "Unzulässiges Trennzeichen (,) vor *.txt."},
         {"*.mdb;*.txt", ""},
-        {",", "Unzul\u00e4ssiges Trennzeichen (,) vor ."},
-        {"a," + std::string(78, 'x'), "Unzul\u00e4ssiges Trennzeichen (,) vor " + std::string(78, 'x') + "."},
+        {",", "Unzulässiges Trennzeichen (,) vor ."},
+        {"a," + std::string(78, 'x'), "Unzulässiges Trennzeichen (,) vor " + std::string(78, 'x') + "."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.masks);
@@ -69,7 +69,7 @@ TEST_F(DefinitionListTest, CommaInTheMasksIsRefused) {
     }
     // The text after the comma is cut to 255 characters in the message.
     EXPECT_EQ(CommaInMaskMessage("a," + std::string(300, 'y')),
-              "Unzul\u00e4ssiges Trennzeichen (,) vor " + std::string(255, 'y') + ".");
+              "Unzulässiges Trennzeichen (,) vor " + std::string(255, 'y') + ".");
 }
 
 TEST_F(DefinitionListTest, PostSortsByName) {
@@ -104,7 +104,7 @@ TEST_F(DefinitionListTest, FollowsTheCurrentJob) {
         FList.OpenForJob(JobWith("Ohne", ""));
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "F\u00fcr den Job \"Ohne\" ist keine Definitionsdatei angegeben.");
+        EXPECT_EQ(std::string(e.what()), "Für den Job \"Ohne\" ist keine Definitionsdatei angegeben.");
     }
     EXPECT_FALSE(FTable.Active());
     // No job at all (an empty job list): closed, no error.

@@ -129,7 +129,7 @@ TEST_F(JobListTest, InsertAfterADeleteAsksBeforeOverwriting) {
         FHost.FAnswers = {c.answer};
         FTable.Insert();
         ASSERT_EQ(FHost.FQuestions.size(), 1u);
-        EXPECT_EQ(FHost.FQuestions[0], "JobDef_2.csv existiert bereits. Soll die Datei \u00fcberschrieben werden?");
+        EXPECT_EQ(FHost.FQuestions[0], "JobDef_2.csv existiert bereits. Soll die Datei überschrieben werden?");
         EXPECT_EQ(ReadFile(FDir / "JobDef_2.csv"), c.fileAfter);
         EXPECT_EQ(FTable.GetText("BEZEICHNUNG"), "Job_2");
         EXPECT_EQ(FTable.GetText("DEFINITIONSDATEI"), Daten("JobDef_2.csv"));
@@ -180,7 +180,7 @@ TEST_F(JobListTest, DeleteMovesTheDefinitionFileToTheTrashOnlyOnYes) {
         FHost.FQuestions.clear();
         FHost.FAnswers = {answer};
         FTable.Delete();
-        EXPECT_EQ(FHost.FQuestions, (std::vector<std::string>{"Soll die Definitionsdatei gel\u00f6scht werden?"}));
+        EXPECT_EQ(FHost.FQuestions, (std::vector<std::string>{"Soll die Definitionsdatei gelöscht werden?"}));
         EXPECT_EQ(FHost.FTrashed, answer ? std::vector<std::string>{Daten("JobDef_Job_1.csv")} : std::vector<std::string>{});
         EXPECT_EQ(Rows(), (std::vector<std::string>{"Job_2"}));
         EXPECT_EQ(FHost.FJob.Bezeichnung, "Job_2");

@@ -40,7 +40,7 @@ TEST(ScrambleTextTest, XorsEachAnsiByteWithTheKeyAndUndoesItself) {
     // Non-ASCII: Windows-1252 bytes scrambled, the result read back through that code
     // page (0xE4 ^ 'M' = 0xA9, the copyright sign); a character it lacks becomes '?'.
     EXPECT_EQ(ScrambleText("ä"), "©");
-    EXPECT_EQ(ScrambleText("\xc5\xaf"), std::string(1, '?' ^ 'M'));
+    EXPECT_EQ(ScrambleText("ů"), std::string(1, '?' ^ 'M'));
 }
 
 TEST(ScrambleTextTest, MoreThanThirteenBytesIsARangeError) {

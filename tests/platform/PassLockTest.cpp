@@ -20,7 +20,7 @@ TEST(PassLockTest, SecondPassIsRefusedUntilTheFirstEnds) {
             PassLock second(dir.Path().string());
             FAIL() << "a second pass took the lock";
         } catch (const PassRunningError& e) {
-            EXPECT_STREQ("Eine Sicherung oder Wiederherstellung l\xC3\xA4uft bereits.", e.what());
+            EXPECT_STREQ("Eine Sicherung oder Wiederherstellung läuft bereits.", e.what());
         }
     }
     EXPECT_NO_THROW(PassLock again(dir.Path().string()));
@@ -79,7 +79,7 @@ TEST(PassLockTest, UnusableLockFileIsAnErrorNamingIt) {
         PassLock lock(dir.Path().string());
         FAIL() << "a FIFO served as lock file";
     } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("keine gew\xC3\xB6hnliche Datei"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("keine gewöhnliche Datei"), std::string::npos) << e.what();
     }
 }
 
