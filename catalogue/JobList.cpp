@@ -153,6 +153,10 @@ void JobList::BeforeDelete() {
     FHost.MoveToTrash(file);
 }
 
+// Every move of the current row makes its job current, the moves that code makes
+// included (first, next, locate, sort): FJob is copied anew from the row and the
+// definition table reopened. A run that moves the job table while it works therefore
+// finds the job and its definition list reloaded under it, and must read them again.
 void JobList::AfterScroll() {
     if (FSorting || FTable.State() != CsvTableState::Browse) return;
     FHost.LoadCurrentJob();

@@ -26,6 +26,7 @@ class FakeWindow : public RunHost, public JobListHost, public DefinitionListHost
 public:
     std::vector<std::string> Boxes;
     std::optional<std::string> Password;
+    bool Prompts = true;  // false: an unattended pass without a display
     std::string Data;
     CsvTable Jobs{kJobListDefinition};
     CsvTable Defs{kDefinitionListDefinition};
@@ -38,7 +39,7 @@ public:
     bool ConfirmOkCancel(const std::string&) override { return false; }
     void ShowMessage(const std::string& text) override { Boxes.push_back("Meldung: " + text); }
     std::optional<std::string> AskPassword(const std::string&, const std::string&) override { return Password; }
-    bool CanPrompt() const override { return true; }
+    bool CanPrompt() const override { return Prompts; }
     void SetStatus(const std::string&) override {}
     void SetProgress(int, int) override {}
     void SetBusy(bool) override {}
@@ -211,6 +212,42 @@ TEST_F(BackupRunTest, FilesThatCannotBeReadAreNamed) {
     const std::string log = utf8::fromUtf16le(test::ReadFile(FDir / "daten/VB-Backup.log"));
     EXPECT_NE(log.find("quelle/geheim.txt added "), std::string::npos) << log;
     EXPECT_NE(log.find("quelle/geheim.txt skipped "), std::string::npos) << log;
+}
+
+// Protection on and nobody to ask (an unattended pass without a display and no password
+// in the environment): the job fails with its message and writes no archive.
+TEST_F(BackupRunTest, ProtectedRunWithoutAnyoneToAskWritesNothing) {
+    Definitions("Q," + FSource.string() + ",*.txt,1,0\r\n");
+    FOptions.FUsePassword = true;
+    FWindow.Password = std::nullopt;
+    FWindow.Prompts = false;
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(FWindow.Boxes, std::vector<std::string>{"Meldung: Fehler beim Packen!\nKein Passwort für die geschützte "
+                                                      "Sicherung angegeben (VORLIXBACKUP_PASSWORD_FILE oder "
+                                                      "VORLIXBACKUP_PASSWORD)."});
+    EXPECT_FALSE(fs::exists(FDir / "ziel/Job.zip"));
+}
+
+// A pass goes on after a job that fails: the next job's archive is written, and the
+// pass as a whole counts as incomplete.
+TEST_F(BackupRunTest, PassGoesOnAfterAFailingJob) {
+    Definitions("Q," + FSource.string() + ",*.txt,1,0\r\n");
+    test::WriteFile(FDir / "kein-ordner", "");  // a file where the first job's target folder should be
+    test::WriteFile(FDir / "daten/Backupjobs.csv",
+                    "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\nErster," +
+                        (FDir / "kein-ordner/ziel").string() + "," + (FDir / "def.csv").string() + ",1,\r\nJob," +
+                        (FDir / "ziel").string() + "," + (FDir / "def.csv").string() + ",1,\r\n");
+    FWindow.Jobs.SetFileName((FDir / "daten/Backupjobs.csv").string());
+    FWindow.Jobs.Open();
+    BackupRun run({FWindow.Jobs, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob, FOptions},
+                  FWindow, FWindow);
+    run.doBackup("");
+    ASSERT_EQ(FWindow.Boxes.size(), 1u);
+    EXPECT_NE(FWindow.Boxes[0].find("kein-ordner/ziel"), std::string::npos) << FWindow.Boxes[0];
+    auto names = EntryNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{" c.txt", "b.txt"}));
+    EXPECT_TRUE(run.PassIncomplete());
 }
 
 }  // namespace
