@@ -148,7 +148,7 @@ QWidget* TMainFrm::BuildNavigationBar() {
     }
     connect(bar->findChild<QToolButton*>("acHilfe"), &QToolButton::clicked, this, &TMainFrm::btnHelpClick);
     auto* info = bar->findChild<QToolButton*>("acInfo");
-    info->setToolTip(QString::fromUtf8("Info \u00fcber VorlixBackup"));
+    info->setToolTip(QString::fromUtf8("Info über VorlixBackup"));
     connect(info, &QToolButton::clicked, this, &TMainFrm::acInfoExecute);
     auto* aboutKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
     aboutKey->setObjectName("btnInfoShortcut");

@@ -204,7 +204,7 @@ void CsvGrid::NewRow(bool atEnd) {
 }
 
 bool CsvGrid::ConfirmDelete() {
-    const QString question = QString::fromUtf8("Datensatz l\u00f6schen?");
+    const QString question = QString::fromUtf8("Datensatz löschen?");
     return FConfirmDelete ? FConfirmDelete(question) : ConfirmYesNoBox(this, question);
 }
 

@@ -89,7 +89,7 @@ std::string TimerUnitText(const TSchedule& schedule) {
            "\n"
            "[Timer]\n"
            "OnCalendar=" + CalendarSpec(schedule) + "\n"
-           "# Ein verpasster Lauf wird beim n\xC3\xA4" "chsten Start nachgeholt.\n"
+           "# Ein verpasster Lauf wird beim nächsten Start nachgeholt.\n"
            "Persistent=true\n"
            "\n"
            "[Install]\n"

@@ -104,9 +104,9 @@ TSchedule Scheduler::Load(ScheduleKind kind) {
 }
 
 void Scheduler::Apply(ScheduleKind kind, const TSchedule& schedule) {
-    if (schedule.Enabled && schedule.Weekdays == 0) throw Error("Bitte mindestens einen Wochentag w\xC3\xA4hlen.");
+    if (schedule.Enabled && schedule.Weekdays == 0) throw Error("Bitte mindestens einen Wochentag wählen.");
     if (kind == ScheduleKind::None)
-        throw Error("Weder systemd noch crontab steht zur Verf\xC3\xBCgung; der Zeitplan kann nicht eingerichtet werden.");
+        throw Error("Weder systemd noch crontab steht zur Verfügung; der Zeitplan kann nicht eingerichtet werden.");
     if (kind == ScheduleKind::Crontab) {
         const std::string line = schedule.Enabled ? CronLine(schedule, FCommand) : std::string();
         Must({"crontab", "-"}, ReplaceCronLine(ReadCrontab(), line));

@@ -30,7 +30,7 @@ QString KindText(ScheduleKind kind) {
     case ScheduleKind::None:
         break;
     }
-    return QString::fromUtf8("nicht verf\u00fcgbar (weder systemd noch crontab)");
+    return QString::fromUtf8("nicht verfügbar (weder systemd noch crontab)");
 }
 
 }  // namespace
@@ -62,7 +62,7 @@ TSchedulefrm::TSchedulefrm(Scheduler& scheduler, const std::string& passwordFile
     form->addRow("Uhrzeit:", edZeit);
     layout->addLayout(form);
 
-    auto* protection = new QGroupBox(QString::fromUtf8("Gesch\u00fctzte Sicherungen"), this);
+    auto* protection = new QGroupBox(QString::fromUtf8("Geschützte Sicherungen"), this);
     auto* protectionLayout = new QVBoxLayout(protection);
     chkPasswortdatei = new QCheckBox("&Passwortdatei verwenden", protection);
     chkPasswortdatei->setObjectName("chkPasswortdatei");
@@ -72,7 +72,7 @@ TSchedulefrm::TSchedulefrm(Scheduler& scheduler, const std::string& passwordFile
     edPasswort->setEchoMode(QLineEdit::Password);
     edPasswort->setPlaceholderText(QString::fromUtf8("Passwort (leer lassen: gespeichertes Passwort bleibt)"));
     protectionLayout->addWidget(edPasswort);
-    auto* fileNote = new QLabel(QString::fromUtf8("Nur f\u00fcr Sie lesbar gespeichert in ") + Q(passwordFile) +
+    auto* fileNote = new QLabel(QString::fromUtf8("Nur für Sie lesbar gespeichert in ") + Q(passwordFile) +
                                     QString::fromUtf8(", nie in den Einstellungen."),
                                 protection);
     fileNote->setWordWrap(true);
@@ -89,12 +89,12 @@ TSchedulefrm::TSchedulefrm(Scheduler& scheduler, const std::string& passwordFile
     lblLetzterLauf->setObjectName("lblLetzterLauf");
     lblLetzterLauf->setWordWrap(true);
     stateForm->addRow("Art:", lblArt);
-    stateForm->addRow(QString::fromUtf8("N\u00e4chster Lauf:"), lblNaechsterLauf);
+    stateForm->addRow(QString::fromUtf8("Nächster Lauf:"), lblNaechsterLauf);
     stateForm->addRow("Letzter Lauf:", lblLetzterLauf);
     layout->addWidget(state);
 
     lblLinger = new QLabel(QString::fromUtf8(
-        "Achtung: Ohne Anmeldung l\u00e4uft die Sicherung nicht, da das Verweilen (Lingering) f\u00fcr Ihr "
+        "Achtung: Ohne Anmeldung läuft die Sicherung nicht, da das Verweilen (Lingering) für Ihr "
         "Benutzerkonto ausgeschaltet ist. Abhilfe: loginctl enable-linger"), this);
     lblLinger->setObjectName("lblLinger");
     lblLinger->setWordWrap(true);
@@ -149,11 +149,11 @@ void TSchedulefrm::UpdateEnabled() {
 void TSchedulefrm::ShowStatus() {
     lblArt->setText(KindText(FKind));
     const ScheduleStatus status = FScheduler.Status(FKind);
-    lblNaechsterLauf->setText(status.NextRun.empty() ? QString::fromUtf8("\u2013") : Q(status.NextRun));
+    lblNaechsterLauf->setText(status.NextRun.empty() ? QString::fromUtf8("–") : Q(status.NextRun));
     if (!status.LastRun.empty()) {
         lblLetzterLauf->setText(Q(status.LastRun + ": " + status.LastResult + ", Exit-Status " + status.LastExitStatus));
     } else {
-        lblLetzterLauf->setText(FLastPass.isEmpty() ? QString::fromUtf8("\u2013") : FLastPass);
+        lblLetzterLauf->setText(FLastPass.isEmpty() ? QString::fromUtf8("–") : FLastPass);
     }
     lblLinger->setVisible(status.LingerOff);
 }
@@ -166,7 +166,7 @@ void TSchedulefrm::accept() {
             if (!password.empty()) {
                 WritePasswordFile(FPasswordFile, password);
             } else if (!QFileInfo::exists(Q(FPasswordFile))) {
-                ErrorBox(this, "Bitte das Passwort der gesch\u00fctzten Sicherungen eingeben.");
+                ErrorBox(this, "Bitte das Passwort der geschützten Sicherungen eingeben.");
                 return;
             }
         } else if (!schedule.UsePasswordFile) {

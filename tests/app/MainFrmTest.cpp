@@ -277,7 +277,7 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         auto* info = window.findChild<QToolButton*>("acInfo");
-        QCOMPARE(info->toolTip(), QString::fromUtf8("Info \u00fcber VorlixBackup"));
+        QCOMPARE(info->toolTip(), QString::fromUtf8("Info über VorlixBackup"));
         QSignalSpy pressed(info, &QToolButton::clicked);
         window.findChild<QLineEdit*>("edDatenDir")->setFocus();  // from anywhere in the window
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1, Qt::ShiftModifier);
@@ -348,8 +348,8 @@ private slots:
         QStringList texts;
         for (QAction* action : menu->actions()) texts << action->text();
         // Each item reads "text<Tab>shortcut".
-        QVERIFY2(texts.contains(QString::fromUtf8("&R\u00fcckg\u00e4ngig\tStrg+Z")), qPrintable(texts.join('|')));
-        QVERIFY2(texts.contains(QString::fromUtf8("Einf&\u00fcgen\tStrg+V")), qPrintable(texts.join('|')));
+        QVERIFY2(texts.contains(QString::fromUtf8("&Rückgängig\tStrg+Z")), qPrintable(texts.join('|')));
+        QVERIFY2(texts.contains(QString::fromUtf8("Einf&ügen\tStrg+V")), qPrintable(texts.join('|')));
         QFileDialog dialog;
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         auto* lookIn = dialog.findChild<QLabel*>("lookInLabel");

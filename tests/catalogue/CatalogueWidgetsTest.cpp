@@ -551,7 +551,7 @@ void CatalogueWidgetsTest::gridKeysInsertDeleteAppendAndCancel() {
     grid->setCurrentIndex(grid->Model()->index(0, 0));
     QTRY_COMPARE(table.CurrentRow(), 0);
     QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
-    QCOMPARE(asked, QStringList{QString::fromUtf8("Datensatz l\u00f6schen?")});
+    QCOMPARE(asked, QStringList{QString::fromUtf8("Datensatz löschen?")});
     QCOMPARE(table.RecordCount(), 3);
     answer = true;
     QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);

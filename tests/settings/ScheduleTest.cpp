@@ -227,11 +227,11 @@ TEST_F(SchedulerTest, StatusAsSystemdReportsItWithTheLingeringWarning) {
 TEST(PasswordFile, OnlyTheOwnerMayReadItAndEmptyRemovesIt) {
     test::TempDir dir;
     const std::string path = (dir / "vorlix-backup/passwort").string();
-    WritePasswordFile(path, "Geheim \xC3\xA4");
+    WritePasswordFile(path, "Geheim ä");
     struct stat st{};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(test::ReadFile(path), "Geheim \xC3\xA4\n");
+    EXPECT_EQ(test::ReadFile(path), "Geheim ä\n");
     WritePasswordFile(path, "");
     EXPECT_FALSE(fs::exists(path));
 }
