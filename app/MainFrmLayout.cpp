@@ -18,11 +18,11 @@
 #include <QStackedWidget>
 #include <QStyle>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "app/TMainFrm.h"
 #include "util/WindowFont.h"
+#include "restore/AbZipView.h"
 
 namespace vb {
 namespace {
@@ -208,45 +208,35 @@ QWidget* TMainFrm::BuildRestorePage() {
     QVBoxLayout* body = PageBody(page);
     CurrentJobRow(page, body, ComboBox3, "ComboBox3");
     auto* row = new QHBoxLayout;
-    cbArchive = new QComboBox(page);
-    cbArchive->setObjectName("cbArchive");
-    cbArchive->setMinimumWidth(250);
-    row->addWidget(cbArchive);
+    // The archive selector offers the listed archives only.
+    ComboBox1 = new QComboBox(page);
+    ComboBox1->setObjectName("ComboBox1");
+    ComboBox1->setMinimumWidth(250);
+    ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    connect(ComboBox1, &QComboBox::textActivated, this, [this] { Guard([this] { ComboBox1Change(); }); });
+    row->addWidget(ComboBox1);
+    row->addSpacing(12);
     auto* driveLabel = new QLabel("Ziellaufwerk:", page);
-    cbDrive = new QComboBox(page);
-    cbDrive->setObjectName("cbDrive");
-    driveLabel->setBuddy(cbDrive);
+    JvDriveCombo1 = new QComboBox(page);
+    JvDriveCombo1->setObjectName("JvDriveCombo1");
+    JvDriveCombo1->setMinimumWidth(150);
+    driveLabel->setBuddy(JvDriveCombo1);
     row->addWidget(driveLabel);
-    row->addWidget(cbDrive);
+    row->addWidget(JvDriveCombo1);
     row->addStretch();
     auto* start = new QPushButton("Start", page);
     start->setObjectName("btnStartRestore");
-    auto* selectAll = new QPushButton("&Alle auswählen", page);
-    selectAll->setObjectName("btnSelectAll");
+    connect(start, &QPushButton::clicked, this, &TMainFrm::btnStartRestoreClick);
+    btnAll = new QPushButton("&Alle ausw\u00e4hlen", page);
+    btnAll->setObjectName("btnAll");
+    btnAll->setProperty("tag", 0);
+    connect(btnAll, &QPushButton::clicked, this, [this] { Guard([this] { btnAllClick(); }); });
     row->addWidget(start);
-    row->addWidget(selectAll);
+    row->addWidget(btnAll);
     body->addLayout(row);
 
-    lvArchive = new QTreeWidget(page);
-    lvArchive->setObjectName("lvArchive");
-    lvArchive->setRootIsDecorated(false);
-    lvArchive->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    // The archive view's columns, in this order and width; no other column is shown.
-    const std::pair<const char*, int> columns[] = {
-        {"Name", 270}, {"Gepackt", 70}, {"Ratio (%)", 60}, {"Letzte Änderung", 115}, {"Original", 70}};
-    QStringList titles;
-    for (const auto& column : columns) titles << QString::fromUtf8(column.first);
-    lvArchive->setHeaderLabels(titles);
-    for (int i = 0; i < 5; ++i) lvArchive->setColumnWidth(i, columns[i].second);
-    lvArchive->setContextMenuPolicy(Qt::ActionsContextMenu);
-    auto* markAll = new QAction("Alle markieren", lvArchive);
-    markAll->setObjectName("Allemarkieren1");
-    auto* unmark = new QAction("Markierung aufheben", lvArchive);
-    unmark->setObjectName("Markierungaufheben1");
-    connect(markAll, &QAction::triggered, lvArchive, &QTreeWidget::selectAll);
-    connect(unmark, &QAction::triggered, lvArchive, &QTreeWidget::clearSelection);
-    lvArchive->addActions({markAll, unmark});
-    body->addWidget(lvArchive, 1);
+    AbZipView1 = new gui::AbZipView(page);
+    body->addWidget(AbZipView1, 1);
     return page;
 }
 
@@ -386,7 +376,9 @@ QWidget* TMainFrm::BuildJobsPage() {
     QAction* backupAll = menu->addAction("Sichern");
     backupAll->setObjectName("Sichern1");
     connect(backupAll, &QAction::triggered, this, &TMainFrm::Sichern1Click);
-    menu->addAction("Wiederherstellen")->setObjectName("Wiederherstellen1");
+    QAction* restoreAll = menu->addAction("Wiederherstellen");
+    restoreAll->setObjectName("Wiederherstellen1");
+    connect(restoreAll, &QAction::triggered, this, &TMainFrm::Wiederherstellen1Click);
     startAll->setMenu(menu);
     row->addWidget(startAll);
     body->addLayout(row);

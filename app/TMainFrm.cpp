@@ -27,6 +27,8 @@
 #include "catalogue/RecordNavigator.h"
 #include "help/VersionInfo.h"
 #include "platform/RegistryStore.h"
+#include "restore/AbZipView.h"
+#include "restore/ArchiveListing.h"
 #include "platform/ShellFolders.h"
 #include "platform/Trash.h"
 #include "settings/WindowPlacement.h"
@@ -60,6 +62,7 @@ void TMainFrm::FormCreate() {
     // tabs and are reached through the navigation bar only.
     FTempDir = TemporaryFolder();
     FArchiveWriter.SetTempDirectory(FTempDir);
+    FArchiveReader.SetTempDirectory(FTempDir);
     LoadSettings();
     ShowPage(pgJobs);
     if (QAbstractButton* item = RadioGroup1->button(FOptions.FStrategie)) item->setChecked(true);
@@ -67,6 +70,14 @@ void TMainFrm::FormCreate() {
                      QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".chm");
     CheckBox1->setToolTip(Q("VB-Backup.log und VB-Restore.log in " + FOptions.FDatenDir));
     ShowLastPass();
+    // The restore roots; "/" comes first and is chosen, so that a restore puts files
+    // back where they came from.
+    FRestoreRoots = platform::RestoreRoots();
+    JvDriveCombo1->clear();
+    for (const platform::MountPoint& root : FRestoreRoots) {
+        JvDriveCombo1->addItem(Q(root.Path + "  (" + platform::MountKindName(root.Kind) + ")"));
+    }
+    JvDriveCombo1->setCurrentIndex(0);
     OpenJobCatalogue();
     setWindowTitle(windowTitle() + " " + Q(ProgramVersionInfo().FileVersion));
 }
@@ -124,7 +135,8 @@ void TMainFrm::SwitchToJob(const TJob& job) {
     for (QComboBox* selector : {ComboBox2, ComboBox3, ComboBox4}) selector->setEditText(name);
     FDefList.OpenForJob(job);
     ReadOptionsFromControls();
-    // The archive browser lists the job's archives once it exists.
+    ListArchives();
+    ComboBox1Change();
 }
 
 void TMainFrm::FillJobSelectors() {
@@ -157,6 +169,7 @@ void TMainFrm::ShowPage(int index) {
     FPages->setCurrentIndex(index);
     // Showing a page raises its own show event.
     if (index == pgLogfiles) LoadLogBoxes(false);
+    if (index == pgRestore) tabRestoreShow();
 }
 
 // Navigation shared by the five page actions; the tag is the page.
@@ -272,14 +285,121 @@ void TMainFrm::Sichern1Click() {
 
 void TMainFrm::SetDefinitionGridUpdates(bool enabled) { DefGrid->setUpdatesEnabled(enabled); }
 
-// The archive browser of the restore page lists the job's archives; until it exists
-// there is nothing to close or to show.
-void TMainFrm::CloseBrowserArchive() {}
+void TMainFrm::CloseBrowserArchive() {
+    FArchiveReader.Close();
+    AbZipView1->Entries().Load({});
+    ComboBox1->setCurrentIndex(-1);
+}
 
-void TMainFrm::ShowArchiveInBrowser(const std::string& /*fileName*/) {}
+void TMainFrm::ShowArchiveInBrowser(const std::string& fileName) {
+    ListArchives();
+    const int index = fileName.empty() ? -1 : ComboBox1->findText(Q(fileName));
+    if (index < 0) return;
+    ComboBox1->setCurrentIndex(index);
+    ComboBox1Change();
+}
 
-void TMainFrm::doRestore(const std::string& /*jobs*/) {
-    ShowError("Die Wiederherstellung ist in dieser Version noch nicht enthalten.");
+// Archive browser ----------------------------------------------------------------------
+
+void TMainFrm::ListArchives() {
+    ComboBox1->clear();
+    const std::vector<std::string> names = ListArchiveNames(FJob.DestDir);
+    for (const std::string& name : names) ComboBox1->addItem(Q(name));
+    ComboBox1->setCurrentIndex(-1);
+    // Without an archive FJob.BackupFilename keeps its name and the reader its archive.
+    if (names.empty()) return;
+    ComboBox1->setCurrentIndex(0);
+    ComboBox1Change();
+}
+
+void TMainFrm::ComboBox1Change() {
+    FArchiveReader.Close();
+    AbZipView1->Entries().Load({});
+    SetStatus("");
+    const std::string name = S(ComboBox1->currentText());
+    if (name.empty()) return;
+    const std::string path = ArchivePath(FJob.DestDir, name);
+    FArchiveReader.Open(path);
+    AbZipView1->Entries().Load(FArchiveReader.Entries());
+    const std::string status = ArchiveStatusLine(path);
+    FJob.BackupFilename = name;
+    SetStatus(status);
+}
+
+void TMainFrm::tabRestoreShow() { ListArchives(); }
+
+// The toggle does not follow the selection: only this button changes it.
+void TMainFrm::btnAllClick() {
+    if (btnAll->property("tag").toInt() == 0) {
+        AbZipView1->Entries().SelectAll();
+        btnAll->setProperty("tag", 1);
+        btnAll->setText("&Auswahl aufheben");
+    } else {
+        AbZipView1->Entries().ClearSelection();
+        btnAll->setProperty("tag", 0);
+        btnAll->setText("&Alle ausw\u00e4hlen");
+    }
+}
+
+std::vector<std::size_t> TMainFrm::SelectedBrowserEntries() const {
+    return AbZipView1->Entries().Rows().SelectedEntries();
+}
+
+void TMainFrm::BrowserArchiveChanged(const std::string& fileName) {
+    AbZipView1->Entries().Load(FArchiveReader.Entries());
+    if (fileName.empty()) return;
+    const int index = ComboBox1->findText(Q(fileName));
+    if (index >= 0) ComboBox1->setCurrentIndex(index);
+}
+
+void TMainFrm::ClearBrowserSelection() { AbZipView1->Entries().ClearSelection(); }
+
+std::string TMainFrm::GetRestoreRoot() const {
+    const int index = JvDriveCombo1->currentIndex();
+    std::string root = index >= 0 && index < static_cast<int>(FRestoreRoots.size()) ? FRestoreRoots[index].Path : "/";
+    if (root.empty() || root.back() != '/') root += '/';
+    return root;
+}
+
+// Restore run ---------------------------------------------------------------------------
+
+namespace {
+
+// While a restore works, the window takes no input: a job change or another archive
+// would pull the archive from under the run. The status and progress stay visible.
+class InputPause {
+public:
+    explicit InputPause(std::initializer_list<QWidget*> widgets) : FWidgets(widgets) {
+        for (QWidget* w : FWidgets) w->setEnabled(false);
+    }
+    ~InputPause() {
+        for (QWidget* w : FWidgets) w->setEnabled(true);
+    }
+    InputPause(const InputPause&) = delete;
+    InputPause& operator=(const InputPause&) = delete;
+
+private:
+    std::vector<QWidget*> FWidgets;
+};
+
+}  // namespace
+
+void TMainFrm::RestoreJob(const TJob& job) {
+    const InputPause pause{FPages, findChild<QWidget*>("pnlNavigation")};
+    FRestoreRun.RestoreJob(job, FAuto);
+}
+
+void TMainFrm::btnStartRestoreClick() {
+    Guard([this] { RestoreJob(FJob); });
+}
+
+void TMainFrm::Wiederherstellen1Click() {
+    Guard([this] { doRestore(""); });
+}
+
+void TMainFrm::doRestore(const std::string& jobs) {
+    const InputPause pause{FPages, findChild<QWidget*>("pnlNavigation")};
+    FRestoreRun.doRestore(jobs);
 }
 
 void TMainFrm::HandleError(const std::string& message) {
@@ -352,7 +472,7 @@ void TMainFrm::SetProgress(int position, int maximum) {
 
 void TMainFrm::SetBusy(bool busy) {
     // No second run may start while one works on the archive.
-    for (const char* name : {"btnStartBackup", "btnStartAll"}) {
+    for (const char* name : {"btnStartBackup", "btnStartAll", "btnStartRestore"}) {
         if (auto* button = findChild<QAbstractButton*>(name)) button->setEnabled(!busy);
     }
     if (busy) {

@@ -9,12 +9,15 @@
 #include <string>
 
 #include "backup/BackupRun.h"
+#include "backup/archive/ArchiveReader.h"
 #include "backup/archive/ArchiveWriter.h"
 #include "catalogue/CsvTable.h"
 #include "catalogue/DefinitionList.h"
 #include "catalogue/JobList.h"
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"
+#include "platform/MountPoints.h"
+#include "restore/RestoreRun.h"
 #include "settings/Settings.h"
 #include "util/RunHost.h"
 
@@ -36,6 +39,7 @@ namespace vb {
 class RegistryStore;
 
 namespace gui {
+class AbZipView;
 class CsvGrid;
 }
 
@@ -43,7 +47,8 @@ class TMainFrm : public QWidget,
                  public RunHost,
                  public JobListHost,
                  public DefinitionListHost,
-                 public BackupRunHost {
+                 public BackupRunHost,
+                 public RestoreRunHost {
     Q_OBJECT
 public:
     // Page indexes; each page action's tag is its page.
@@ -70,7 +75,7 @@ public:
     bool ErrorReported() const { return FErrorReported; }
     // True when the unattended pass must exit with 1: an error was reported, or a job
     // failed or left files out of its archive.
-    bool PassFailed() const { return FErrorReported || FBackupRun.PassIncomplete(); }
+    bool PassFailed() const { return FErrorReported || FBackupRun.PassIncomplete() || FRestoreRun.PassIncomplete(); }
     // The first error text reported (error boxes, the general error handling, and
     // plain boxes that report a failure such as "Fehler beim Packen!").
     const std::string& FirstError() const { return FFirstError; }
@@ -128,6 +133,22 @@ public:
 
     // The first show restores the stored placement before the window is mapped.
     void setVisible(bool visible) override;
+
+    // The archive browser (restore page).
+    void ListArchives();
+    void ComboBox1Change();
+    void tabRestoreShow();
+    void btnAllClick();
+    const ArchiveReader& Reader() const { return FArchiveReader; }
+    void RestoreJob(const TJob& job);
+    void btnStartRestoreClick();
+    void Wiederherstellen1Click();
+
+    // RestoreRunHost
+    std::vector<std::size_t> SelectedBrowserEntries() const override;
+    void BrowserArchiveChanged(const std::string& fileName) override;
+    void ClearBrowserSelection() override;
+    std::string GetRestoreRoot() const override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -201,8 +222,11 @@ private:
     JobList FJobList{JobDataSet, *this};
     DefinitionList FDefList{DefDataSet, *this};
     ArchiveWriter FArchiveWriter;
+    ArchiveReader FArchiveReader;
     ExclusiveUseTest FDatabases{FRegistry};  // FVorlixDB stays empty
     BackupRun FBackupRun{{JobDataSet, DefDataSet, FDefList, FArchiveWriter, FDatabases, FJob, FOptions}, *this, *this};
+    RestoreRun FRestoreRun{{JobDataSet, FArchiveReader, FDatabases, FJob, FOptions, FAuto}, *this, *this};
+    std::vector<platform::MountPoint> FRestoreRoots;  // the drive selector's items
 
     // Widgets, owned by Qt's parent chain.
     QStackedWidget* FPages = nullptr;
@@ -217,9 +241,10 @@ private:
     QComboBox* ComboBox2 = nullptr;
     QComboBox* ComboBox3 = nullptr;
     QComboBox* ComboBox4 = nullptr;
-    QComboBox* cbArchive = nullptr;
-    QComboBox* cbDrive = nullptr;
-    QTreeWidget* lvArchive = nullptr;
+    QComboBox* ComboBox1 = nullptr;      // archive selector
+    QComboBox* JvDriveCombo1 = nullptr;  // drive selector: restore roots
+    QPushButton* btnAll = nullptr;       // toggle in its "tag" property
+    gui::AbZipView* AbZipView1 = nullptr;
     QPlainTextEdit* memoBackupLog = nullptr;
     QPlainTextEdit* memoRestoreLog = nullptr;
     gui::CsvGrid* JobGrid = nullptr;

@@ -17,6 +17,7 @@
 #include "backup/archive/DosTime.h"
 #include "backup/archive/EntryDecoder.h"
 #include "backup/archive/RemovableDriveMedium.h"
+#include "backup/archive/TargetSide.h"
 #include "backup/archive/WorkerPool.h"
 #include "backup/archive/ZipCrypto.h"
 #include "backup/archive/ZipRecords.h"
@@ -331,15 +332,11 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, Prepared& job, std::strin
     const std::size_t folders = entry.IsFolder() ? parts->size() : parts->size() - 1;
     for (std::size_t i = 0; i < folders; ++i) {
         path += "/" + (*parts)[i];
-        const auto status = platform::StatPath(path, false);
-        if (status && status->Kind == platform::FileKind::Directory) continue;
-        if (status && status->Kind == platform::FileKind::Symlink) {
-            if (entry.IsFolder() && i + 1 == folders) {
-                ::unlink(path.c_str());  // the folder itself: replace the link
-            } else {
-                reason = "Der Pfad " + path + " ist eine symbolische Verknüpfung";
-                return false;
-            }
+        const zip::FolderOnTheWay found = zip::ExamineFolderOnTheWay(path);
+        if (found == zip::FolderOnTheWay::Present) continue;
+        if (found == zip::FolderOnTheWay::Blocked) {
+            reason = "Der Pfad " + path + " ist kein Ordner";
+            return false;
         }
         if (::mkdir(path.c_str(), 0777) != 0 && !(errno == EEXIST && platform::StatPath(path, false) &&
                                                    platform::StatPath(path, false)->Kind == platform::FileKind::Directory))
@@ -445,7 +442,7 @@ bool ArchiveReader::Finish(const Prepared& job, std::string& reason) const {
                                   return false;
                               });
     if (writeFailed) reason = std::string("Die Datei kann nicht geschrieben werden: ") + std::strerror(errno);
-    ::fchmod(fd, 0666 & ~ProcessUmask());
+    zip::TakeOverOwnership(fd, target, job.Directory, ProcessUmask());
     const bool closed = ::close(fd) == 0;
     if (reason.empty() && !closed) reason = std::string("Die Datei kann nicht geschrieben werden: ") + std::strerror(errno);
     if (reason.empty() && ::rename(temp.c_str(), target.c_str()) != 0)

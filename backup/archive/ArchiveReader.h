@@ -8,8 +8,9 @@
 // File"). A single entry that cannot be extracted (password, CRC, method, version,
 // unsafe name, write error) is skipped: ExtractAt returns false and names the reason.
 //
-// Extraction never leaves the base folder: names that are absolute or have ".."
-// parts, and paths through a symbolic link below the base folder, are refused. The
+// Extraction never leaves the base folder by a name: names that are absolute or have
+// ".." parts are refused. Links on the target side follow TargetSide.h: existing
+// folder links are followed, a file that is a link is replaced. The
 // data goes to a temporary file beside the target that replaces the target only when
 // the entry was extracted completely, so a failed entry leaves neither a partial file
 // nor a damaged old one behind.

@@ -234,9 +234,10 @@ private slots:
         QVERIFY(!window.ErrorReported());
         QVERIFY(QFileInfo::exists(Path("ziel/Schule.zip")));
         QCOMPARE(window.Job().BackupFilename, std::string("Schule.zip"));
-        // The run is over: its commands work again and the status line is empty.
+        // The run is over: its commands work again and the status line shows the new
+        // archive, which the restore page has opened.
         QVERIFY(start->isEnabled());
-        QVERIFY(window.findChild<QLabel*>("StatusBar1")->text().isEmpty());
+        QVERIFY(window.findChild<QLabel*>("StatusBar1")->text().startsWith(QString::fromUtf8("Archivgr\u00f6\u00dfe: ")));
         QVERIFY(!window.findChild<QProgressBar*>("ProgressBar1")->isVisible());
     }
 

@@ -1,0 +1,205 @@
+#include "restore/RestoreRun.h"
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <unordered_set>
+
+#include "backup/archive/ArchiveReader.h"
+#include "catalogue/CsvTable.h"
+#include "catalogue/TJob.h"
+#include "dbcheck/ExclusiveUseTest.h"
+#include "platform/FileStat.h"
+#include "restore/ArchiveListing.h"
+#include "settings/Settings.h"
+#include "util/Error.h"
+#include "util/Finally.h"
+
+namespace vb {
+namespace {
+
+const char* const kStillOpen = " ist noch ge\xC3\xB6" "ffnet und konnte deshalb nicht wiederhergestellt werden.";
+
+// Names that stay below the restore root: relative, without "." or ".." parts. Others
+// go to the reader unprepared, which refuses them.
+bool StaysBelowRoot(const std::string& name) {
+    if (name.empty() || name.front() == '/') return false;
+    std::istringstream parts(name);
+    for (std::string part; std::getline(parts, part, '/');) {
+        if (part == ".." || part == ".") return false;
+    }
+    return true;
+}
+
+bool IsFolder(const std::string& path) {
+    const auto status = platform::StatPath(path, true);
+    return status && status->Kind == platform::FileKind::Directory;
+}
+
+std::string FolderPart(const std::string& path) { return path.substr(0, path.find_last_of('/') + 1); }
+
+}  // namespace
+
+RestoreRun::RestoreRun(RestoreRunParts parts, RunHost& host, RestoreRunHost& window)
+    : FParts(parts), FHost(host), FWindow(window) {}
+
+void RestoreRun::EnsureTargetFolder(const std::string& targetPath) {
+    const std::string folder = FolderPart(targetPath);
+    if (folder.empty()) return;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+}
+
+void RestoreRun::Skip(const std::string& name, const std::string& reason, bool boxShown) {
+    FSkipped.push_back({name, reason, boxShown});
+    FParts.Reader.Log().Line(name, " skipped ");
+}
+
+bool RestoreRun::RestoreJob(const TJob& job, bool wholeArchive) {
+    FSkipped.clear();
+    ArchiveReader& reader = FParts.Reader;
+    const bool unattended = FParts.Auto;
+
+    if (ListArchiveNames(job.DestDir).empty()) {
+        FPassIncomplete = true;
+        FHost.ShowError("Im Zielverzeichnis " + job.DestDir + " wurde keine Sicherung gefunden.");
+        return false;
+    }
+    std::string archiveName = job.BackupFilename;
+    if (wholeArchive) {
+        const std::string recorded = FParts.Jobs.RecordCount() > 0 ? FParts.Jobs.GetText("BACKUPDATEI") : "";
+        archiveName = ArchiveForRestorePass(job.DestDir, recorded);
+    }
+
+    // 1. The selection, as the entries' stored names: the view's order and its
+    // leaving out of folders play no part.
+    std::unordered_set<std::string> selected;
+    if (!wholeArchive) {
+        for (std::size_t index : FWindow.SelectedBrowserEntries()) selected.insert(reader.Entry(index).Name);
+    }
+    // 2. and 3. The archive is opened afresh.
+    reader.Close();
+    FWindow.BrowserArchiveChanged("");
+    FHost.SetStatus("");
+    reader.Open(ArchivePath(job.DestDir, archiveName));
+    FWindow.BrowserArchiveChanged(archiveName);
+    // 4. Tags.
+    for (std::size_t i = 0; i < reader.Count(); ++i) {
+        reader.SetTagged(i, wholeArchive || selected.count(reader.Entry(i).Name) > 0);
+    }
+
+    const std::string root = FWindow.GetRestoreRoot();
+    if (!IsFolder(root)) throw Error("Das Wiederherstellungsziel " + root + " ist nicht vorhanden.");
+
+    // 5. to 7.
+    ExtractTagged(root, unattended);
+    ReportSkipped();
+    return FSkipped.empty();
+}
+
+void RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
+    ArchiveReader& reader = FParts.Reader;
+    FHost.SetBusy(true);
+    Finally finishing([&] {
+        reader.SetLogFile("");
+        reader.SetLogging(false);
+        reader.OnNeedPassword = nullptr;
+        reader.OnRequestLastDisk = nullptr;
+        reader.OnRequestNthDisk = nullptr;
+        FHost.SetBusy(false);
+        FWindow.ClearBrowserSelection();
+        FHost.SetStatus("");
+        FHost.SetProgress(0, 0);
+    });
+    reader.SetLogFile(FParts.Options.FDatenDir + "/VB-Restore.log");
+    reader.SetLogging(FParts.Options.FLogging);
+    reader.OnNeedPassword = [this](const std::string& current) {
+        const auto password = FHost.AskPassword("Passworteingabe", "Passwort:");
+        return password ? *password : current;
+    };
+    reader.OnRequestLastDisk = [this] { return FHost.ConfirmOkCancel("Bitte die letzte Diskette einlegen"); };
+    reader.OnRequestNthDisk = [this](int disk) {
+        return FHost.ConfirmOkCancel("Bitte Diskette Nr. " + std::to_string(disk) + " einlegen");
+    };
+
+    // 6. Entries whose target is in use are left out before anything is extracted.
+    std::vector<std::size_t> toExtract;
+    for (std::size_t i = 0; i < reader.Count(); ++i) {
+        const ArchiveEntry& entry = reader.Entry(i);
+        if (!entry.Tagged) continue;
+        const std::string target = root + entry.Name;
+        if (StaysBelowRoot(entry.Name)) {
+            EnsureTargetFolder(target);
+            if (!IsFolder(FolderPart(target))) {
+                Skip(entry.Name, "Der Ordner " + FolderPart(target) + " kann nicht angelegt werden", false);
+                continue;
+            }
+        }
+        if (!FParts.Databases.TestExclusive(target)) {
+            if (!unattended) {
+                FHost.ShowError(entry.Name + kStillOpen +
+                                "\n\nBitte schlie\xC3\x9F" "en Sie alle Anwendungen, die auf diese Datei zugreifen, "
+                                "und starten dann erneut.");
+            }
+            Skip(entry.Name, "die Datei ist noch ge\xC3\xB6" "ffnet", !unattended);
+            continue;
+        }
+        toExtract.push_back(i);
+    }
+    if (!toExtract.empty()) reader.SetBaseDirectory(root);
+
+    std::size_t done = 0;
+    auto lastBreath = std::chrono::steady_clock::now();
+    reader.ExtractEntries(toExtract, [&](std::size_t index, bool ok, const std::string& reason) {
+        const std::string& name = reader.Entry(index).Name;
+        if (!ok) Skip(name, reason, false);
+        ++done;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastBreath >= std::chrono::milliseconds(40) || done == toExtract.size()) {
+            lastBreath = now;
+            FHost.SetStatus("Entpacke: " + root + name + " ...");
+            FHost.SetProgress(static_cast<int>(done), static_cast<int>(toExtract.size()));
+            FHost.Breathe();
+        }
+    });
+}
+
+void RestoreRun::ReportSkipped() {
+    if (FSkipped.empty()) return;
+    FPassIncomplete = true;
+    if (FParts.Auto) {
+        for (const SkippedEntry& s : FSkipped) FHost.ShowError(s.Name + " wurde nicht wiederhergestellt: " + s.Reason);
+        return;
+    }
+    std::string text;
+    for (const SkippedEntry& s : FSkipped) {
+        if (!s.InUseBoxShown) text += "\n" + s.Name + " (" + s.Reason + ")";
+    }
+    if (!text.empty()) FHost.ShowError("Die folgenden Eintr\xC3\xA4ge wurden nicht wiederhergestellt:\n" + text);
+}
+
+void RestoreRun::doRestore(const std::string& jobs) {
+    FPassIncomplete = false;
+    auto runCurrent = [this] { RestoreJob(FParts.FJob, true); };
+    CsvTable& table = FParts.Jobs;
+    if (jobs.empty()) {
+        for (int row = 0; row < table.RecordCount(); ++row) {
+            table.MoveTo(row);
+            FWindow.LoadCurrentJob();
+            if (FParts.FJob.Auto) runCurrent();
+        }
+        return;
+    }
+    std::istringstream names(jobs);
+    for (std::string name; std::getline(names, name, ',');) {
+        const auto first = name.find_first_not_of(" \t");
+        const auto last = name.find_last_not_of(" \t");
+        name = first == std::string::npos ? "" : name.substr(first, last - first + 1);
+        if (table.Locate("BEZEICHNUNG", name)) {
+            FWindow.LoadCurrentJob();
+            runCurrent();
+        }
+    }
+}
+
+}  // namespace vb

@@ -1,0 +1,98 @@
+#pragma once
+// The restore run: extracts entries of one job's archive below the restore root, for
+// the button "Start" (the entries selected in the entry view), the menu item
+// "Wiederherstellen" and the unattended /RESTORE pass (every entry of each automatic
+// job's own archive). The main window owns everything the run touches and lends it
+// for the run; the run talks back through RunHost (boxes, prompts, status) and
+// RestoreRunHost (the archive browser and the job table's current row).
+//
+// Entries that are left out (target in use, wrong password, damaged data, a target
+// that cannot be written, a name that would leave the restore root) are named in the
+// restore log with a " skipped " line and reported after the run: one box listing
+// them in the window, one error line each in an unattended run, which then counts as
+// failed.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "util/RunHost.h"
+
+namespace vb {
+
+class ArchiveReader;
+class CsvTable;
+class ExclusiveUseTest;
+class TJob;
+struct TOptions;
+
+class RestoreRunHost {
+public:
+    virtual ~RestoreRunHost() = default;
+    // The window's LoadCurrentJob: FJob follows the job table's current row, and the
+    // archive browser lists the job's archives.
+    virtual void LoadCurrentJob() = 0;
+    // The archive indices of the entries selected in the entry view.
+    virtual std::vector<std::size_t> SelectedBrowserEntries() const = 0;
+    // The reader closed its archive (`fileName` empty) or opened `fileName` anew: the
+    // entry view lists what the reader holds, with no selection.
+    virtual void BrowserArchiveChanged(const std::string& fileName) = 0;
+    // Clears the entry view's selection.
+    virtual void ClearBrowserSelection() = 0;
+    // The chosen restore root, with a trailing "/".
+    virtual std::string GetRestoreRoot() const = 0;
+};
+
+struct RestoreRunParts {
+    CsvTable& Jobs;  // JobDataSet: BACKUPDATEI of the current row
+    ArchiveReader& Reader;
+    ExclusiveUseTest& Databases;
+    TJob& FJob;
+    const TOptions& Options;
+    const bool& Auto;  // FAuto
+};
+
+struct SkippedEntry {
+    std::string Name;    // stored name
+    std::string Reason;  // why it was left out
+    bool InUseBoxShown = false;  // the window named it in its own box already
+};
+
+class RestoreRun {
+public:
+    RestoreRun(RestoreRunParts parts, RunHost& host, RestoreRunHost& window);
+
+    // One run for `job`. With `wholeArchive` every entry of the job's own archive is
+    // restored (its BACKUPDATEI when present in the target folder, else its newest
+    // archive); otherwise the entries selected in the entry view of the archive
+    // job.BackupFilename. True when every entry handed to the run was restored. A job
+    // whose target folder holds no archive ends with "Im Zielverzeichnis ... wurde keine
+    // Sicherung gefunden." Errors opening the archive, a missing restore root and
+    // errors the reader throws pass on after the run has cleaned up.
+    bool RestoreJob(const TJob& job, bool wholeArchive);
+
+    // The pass: empty `jobs` restores every automatic job in table order, else the
+    // comma-separated names; each job's whole archive.
+    void doRestore(const std::string& jobs);
+
+    // Entries left out by the last RestoreJob.
+    const std::vector<SkippedEntry>& Skipped() const { return FSkipped; }
+    // True when a job of the last pass (or the last RestoreJob) failed or left entries out.
+    bool PassIncomplete() const { return FPassIncomplete; }
+
+    // Creates the folder part of `targetPath` with every missing parent; failures are
+    // ignored (the entry then fails on its own).
+    static void EnsureTargetFolder(const std::string& targetPath);
+
+private:
+    void ExtractTagged(const std::string& root, bool unattended);
+    void Skip(const std::string& name, const std::string& reason, bool boxShown);
+    void ReportSkipped();
+
+    RestoreRunParts FParts;
+    RunHost& FHost;
+    RestoreRunHost& FWindow;
+    std::vector<SkippedEntry> FSkipped;
+    bool FPassIncomplete = false;
+};
+
+}  // namespace vb

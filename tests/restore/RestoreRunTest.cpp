@@ -1,0 +1,373 @@
+// The restore run's steps, with the window and its boxes played by a fake and
+// archives written by Python's zipfile and Info-ZIP.
+#include "restore/RestoreRun.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <deque>
+
+#include "backup/archive/ArchiveReader.h"
+#include "catalogue/CsvTable.h"
+#include "catalogue/JobList.h"
+#include "dbcheck/ExclusiveUseTest.h"
+#include "platform/RegistryStore.h"
+#include "restore/ArchiveBrowser.h"
+#include "restore/ArchiveListing.h"
+#include "settings/Settings.h"
+#include "support/TempDir.h"
+#include "util/Error.h"
+#include "util/Utf8.h"
+
+namespace vb {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The window: the job table, the current job, the browser's rows over the reader,
+// the restore root, and a record of every box.
+class FakeWindow : public RunHost, public RestoreRunHost {
+public:
+    std::vector<std::string> Boxes;
+    std::deque<std::optional<std::string>> Passwords;  // answers of the password prompt
+    int PasswordRequests = 0;
+    bool Busy = false;
+    std::string Status = "vorher";
+    std::string Root;
+    CsvTable Jobs{kJobListDefinition};
+    TJob FJob;
+    ArchiveReader Reader;
+    ArchiveBrowser Rows;
+
+    void ShowError(const std::string& text) override { Boxes.push_back(text); }
+    bool ConfirmYesNo(const std::string&) override { return false; }
+    bool ConfirmOkCancel(const std::string&) override { return false; }
+    void ShowMessage(const std::string& text) override { Boxes.push_back("Meldung: " + text); }
+    std::optional<std::string> AskPassword(const std::string& title, const std::string& label) override {
+        EXPECT_EQ(title, "Passworteingabe");
+        EXPECT_EQ(label, "Passwort:");
+        ++PasswordRequests;
+        if (Passwords.empty()) return std::nullopt;
+        auto answer = Passwords.front();
+        Passwords.pop_front();
+        return answer;
+    }
+    bool CanPrompt() const override { return true; }
+    void SetStatus(const std::string& text) override { Status = text; }
+    void SetProgress(int, int) override {}
+    void SetBusy(bool busy) override { Busy = busy; }
+    void Breathe() override {}
+
+    // As the archive browser does after a job change: the first listed archive.
+    void LoadCurrentJob() override {
+        FJob.Bezeichnung = Jobs.GetText("BEZEICHNUNG");
+        FJob.DestDir = Jobs.GetText("ZIELVERZEICHNIS");
+        FJob.Auto = Jobs.GetBool("AUTOMATIK");
+        Reader.Close();
+        const auto names = ListArchiveNames(FJob.DestDir);
+        if (!names.empty()) {
+            FJob.BackupFilename = names.front();
+            Reader.Open(ArchivePath(FJob.DestDir, names.front()));
+        }
+        Rows.Load(Reader.Entries());
+    }
+    std::vector<std::size_t> SelectedBrowserEntries() const override { return Rows.SelectedEntries(); }
+    void BrowserArchiveChanged(const std::string&) override { Rows.Load(Reader.Entries()); }
+    void ClearBrowserSelection() override { Rows.ClearSelection(); }
+    std::string GetRestoreRoot() const override { return Root; }
+};
+
+class RestoreRunTest : public ::testing::Test {
+protected:
+    test::TempDir FDir;
+    FakeWindow FWindow;
+    TOptions FOptions{bsGleicheDatei, true, false, (FDir / "daten").string()};
+    RegistryStore FRegistry{FDir / "registry.reg"};
+    ExclusiveUseTest FDatabases{FRegistry};
+    bool FAuto = false;
+    fs::path FArchives = FDir / "archive";
+    fs::path FRoot = FDir / "wurzel";
+    RestoreRun FRun{{FWindow.Jobs, FWindow.Reader, FDatabases, FWindow.FJob, FOptions, FAuto}, FWindow, FWindow};
+
+    void SetUp() override {
+        fs::create_directories(FDir / "daten");
+        fs::create_directories(FArchives);
+        fs::create_directories(FRoot);
+        FWindow.Root = FRoot.string() + "/";
+        Jobs("");
+    }
+    void Jobs(const std::string& recorded) {
+        if (FWindow.Jobs.Active()) FWindow.Jobs.Close();
+        test::WriteFile(FDir / "daten/Backupjobs.csv",
+                        "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\nJob," +
+                            FArchives.string() + "," + (FDir / "def.csv").string() + ",1," + recorded + "\r\n");
+        FWindow.Jobs.SetFileName((FDir / "daten/Backupjobs.csv").string());
+        FWindow.Jobs.Open();
+    }
+    static void MakeZip(const fs::path& archive, const std::vector<std::string>& specs) {
+        std::string command = "python3 " VB_SOURCE_DIR "/tests/restore/make_zip.py '" + archive.string() + "'";
+        for (const std::string& spec : specs) command += " '" + spec + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    // The job's first archive is open in the browser, as after a job change.
+    void ShowJob() {
+        FWindow.Jobs.First();
+        FWindow.LoadCurrentJob();
+    }
+    std::string Log() const { return utf8::fromUtf16le(test::ReadFile(FDir / "daten/VB-Restore.log")); }
+    std::string Read(const std::string& name) const { return test::ReadFile(FRoot / name); }
+};
+
+TEST_F(RestoreRunTest, ExactlyTheSelectedEntriesWhateverTheRowOrder) {
+    MakeZip(FArchives / "Job.zip", {"Daten/", "Daten/leer/", "Daten/a.txt:Alpha", "Daten/DB/b.txt:Beta:ro", "c.txt:Gamma"});
+    ShowJob();
+    ASSERT_EQ(FWindow.Rows.RowCount(), 3u);  // folders are not listed
+    FWindow.Rows.SortBy(bcName);
+    FWindow.Rows.SortBy(bcName);  // descending: c, b, a
+    FWindow.Rows.Click(0, false, false);
+    FWindow.Rows.Click(1, true, false);
+    EXPECT_TRUE(FRun.RestoreJob(FWindow.FJob, false));
+
+    EXPECT_EQ(Read("c.txt"), "Gamma");
+    EXPECT_EQ(Read("Daten/DB/b.txt"), "Beta");
+    EXPECT_FALSE(fs::exists(FRoot / "Daten/a.txt"));
+    EXPECT_FALSE(fs::exists(FRoot / "Daten/leer"));
+    // Read-only from the archive; the time stamp from the entry (local time).
+    EXPECT_EQ(fs::status(FRoot / "Daten/DB/b.txt").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    struct stat st{};
+    ASSERT_EQ(::stat((FRoot / "c.txt").c_str(), &st), 0);
+    std::tm local{};
+    localtime_r(&st.st_mtime, &local);
+    EXPECT_EQ(std::vector<int>({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min}),
+              std::vector<int>({2016, 10, 3, 14, 5}));
+    // Step 7: selection and status cleared, hourglass gone; the archive stays open.
+    EXPECT_EQ(FWindow.Rows.SelectedCount(), 0u);
+    EXPECT_EQ(FWindow.Status, "");
+    EXPECT_FALSE(FWindow.Busy);
+    EXPECT_TRUE(FWindow.Reader.IsOpen());
+    EXPECT_TRUE(FWindow.Boxes.empty());
+    const std::string log = Log();
+    EXPECT_EQ(log.rfind(FArchives.string() + "/Job.zip logging ", 0), 0u) << log;
+    EXPECT_NE(log.find("\r\nDaten/DB/b.txt extracted "), std::string::npos);
+    EXPECT_NE(log.find("\r\nc.txt extracted "), std::string::npos);
+    EXPECT_EQ(log.find("a.txt"), std::string::npos);
+}
+
+TEST_F(RestoreRunTest, NothingSelectedRestoresNothingAndNoArchiveIsNamed) {
+    MakeZip(FArchives / "Job.zip", {"c.txt:Gamma"});
+    ShowJob();
+    EXPECT_TRUE(FRun.RestoreJob(FWindow.FJob, false));
+    EXPECT_TRUE(fs::is_empty(FRoot));
+
+    fs::remove(FArchives / "Job.zip");
+    EXPECT_FALSE(FRun.RestoreJob(FWindow.FJob, false));
+    EXPECT_EQ(FWindow.Boxes, std::vector<std::string>{"Im Zielverzeichnis " + FArchives.string() +
+                                                      " wurde keine Sicherung gefunden."});
+    EXPECT_TRUE(FRun.PassIncomplete());
+}
+
+TEST_F(RestoreRunTest, ReplacedFileKeepsOwnerGroupAndModeNewFileTakesTheFolderGroup) {
+    if (::geteuid() != 0) GTEST_SKIP() << "handing files to other owners needs root";
+    MakeZip(FArchives / "Job.zip", {"Lehrer/alt.txt:neu", "Lehrer/neu.txt:frisch"});
+    fs::create_directories(FRoot / "Lehrer");
+    test::WriteFile(FRoot / "Lehrer/alt.txt", "alt");
+    ASSERT_EQ(::chown((FRoot / "Lehrer").c_str(), 0, 4321), 0);
+    ASSERT_EQ(::chown((FRoot / "Lehrer/alt.txt").c_str(), 1234, 1235), 0);
+    ASSERT_EQ(::chmod((FRoot / "Lehrer/alt.txt").c_str(), 0640), 0);
+    FAuto = true;
+    ShowJob();
+    EXPECT_TRUE(FRun.RestoreJob(FWindow.FJob, true));
+    struct stat st{};
+    ASSERT_EQ(::stat((FRoot / "Lehrer/alt.txt").c_str(), &st), 0);
+    EXPECT_EQ(Read("Lehrer/alt.txt"), "neu");
+    EXPECT_EQ(st.st_uid, 1234u);
+    EXPECT_EQ(st.st_gid, 1235u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    ASSERT_EQ(::stat((FRoot / "Lehrer/neu.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_gid, 4321u);
+}
+
+TEST_F(RestoreRunTest, PassTakesTheJobsOwnArchiveRestoresFoldersAndSkipsAFileInUse) {
+    const fs::path jet = VB_FIXTURES_DIR "/jet/jet4-nopw.mdb";
+    MakeZip(FArchives / "Anderer-Job.zip", {"fremd.txt:falsch"});
+    MakeZip(FArchives / "Job.zip", {"Daten/leer/", "Daten/a.txt:Alpha", "DB/reports.mdb@" + jet.string()});
+    Jobs("Job.zip");
+    fs::create_directories(FRoot / "DB");
+    fs::copy_file(jet, FRoot / "DB/reports.mdb");
+    test::WriteFile(FRoot / "Daten/a.txt", "");
+    FAuto = true;
+    {
+        // Another program holds the database open.
+        const int held = ::open((FRoot / "DB/reports.mdb").c_str(), O_RDONLY);
+        ASSERT_GE(held, 0);
+        FRun.doRestore("");
+        ::close(held);
+    }
+    EXPECT_FALSE(fs::exists(FRoot / "fremd.txt"));
+    EXPECT_EQ(Read("Daten/a.txt"), "Alpha");
+    EXPECT_TRUE(fs::is_directory(FRoot / "Daten/leer"));
+    EXPECT_TRUE(FRun.PassIncomplete());
+    EXPECT_EQ(FWindow.Boxes, std::vector<std::string>{
+                                 "DB/reports.mdb wurde nicht wiederhergestellt: die Datei ist noch ge\xC3\xB6" "ffnet"});
+    EXPECT_NE(Log().find("\r\nDB/reports.mdb skipped "), std::string::npos) << Log();
+
+    // Once free, the next pass restores it and counts as complete.
+    FWindow.Boxes.clear();
+    FRun.doRestore("");
+    EXPECT_FALSE(FRun.PassIncomplete());
+    EXPECT_TRUE(FWindow.Boxes.empty());
+    EXPECT_EQ(Read("DB/reports.mdb"), test::ReadFile(jet));
+}
+
+TEST_F(RestoreRunTest, InteractiveFileInUseGetsItsBoxAndOtherFailuresOneList) {
+    const fs::path jet = VB_FIXTURES_DIR "/jet/jet4-nopw.mdb";
+    MakeZip(FArchives / "Job.zip", {"DB/reports.mdb@" + jet.string(), "../aussen.txt:x", "gut.txt:ok"});
+    fs::create_directories(FRoot / "DB");
+    fs::copy_file(jet, FRoot / "DB/reports.mdb");
+    ShowJob();
+    FWindow.Rows.SelectAll();
+    const int held = ::open((FRoot / "DB/reports.mdb").c_str(), O_RDONLY);
+    EXPECT_FALSE(FRun.RestoreJob(FWindow.FJob, false));
+    ::close(held);
+    EXPECT_EQ(Read("gut.txt"), "ok");
+    ASSERT_EQ(FWindow.Boxes.size(), 2u);
+    EXPECT_EQ(FWindow.Boxes[0],
+              "DB/reports.mdb ist noch ge\xC3\xB6" "ffnet und konnte deshalb nicht wiederhergestellt werden.\n\n"
+              "Bitte schlie\xC3\x9F" "en Sie alle Anwendungen, die auf diese Datei zugreifen, und starten dann erneut.");
+    EXPECT_EQ(FWindow.Boxes[1].rfind("Die folgenden Eintr\xC3\xA4ge wurden nicht wiederhergestellt:\n\n../aussen.txt (", 0), 0u)
+        << FWindow.Boxes[1];
+    EXPECT_FALSE(fs::exists(FDir / "aussen.txt"));
+}
+
+TEST_F(RestoreRunTest, PasswordPromptAnswers) {
+    const fs::path source = FDir / "quelle";
+    fs::create_directories(source);
+    test::WriteFile(source / "geheim.txt", "Zeugnisse");
+    ASSERT_EQ(std::system(("cd '" + source.string() + "' && zip -q -P Sch\xC3\xBCler '" + (FArchives / "Job.zip").string() +
+                           "' geheim.txt").c_str()),
+              0);
+    const struct {
+        const char* name;
+        std::deque<std::optional<std::string>> answers;
+        bool restored;
+        int requests;
+    } cases[] = {
+        {"right at the second request", {"falsch", "Sch\xC3\xBCler"}, true, 2},
+        {"three wrong answers", {"a", "b", "c", "Sch\xC3\xBCler"}, false, 3},
+        {"cancelled", {std::nullopt}, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(FRoot / "geheim.txt");
+        FWindow.Reader.SetPassword("");
+        FWindow.Boxes.clear();
+        FWindow.PasswordRequests = 0;
+        FWindow.Passwords = c.answers;
+        ShowJob();
+        FWindow.Rows.SelectAll();
+        EXPECT_EQ(FRun.RestoreJob(FWindow.FJob, false), c.restored);
+        EXPECT_EQ(FWindow.PasswordRequests, c.requests);
+        EXPECT_EQ(fs::exists(FRoot / "geheim.txt"), c.restored);
+        EXPECT_EQ(FWindow.Boxes.size(), c.restored ? 0u : 1u);
+        if (c.restored) {
+            EXPECT_EQ(Read("geheim.txt"), "Zeugnisse");
+        }
+    }
+}
+
+TEST_F(RestoreRunTest, BadArchivesAndRootsEndWithAMessageAndWriteNothing) {
+    MakeZip(FDir / "gut.zip", {"a.txt:Alpha", "b.txt:" + std::string(3000, 'b')});
+    const std::string good = test::ReadFile(FDir / "gut.zip");
+    const struct {
+        const char* name;
+        std::string bytes;  // the archive's content; "-" for no file
+        const char* root;   // below the temporary folder
+        const char* message;
+    } cases[] = {
+        {"missing archive", "-", "wurzel", "File not found"},
+        {"empty archive", "", "wurzel", "Invalid Stream"},
+        {"no ZIP", std::string(400, 'x'), "wurzel", nullptr},
+        {"truncated", good.substr(0, good.size() / 2), "wurzel", nullptr},
+        {"restore root missing", good, "fehlt", "Das Wiederherstellungsziel "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(FArchives);
+        fs::create_directories(FArchives);
+        MakeZip(FArchives / "A.zip", {"x.txt:x"});  // the listed archive the browser shows
+        if (c.bytes != "-") test::WriteFile(FArchives / "Job.zip", c.bytes);
+        ShowJob();
+        FWindow.FJob.BackupFilename = "Job.zip";
+        FWindow.Root = (FDir / c.root).string() + "/";
+        std::string message;
+        try {
+            FRun.RestoreJob(FWindow.FJob, false);
+        } catch (const Error& e) {
+            message = e.what();
+        }
+        EXPECT_FALSE(message.empty());
+        if (c.message) {
+            EXPECT_EQ(message.rfind(c.message, 0), 0u) << message;
+        }
+        EXPECT_FALSE(FWindow.Busy);
+        EXPECT_TRUE(fs::is_empty(FRoot));
+    }
+}
+
+TEST_F(RestoreRunTest, TargetSideLinksFolderLinksFollowedFileLinksReplacedArchiveLinksNeverMade) {
+    const fs::path elsewhere = FDir / "andere-platte";
+    fs::create_directories(elsewhere / "home");
+    test::WriteFile(FDir / "fremd.txt", "unberührt");
+    fs::create_directory_symlink(elsewhere / "home", FRoot / "home");
+    fs::create_symlink(FDir / "fremd.txt", FRoot / "verweis.txt");
+    MakeZip(FArchives / "Job.zip", {"home/lehrer/noten.txt:Noten", "verweis.txt:ersetzt", "link->/etc/passwd",
+                                    "/abs/datei.txt:y", "a\\..\\..\\b.txt:z"});
+    FAuto = true;
+    FRun.doRestore("");
+    // The folder link is part of the system restored into.
+    EXPECT_EQ(test::ReadFile(elsewhere / "home/lehrer/noten.txt"), "Noten");
+    EXPECT_TRUE(fs::is_symlink(FRoot / "home"));
+    // A file that is a link is replaced, never written through.
+    EXPECT_FALSE(fs::is_symlink(FRoot / "verweis.txt"));
+    EXPECT_EQ(Read("verweis.txt"), "ersetzt");
+    EXPECT_EQ(test::ReadFile(FDir / "fremd.txt"), "unberührt");
+    // An entry holding a link becomes a plain file; a backslash is part of a name.
+    EXPECT_FALSE(fs::is_symlink(FRoot / "link"));
+    EXPECT_EQ(Read("link"), "/etc/passwd");
+    EXPECT_EQ(Read("a\\..\\..\\b.txt"), "z");
+    // The absolute name is refused and named.
+    EXPECT_FALSE(fs::exists("/abs/datei.txt"));
+    ASSERT_EQ(FWindow.Boxes.size(), 1u);
+    EXPECT_EQ(FWindow.Boxes[0].rfind("/abs/datei.txt wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.Boxes[0];
+}
+
+TEST_F(RestoreRunTest, FullDiskLeavesTheOldFileWholeAndNamesTheEntry) {
+    MakeZip(FArchives / "Job.zip", {"gross.bin:3000000:zeros", "klein.txt:ok"});
+    test::WriteFile(FRoot / "gross.bin", "alte Fassung");
+    FAuto = true;
+    struct rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = {1 << 20, old.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    FRun.doRestore("");
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, previous);
+    EXPECT_EQ(Read("gross.bin"), "alte Fassung");
+    EXPECT_EQ(Read("klein.txt"), "ok");
+    ASSERT_EQ(FWindow.Boxes.size(), 1u);
+    EXPECT_EQ(FWindow.Boxes[0].rfind("gross.bin wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.Boxes[0];
+    EXPECT_TRUE(FRun.PassIncomplete());
+    for (const auto& item : fs::directory_iterator(FRoot)) {
+        EXPECT_EQ(item.path().filename().string().find(".vbpart"), std::string::npos) << item.path();
+    }
+}
+
+}  // namespace
+}  // namespace vb

@@ -1,0 +1,48 @@
+#!/usr/bin/env python3
+"""Writes a ZIP archive with exactly the entries given, for the restore tests.
+
+make_zip.py OUT.zip SPEC...
+  "folder/"            a folder entry
+  "name:content"       a file entry
+  "name:content:ro"    a file entry without write permission (Unix mode 0444)
+  "name->target"       an entry holding a symbolic link (Unix mode 0120777)
+  "name:N:zeros"       a file entry of N zero bytes (deflated)
+  "name@PATH"          a file entry holding the bytes of the file PATH
+"""
+import sys
+import zipfile
+
+out = sys.argv[1]
+with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+    for spec in sys.argv[2:]:
+        info_time = (2016, 10, 3, 14, 5, 8)
+        if "->" in spec:
+            name, target = spec.split("->", 1)
+            info = zipfile.ZipInfo(name, info_time)
+            info.create_system = 3
+            info.external_attr = 0o120777 << 16
+            z.writestr(info, target)
+        elif "@" in spec:
+            name, path = spec.split("@", 1)
+            info = zipfile.ZipInfo(name, info_time)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            with open(path, "rb") as f:
+                z.writestr(info, f.read())
+        elif spec.endswith("/"):
+            info = zipfile.ZipInfo(spec, info_time)
+            info.external_attr = 0o40755 << 16 | 0x10
+            z.writestr(info, b"")
+        else:
+            parts = spec.split(":")
+            name, content = parts[0], parts[1]
+            info = zipfile.ZipInfo(name, info_time)
+            info.create_system = 3
+            info.compress_type = zipfile.ZIP_DEFLATED
+            mode = 0o100644
+            data = content.encode()
+            if len(parts) > 2 and parts[2] == "ro":
+                mode = 0o100444
+            if len(parts) > 2 and parts[2] == "zeros":
+                data = bytes(int(content))
+            info.external_attr = mode << 16
+            z.writestr(info, data)
