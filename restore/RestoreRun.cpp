@@ -55,8 +55,27 @@ void RestoreRun::Skip(const std::string& name, const std::string& reason, bool b
     FParts.Reader.Log().Line(name, " skipped ");
 }
 
+bool RestoreRun::TakePassLock(bool& taken) {
+    taken = false;
+    if (FLock) return true;
+    try {
+        FLock.emplace(FParts.Options.FDatenDir);
+    } catch (const Error& e) {
+        FPassIncomplete = true;
+        FHost.ShowError(e.what());
+        return false;
+    }
+    taken = true;
+    return true;
+}
+
 bool RestoreRun::RestoreJob(const TJob& job, bool wholeArchive) {
     FSkipped.clear();
+    bool lockTaken = false;
+    if (!TakePassLock(lockTaken)) return false;
+    Finally releaseLock([&] {
+        if (lockTaken) FLock.reset();
+    });
     ArchiveReader& reader = FParts.Reader;
     const bool unattended = FParts.Auto;
 
@@ -180,6 +199,11 @@ void RestoreRun::ReportSkipped() {
 
 void RestoreRun::doRestore(const std::string& jobs) {
     FPassIncomplete = false;
+    bool lockTaken = false;
+    if (!TakePassLock(lockTaken)) return;
+    Finally releaseLock([&] {
+        if (lockTaken) FLock.reset();
+    });
     auto runCurrent = [this] { RestoreJob(FParts.FJob, true); };
     CsvTable& table = FParts.Jobs;
     if (jobs.empty()) {

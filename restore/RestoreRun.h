@@ -11,10 +11,16 @@
 // restore log with a " skipped " line and reported after the run: one box listing
 // them in the window, one error line each in an unattended run, which then counts as
 // failed.
+//
+// A restore takes the same pass lock as a backup, so that a scheduled backup never
+// packs files that a restore is half-way through writing; while another pass holds
+// it, the restore says so and does nothing.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/PassLock.h"
 #include "util/RunHost.h"
 
 namespace vb {
@@ -84,6 +90,9 @@ public:
     static void EnsureTargetFolder(const std::string& targetPath);
 
 private:
+    // Takes the pass lock unless this run holds it already; false, after the message,
+    // when another pass holds it. `taken` tells whether this call took it.
+    bool TakePassLock(bool& taken);
     void ExtractTagged(const std::string& root, bool unattended);
     void Skip(const std::string& name, const std::string& reason, bool boxShown);
     void ReportSkipped();
@@ -93,6 +102,7 @@ private:
     RestoreRunHost& FWindow;
     std::vector<SkippedEntry> FSkipped;
     bool FPassIncomplete = false;
+    std::optional<platform::PassLock> FLock;  // held while a restore or a pass runs
 };
 
 }  // namespace vb

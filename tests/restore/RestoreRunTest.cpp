@@ -245,6 +245,24 @@ TEST_F(RestoreRunTest, InteractiveFileInUseGetsItsBoxAndOtherFailuresOneList) {
     EXPECT_FALSE(fs::exists(FDir / "aussen.txt"));
 }
 
+TEST_F(RestoreRunTest, AnotherPassHoldingTheLockStopsTheRestore) {
+    MakeZip(FArchives / "Job.zip", {"c.txt:Gamma"});
+    FAuto = true;
+    {
+        platform::PassLock backup(FOptions.FDatenDir);
+        FRun.doRestore("");
+        EXPECT_TRUE(FRun.PassIncomplete());
+        EXPECT_EQ(FWindow.Boxes, std::vector<std::string>{platform::kPassRunningMessage});
+        EXPECT_FALSE(fs::exists(FRoot / "c.txt"));
+    }
+    FWindow.Boxes.clear();
+    FRun.doRestore("");
+    EXPECT_FALSE(FRun.PassIncomplete());
+    EXPECT_EQ(Read("c.txt"), "Gamma");
+    // The run has let go of the lock.
+    EXPECT_NO_THROW(platform::PassLock(FOptions.FDatenDir));
+}
+
 TEST_F(RestoreRunTest, PasswordPromptAnswers) {
     const fs::path source = FDir / "quelle";
     fs::create_directories(source);
@@ -345,6 +363,28 @@ TEST_F(RestoreRunTest, TargetSideLinksFolderLinksFollowedFileLinksReplacedArchiv
     EXPECT_FALSE(fs::exists("/abs/datei.txt"));
     ASSERT_EQ(FWindow.Boxes.size(), 1u);
     EXPECT_EQ(FWindow.Boxes[0].rfind("/abs/datei.txt wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.Boxes[0];
+}
+
+TEST_F(RestoreRunTest, LyingSizesAndHugeEntriesKeepMemoryBoundedAndFilesWhole) {
+    MakeZip(FArchives / "Job.zip", {"mehr.txt:Hallo Welt:claim=3", "weniger.txt:Hallo Welt:claim=100000",
+                                    "riesig.bin:268435456:zeros"});
+    test::WriteFile(FRoot / "mehr.txt", "alt");
+    struct rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    FAuto = true;
+    FRun.doRestore("");
+    struct rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    // 256 MiB of data went through; the process grew by far less (ru_maxrss in KiB).
+    EXPECT_EQ(fs::file_size(FRoot / "riesig.bin"), 268435456u);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);
+    // An entry whose headers claim another size than its data holds is left out and
+    // named: the old file stays whole, no cut or padded file appears.
+    EXPECT_EQ(Read("mehr.txt"), "alt");
+    EXPECT_FALSE(fs::exists(FRoot / "weniger.txt"));
+    ASSERT_EQ(FWindow.Boxes.size(), 2u) << ::testing::PrintToString(FWindow.Boxes);
+    EXPECT_EQ(FWindow.Boxes[0].rfind("mehr.txt wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.Boxes[0];
+    EXPECT_EQ(FWindow.Boxes[1].rfind("weniger.txt wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.Boxes[1];
 }
 
 TEST_F(RestoreRunTest, FullDiskLeavesTheOldFileWholeAndNamesTheEntry) {

@@ -8,11 +8,14 @@ make_zip.py OUT.zip SPEC...
   "name->target"       an entry holding a symbolic link (Unix mode 0120777)
   "name:N:zeros"       a file entry of N zero bytes (deflated)
   "name@PATH"          a file entry holding the bytes of the file PATH
+  "name:content:claim=N"  a file entry whose headers claim N bytes uncompressed
 """
+import struct
 import sys
 import zipfile
 
 out = sys.argv[1]
+claims = {}
 with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
     for spec in sys.argv[2:]:
         info_time = (2016, 10, 3, 14, 5, 8)
@@ -44,5 +47,24 @@ with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
                 mode = 0o100444
             if len(parts) > 2 and parts[2] == "zeros":
                 data = bytes(int(content))
+            if len(parts) > 2 and parts[2].startswith("claim="):
+                claims[name] = int(parts[2][6:])
             info.external_attr = mode << 16
             z.writestr(info, data)
+
+# Lying sizes: the uncompressed size in the local and the central header.
+if claims:
+    with zipfile.ZipFile(out) as z:
+        infos = {i.filename: i for i in z.infolist()}
+    data = bytearray(open(out, "rb").read())
+    for name, size in claims.items():
+        info = infos[name]
+        struct.pack_into("<I", data, info.header_offset + 22, size)
+        central = data.find(b"PK\x01\x02")
+        while central >= 0:
+            length = struct.unpack_from("<H", data, central + 28)[0]
+            if bytes(data[central + 46:central + 46 + length]) == name.encode():
+                struct.pack_into("<I", data, central + 24, size)
+                break
+            central = data.find(b"PK\x01\x02", central + 4)
+    open(out, "wb").write(bytes(data))
