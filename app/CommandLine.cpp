@@ -74,6 +74,22 @@ std::string JobListText(const std::vector<std::string>& parameters, const std::s
     return from < raw.size() ? ToUtf8(std::u32string_view(raw).substr(from)) : std::string();
 }
 
+std::string UsageText() {
+    return "Aufruf: VorlixBackup /BACKUP oder VorlixBackup /RESTORE\n"
+           "\n"
+           "  vorlixbackup                     öffnet das Programmfenster\n"
+           "  vorlixbackup /BACKUP             sichert alle Jobs mit Automatik\n"
+           "  vorlixbackup /BACKUP Job1,Job2   sichert die genannten Jobs\n"
+           "  vorlixbackup /RESTORE            stellt alle Jobs mit Automatik wieder her\n"
+           "  vorlixbackup --help              zeigt diesen Text\n"
+           "\n"
+           "Schalter beginnen mit / oder -, Groß- und Kleinschreibung ist gleich.\n"
+           "Passwort für geschützte Archive ohne Bildschirm: erste Zeile der Datei\n"
+           "VORLIXBACKUP_PASSWORD_FILE (Rechte 600), sonst VORLIXBACKUP_PASSWORD.\n"
+           "Rückgabewert: 0 alles gesichert, 1 Fehler oder fehlende Dateien,\n"
+           "2 unzulässiger Parameter. Mehr: man vorlixbackup\n";
+}
+
 EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std::string& rawCommandLine,
                           std::size_t programPathLength) {
     EntryDecision decision;
@@ -89,6 +105,10 @@ EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std:
         if (parameters.size() >= 2) decision.jobs = JobListText(parameters, rawCommandLine, programPathLength);
     } else if (present("RESTORE")) {
         decision.mode = EntryMode::Restore;
+    } else if (std::any_of(parameters.begin(), parameters.end(), [](const std::string& parameter) {
+                   return parameter == "--help" || parameter == "/?" || parameter == "-?";
+               })) {
+        decision.mode = EntryMode::Help;
     } else {
         decision.mode = EntryMode::UsageError;
         decision.errorMessage = "Unzulässiger Parameter! (" + parameters.front() + ")\n" +

@@ -8,7 +8,7 @@ namespace vb {
 
 inline constexpr const char* kApplicationTitle = "Vorlix-Backup";
 
-enum class EntryMode { Interactive, Backup, Restore, UsageError };
+enum class EntryMode { Interactive, Backup, Restore, UsageError, Help };
 
 struct EntryDecision {
     EntryMode mode = EntryMode::Interactive;
@@ -34,7 +34,13 @@ std::string RawCommandLine(const std::string& programPath, const std::vector<std
 std::string JobListText(const std::vector<std::string>& parameters, const std::string& rawCommandLine,
                         std::size_t programPathLength = 0);
 
-// The whole decision of the entry. `parameters` excludes the program path.
+// What `vorlixbackup --help` (or /?) prints on standard output: the usage line of
+// the error box, then the passes, the password variables and the exit status.
+std::string UsageText();
+
+// The whole decision of the entry. `parameters` excludes the program path. Without
+// /BACKUP or /RESTORE, a parameter --help, /? or -? asks for the usage text (Help)
+// instead of the error box.
 EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std::string& rawCommandLine,
                           std::size_t programPathLength = 0);
 

@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "app/TMainFrm.h"
+#include "help/HtmlHelp.h"
 #include "util/WindowFont.h"
 #include "restore/AbZipView.h"
 
@@ -89,6 +90,15 @@ void TMainFrm::BuildWindow() {
     FPages->insertWidget(pgEinstellungen, BuildSettingsPage());
     FPages->insertWidget(pgLogfiles, BuildLogfilesPage());
     FPages->insertWidget(pgJobs, BuildJobsPage());
+    // Help context numbers for F1: the page frame, and the pages that have their own
+    // topic; the log and jobs pages fall back to the frame's.
+    FPages->setProperty(gui::kHelpContextProperty, 1000);
+    FPages->widget(pgBackup)->setProperty(gui::kHelpContextProperty, 2000);
+    FPages->widget(pgRestore)->setProperty(gui::kHelpContextProperty, 3000);
+    FPages->widget(pgEinstellungen)->setProperty(gui::kHelpContextProperty, 4000);
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    f1->setObjectName("F1");
+    connect(f1, &QShortcut::activated, this, &TMainFrm::HelpForFocus);
 
     FStatusBar = new QLabel(this);
     FStatusBar->setObjectName("StatusBar1");
@@ -321,8 +331,9 @@ QWidget* TMainFrm::BuildSettingsPage() {
     body->addWidget(bar("Bevel2"));
 
     auto* users = new QPushButton("Angemeldete Benutzer", page);
-    users->setObjectName("btnUsers");
-    users->hide();
+    users->setObjectName("btnUserInfo");
+    users->hide();  // nothing makes it visible
+    connect(users, &QPushButton::clicked, this, &TMainFrm::btnUserInfoClick);
     body->addWidget(users, 0, Qt::AlignLeft);
     body->addStretch();
     return page;
@@ -331,7 +342,9 @@ QWidget* TMainFrm::BuildSettingsPage() {
 QWidget* TMainFrm::BuildLogfilesPage() {
     QWidget* page = BuildPage(" Logdateien anzeigen", "tabLogfiles");
     QVBoxLayout* body = PageBody(page);
-    auto addLog = [&](const char* caption, const char* memoName, const char* buttonName, const char* hint) {
+    // Each box with its bold label and, at the label's right, its print button.
+    auto addLog = [&](const char* caption, const char* memoName, const char* buttonName, const char* hint,
+                      int height) {
         auto* row = new QHBoxLayout;
         auto* label = new QLabel(caption, page);
         QFont bold = label->font();
@@ -340,21 +353,34 @@ QWidget* TMainFrm::BuildLogfilesPage() {
         auto* print = new QToolButton(page);
         print->setObjectName(buttonName);
         print->setToolTip(hint);
-        print->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
+        print->setIcon(QIcon::fromTheme("document-print", style()->standardIcon(QStyle::SP_FileIcon)));
         print->setFixedSize(23, 22);
         print->setAutoRaise(true);
         row->addWidget(label);
         row->addStretch();
         row->addWidget(print);
-        body->addLayout(row);
         auto* memo = new QPlainTextEdit(page);
         memo->setObjectName(memoName);
         memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-        body->addWidget(memo, 1);
+        memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        memo->setFixedSize(605, height);
+        auto* column = new QVBoxLayout;
+        column->setSpacing(2);
+        column->addLayout(row);
+        column->addWidget(memo);
+        auto* holder = new QWidget(page);
+        holder->setFixedWidth(605);
+        column->setContentsMargins(0, 0, 0, 0);
+        holder->setLayout(column);
+        body->addWidget(holder, 0, Qt::AlignLeft);
         return memo;
     };
-    memoBackupLog = addLog("Letztes Backup", "memoBackupLog", "SpeedButton1", "Backup-Logfile drucken");
-    memoRestoreLog = addLog("Letztes Restore", "memoRestoreLog", "SpeedButton2", "Restore-Logfile drucken");
+    memoBackupLog = addLog("Letztes Backup", "memoBackupLog", "SpeedButton1", "Backup-Logfile drucken", 196);
+    memoRestoreLog = addLog("Letztes Restore", "memoRestoreLog", "SpeedButton2", "Restore-Logfile drucken", 202);
+    connect(page->findChild<QToolButton*>("SpeedButton1"), &QToolButton::clicked, this, &TMainFrm::SpeedButton1Click);
+    connect(page->findChild<QToolButton*>("SpeedButton2"), &QToolButton::clicked, this, &TMainFrm::SpeedButton2Click);
+    body->addStretch();
     return page;
 }
 

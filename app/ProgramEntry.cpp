@@ -59,6 +59,10 @@ int RunProgram(int argc, char** argv) {
     std::vector<std::string> parameters(argv + 1, argv + argc);
     const std::string programPath = argc > 0 ? std::filesystem::absolute(argv[0]).string() : "vorlixbackup";
     const EntryDecision decision = DecideEntry(parameters, RawCommandLine(programPath, parameters), CharacterCount(programPath));
+    if (decision.mode == EntryMode::Help) {
+        std::fputs(UsageText().c_str(), stdout);
+        return kExitOk;
+    }
 
     // Without a display an unattended pass runs on the offscreen platform with its
     // boxes on standard error; the window cannot be used without one.
@@ -110,6 +114,7 @@ int RunProgram(int argc, char** argv) {
         status = kExitUsage;
         break;
     case EntryMode::Interactive:
+    case EntryMode::Help:
         break;
     }
     if (status == kExitOk && window.PassFailed()) status = kExitFailed;

@@ -16,6 +16,9 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QRadioButton>
+#include <QPrinter>
+#include <QScreen>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QTimer>
 #include <filesystem>
@@ -25,7 +28,13 @@
 #include "catalogue/CatalogueGrids.h"
 #include "catalogue/CsvGrid.h"
 #include "catalogue/RecordNavigator.h"
+#include "dbcheck/DBPassword.h"
+#include "dbcheck/TfrmUserInfoDlg.h"
+#include "dbcheck/UserRoster.h"
+#include "help/HtmlHelp.h"
+#include "help/TAboutDialog.h"
 #include "help/VersionInfo.h"
+#include "logs/LogPrinter.h"
 #include "platform/RegistryStore.h"
 #include "restore/AbZipView.h"
 #include "restore/ArchiveListing.h"
@@ -50,6 +59,7 @@ TMainFrm::TMainFrm(RegistryStore& registry, QWidget* parent, bool unattendedStar
     : QWidget(parent), FRegistry(registry), FUnattendedStart(unattendedStart) {
     BuildWindow();
     BuildCatalogueWidgets();
+    CreateAboutDialog();
     Guard([this] { FormCreate(); });
 }
 
@@ -66,8 +76,16 @@ void TMainFrm::FormCreate() {
     LoadSettings();
     ShowPage(pgJobs);
     if (QAbstractButton* item = RadioGroup1->button(FOptions.FStrategie)) item->setChecked(true);
-    FchmFilename = S(QFileInfo(QCoreApplication::applicationFilePath()).path() + "/" +
-                     QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".chm");
+    // The help files: the executable's path with the extension ".chm", and ".hlp" for
+    // the standard help, which is not used while the compiled help can be shown.
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    const QString base = program.path() + "/" + program.completeBaseName();
+    FchmFilename = S(base + ".chm");
+    gui::SetApplicationHelpFile(S(base + ".hlp"));
+    if (gui::HtmlHelpAvailable()) gui::SetApplicationHelpFile("");
+    gui::SetHelpHook([this](int command, quintptr data, bool& callHelp) {
+        return ApplicationHelp(command, data, callHelp);
+    });
     CheckBox1->setToolTip(Q("VB-Backup.log und VB-Restore.log in " + FOptions.FDatenDir));
     ShowLastPass();
     // The restore roots; "/" comes first and is chosen, so that a restore puts files
@@ -168,9 +186,13 @@ int TMainFrm::CurrentPage() const { return FPages->currentIndex(); }
 void TMainFrm::ShowPage(int index) {
     FPages->setCurrentIndex(index);
     // Showing a page raises its own show event.
-    if (index == pgLogfiles) LoadLogBoxes(false);
+    if (index == pgLogfiles) tabLogfilesShow();
     if (index == pgRestore) tabRestoreShow();
 }
+
+// The log page becomes visible: both boxes are loaded; an error goes on to the
+// general error handling.
+void TMainFrm::tabLogfilesShow() { LoadLogBoxes(false); }
 
 // Navigation shared by the five page actions; the tag is the page.
 void TMainFrm::btnBackupClick(int tag) {
@@ -202,13 +224,66 @@ void TMainFrm::LoadLogBoxes(bool ignoreErrors) {
 
 void TMainFrm::btnEndeClick() { close(); }
 
-void TMainFrm::btnHelpClick() {
-    ShowMessage("Die Hilfedatei " + FchmFilename + " ist nicht vorhanden.");
+// Help for the page shown: context 2000 for page 0, then one thousand per page.
+void TMainFrm::btnHelpClick() { gui::HelpContext(1000 * CurrentPage() + 2000); }
+
+// F1: help for the focused element, or the nearest element around it with a number.
+void TMainFrm::HelpForFocus() { gui::HelpContext(gui::HelpContextOf(QApplication::focusWidget())); }
+
+bool TMainFrm::ApplicationHelp(int /*command*/, quintptr data, bool& callHelp) {
+    if (!gui::ApplicationHelpFile().empty()) {
+        callHelp = true;
+        return true;
+    }
+    callHelp = false;
+    try {
+        if (!gui::CallHtmlHelp(this, FchmFilename, gui::HH_HELP_CONTEXT, data))
+            gui::CallHtmlHelp(this, FchmFilename, gui::HH_DISPLAY_TOC, 0);
+        return true;
+    } catch (...) {
+        gui::ErrorBox(this, "Fehler beim Aufruf der Hilfe-Funktion!");
+        return false;
+    }
 }
 
-void TMainFrm::acInfoExecute() {
-    const VersionInfo& info = ProgramVersionInfo();
-    ShowMessage(info.FileDescription + "\nVersion " + info.FileVersion);
+// The about box with this installation's pictures and contact.
+void TMainFrm::CreateAboutDialog() {
+    AboutDialog1 = new gui::TAboutDialog(this);
+    AboutDialog1->Logo = gui::PaintedLogo(QSize(161, 209), "VB");
+    AboutDialog1->SecondLogo = gui::PaintedLogo(QSize(160, 201), "?");
+    AboutDialog1->Email = "support@vorlix.example";
+    AboutDialog1->Web = "www.vorlix.example";
+    AboutDialog1->Adresse = {"Vorlix Schulsoftware", "Support", "Telefon: 0800 0000000"};
+    AboutDialog1->Programmer = "Vorlix-Entwicklung";
+    AboutDialog1->ProgrammerEmail = "entwicklung@vorlix.example";
+}
+
+void TMainFrm::acInfoExecute() { AboutDialog1->Execute(); }
+
+void TMainFrm::SpeedButton1Click() { PrintLogBox(memoBackupLog); }
+
+void TMainFrm::SpeedButton2Click() { PrintLogBox(memoRestoreLog); }
+
+// Prints the box as it is shown, edits included; errors go to the general handling.
+void TMainFrm::PrintLogBox(const QPlainTextEdit* box) {
+    Guard([&] {
+        const std::unique_ptr<QPrinter> printer = FPrinterFactory ? FPrinterFactory() : gui::DefaultPrinter();
+        QStringList lines = box->toPlainText().split('\n');
+        // The box's lines: a text that ends with a line break has no empty last line.
+        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+        gui::PrintLogLines(*printer, lines);
+    });
+}
+
+// The users connected to the product database (FVorlixDB), in the users dialog.
+void TMainFrm::btnUserInfoClick() {
+    const std::string password = GetDBPassword(FRegistry);
+    JetRosterConnection connection(RosterConnectionString(FVorlixDB, password), FVorlixDB, password);
+    try {
+        gui::ShowUserInfo(connection, this);
+    } catch (const std::exception& e) {
+        ShowMessage(e.what());
+    }
 }
 
 void TMainFrm::RadioGroup1Click(int index) { FOptions.FStrategie = static_cast<TBackupStrategie>(index); }

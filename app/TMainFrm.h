@@ -5,6 +5,7 @@
 // the rules live in the engine.
 #include <QElapsedTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QPrinter;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
@@ -41,6 +43,7 @@ class RegistryStore;
 namespace gui {
 class AbZipView;
 class CsvGrid;
+class TAboutDialog;
 }
 
 class TMainFrm : public QWidget,
@@ -104,6 +107,18 @@ public:
     int CurrentPage() const;
     void ShowPage(int index);
 
+    // The application's help hook: shows the topic of context number `data` from
+    // FchmFilename, or the contents when the number maps to no topic (the command
+    // code is not looked at). Without compiled help it leaves the request to the
+    // standard help (callHelp true). Shows "Fehler beim Aufruf der Hilfe-Funktion!"
+    // when the help cannot be shown.
+    bool ApplicationHelp(int command, quintptr data, bool& callHelp);
+    const std::string& ChmFilename() const { return FchmFilename; }
+    gui::TAboutDialog* AboutDialog() const { return AboutDialog1; }
+    // The printer the log page's print buttons use: the default printer unless set.
+    using PrinterFactory = std::function<std::unique_ptr<QPrinter>()>;
+    void SetPrinterFactory(PrinterFactory factory) { FPrinterFactory = std::move(factory); }
+
     // RunHost
     void ShowError(const std::string& text) override;
     bool ConfirmYesNo(const std::string& text) override;
@@ -159,6 +174,9 @@ private slots:
     void btnEndeClick();
     void btnHelpClick();
     void acInfoExecute();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void btnUserInfoClick();
     void RadioGroup1Click(int index);
     void CheckBox1Click(bool checked);
     void CheckBox2Click(bool checked);
@@ -193,8 +211,12 @@ private:
     // Moves the window so that `outer` (its frame, or its client area while the frame
     // is not known) lies wholly on the available area of its screen.
     void KeepOnScreen(const QRect& outer);
+    void tabLogfilesShow();
     void LoadLogBoxes(bool ignoreErrors);
     void ShowLastPass();
+    void PrintLogBox(const QPlainTextEdit* box);
+    void HelpForFocus();
+    void CreateAboutDialog();
     void OpenJobCatalogue();
     void BuildCatalogueWidgets();
 
@@ -213,6 +235,9 @@ private:
     QElapsedTimer FLastBreath;   // when Breathe last let the window handle its events
     std::string FTempDir;        // temporary folder of the archive roles
     std::string FchmFilename;    // the compiled help file beside the executable
+    std::string FVorlixDB;       // the product database; nothing assigns it
+    PrinterFactory FPrinterFactory;
+    gui::TAboutDialog* AboutDialog1 = nullptr;  // owned by the window
 
     // The tables come before the rules that hook into their events, so that the rules
     // are gone first; the tables save themselves when they go.

@@ -1,5 +1,6 @@
 #pragma once
-// The program's version information: the texts a Windows version resource would hold.
+// The program's version information: the texts a Windows version resource would
+// hold, compiled into the program.
 #include <string>
 
 namespace vb {
@@ -15,5 +16,11 @@ struct VersionInfo {
 
 // The version information built into this executable.
 const VersionInfo& ProgramVersionInfo();
+
+// `legalCopyright` used as a format with `year` as its one integer argument: "%d"
+// (also "%u", "%4d" and such with a width) becomes the year and "%%" a percent sign.
+// A text without format specifiers comes back unchanged, and so does any other
+// specifier, which has no argument to take.
+std::string FormatCopyright(const std::string& legalCopyright, int year);
 
 }  // namespace vb

@@ -9,10 +9,18 @@
 namespace vb {
 
 std::vector<std::string> LoadTextFile(const std::filesystem::path& file) {
+    const Error unreadable("Die Datei " + file.string() + " kann nicht gelesen werden.");
     std::ifstream in(file, std::ios::binary);
-    if (!in) throw Error("Die Datei " + file.string() + " kann nicht gelesen werden.");
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw Error("Die Datei " + file.string() + " kann nicht gelesen werden.");
+    if (!in) throw unreadable;
+    std::string bytes;
+    // The stream library reports a failed read (such as of a folder) by an exception
+    // of its own, with a text not meant for the user.
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        throw unreadable;
+    }
+    if (in.bad()) throw unreadable;
     bytes.append(2, '\0');
 
     auto unit = [&](std::size_t i) {

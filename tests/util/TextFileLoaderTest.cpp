@@ -29,6 +29,13 @@ TEST(TextFileLoader, ByteOrderMarksLineEndsAndZeroUnits) {
         EXPECT_EQ(LoadTextFile(dir / "f.log"), c.lines);
     }
     EXPECT_THROW(LoadTextFile(dir / "missing.log"), Error);
+    std::filesystem::create_directory(dir / "folder.log");
+    try {
+        LoadTextFile(dir / "folder.log");
+        ADD_FAILURE() << "a folder was read";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Die Datei " + (dir / "folder.log").string() + " kann nicht gelesen werden.");
+    }
 }
 
 }  // namespace

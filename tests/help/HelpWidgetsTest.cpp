@@ -1,0 +1,259 @@
+// The help window on the window's pages and F1, the help hook's fallbacks, and the
+// about box with its pages, timer, links and clipboard.
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/TMainFrm.h"
+#include "help/HelpViewer.h"
+#include "help/HtmlHelp.h"
+#include "help/TAboutBox.h"
+#include "help/TAboutDialog.h"
+#include "help/VersionInfo.h"
+#include "support/WindowTestHome.h"
+#include "util/MessageBoxes.h"
+
+using namespace vb;
+
+// Records the addresses that would go to the desktop's handlers.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+class HelpWidgetsTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<test::WindowTestHome> FHome;
+    QString FChm;  // the help file the test executable looks for beside itself
+
+    QString Path(const QString& name) const { return FHome->Path(name); }
+    static QString Topic() {
+        auto* viewer = gui::THelpViewer::Existing();
+        return viewer && viewer->isVisible() ? viewer->CurrentTopic() : QString();
+    }
+    static void CloseHelp() { delete gui::THelpViewer::Existing(); }
+
+    // A PE file whose header stamp is 12 November 2016 21:52:34.
+    QString WritePe() const {
+        QByteArray pe(0x200, '\0');
+        pe[0] = 'M', pe[1] = 'Z', pe[60] = char(0x80);
+        pe.replace(0x80, 4, QByteArray("PE\0\0", 4));
+        const quint32 stamp = 1478987554;
+        for (int i = 0; i < 4; ++i) pe[0x88 + i] = char((stamp >> (8 * i)) & 0xFF);
+        QFile file(Path("program.exe"));
+        file.open(QIODevice::WriteOnly);
+        file.write(pe);
+        return file.fileName();
+    }
+
+private slots:
+    void initTestCase() {
+        FChm = QCoreApplication::applicationDirPath() + "/" + QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".chm";
+        QFile::remove(FChm);
+        QVERIFY(QFile::copy(VB_BINARY_DIR "/vorlixbackup.chm", FChm));
+    }
+    void init() { FHome = std::make_unique<test::WindowTestHome>(); }
+    void cleanup() {
+        CloseHelp();
+        gui::SetHelpHook({});
+        gui::SetApplicationHelpFile("");
+        FHome.reset();
+    }
+    void cleanupTestCase() { QFile::remove(FChm); }
+
+    void hilfeOpensTheTopicOfThePageShown_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("topic");
+        QTest::newRow("backup") << 0 << "/html/sichern.htm";
+        QTest::newRow("restore") << 1 << "/html/wiederherstellen.htm";
+        QTest::newRow("options") << 2 << "/html/einstellungen.htm";
+        QTest::newRow("logs") << 3 << "/html/logdateien.htm";
+        QTest::newRow("jobs") << 4 << "/html/jobs.htm";
+    }
+    void hilfeOpensTheTopicOfThePageShown() {
+        QFETCH(int, page);
+        QFETCH(QString, topic);
+        TMainFrm window(FHome->Registry());
+        QCOMPARE(QString::fromStdString(window.ChmFilename()), FChm);
+        QVERIFY(gui::ApplicationHelpFile().empty());
+        window.ShowPage(page);
+        window.findChild<QToolButton*>("acHilfe")->click();
+        QCOMPARE(Topic(), topic);
+        auto* browser = gui::THelpViewer::Existing()->Browser();
+        QVERIFY(browser->toPlainText().contains("Zurück zum Inhalt"));
+        // A link inside the help stays in the help file.
+        emit browser->anchorClicked(QUrl("zeitgesteuert.htm"));
+        QCOMPARE(Topic(), QString("/html/zeitgesteuert.htm"));
+        QVERIFY(browser->toPlainText().contains("systemctl --user"));
+    }
+
+    void f1AsksForTheFocusedElementsNumber_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("topic");
+        QTest::newRow("backup page") << "ComboBox2" << 0 << "/html/sichern.htm";
+        QTest::newRow("restore page") << "cbDrive" << 1 << "/html/wiederherstellen.htm";
+        QTest::newRow("options page") << "edDatenDir" << 2 << "/html/einstellungen.htm";
+        QTest::newRow("log page: the frame's number") << "memoBackupLog" << 3 << "/html/fenster.htm";
+        QTest::newRow("jobs page: the frame's number") << "ComboBox4" << 4 << "/html/fenster.htm";
+        QTest::newRow("navigation bar: no number, contents") << "acJobs" << 4 << "/html/inhalt.htm";
+    }
+    void f1AsksForTheFocusedElementsNumber() {
+        QFETCH(QString, focus);
+        QFETCH(int, page);
+        QFETCH(QString, topic);
+        TMainFrm window(FHome->Registry());
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.ShowPage(page);
+        auto* target = window.findChild<QWidget*>(focus);
+        QVERIFY(target);
+        target->setFocusPolicy(Qt::StrongFocus);
+        target->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), target);
+        QTest::keyClick(target, Qt::Key_F1);
+        QTRY_COMPARE(Topic(), topic);
+    }
+
+    void unmappedNumbersShowTheContentsAndMissingHelpShowsNothing() {
+        TMainFrm window(FHome->Registry());
+        QVERIFY(gui::HelpContext(7000));
+        QCOMPARE(Topic(), QString("/html/inhalt.htm"));
+        CloseHelp();
+        QCOMPARE(gui::CallHtmlHelp(&window, Path("nirgends.chm").toStdString(), gui::HH_HELP_CONTEXT, 2000), nullptr);
+        QCOMPARE(gui::CallHtmlHelp(&window, Path("nirgends.chm").toStdString(), gui::HH_DISPLAY_TOC, 0), nullptr);
+        QVERIFY(!gui::THelpViewer::Existing());
+    }
+
+    void aDamagedHelpFileIsReported() {
+        TMainFrm window(FHome->Registry());
+        QFile::remove(FChm);
+        QFile damaged(FChm);
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("ITSF, but no compiled help");
+        damaged.close();
+        gui::SetBoxesToStandardError(false);
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->text();
+            box->buttons().first()->click();
+        });
+        bool callHelp = true;
+        QVERIFY(!window.ApplicationHelp(gui::HELP_CONTEXT, 2000, callHelp));
+        QVERIFY(!callHelp);
+        QCOMPARE(shown, QString("Fehler beim Aufruf der Hilfe-Funktion!"));
+        QFile::remove(FChm);
+        QVERIFY(QFile::copy(VB_BINARY_DIR "/vorlixbackup.chm", FChm));
+    }
+
+    void withoutCompiledHelpTheStandardHelpHandlesTheRequest() {
+        TMainFrm window(FHome->Registry());
+        gui::SetApplicationHelpFile(Path("test.hlp").toStdString());
+        bool callHelp = false;
+        QVERIFY(window.ApplicationHelp(gui::HELP_CONTEXT, 2000, callHelp));
+        QVERIFY(callHelp);
+        QVERIFY(!gui::THelpViewer::Existing());
+    }
+
+    void aboutBoxShowsTheCompiledInValues() {
+        gui::TAboutDialog dialog(nullptr, WritePe());
+        dialog.Web = "www.vorlix.example";
+        dialog.Email = "support@vorlix.example";
+        QCOMPARE(dialog.Jahr(), quint16(2016));
+        const auto box = dialog.CreateBox();
+        const VersionInfo& info = ProgramVersionInfo();
+        QCOMPARE(box->windowTitle(), QString("Information über..."));
+        QCOMPARE(box->size(), QSize(467, 229));
+        QCOMPARE(box->SInternalname->text(), QString::fromStdString(info.InternalName));
+        QCOMPARE(box->SInternalNameTop->text(), QString::fromStdString(info.InternalName));
+        QCOMPARE(box->SInternalNameTop->pos(), box->SInternalname->pos() - QPoint(3, 2));
+        QCOMPARE(box->SFileDescription->text(), QString::fromStdString(info.FileDescription));
+        QCOMPARE(box->SFileVersion->text(), "Version " + QString::fromStdString(info.FileVersion));
+        QCOMPARE(box->SCompanyName->text(), QString::fromStdString(info.CompanyName));
+        QCOMPARE(box->SProductName->text(), QString::fromStdString(info.ProductName));
+        QCOMPARE(box->SCopyRight->text(), QString("Copyright (©) 2016 Vorlix"));
+        QCOMPARE(box->SReleaseDate->text(), QString("Stand: 12. November. 2016"));
+        QCOMPARE(box->sWebadresse->text(), QString("www.vorlix.example"));
+        QCOMPARE(box->sEmail->text(), QString("support@vorlix.example"));
+        QCOMPARE(box->PageControl1()->currentIndex(), 0);
+        QVERIFY(!box->Timer1->isActive());
+        QCOMPARE(box->Timer1->interval(), 5000);
+
+        // The window caption ends with the same file version.
+        TMainFrm window(FHome->Registry());
+        QVERIFY(window.windowTitle().endsWith(" " + QString::fromStdString(info.FileVersion)));
+        // The program's own build date is known, never 1970.
+        QVERIFY(gui::TAboutDialog(nullptr, VB_BINARY_DIR "/vorlixbackup").Jahr() > 2000);
+    }
+
+    void logoDoubleClickShowsTheSecondPageForFiveSeconds() {
+        gui::TAboutDialog dialog(nullptr, WritePe());
+        dialog.ShowSecondPage = false;
+        auto box = dialog.CreateBox();
+        QTest::mouseDClick(box->ProgramIcon, Qt::LeftButton);
+        QCOMPARE(box->PageControl1()->currentIndex(), 0);
+
+        dialog.ShowSecondPage = true;
+        box = dialog.CreateBox();
+        QTest::mouseDClick(box->ProgramIcon, Qt::LeftButton);
+        QCOMPARE(box->PageControl1()->currentIndex(), 1);
+        QCOMPARE(box->windowTitle(), QString("Ihr Ansprechpartner:"));
+        QVERIFY(box->Timer1->isActive());
+        QCOMPARE(box->Timer1->interval(), 5000);
+        box->Timer1->start(1);  // the five seconds, shortened
+        QTRY_COMPARE(box->PageControl1()->currentIndex(), 0);
+        QCOMPARE(box->windowTitle(), QString("Information über..."));
+        QVERIFY(!box->Timer1->isActive());
+
+        QTest::mouseDClick(box->ProgramIcon, Qt::LeftButton);
+        box->btnZurueck->click();
+        QCOMPARE(box->PageControl1()->currentIndex(), 0);
+        QVERIFY(!box->Timer1->isActive());
+    }
+
+    void linksGoToTheDesktopAndTheAddressToTheClipboard() {
+        UrlRecorder recorder;
+        QDesktopServices::setUrlHandler("mailto", &recorder, "open");
+        QDesktopServices::setUrlHandler("http", &recorder, "open");
+        gui::TAboutDialog dialog(nullptr, WritePe());
+        dialog.Email = "support@vorlix.example";
+        dialog.Web = "www.vorlix.example";
+        dialog.Adresse = {"Vorlix Schulsoftware", "Telefon: 0800 0000000"};
+        auto box = dialog.CreateBox();
+        box->show();
+        QTest::mouseClick(box->sWebadresse, Qt::LeftButton);
+        box->RxLabel1Click(box->sEmail);
+        box->RxLabel1Click(box->lblProgrammerEmail);  // empty: nothing
+        QCOMPARE(recorder.urls, (QList<QUrl>{QUrl("http://www.vorlix.example"), QUrl("mailto:support@vorlix.example")}));
+        QCOMPARE(box->sEmail->toolTip(), QString("E-Mail senden"));
+        QCOMPARE(box->sWebadresse->toolTip(), QString("Homepage aufrufen"));
+        QCOMPARE(box->sEmail->cursor().shape(), Qt::PointingHandCursor);
+
+        const QList<QAction*> menu = box->Adresse->actions();
+        QCOMPARE(menu.size(), 1);
+        QCOMPARE(menu.first()->text(), QString("Adresse in die Zwischenablage kopieren"));
+        menu.first()->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QString("Vorlix Schulsoftware\nTelefon: 0800 0000000"));
+        QDesktopServices::unsetUrlHandler("mailto");
+        QDesktopServices::unsetUrlHandler("http");
+    }
+};
+
+QTEST_MAIN(HelpWidgetsTest)
+#include "HelpWidgetsTest.moc"

@@ -1,0 +1,36 @@
+#pragma once
+// A fresh home for a main window under test: HOME, the configuration folder and the
+// shared documents point into a temporary folder, with a registry store of its own,
+// and boxes go to standard error so that none waits for an answer.
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "platform/RegistryStore.h"
+#include "util/MessageBoxes.h"
+
+namespace vb::test {
+
+class WindowTestHome {
+public:
+    WindowTestHome() {
+        QVERIFY(FDir.isValid());
+        qputenv("HOME", Path("home").toUtf8());
+        qputenv("XDG_CONFIG_HOME", Path("home/.config").toUtf8());
+        qputenv("VORLIXBACKUP_COMMON_DOCUMENTS", Path("shared").toUtf8());
+        FRegistry = std::make_unique<RegistryStore>(Path("registry.reg").toStdString());
+        gui::SetBoxesToStandardError(true);
+    }
+    ~WindowTestHome() { gui::SetBoxesToStandardError(false); }
+
+    QString Path(const QString& name) const { return FDir.path() + "/" + name; }
+    // The default data folder of this home.
+    QString DataDir() const { return Path("shared/VorlixBackup"); }
+    RegistryStore& Registry() { return *FRegistry; }
+
+private:
+    QTemporaryDir FDir;
+    std::unique_ptr<RegistryStore> FRegistry;
+};
+
+}  // namespace vb::test
