@@ -10,6 +10,7 @@
 #include "dbcheck/JetFixtures.h"
 #include "dbcheck/TfrmUserInfoDlg.h"
 #include "dbcheck/UserRoster.h"
+#include "support/WindowTestHome.h"
 #include "util/MessageBoxes.h"
 
 using namespace vb;
@@ -56,6 +57,7 @@ private:
                 box->buttons().first()->click();
             }
             QTimer::singleShot(0, [&] {
+                test::SaveScreenshot(&dialog, QString("users-") + QTest::currentDataTag());
                 *headers = Headers(dialog.UserGrid);
                 for (int row = 0; row < dialog.UserGrid->rowCount(); ++row) *rows << Row(dialog.UserGrid, row);
                 dialog.findChild<QPushButton*>("btnOK")->click();

@@ -94,10 +94,13 @@ private slots:
         QCOMPARE(Topic(), topic);
         auto* browser = gui::THelpViewer::Existing()->Browser();
         QVERIFY(browser->toPlainText().contains("Zurück zum Inhalt"));
+        test::SaveScreenshot(&window, QString("page-") + QTest::currentDataTag());
+        test::SaveScreenshot(gui::THelpViewer::Existing(), QString("help-") + QTest::currentDataTag());
         // A link inside the help stays in the help file.
         emit browser->anchorClicked(QUrl("zeitgesteuert.htm"));
         QCOMPARE(Topic(), QString("/html/zeitgesteuert.htm"));
         QVERIFY(browser->toPlainText().contains("systemctl --user"));
+        test::SaveScreenshot(gui::THelpViewer::Existing(), QString("help-zeitgesteuert-") + QTest::currentDataTag());
     }
 
     void f1AsksForTheFocusedElementsNumber_data() {
@@ -175,6 +178,7 @@ private slots:
         gui::TAboutDialog dialog(nullptr, WritePe());
         dialog.Web = "www.vorlix.example";
         dialog.Email = "support@vorlix.example";
+        dialog.Logo = gui::PaintedLogo(QSize(161, 209), "VB");
         QCOMPARE(dialog.Jahr(), quint16(2016));
         const auto box = dialog.CreateBox();
         const VersionInfo& info = ProgramVersionInfo();
@@ -194,6 +198,7 @@ private slots:
         QCOMPARE(box->PageControl1()->currentIndex(), 0);
         QVERIFY(!box->Timer1->isActive());
         QCOMPARE(box->Timer1->interval(), 5000);
+        test::SaveScreenshot(box.get(), "about-first-page");
 
         // The window caption ends with the same file version.
         TMainFrm window(FHome->Registry());
@@ -204,6 +209,11 @@ private slots:
 
     void logoDoubleClickShowsTheSecondPageForFiveSeconds() {
         gui::TAboutDialog dialog(nullptr, WritePe());
+        dialog.SecondLogo = gui::PaintedLogo(QSize(160, 201), "?");
+        dialog.Programmer = "Vorlix-Entwicklung";
+        dialog.ProgrammerEmail = "entwicklung@vorlix.example";
+        dialog.Email = "support@vorlix.example";
+        dialog.Adresse = {"Vorlix Schulsoftware", "Support", "Telefon: 0800 0000000"};
         dialog.ShowSecondPage = false;
         auto box = dialog.CreateBox();
         QTest::mouseDClick(box->ProgramIcon, Qt::LeftButton);
@@ -215,6 +225,7 @@ private slots:
         QCOMPARE(box->PageControl1()->currentIndex(), 1);
         QCOMPARE(box->windowTitle(), QString("Ihr Ansprechpartner:"));
         QVERIFY(box->Timer1->isActive());
+        test::SaveScreenshot(box.get(), "about-second-page");
         QCOMPARE(box->Timer1->interval(), 5000);
         box->Timer1->start(1);  // the five seconds, shortened
         QTRY_COMPARE(box->PageControl1()->currentIndex(), 0);

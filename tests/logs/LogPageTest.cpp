@@ -119,6 +119,7 @@ private slots:
         ShowLogs(window);
         QCOMPARE(Box(window, "memoBackupLog"), shown);
         QCOMPARE(Box(window, "memoRestoreLog"), QString("Keine Logdatei gefunden"));
+        test::SaveScreenshot(&window, QString("logpage-") + QTest::currentDataTag());
     }
 
     void anUnreadableLogIsReportedOnShowAndKeptOnNavigation() {

@@ -3,6 +3,7 @@
 // shared documents point into a temporary folder, with a registry store of its own,
 // and boxes go to standard error so that none waits for an answer.
 #include <QTemporaryDir>
+#include <QWidget>
 #include <QtTest>
 #include <memory>
 
@@ -10,6 +11,16 @@
 #include "util/MessageBoxes.h"
 
 namespace vb::test {
+
+// Saves what `widget` shows as <VB_SCREENSHOT_DIR>/<name>.png when that variable is
+// set, for looking at the pages under a real display (xvfb-run with the xcb platform).
+inline void SaveScreenshot(QWidget* widget, const QString& name) {
+    const QString dir = qEnvironmentVariable("VB_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    widget->show();
+    QTest::qWait(200);
+    widget->window()->grab().save(dir + "/" + name + ".png");
+}
 
 class WindowTestHome {
 public:
