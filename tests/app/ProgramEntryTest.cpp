@@ -6,6 +6,7 @@
 
 #include "platform/RegistryStore.h"
 #include "support/Headless.h"
+#include "support/RunCommand.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 
@@ -132,23 +133,11 @@ TEST_F(ProgramEntryTest, TerminationSignalClosesTheWindowAndSaves) {
 namespace vb {
 namespace {
 
-// Standard output and exit status of a shell command.
-std::pair<std::string, int> Capture(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return {out, -1};
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    return {out, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
-
 TEST(ProgramHelp, HelpSwitchesPrintTheUsageWithoutADisplay) {
     for (const char* help : {"--help", "'/?'", "-?"}) {
         SCOPED_TRACE(help);
-        const auto [out, status] =
-            Capture("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + kProgram + " " + help + " 2>/dev/null");
-        EXPECT_EQ(status, 0);
+        std::string out;
+        EXPECT_EQ(test::RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + kProgram + " " + help, &out), 0);
         EXPECT_EQ(out.rfind("Aufruf: VorlixBackup /BACKUP oder VorlixBackup /RESTORE\n", 0), 0u) << out;
         EXPECT_NE(out.find("VORLIXBACKUP_PASSWORD_FILE"), std::string::npos);
     }
@@ -157,11 +146,11 @@ TEST(ProgramHelp, HelpSwitchesPrintTheUsageWithoutADisplay) {
 TEST(ProgramHelp, ManualPageIsBuiltBesideTheProgramAndRendersWithoutWarnings) {
     const std::string page = VB_BINARY_DIR "/vorlixbackup.1";
     ASSERT_TRUE(std::filesystem::exists(page));
-    if (Capture("command -v man").second != 0) GTEST_SKIP() << "man (man-db) is not installed";
-    const auto [warnings, status] = Capture("LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l " + page + " 2>&1 >/dev/null");
-    EXPECT_EQ(status, 0);
+    if (!test::HaveTool("man")) GTEST_SKIP() << "man (man-db) is not installed";
+    std::string warnings;
+    EXPECT_EQ(test::RunCommand("(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l " + page + " >/dev/null)", &warnings), 0);
     EXPECT_EQ(warnings, "");
-    const auto [text, shown] = Capture("LC_ALL=C.UTF-8 MANWIDTH=80 man -l " + page + " 2>/dev/null");
+    const std::string text = test::CommandOutput("LC_ALL=C.UTF-8 MANWIDTH=80 man -l " + page);
     for (const char* part : {"BEZEICHNUNG", "/BACKUP", "/RESTORE", "RÜCKGABEWERT", "VORLIXBACKUP_PASSWORD_FILE"})
         EXPECT_NE(text.find(part), std::string::npos) << part;
 }
