@@ -22,7 +22,7 @@ std::string Lower(std::string text) {
 }
 
 // Path parts without empty ones; backslashes count as separators.
-std::vector<std::string> Parts(const std::string& path) {
+std::vector<std::string> PathSegments(const std::string& path) {
     std::vector<std::string> parts;
     std::string part;
     for (const char c : path + "/") {
@@ -52,11 +52,11 @@ int CollectTopic(chmFile*, chmUnitInfo* ui, void* context) {
 }  // namespace
 
 std::optional<std::string> ResolveMappedTopic(const std::string& mapped, const std::vector<std::string>& topics) {
-    const std::vector<std::string> wanted = Parts(mapped);
+    const std::vector<std::string> wanted = PathSegments(mapped);
     std::optional<std::string> best;
     std::size_t bestCount = 0;
     for (const std::string& topic : topics) {
-        const std::vector<std::string> have = Parts(topic);
+        const std::vector<std::string> have = PathSegments(topic);
         if (have.empty() || have.size() > wanted.size()) continue;
         if (!std::equal(have.rbegin(), have.rend(), wanted.rbegin())) continue;
         if (have.size() > bestCount) best = topic, bestCount = have.size();

@@ -40,8 +40,8 @@ std::string FolderPart(const std::string& path) { return path.substr(0, path.fin
 
 }  // namespace
 
-RestoreRun::RestoreRun(RestoreRunParts parts, RunHost& host, RestoreRunHost& window)
-    : FParts(parts), FHost(host), FWindow(window) {}
+RestoreRun::RestoreRun(RestoreRunContext parts, RunHost& host, RestoreRunHost& window)
+    : FContext(parts), FHost(host), FWindow(window) {}
 
 void RestoreRun::EnsureTargetFolder(const std::string& targetPath) {
     const std::string folder = FolderPart(targetPath);
@@ -52,14 +52,14 @@ void RestoreRun::EnsureTargetFolder(const std::string& targetPath) {
 
 void RestoreRun::Skip(const std::string& name, const std::string& reason, bool boxShown) {
     FSkipped.push_back({name, reason, boxShown});
-    FParts.Reader.Log().Line(name, " skipped ");
+    FContext.Reader.Log().Line(name, " skipped ");
 }
 
 bool RestoreRun::TakePassLock(bool& taken) {
     taken = false;
     if (FLock) return true;
     try {
-        FLock.emplace(FParts.Options.FDatenDir);
+        FLock.emplace(FContext.Options.FDatenDir);
     } catch (const Error& e) {
         FPassIncomplete = true;
         FHost.ShowError(e.what());
@@ -76,8 +76,8 @@ bool RestoreRun::RestoreJob(const TJob& job, bool wholeArchive) {
     Finally releaseLock([&] {
         if (lockTaken) FLock.reset();
     });
-    ArchiveReader& reader = FParts.Reader;
-    const bool unattended = FParts.Auto;
+    ArchiveReader& reader = FContext.Reader;
+    const bool unattended = FContext.Auto;
 
     if (ListArchiveNames(job.DestDir).empty()) {
         FPassIncomplete = true;
@@ -86,7 +86,7 @@ bool RestoreRun::RestoreJob(const TJob& job, bool wholeArchive) {
     }
     std::string archiveName = job.BackupFilename;
     if (wholeArchive) {
-        const std::string recorded = FParts.Jobs.RecordCount() > 0 ? FParts.Jobs.GetText("BACKUPDATEI") : "";
+        const std::string recorded = FContext.Jobs.RecordCount() > 0 ? FContext.Jobs.GetText("BACKUPDATEI") : "";
         archiveName = ArchiveForRestorePass(job.DestDir, recorded);
     }
 
@@ -117,7 +117,7 @@ bool RestoreRun::RestoreJob(const TJob& job, bool wholeArchive) {
 }
 
 void RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
-    ArchiveReader& reader = FParts.Reader;
+    ArchiveReader& reader = FContext.Reader;
     FHost.SetBusy(true);
     Finally finishing([&] {
         reader.SetLogFile("");
@@ -130,8 +130,8 @@ void RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
         FHost.SetStatus("");
         FHost.SetProgress(0, 0);
     });
-    reader.SetLogFile(FParts.Options.FDatenDir + "/VB-Restore.log");
-    reader.SetLogging(FParts.Options.FLogging);
+    reader.SetLogFile(FContext.Options.FDatenDir + "/VB-Restore.log");
+    reader.SetLogging(FContext.Options.FLogging);
     reader.OnNeedPassword = [this](const std::string& current) {
         const auto password = FHost.AskPassword("Passworteingabe", "Passwort:");
         return password ? *password : current;
@@ -154,7 +154,7 @@ void RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
                 continue;
             }
         }
-        if (!FParts.Databases.TestExclusive(target)) {
+        if (!FContext.Databases.TestExclusive(target)) {
             if (!unattended) {
                 FHost.ShowError(entry.Name + kStillOpen +
                                 "\n\nBitte schlie\xC3\x9F" "en Sie alle Anwendungen, die auf diese Datei zugreifen, "
@@ -186,7 +186,7 @@ void RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
 void RestoreRun::ReportSkipped() {
     if (FSkipped.empty()) return;
     FPassIncomplete = true;
-    if (FParts.Auto) {
+    if (FContext.Auto) {
         for (const SkippedEntry& s : FSkipped) FHost.ShowError(s.Name + " wurde nicht wiederhergestellt: " + s.Reason);
         return;
     }
@@ -204,13 +204,13 @@ void RestoreRun::doRestore(const std::string& jobs) {
     Finally releaseLock([&] {
         if (lockTaken) FLock.reset();
     });
-    auto runCurrent = [this] { RestoreJob(FParts.FJob, true); };
-    CsvTable& table = FParts.Jobs;
+    auto runCurrent = [this] { RestoreJob(FContext.FJob, true); };
+    CsvTable& table = FContext.Jobs;
     if (jobs.empty()) {
         for (int row = 0; row < table.RecordCount(); ++row) {
             table.MoveTo(row);
             FWindow.LoadCurrentJob();
-            if (FParts.FJob.Auto) runCurrent();
+            if (FContext.FJob.Auto) runCurrent();
         }
         return;
     }

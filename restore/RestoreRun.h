@@ -48,7 +48,7 @@ public:
     virtual std::string GetRestoreRoot() const = 0;
 };
 
-struct RestoreRunParts {
+struct RestoreRunContext {
     CsvTable& Jobs;  // JobDataSet: BACKUPDATEI of the current row
     ArchiveReader& Reader;
     ExclusiveUseTest& Databases;
@@ -65,7 +65,7 @@ struct SkippedEntry {
 
 class RestoreRun {
 public:
-    RestoreRun(RestoreRunParts parts, RunHost& host, RestoreRunHost& window);
+    RestoreRun(RestoreRunContext parts, RunHost& host, RestoreRunHost& window);
 
     // One run for `job`. With `wholeArchive` every entry of the job's own archive is
     // restored (its BACKUPDATEI when present in the target folder, else its newest
@@ -97,7 +97,7 @@ private:
     void Skip(const std::string& name, const std::string& reason, bool boxShown);
     void ReportSkipped();
 
-    RestoreRunParts FParts;
+    RestoreRunContext FContext;
     RunHost& FHost;
     RestoreRunHost& FWindow;
     std::vector<SkippedEntry> FSkipped;

@@ -32,7 +32,7 @@ constexpr const char* kInvalidPassword = "Cannot extract file - invalid password
 
 // The parts of a stored name, or nullopt when the name is absolute or has an empty,
 // "." or ".." part (a folder's trailing "/" is allowed).
-std::optional<std::vector<std::string>> SafeParts(const std::string& name) {
+std::optional<std::vector<std::string>> SafeSegments(const std::string& name) {
     if (name.empty() || name.front() == '/') return std::nullopt;
     std::vector<std::string> parts;
     std::size_t start = 0;
@@ -322,7 +322,7 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, Prepared& job, std::strin
     job.Entry = &entry;
     ProcessUmask();
     if (FBaseDirectory.empty() || !platform::StatPath(FBaseDirectory, true)) throw Error("Directory does not exist");
-    const auto parts = SafeParts(entry.Name);
+    const auto parts = SafeSegments(entry.Name);
     if (!parts) {
         reason = "Der Name " + entry.Name + " führt aus dem Zielordner hinaus";
         return false;

@@ -64,7 +64,7 @@ TEST(ChmFile, TheHelpCoversWhatAnAdministratorNeeds) {
     EXPECT_NE(help.Read("/html/datenbank.htm").value_or("").find("smbstatus"), std::string::npos);
 }
 
-TEST(ChmFile, MappedPathsResolveByTheirTrailingParts) {
+TEST(ChmFile, MappedPathsResolveByTheirTrailingSegments) {
     const std::vector<std::string> topics = {"/html/a.htm", "/a.htm", "/html/sub/b.htm", "/inhalt.htm"};
     const struct {
         const char* mapped;

@@ -108,9 +108,9 @@ protected:
         FWindow.Jobs.SetFileName((FDir / "daten/Backupjobs.csv").string());
         FWindow.Jobs.Open();
     }
-    static void MakeZip(const fs::path& archive, const std::vector<std::string>& specs) {
+    static void MakeZip(const fs::path& archive, const std::vector<std::string>& items) {
         std::string command = "python3 " VB_SOURCE_DIR "/tests/restore/make_zip.py '" + archive.string() + "'";
-        for (const std::string& spec : specs) command += " '" + spec + "'";
+        for (const std::string& item : items) command += " '" + item + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
     // The job's first archive is open in the browser, as after a job change.

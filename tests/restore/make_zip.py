@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes a ZIP archive with exactly the entries given, for the restore tests.
 
-make_zip.py OUT.zip SPEC...
+make_zip.py OUT.zip ITEM...
   "folder/"            a folder entry
   "name:content"       a file entry
   "name:content:ro"    a file entry without write permission (Unix mode 0444)
@@ -17,26 +17,26 @@ import zipfile
 out = sys.argv[1]
 claims = {}
 with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
-    for spec in sys.argv[2:]:
+    for item in sys.argv[2:]:
         info_time = (2016, 10, 3, 14, 5, 8)
-        if "->" in spec:
-            name, target = spec.split("->", 1)
+        if "->" in item:
+            name, target = item.split("->", 1)
             info = zipfile.ZipInfo(name, info_time)
             info.create_system = 3
             info.external_attr = 0o120777 << 16
             z.writestr(info, target)
-        elif "@" in spec:
-            name, path = spec.split("@", 1)
+        elif "@" in item:
+            name, path = item.split("@", 1)
             info = zipfile.ZipInfo(name, info_time)
             info.compress_type = zipfile.ZIP_DEFLATED
             with open(path, "rb") as f:
                 z.writestr(info, f.read())
-        elif spec.endswith("/"):
-            info = zipfile.ZipInfo(spec, info_time)
+        elif item.endswith("/"):
+            info = zipfile.ZipInfo(item, info_time)
             info.external_attr = 0o40755 << 16 | 0x10
             z.writestr(info, b"")
         else:
-            parts = spec.split(":")
+            parts = item.split(":")
             name, content = parts[0], parts[1]
             info = zipfile.ZipInfo(name, info_time)
             info.create_system = 3
