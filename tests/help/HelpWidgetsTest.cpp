@@ -108,7 +108,7 @@ private slots:
         QTest::addColumn<int>("page");
         QTest::addColumn<QString>("topic");
         QTest::newRow("backup page") << "ComboBox2" << 0 << "/html/sichern.htm";
-        QTest::newRow("restore page") << "cbDrive" << 1 << "/html/wiederherstellen.htm";
+        QTest::newRow("restore page") << "JvDriveCombo1" << 1 << "/html/wiederherstellen.htm";
         QTest::newRow("options page") << "edDatenDir" << 2 << "/html/einstellungen.htm";
         QTest::newRow("log page: the frame's number") << "memoBackupLog" << 3 << "/html/fenster.htm";
         QTest::newRow("jobs page: the frame's number") << "ComboBox4" << 4 << "/html/fenster.htm";
