@@ -14,8 +14,8 @@
 #include "app/VbApplication.h"
 #include "platform/RegistryStore.h"
 #include "platform/TerminationSignals.h"
-#include "util/MessageBoxes.h"
 #include "util/RunPhases.h"
+#include "util/StandardErrorBoxes.h"
 
 namespace vb {
 namespace {
@@ -84,9 +84,12 @@ int RunProgram(int argc, char** argv) {
     VbApplication app(argc, argv);
     SetUpApplication(app);
     const bool unattended = decision.mode != EntryMode::Interactive;
-    gui::SetBoxesToStandardError(unattended && VbApplication::platformName() == "offscreen");
+    // Nobody can answer a box of a pass without a display: the boxes go to standard
+    // error, once and for the whole run.
+    StandardErrorBoxes standardError;
+    const bool nobodyToAsk = unattended && VbApplication::platformName() == "offscreen";
 
-    TMainFrm window(registry, nullptr, unattended);
+    TMainFrm window(registry, nobodyToAsk ? &standardError : nullptr, nullptr, unattended);
     app.SetErrorHandler([&window](const std::string& message) { window.HandleError(message); });
     if (!unattended) CloseWithTheSession(app, window);
     window.show();
@@ -110,7 +113,7 @@ int RunProgram(int argc, char** argv) {
         window.Guard([&] { window.doRestore(""); });
         break;
     case EntryMode::UsageError:
-        gui::ErrorBox(&window, QString::fromStdString(decision.errorMessage));
+        window.ShowError(decision.errorMessage);
         status = kExitUsage;
         break;
     case EntryMode::Interactive:

@@ -55,8 +55,11 @@ std::string S(const QString& text) { return text.toStdString(); }
 
 }  // namespace
 
-TMainFrm::TMainFrm(RegistryStore& registry, QWidget* parent, bool unattendedStart)
-    : QWidget(parent), FRegistry(registry), FUnattendedStart(unattendedStart) {
+TMainFrm::TMainFrm(RegistryStore& registry, Boxes* boxes, QWidget* parent, bool unattendedStart)
+    : QWidget(parent),
+      FRegistry(registry),
+      FBoxes(boxes ? boxes : &FWidgetBoxes),
+      FUnattendedStart(unattendedStart) {
     BuildWindow();
     BuildCatalogueWidgets();
     CreateAboutDialog();
@@ -107,10 +110,7 @@ void TMainFrm::OpenJobCatalogue() {
     try {
         FJobList.Open(FOptions.FDatenDir, programFiles);
         JobDataSet.First();
-        const TJob first = FJobList.CurrentJob();
-        FJob.Bezeichnung = first.Bezeichnung;
-        FJob.DestDir = first.DestDir;
-        FJob.DefFile = first.DefFile;
+        FJobList.CopyCurrentJob(FJob);
         FDefList.OpenWithDefaults(FJob, programFiles);
         LoadCurrentJob();
     } catch (const std::exception&) {
@@ -124,6 +124,7 @@ void TMainFrm::BuildCatalogueWidgets() {
     const gui::CatalogueDialogs dialogs = gui::CatalogueDialogs::Standard();
     const auto place = [this](gui::CsvGrid* grid, const char* gridSlot, const char* navigatorSlot) {
         grid->FErrorHandler = [this](const QString& message) { HandleError(S(message)); };
+        grid->FConfirmDelete = [this](const QString& question) { return ConfirmYesNo(S(question)); };
         findChild<QWidget*>(gridSlot)->layout()->addWidget(grid);
         findChild<QWidget*>(navigatorSlot)->layout()->addWidget(new gui::RecordNavigator(grid));
     };
@@ -140,11 +141,7 @@ void TMainFrm::BuildCatalogueWidgets() {
 
 void TMainFrm::LoadCurrentJob() {
     RunPhase phase("job switch");
-    const TJob current = FJobList.CurrentJob();
-    FJob.Bezeichnung = current.Bezeichnung;
-    FJob.DestDir = current.DestDir;
-    FJob.DefFile = current.DefFile;
-    FJob.Auto = current.Auto;
+    FJobList.CopyCurrentJob(FJob);
     SwitchToJob(FJob);
 }
 
@@ -241,7 +238,7 @@ bool TMainFrm::ApplicationHelp(int /*command*/, quintptr data, bool& callHelp) {
             gui::CallHtmlHelp(this, FchmFilename, gui::HH_DISPLAY_TOC, 0);
         return true;
     } catch (...) {
-        gui::ErrorBox(this, "Fehler beim Aufruf der Hilfe-Funktion!");
+        FBoxes->ShowError("Fehler beim Aufruf der Hilfe-Funktion!");
         return false;
     }
 }
@@ -486,25 +483,23 @@ void TMainFrm::HandleError(const std::string& message) {
 void TMainFrm::ShowError(const std::string& text) {
     FErrorReported = true;
     if (FFirstError.empty()) FFirstError = text;
-    gui::ErrorBox(this, Q(text));
+    FBoxes->ShowError(text);
 }
 
-bool TMainFrm::ConfirmYesNo(const std::string& text) { return gui::ConfirmYesNoBox(this, Q(text)); }
+bool TMainFrm::ConfirmYesNo(const std::string& text) { return FBoxes->ConfirmYesNo(text); }
 
-bool TMainFrm::ConfirmOkCancel(const std::string& text) { return gui::ConfirmOkCancelBox(this, Q(text)); }
+bool TMainFrm::ConfirmOkCancel(const std::string& text) { return FBoxes->ConfirmOkCancel(text); }
 
 void TMainFrm::ShowMessage(const std::string& text) {
     if (FFirstError.empty() && text.rfind("Fehler", 0) == 0) FFirstError = text;
-    gui::MessageBox(this, Q(text));
+    FBoxes->ShowMessage(text);
 }
 
 std::optional<std::string> TMainFrm::AskPassword(const std::string& title, const std::string& label) {
-    const auto password = gui::PasswordPrompt(this, Q(title), Q(label));
-    if (!password) return std::nullopt;
-    return S(*password);
+    return FBoxes->AskPassword(title, label);
 }
 
-bool TMainFrm::CanPrompt() const { return !gui::BoxesGoToStandardError(); }
+bool TMainFrm::CanPrompt() const { return FBoxes->CanPrompt(); }
 
 void TMainFrm::SetStatus(const std::string& text) {
     // While no run has anything to say, the status line tells of a failed last
@@ -521,7 +516,8 @@ void TMainFrm::btnZeitplanClick() {
     const ScheduledCommand command = CommandForThisProcess(S(QCoreApplication::applicationFilePath()), place.Root);
     Scheduler scheduler(commands, place, command);
     const auto pass = FOptions.FDatenDir.empty() ? std::nullopt : ReadLastPass(FOptions.FDatenDir);
-    gui::TSchedulefrm dialog(scheduler, command.PasswordFile, pass ? Q(LastPassText(*pass)) : QString(), this);
+    gui::TSchedulefrm dialog(scheduler, command.PasswordFile, pass ? Q(LastPassText(*pass)) : QString(), *FBoxes,
+                             this);
     dialog.exec();
 }
 

@@ -20,6 +20,7 @@
 #include "platform/MountPoints.h"
 #include "restore/RestoreRun.h"
 #include "settings/Settings.h"
+#include "util/MessageBoxes.h"
 #include "util/RunHost.h"
 
 class QButtonGroup;
@@ -49,7 +50,6 @@ class TAboutDialog;
 class TMainFrm : public QWidget,
                  public RunHost,
                  public JobListHost,
-                 public DefinitionListHost,
                  public BackupRunHost,
                  public RestoreRunHost {
     Q_OBJECT
@@ -62,7 +62,11 @@ public:
     // With `unattendedStart` (the entry will run a pass), a fault of the first job's
     // definition list is not shown while the window is created: it concerns that job
     // alone, which reports it when the pass runs it, and must not stop the others.
-    explicit TMainFrm(RegistryStore& registry, QWidget* parent = nullptr, bool unattendedStart = false);
+    // Everything the window asks and tells goes to `boxes`, chosen once by the
+    // program's entry (standard error for a pass without a display) or by a test;
+    // without one the window shows its own message boxes.
+    explicit TMainFrm(RegistryStore& registry, Boxes* boxes = nullptr, QWidget* parent = nullptr,
+                      bool unattendedStart = false);
     ~TMainFrm() override;
 
     bool Auto() const { return FAuto; }
@@ -221,6 +225,8 @@ private:
     void BuildCatalogueWidgets();
 
     RegistryStore& FRegistry;
+    gui::WidgetBoxes FWidgetBoxes{this};
+    Boxes* FBoxes;  // what the window asks and tells goes here
     TOptions FOptions;
     bool FAuto = false;
     bool FUnattendedStart = false;
@@ -244,13 +250,14 @@ private:
     CsvTable JobDataSet{kJobListDefinition};
     CsvTable DefDataSet{kDefinitionListDefinition};
     TJob FJob;
-    JobList FJobList{JobDataSet, *this};
+    JobList FJobList{JobDataSet, *this, *this};
     DefinitionList FDefList{DefDataSet, *this};
     ArchiveWriter FArchiveWriter;
     ArchiveReader FArchiveReader;
     ExclusiveUseTest FDatabases{FRegistry};  // FVorlixDB stays empty
-    BackupRun FBackupRun{{JobDataSet, DefDataSet, FDefList, FArchiveWriter, FDatabases, FJob, FOptions}, *this, *this};
-    RestoreRun FRestoreRun{{JobDataSet, FArchiveReader, FDatabases, FJob, FOptions, FAuto}, *this, *this};
+    BackupRun FBackupRun{{JobDataSet, FJobList, DefDataSet, FDefList, FArchiveWriter, FDatabases, FJob, FOptions},
+                         *this, *this};
+    RestoreRun FRestoreRun{{JobDataSet, FJobList, FArchiveReader, FDatabases, FJob, FOptions, FAuto}, *this, *this};
     std::vector<platform::MountPoint> FRestoreRoots;  // the drive selector's items
 
     // Widgets, owned by Qt's parent chain.

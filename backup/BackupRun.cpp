@@ -404,14 +404,7 @@ void BackupRun::doBackup(const std::string& jobs) {
     });
     Finally flush([&] { FlushRecords(); });
     CsvTable& table = FContext.Jobs;
-    // Makes `row` current; the job follows the row (LoadCurrentJob), once.
-    auto loadRow = [&](int row) {
-        if (table.CurrentRow() == row) {
-            FWindow.LoadCurrentJob();
-        } else {
-            table.MoveTo(row);
-        }
-    };
+    auto loadRow = [&](int row) { FContext.JobRules.MakeCurrent(row); };
     if (jobs.empty()) {
         const int autoColumn = table.Active() ? table.FieldByName("AUTOMATIK") : -1;
         int ran = 0;

@@ -3,7 +3,8 @@
 // ZIP archive, for the button "Backup starten", the menu item "Sichern" and the
 // unattended /BACKUP pass. The main window owns everything the run touches and lends
 // it for the run; the run talks back through RunHost (boxes, prompts, status) and
-// BackupRunHost (the window's own operations).
+// BackupRunHost (the window's own operations); the job follows the job table's current
+// row through the job list's rules.
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ namespace vb {
 class ArchiveWriter;
 class CsvTable;
 class DefinitionList;
+class JobList;
 class ExclusiveUseTest;
 class TJob;
 struct TOptions;
@@ -23,8 +25,6 @@ struct TOptions;
 class BackupRunHost {
 public:
     virtual ~BackupRunHost() = default;
-    // The window's LoadCurrentJob: FJob follows the job table's current row.
-    virtual void LoadCurrentJob() = 0;
     // Suspends (false) or resumes (true) the definition grid's display updates.
     virtual void SetDefinitionGridUpdates(bool enabled) = 0;
     // The archive browser closes the archive it shows and forgets its name.
@@ -37,6 +37,7 @@ public:
 // current job and the options. The window keeps owning all of it.
 struct BackupRunContext {
     CsvTable& Jobs;                // JobDataSet
+    JobList& JobRules;             // its rules: the current job follows the current row
     CsvTable& Definitions;         // DefDataSet
     DefinitionList& DefinitionRules;
     ArchiveWriter& Writer;

@@ -47,7 +47,7 @@ std::string CommaInMaskMessage(const std::string& masks) {
     return "Unzulässiges Trennzeichen (,) vor " + std::string(FirstCharacters(rest, 255)) + ".";
 }
 
-DefinitionList::DefinitionList(CsvTable& table, DefinitionListHost& host) : FTable(table), FHost(host) {
+DefinitionList::DefinitionList(CsvTable& table, Boxes& boxes) : FTable(table), FBoxes(boxes) {
     CsvTableEvents& events = FTable.Events();
     events.AfterInsert = [this] { AfterInsert(); };
     events.BeforePost = [this] { return BeforePost(); };
@@ -91,7 +91,7 @@ void DefinitionList::AfterInsert() {
 bool DefinitionList::BeforePost() {
     const std::string message = CommaInMaskMessage(FTable.GetText("DATEIMASKE"));
     if (message.empty()) return true;
-    FHost.ShowMessage(message);
+    FBoxes.ShowMessage(message);
     return false;
 }
 

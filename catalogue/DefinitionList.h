@@ -7,19 +7,13 @@
 
 #include "catalogue/CsvTable.h"
 #include "catalogue/TJob.h"
+#include "util/RunHost.h"
 
 namespace vb {
 
 inline constexpr const char* kDefinitionListDefinition = "NAME:$255,PFAD:$255,DATEIMASKE,SICHERN:!,REKURSIV:!";
 // The header written into new definition files (its type suffixes are never read).
 inline constexpr const char* kDefinitionFileHeader = "NAME:$255,PFAD:$255,DATEIMASKE:$255,SICHERN:!,REKURSIV:!";
-
-class DefinitionListHost {
-public:
-    virtual ~DefinitionListHost() = default;
-    // The plain message box (title "Vorlix-Backup", one OK button).
-    virtual void ShowMessage(const std::string& text) = 0;
-};
 
 // The header and the seven default rows, with `programFilesDir` put into each
 // folder.
@@ -34,8 +28,9 @@ std::string CommaInMaskMessage(const std::string& masks);
 class DefinitionList {
 public:
     // Installs the table's events; `table` must be built from
-    // kDefinitionListDefinition and outlive this object.
-    DefinitionList(CsvTable& table, DefinitionListHost& host);
+    // kDefinitionListDefinition and outlive this object. A refused row is said in
+    // the plain message box of `boxes`.
+    DefinitionList(CsvTable& table, Boxes& boxes);
     ~DefinitionList();
     DefinitionList(const DefinitionList&) = delete;
     DefinitionList& operator=(const DefinitionList&) = delete;
@@ -57,7 +52,7 @@ public:
 
 private:
     CsvTable& FTable;
-    DefinitionListHost& FHost;
+    Boxes& FBoxes;
 };
 
 }  // namespace vb

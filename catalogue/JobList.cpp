@@ -54,7 +54,7 @@ std::string JobNameProblem(const std::string& name) {
            "\u201C darf keinen Schr\u00E4gstrich (/) und kein Nullzeichen enthalten, denn er benennt die Sicherungsdateien.";
 }
 
-JobList::JobList(CsvTable& table, JobListHost& host) : FTable(table), FHost(host) {
+JobList::JobList(CsvTable& table, JobListHost& host, Boxes& boxes) : FTable(table), FHost(host), FBoxes(boxes) {
     FTable.SetUniqueKey("BEZEICHNUNG");
     CsvTableEvents& events = FTable.Events();
     events.AfterInsert = [this] { AfterInsert(); };
@@ -76,12 +76,28 @@ void JobList::Open(const std::string& datenDir, const std::string& programFilesD
 
 TJob JobList::CurrentJob() const {
     TJob job;
-    if (!FTable.Active() || FTable.CurrentRow() < 0) return job;
+    CopyCurrentJob(job);
+    return job;
+}
+
+void JobList::CopyCurrentJob(TJob& job) const {
+    if (!FTable.Active() || FTable.CurrentRow() < 0) {
+        job.Bezeichnung = job.DestDir = job.DefFile = "";
+        job.Auto = false;
+        return;
+    }
     job.Bezeichnung = FTable.GetText("BEZEICHNUNG");
     job.DestDir = FTable.GetText("ZIELVERZEICHNIS");
     job.DefFile = FTable.GetText("DEFINITIONSDATEI");
     job.Auto = FTable.GetBool("AUTOMATIK");
-    return job;
+}
+
+void JobList::MakeCurrent(int row) {
+    if (FTable.CurrentRow() == row) {
+        FHost.LoadCurrentJob();
+    } else {
+        FTable.MoveTo(row);  // AfterScroll loads the job
+    }
 }
 
 std::string JobList::CurrentName() const {
@@ -114,8 +130,8 @@ void JobList::AfterInsert() {
     std::error_code ec;
     bool create = true;
     if (std::filesystem::exists(file, ec)) {
-        create = FHost.ConfirmYesNo(std::filesystem::path(file).filename().string() +
-                                    " existiert bereits. Soll die Datei überschrieben werden?");
+        create = FBoxes.ConfirmYesNo(std::filesystem::path(file).filename().string() +
+                                     " existiert bereits. Soll die Datei überschrieben werden?");
     }
     if (create) WriteCsvFile(file, {kDefinitionFileHeader});
     FTable.SetBool("AUTOMATIK", true);
@@ -145,7 +161,7 @@ void JobList::AfterPost() {
 }
 
 void JobList::BeforeDelete() {
-    if (!FHost.ConfirmYesNo("Soll die Definitionsdatei gelöscht werden?")) return;
+    if (!FBoxes.ConfirmYesNo("Soll die Definitionsdatei gelöscht werden?")) return;
     const std::string file = FTable.GetText("DEFINITIONSDATEI");
     std::error_code ec;
     if (file.empty() || !std::filesystem::exists(std::filesystem::symlink_status(file, ec))) return;

@@ -1,13 +1,14 @@
 #pragma once
 // The rules of the job list (Backupjobs.csv): the default job of a new list, the
 // current job that follows the table's current row, and what happens when a job is
-// inserted, posted or deleted. The main window owns the table and answers the
-// questions through JobListHost.
+// inserted, posted or deleted. The main window owns the table; it asks its questions
+// through Boxes and does the window's part through JobListHost.
 #include <string>
 #include <vector>
 
 #include "catalogue/CsvTable.h"
 #include "catalogue/TJob.h"
+#include "util/RunHost.h"
 
 namespace vb {
 
@@ -20,11 +21,10 @@ public:
     virtual ~JobListHost() = default;
     // The data folder as it is now (FDatenDir).
     virtual std::string DatenDir() const = 0;
-    // The confirmation box "Bestätigen" with "&Ja" / "&Nein"; true for "&Ja".
-    virtual bool ConfirmYesNo(const std::string& text) = 0;
     // Moves a file to the trash without asking; a failure is not shown.
     virtual bool MoveToTrash(const std::string& path) = 0;
-    // The window's LoadCurrentJob: FJob from CurrentJob(), then SwitchToJob(FJob).
+    // The window's LoadCurrentJob: FJob from CopyCurrentJob, then SwitchToJob(FJob),
+    // so that the job becomes current on all pages.
     virtual void LoadCurrentJob() = 0;
     // FillJobSelector for ComboBox2, ComboBox3 and ComboBox4, in this order.
     virtual void FillJobSelectors() = 0;
@@ -57,7 +57,7 @@ class JobList {
 public:
     // Installs the table's events and its unique key; `table` must be built from
     // kJobListDefinition and outlive this object.
-    JobList(CsvTable& table, JobListHost& host);
+    JobList(CsvTable& table, JobListHost& host, Boxes& boxes);
     ~JobList();
     JobList(const JobList&) = delete;
     JobList& operator=(const JobList&) = delete;
@@ -66,9 +66,16 @@ public:
     // makes its first job current.
     void Open(const std::string& datenDir, const std::string& programFilesDir);
 
-    // The current row as a job (LoadCurrentJob's copy); an empty job when the table
-    // has no rows. BackupFilename and JobNr stay at their defaults.
+    // The current row as a job; an empty job when the table has no rows.
+    // BackupFilename and JobNr stay at their defaults.
     TJob CurrentJob() const;
+    // LoadCurrentJob's copy: BEZEICHNUNG, ZIELVERZEICHNIS, DEFINITIONSDATEI and
+    // AUTOMATIK of the current row go into `job` (FJob), whose BackupFilename and
+    // JobNr stay as they are. With no current row `job` gets empty fields.
+    void CopyCurrentJob(TJob& job) const;
+    // Makes `row` current, and the job follows it: the host's LoadCurrentJob runs
+    // exactly once, also when `row` is current already.
+    void MakeCurrent(int row);
     // BEZEICHNUNG of the current row ("" when there is none): the selectors' text.
     std::string CurrentName() const;
     // All job names in table order, without moving the current row.
@@ -90,6 +97,7 @@ public:
 private:
     CsvTable& FTable;
     JobListHost& FHost;
+    Boxes& FBoxes;
     bool FSorting = false;
 };
 

@@ -7,6 +7,7 @@
 
 #include "backup/archive/ArchiveReader.h"
 #include "catalogue/CsvTable.h"
+#include "catalogue/JobList.h"
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"
 #include "platform/FileStat.h"
@@ -208,8 +209,7 @@ void RestoreRun::doRestore(const std::string& jobs) {
     CsvTable& table = FContext.Jobs;
     if (jobs.empty()) {
         for (int row = 0; row < table.RecordCount(); ++row) {
-            table.MoveTo(row);
-            FWindow.LoadCurrentJob();
+            FContext.JobRules.MakeCurrent(row);
             if (FContext.FJob.Auto) runCurrent();
         }
         return;
@@ -219,9 +219,12 @@ void RestoreRun::doRestore(const std::string& jobs) {
         const auto first = name.find_first_not_of(" \t");
         const auto last = name.find_last_not_of(" \t");
         name = first == std::string::npos ? "" : name.substr(first, last - first + 1);
-        if (table.Locate("BEZEICHNUNG", name)) {
-            FWindow.LoadCurrentJob();
+        const int nameColumn = table.Active() ? table.FieldByName("BEZEICHNUNG") : -1;
+        for (int row = 0; row < table.RecordCount(); ++row) {
+            if (table.TextAt(row, nameColumn) != name) continue;
+            FContext.JobRules.MakeCurrent(row);
             runCurrent();
+            break;
         }
     }
 }

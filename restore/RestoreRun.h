@@ -4,7 +4,8 @@
 // "Wiederherstellen" and the unattended /RESTORE pass (every entry of each automatic
 // job's own archive). The main window owns everything the run touches and lends it
 // for the run; the run talks back through RunHost (boxes, prompts, status) and
-// RestoreRunHost (the archive browser and the job table's current row).
+// RestoreRunHost (the archive browser); the job follows the job table's current row
+// through the job list's rules.
 //
 // Entries that are left out (target in use, wrong password, damaged data, a target
 // that cannot be written, a name that would leave the restore root) are named in the
@@ -28,15 +29,13 @@ namespace vb {
 class ArchiveReader;
 class CsvTable;
 class ExclusiveUseTest;
+class JobList;
 class TJob;
 struct TOptions;
 
 class RestoreRunHost {
 public:
     virtual ~RestoreRunHost() = default;
-    // The window's LoadCurrentJob: FJob follows the job table's current row, and the
-    // archive browser lists the job's archives.
-    virtual void LoadCurrentJob() = 0;
     // The archive indices of the entries selected in the entry view.
     virtual std::vector<std::size_t> SelectedBrowserEntries() const = 0;
     // The reader closed its archive (`fileName` empty) or opened `fileName` anew: the
@@ -50,6 +49,7 @@ public:
 
 struct RestoreRunContext {
     CsvTable& Jobs;  // JobDataSet: BACKUPDATEI of the current row
+    JobList& JobRules;  // its rules: the current job (and the browser) follow the row
     ArchiveReader& Reader;
     ExclusiveUseTest& Databases;
     TJob& FJob;

@@ -12,7 +12,6 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
-#include "util/MessageBoxes.h"
 
 namespace vb::gui {
 namespace {
@@ -36,8 +35,8 @@ QString KindText(ScheduleKind kind) {
 }  // namespace
 
 TSchedulefrm::TSchedulefrm(Scheduler& scheduler, const std::string& passwordFile, const QString& lastPass,
-                           QWidget* parent)
-    : QDialog(parent), FScheduler(scheduler), FPasswordFile(passwordFile), FLastPass(lastPass) {
+                           Boxes& boxes, QWidget* parent)
+    : QDialog(parent), FScheduler(scheduler), FBoxes(boxes), FPasswordFile(passwordFile), FLastPass(lastPass) {
     setObjectName("frmSchedule");
     setWindowTitle("Zeitplan");
     auto* layout = new QVBoxLayout(this);
@@ -114,7 +113,7 @@ TSchedulefrm::TSchedulefrm(Scheduler& scheduler, const std::string& passwordFile
     try {
         schedule = FScheduler.Load(FKind);
     } catch (const std::exception& e) {
-        ErrorBox(this, Q(e.what()));
+        FBoxes.ShowError(e.what());
     }
     chkAktiv->setChecked(schedule.Enabled);
     for (int d = 0; d < 7; ++d) chkTag[d]->setChecked(schedule.Weekdays & (1u << d));
@@ -166,7 +165,7 @@ void TSchedulefrm::accept() {
             if (!password.empty()) {
                 WritePasswordFile(FPasswordFile, password);
             } else if (!QFileInfo::exists(Q(FPasswordFile))) {
-                ErrorBox(this, "Bitte das Passwort der geschützten Sicherungen eingeben.");
+                FBoxes.ShowError("Bitte das Passwort der geschützten Sicherungen eingeben.");
                 return;
             }
         } else if (!schedule.UsePasswordFile) {
@@ -174,7 +173,7 @@ void TSchedulefrm::accept() {
         }
         FScheduler.Apply(FKind, schedule);
     } catch (const std::exception& e) {
-        ErrorBox(this, Q(e.what()));
+        FBoxes.ShowError(e.what());
         return;
     }
     edPasswort->clear();

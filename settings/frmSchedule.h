@@ -6,6 +6,7 @@
 #include <array>
 
 #include "settings/Scheduler.h"
+#include "util/RunHost.h"
 
 class QCheckBox;
 class QLabel;
@@ -18,8 +19,8 @@ class TSchedulefrm : public QDialog {
     Q_OBJECT
 public:
     // `lastPass`: the text of the last unattended pass from the data folder, shown
-    // where the system reports nothing (crontab).
-    TSchedulefrm(Scheduler& scheduler, const std::string& passwordFile, const QString& lastPass,
+    // where the system reports nothing (crontab). Its error boxes go to `boxes`.
+    TSchedulefrm(Scheduler& scheduler, const std::string& passwordFile, const QString& lastPass, Boxes& boxes,
                  QWidget* parent = nullptr);
 
     // The schedule as the controls show it.
@@ -35,6 +36,7 @@ private:
     void UpdateEnabled();
 
     Scheduler& FScheduler;
+    Boxes& FBoxes;
     std::string FPasswordFile;
     QString FLastPass;
     ScheduleKind FKind;

@@ -1,32 +1,16 @@
 #include "util/MessageBoxes.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include "platform/AtomicFile.h"
-#include "util/Error.h"
 #include "util/PasswordDialog.h"
 
 namespace vb::gui {
 namespace {
 
-bool gToStandardError = false;
-
 const QString kAppTitle = QStringLiteral("Vorlix-Backup");
-
-void WriteLine(const QString& title, const QString& text, const QString& answer = {}) {
-    QString line = title + ": " + QString(text).replace("\r\n", " ").replace('\n', ' ').replace('\r', ' ');
-    if (!answer.isEmpty()) line += " -> " + answer;
-    std::fprintf(stderr, "%s\n", line.toUtf8().constData());
-    std::fflush(stderr);
-}
 
 // Shows the normal arrow while a box is open and restores the previous cursor.
 class ArrowCursor {
@@ -55,56 +39,43 @@ int RunBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const 
 
 }  // namespace
 
-void SetBoxesToStandardError(bool on) { gToStandardError = on; }
-bool BoxesGoToStandardError() { return gToStandardError; }
-
 void ErrorBox(QWidget* parent, const QString& text) {
-    if (gToStandardError) return WriteLine("Fehler", text);
     ArrowCursor arrow;
     RunBox(parent, QMessageBox::Critical, "Fehler", text, {"OK"}, 0);
 }
 
 bool ConfirmYesNoBox(QWidget* parent, const QString& text) {
-    if (gToStandardError) {
-        WriteLine(QString::fromUtf8("Bestätigen"), text, "Nein");
-        return false;
-    }
     ArrowCursor arrow;
     return RunBox(parent, QMessageBox::Question, QString::fromUtf8("Bestätigen"), text, {"&Ja", "&Nein"}, 0) == 0;
 }
 
 bool ConfirmOkCancelBox(QWidget* parent, const QString& text) {
-    if (gToStandardError) {
-        WriteLine(QString::fromUtf8("Bestätigen"), text, "Abbrechen");
-        return false;
-    }
     return RunBox(parent, QMessageBox::Question, QString::fromUtf8("Bestätigen"), text, {"OK", "Abbrechen"}, 0) == 0;
 }
 
 void MessageBox(QWidget* parent, const QString& text) {
-    if (gToStandardError) return WriteLine(kAppTitle, text);
     RunBox(parent, QMessageBox::Information, kAppTitle, text, {"OK"}, 0);
 }
 
 std::optional<QString> PasswordPrompt(QWidget* parent, const QString& title, const QString& label) {
-    if (gToStandardError) {
-        if (const char* path = std::getenv("VORLIXBACKUP_PASSWORD_FILE"); path && *path) {
-            // Read without blocking: a FIFO in the file's place must not hang the pass.
-            std::string content;
-            if (!ReadWholeFile(path, content)) {
-                const int error = errno;
-                throw Error(std::string("Die Passwortdatei ") + path + " kann nicht gelesen werden: " +
-                            (error == EINVAL ? "keine gew\u00F6hnliche Datei" : std::strerror(error)));
-            }
-            const std::size_t end = content.find_first_of("\r\n");
-            return QString::fromUtf8(content.substr(0, end));
-        }
-        if (const char* password = std::getenv("VORLIXBACKUP_PASSWORD")) return QString::fromUtf8(password);
-        return std::nullopt;
-    }
     PasswordDialog dialog(parent, title, label);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.password();
+}
+
+namespace {
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+}  // namespace
+
+void WidgetBoxes::ShowError(const std::string& text) { ErrorBox(FParent, Q(text)); }
+bool WidgetBoxes::ConfirmYesNo(const std::string& text) { return ConfirmYesNoBox(FParent, Q(text)); }
+bool WidgetBoxes::ConfirmOkCancel(const std::string& text) { return ConfirmOkCancelBox(FParent, Q(text)); }
+void WidgetBoxes::ShowMessage(const std::string& text) { MessageBox(FParent, Q(text)); }
+
+std::optional<std::string> WidgetBoxes::AskPassword(const std::string& title, const std::string& label) {
+    const auto password = PasswordPrompt(FParent, Q(title), Q(label));
+    if (!password) return std::nullopt;
+    return password->toStdString();
 }
 
 }  // namespace vb::gui

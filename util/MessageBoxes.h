@@ -1,34 +1,42 @@
 #pragma once
-// The program's three message boxes and the password prompt. In an unattended pass
-// without a display nobody can answer a box, so each box is written to standard
-// error as one line instead, volume prompts answer "Abbrechen", and the password
-// comes from VORLIXBACKUP_PASSWORD_FILE (its first line) or VORLIXBACKUP_PASSWORD.
+// The program's three message boxes and the password prompt as widgets, and the
+// boxes of the main window made of them. (Without a display the program uses
+// StandardErrorBoxes instead.)
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <optional>
 
-class QWidget;
+#include "util/RunHost.h"
 
 namespace vb::gui {
-
-// Switches all boxes to standard error (headless unattended pass) or back.
-void SetBoxesToStandardError(bool on);
-bool BoxesGoToStandardError();
 
 // Error box: title "Fehler", one OK button, arrow cursor while open.
 void ErrorBox(QWidget* parent, const QString& text);
 // Confirmation box: title "Bestätigen", "&Ja" / "&Nein", arrow cursor while open.
-// Without a display the answer is "&Nein".
 bool ConfirmYesNoBox(QWidget* parent, const QString& text);
-// Disk prompt: title "Bestätigen", OK / "Abbrechen". Without a display: "Abbrechen".
+// Disk prompt: title "Bestätigen", OK / "Abbrechen".
 bool ConfirmOkCancelBox(QWidget* parent, const QString& text);
 // Plain message box: title "Vorlix-Backup", one OK button.
 void MessageBox(QWidget* parent, const QString& text);
 
 // The password prompt: caller's title and label, `*` echo, OK / "Abbrechen", client
-// area 320 pixels wide. Nullopt unless OK was pressed. Without a display the
-// password comes from the environment, and nullopt when none is given there; a
-// password file that cannot be read (missing, no regular file) throws vb::Error
-// naming it.
+// area 320 pixels wide. Nullopt unless OK was pressed.
 std::optional<QString> PasswordPrompt(QWidget* parent, const QString& title, const QString& label);
+
+// The boxes above, over `parent`; somebody is there to answer.
+class WidgetBoxes : public Boxes {
+public:
+    explicit WidgetBoxes(QWidget* parent) : FParent(parent) {}
+    void ShowError(const std::string& text) override;
+    bool ConfirmYesNo(const std::string& text) override;
+    bool ConfirmOkCancel(const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    std::optional<std::string> AskPassword(const std::string& title, const std::string& label) override;
+    bool CanPrompt() const override { return true; }
+
+private:
+    QPointer<QWidget> FParent;
+};
 
 }  // namespace vb::gui

@@ -1,16 +1,17 @@
 #pragma once
-// What a long operation (backup run, restore run, unattended pass) needs from its
-// surroundings. The main window answers with real boxes and dialogs, the headless
-// mode on standard error, and tests with a scripted fake. No engine code shows a
-// widget itself.
+// What the program asks and tells (Boxes), and what a long operation (backup run,
+// restore run, unattended pass) needs from its surroundings besides (RunHost). The
+// implementation of the boxes is chosen once when the program starts: message boxes
+// over the window, or lines on standard error for a pass without a display. Tests
+// install one that records every box. No engine code shows a widget itself.
 #include <optional>
 #include <string>
 
 namespace vb {
 
-class RunHost {
+class Boxes {
 public:
-    virtual ~RunHost() = default;
+    virtual ~Boxes() = default;
 
     // The error box: title "Fehler", one OK button.
     virtual void ShowError(const std::string& text) = 0;
@@ -25,6 +26,10 @@ public:
     // False when nobody can answer a prompt (an unattended pass without a display):
     // AskPassword then answers from the environment or not at all.
     virtual bool CanPrompt() const = 0;
+};
+
+class RunHost : public Boxes {
+public:
     // The text of the main window's status bar.
     virtual void SetStatus(const std::string& text) = 0;
     // The progress bar beside the status text; a maximum of 0 hides it.

@@ -18,38 +18,30 @@
 #include "settings/Settings.h"
 #include "settings/frmSchedule.h"
 #include "support/TempDir.h"
-#include "util/MessageBoxes.h"
+#include "support/WindowTestHome.h"
 
 using namespace vb;
 
 class DesktopWindowTest : public QObject {
     Q_OBJECT
 private:
-    std::unique_ptr<QTemporaryDir> FDir;
-    std::unique_ptr<RegistryStore> FRegistry;
+    std::unique_ptr<test::WindowTestHome> FHome;
 
-    QString Path(const QString& name) const { return FDir->path() + "/" + name; }
+    QString Path(const QString& name) const { return FHome->Path(name); }
     std::string DataDir() const { return Path("shared/VorlixBackup").toStdString(); }
     static QString StatusText(TMainFrm& window) { return window.findChild<QLabel*>("StatusBar1")->text(); }
 
 private slots:
     void init() {
-        FDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(FDir->isValid());
-        qputenv("HOME", Path("home").toUtf8());
-        qputenv("XDG_CONFIG_HOME", Path("home/.config").toUtf8());
-        qputenv("VORLIXBACKUP_COMMON_DOCUMENTS", Path("shared").toUtf8());
-        FRegistry = std::make_unique<RegistryStore>(Path("registry.reg").toStdString());
-        gui::SetBoxesToStandardError(true);
+        FHome = std::make_unique<test::WindowTestHome>();
     }
     void cleanup() {
-        FRegistry.reset();
-        FDir.reset();
+        FHome.reset();
     }
 
     void archiveCheckOptionFollowsRegistryAndIsSavedOnClose() {
         {
-            TMainFrm window(*FRegistry);
+            TMainFrm window(FHome->Registry(), &FHome->Host());
             auto* box = window.findChild<QCheckBox*>("CheckBox3");
             QVERIFY(box);
             QCOMPARE(box->text(), QString::fromUtf8("Sicherung nach dem Packen prüfen"));
@@ -59,8 +51,8 @@ private slots:
             QVERIFY(window.Options().FPruefen);
             window.close();
         }
-        QCOMPARE(FRegistry->ReadDword(RegistryRoot::CurrentUser, kSettingsKey, "PRUEFEN"), std::optional<std::uint32_t>(1));
-        TMainFrm again(*FRegistry);
+        QCOMPARE(FHome->Registry().ReadDword(RegistryRoot::CurrentUser, kSettingsKey, "PRUEFEN"), std::optional<std::uint32_t>(1));
+        TMainFrm again(FHome->Registry(), &FHome->Host());
         QVERIFY(again.findChild<QCheckBox*>("CheckBox3")->isChecked());
         QVERIFY(again.Options().FPruefen);
     }
@@ -78,7 +70,7 @@ private slots:
         const LastPass pass{false, std::time(nullptr), status, status ? "Fehler beim Packen!\nDisk voll" : ""};
         RecordLastPass(DataDir(), pass);
 
-        TMainFrm window(*FRegistry);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         window.show();
         auto* line = window.findChild<QLabel*>("lblLetzterLauf");
         QVERIFY(line);
@@ -101,7 +93,7 @@ private slots:
     }
 
     void settingsPageOffersTheScheduleDialog() {
-        TMainFrm window(*FRegistry);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         auto* button = window.findChild<QPushButton*>("btnZeitplan");
         QVERIFY(button);
         QCOMPARE(button->text(), QString("Zeitplan..."));
@@ -118,7 +110,7 @@ private slots:
         const std::string passwordFile = Path("home/.config/vorlix-backup/passwort").toStdString();
         Scheduler scheduler(commands, {false, Path("units").toStdString(), "lehrer"},
                             {"/opt/vorlixbackup/vorlixbackup", passwordFile, {}});
-        gui::TSchedulefrm dialog(scheduler, passwordFile, QString());
+        gui::TSchedulefrm dialog(scheduler, passwordFile, QString(), FHome->Host());
         QCOMPARE(dialog.findChild<QLabel*>("lblNaechsterLauf")->text(), QString("Mon 2026-12-14 18:30:00 CET"));
         QVERIFY(!dialog.findChild<QLabel*>("lblLinger")->isHidden());
         QVERIFY(!dialog.findChild<QCheckBox*>("chkAktiv")->isChecked());
@@ -131,6 +123,8 @@ private slots:
         // Protection without a password to keep: the dialog asks and stays open.
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(FHome->Host().FShown,
+                 std::vector<std::string>{"Fehler: Bitte das Passwort der geschützten Sicherungen eingeben."});
         QVERIFY(!QFileInfo::exists(Path("units/vorlixbackup.timer")));
         dialog.findChild<QLineEdit*>("edPasswort")->setText("Geheim");
         dialog.accept();

@@ -25,7 +25,7 @@
 #include "app/TMainFrm.h"
 #include "help/VersionInfo.h"
 #include "platform/RegistryStore.h"
-#include "util/MessageBoxes.h"
+#include "support/WindowTestHome.h"
 #include "util/Utf8.h"
 
 using namespace vb;
@@ -33,10 +33,9 @@ using namespace vb;
 class MainFrmTest : public QObject {
     Q_OBJECT
 private:
-    std::unique_ptr<QTemporaryDir> FDir;
-    std::unique_ptr<RegistryStore> FRegistry;
+    std::unique_ptr<test::WindowTestHome> FHome;
 
-    QString Path(const QString& name) const { return FDir->path() + "/" + name; }
+    QString Path(const QString& name) const { return FHome->Path(name); }
     static void Click(TMainFrm& window, const char* action) {
         auto* button = window.findChild<QToolButton*>(action);
         QVERIFY2(button, action);
@@ -45,22 +44,14 @@ private:
 
 private slots:
     void init() {
-        FDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(FDir->isValid());
-        qputenv("HOME", Path("home").toUtf8());
-        qputenv("XDG_CONFIG_HOME", Path("home/.config").toUtf8());
-        qputenv("VORLIXBACKUP_COMMON_DOCUMENTS", Path("shared").toUtf8());
-        FRegistry = std::make_unique<RegistryStore>(Path("registry.reg").toStdString());
-        // A box that nobody answers would stop the test; errors are checked instead.
-        gui::SetBoxesToStandardError(true);
+        FHome = std::make_unique<test::WindowTestHome>();
     }
     void cleanup() {
-        FRegistry.reset();
-        FDir.reset();
+        FHome.reset();
     }
 
     void startsOnTheJobsPageWithCaptionAndNavigation() {
-        TMainFrm window(*FRegistry);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         QCOMPARE(window.windowTitle(),
                  QString("Vorlix Backup & Restore ") + QString::fromStdString(ProgramVersionInfo().FileVersion));
         QCOMPARE(window.CurrentPage(), int(TMainFrm::pgJobs));
@@ -110,7 +101,7 @@ private slots:
         QFETCH(QString, action);
         QFETCH(int, page);
         QFETCH(QString, heading);
-        TMainFrm window(*FRegistry);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         window.ShowPage(page == 4 ? 0 : 4);
         Click(window, action.toUtf8().constData());
         QCOMPARE(window.CurrentPage(), page);
@@ -121,7 +112,7 @@ private slots:
     }
 
     void logPageShowsLogsOrPlaceholder() {
-        TMainFrm window(*FRegistry);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         Click(window, "acLogfiles");
         auto* backup = window.findChild<QPlainTextEdit*>("memoBackupLog");
         auto* restore = window.findChild<QPlainTextEdit*>("memoRestoreLog");
@@ -142,7 +133,7 @@ private slots:
 
     void closingSavesOptionsAndPlacement() {
         {
-            TMainFrm window(*FRegistry);
+            TMainFrm window(FHome->Registry(), &FHome->Host());
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             Click(window, "acEinstellungen");
@@ -156,16 +147,16 @@ private slots:
             Click(window, "acEnde");
         }
         const auto HKCU = RegistryRoot::CurrentUser;
-        QCOMPARE(FRegistry->ReadDword(HKCU, "Software\\Vorlix-Backup", "STRATEGIE"), std::optional<std::uint32_t>(2));
-        QCOMPARE(FRegistry->ReadDword(HKCU, "Software\\Vorlix-Backup", "LOGGING"), std::optional<std::uint32_t>(0));
-        QCOMPARE(FRegistry->ReadDword(HKCU, "Software\\Vorlix-Backup", "PASSWORTSCHUTZ"), std::optional<std::uint32_t>(0));
-        QCOMPARE(FRegistry->ReadString(HKCU, "Software\\Vorlix-Backup", "Datenverzeichnis"),
+        QCOMPARE(FHome->Registry().ReadDword(HKCU, "Software\\Vorlix-Backup", "STRATEGIE"), std::optional<std::uint32_t>(2));
+        QCOMPARE(FHome->Registry().ReadDword(HKCU, "Software\\Vorlix-Backup", "LOGGING"), std::optional<std::uint32_t>(0));
+        QCOMPARE(FHome->Registry().ReadDword(HKCU, "Software\\Vorlix-Backup", "PASSWORTSCHUTZ"), std::optional<std::uint32_t>(0));
+        QCOMPARE(FHome->Registry().ReadString(HKCU, "Software\\Vorlix-Backup", "Datenverzeichnis"),
                  std::optional<std::string>(Path("daten").toStdString()));
-        const auto norm = FRegistry->ReadString(HKCU, "Software\\Vorlix-Backup\\MainFrm", "NormPos");
+        const auto norm = FHome->Registry().ReadString(HKCU, "Software\\Vorlix-Backup\\MainFrm", "NormPos");
         QVERIFY(norm.has_value());
 
         // The next start reads them back.
-        TMainFrm again(*FRegistry);
+        TMainFrm again(FHome->Registry(), &FHome->Host());
         QVERIFY(again.findChild<QRadioButton*>("RadioGroup1Item2")->isChecked());
         QVERIFY(!again.findChild<QCheckBox*>("CheckBox1")->isChecked());
         QCOMPARE(again.Options().FDatenDir, Path("daten").toStdString());
@@ -176,7 +167,7 @@ private slots:
 
     void closingKeepsARowStillBeingEdited() {
         {
-            TMainFrm window(*FRegistry);
+            TMainFrm window(FHome->Registry(), &FHome->Host());
             window.Jobs().Edit();
             window.Jobs().SetText("ZIELVERZEICHNIS", "/srv/sicherung");
             Click(window, "acEnde");
@@ -188,7 +179,7 @@ private slots:
     }
 
     void insertingAJobThroughTheNavigatorReachesEveryPage() {
-        TMainFrm window(*FRegistry);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         window.show();
         auto* navigator = window.findChild<QWidget*>("JobNavigatorSlot");
         navigator->findChild<QToolButton*>("btnInsert")->click();
@@ -225,8 +216,8 @@ private slots:
         write(Path("shared/VorlixBackup/Backupjobs.csv"),
               "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK\r\nSchule," + Path("ziel").toUtf8() + "," +
                   Path("def.csv").toUtf8() + ",0\r\n");
-        FRegistry->WriteDword("Software\\Vorlix-Backup", "STRATEGIE", 2);
-        TMainFrm window(*FRegistry);
+        FHome->Registry().WriteDword("Software\\Vorlix-Backup", "STRATEGIE", 2);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         window.show();
         Click(window, "acBackup");
         auto* start = window.findChild<QPushButton*>("btnStartBackup");
@@ -244,7 +235,7 @@ private slots:
     // "&Alle markierten Jobs starten" opens its menu from its face and from Alt+A, not
     // only from its arrow.
     void startAllOpensItsMenuFromFaceAndKey() {
-        TMainFrm window(*FRegistry);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         auto* button = window.findChild<QToolButton*>("btnStartAll");
@@ -273,7 +264,7 @@ private slots:
     // The title bar's help button does not exist on Linux: its hint is the Info
     // button's, and Shift+F1 presses that button (the about box).
     void infoButtonCarriesTheHintAndShiftF1() {
-        TMainFrm window(*FRegistry);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         QVERIFY(!(window.windowFlags() & Qt::WindowContextHelpButtonHint));
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -300,7 +291,7 @@ private slots:
     // it is refused, or deferred to the end of the run.
     void sessionEndSavesLikeClose() {
         {
-            TMainFrm window(*FRegistry);
+            TMainFrm window(FHome->Registry(), &FHome->Host());
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             window.findChild<QRadioButton*>("RadioGroup1Item1")->click();
@@ -311,19 +302,19 @@ private slots:
             QVERIFY(!window.EndSession(false));  // logout refused during the run
             QVERIFY(!window.EndSession(true));   // SIGTERM waits for it
             QVERIFY(window.isVisible());
-            QVERIFY(!FRegistry->ValueExists(RegistryRoot::CurrentUser, "Software\\Vorlix-Backup", "STRATEGIE"));
+            QVERIFY(!FHome->Registry().ValueExists(RegistryRoot::CurrentUser, "Software\\Vorlix-Backup", "STRATEGIE"));
             window.SetBusy(false);
             QTRY_VERIFY(!window.isVisible());
         }
         const auto HKCU = RegistryRoot::CurrentUser;
-        QCOMPARE(FRegistry->ReadDword(HKCU, "Software\\Vorlix-Backup", "STRATEGIE"), std::optional<std::uint32_t>(1));
-        QVERIFY(FRegistry->ReadString(HKCU, "Software\\Vorlix-Backup\\MainFrm", "NormPos").has_value());
+        QCOMPARE(FHome->Registry().ReadDword(HKCU, "Software\\Vorlix-Backup", "STRATEGIE"), std::optional<std::uint32_t>(1));
+        QVERIFY(FHome->Registry().ReadString(HKCU, "Software\\Vorlix-Backup\\MainFrm", "NormPos").has_value());
         QFile jobs(Path("shared/VorlixBackup/Backupjobs.csv"));
         QVERIFY(jobs.open(QIODevice::ReadOnly));
         QVERIFY(jobs.readAll().contains("Vorlix-Backup,/srv/abend,"));
 
         // Refused without deferring, the window stays open after the run.
-        TMainFrm again(*FRegistry);
+        TMainFrm again(FHome->Registry(), &FHome->Host());
         again.show();
         again.SetBusy(true);
         QVERIFY(!again.EndSession(false));
@@ -336,7 +327,7 @@ private slots:
 
     // Tahoma where Debian's metric-compatible one is installed, else the desktop's sans.
     void windowFontIsTahomaWhereInstalled() {
-        TMainFrm window(*FRegistry);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         const QFontInfo used(window.font());
         QCOMPARE(used.pixelSize(), 11);
         if (QFileInfo::exists("/usr/share/wine/fonts/tahoma.ttf")) {
@@ -386,9 +377,9 @@ private slots:
         QFETCH(QString, normPos);
         QFETCH(int, ppi);
         QFETCH(QPoint, expected);
-        FRegistry->WriteString("Software\\Vorlix-Backup\\MainFrm", "NormPos", normPos.toStdString());
-        FRegistry->WriteDword("Software\\Vorlix-Backup\\MainFrm", "PixelsPerInch", static_cast<std::uint32_t>(ppi));
-        TMainFrm window(*FRegistry);
+        FHome->Registry().WriteString("Software\\Vorlix-Backup\\MainFrm", "NormPos", normPos.toStdString());
+        FHome->Registry().WriteDword("Software\\Vorlix-Backup\\MainFrm", "PixelsPerInch", static_cast<std::uint32_t>(ppi));
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.pos(), expected);

@@ -17,6 +17,7 @@
 #include "help/VersionInfo.h"
 #include "platform/RegistryStore.h"
 #include "settings/WindowPlacement.h"
+#include "support/FakeHost.h"
 #include "util/MessageBoxes.h"
 
 using namespace vb;
@@ -69,13 +70,14 @@ class MainFrmX11Test : public QObject {
 private:
     std::unique_ptr<QTemporaryDir> FDir;
     std::unique_ptr<RegistryStore> FRegistry;
+    test::FakeHost FHost;  // no box waits for an answer
 
     QString Path(const QString& name) const { return FDir->path() + "/" + name; }
 
     // Starts the window, waits for its frame, closes it with "Beenden"; returns the
     // frame as it was shown.
     QRect StartAndClose() {
-        TMainFrm window(*FRegistry);
+        TMainFrm window(*FRegistry, &FHost);
         window.show();
         if (!WaitForFrame(&window)) return {};
         const QRect shown = window.frameGeometry();
@@ -87,8 +89,6 @@ private slots:
     void initTestCase() {
         QCOMPARE(QGuiApplication::platformName(), QString("xcb"));
         SetUpApplication(*qApp);
-        // A box that nobody answers would stop the test.
-        gui::SetBoxesToStandardError(true);
         QWidget probe;
         probe.show();
         QVERIFY2(WaitForFrame(&probe), "no window manager frames the windows");
@@ -136,7 +136,7 @@ private slots:
 
     // Titles are the captions alone; the application's name is not appended.
     void titlesAreTheCaptions() {
-        TMainFrm window(*FRegistry);
+        TMainFrm window(*FRegistry, &FHost);
         window.show();
         QVERIFY(WaitForFrame(&window));
         const QString caption = "Vorlix Backup & Restore " + QString::fromStdString(ProgramVersionInfo().FileVersion);
@@ -148,7 +148,6 @@ private slots:
         QTRY_COMPARE(ShownTitle(&masks), QString("Datei(maske)"));
         masks.close();
 
-        gui::SetBoxesToStandardError(false);
         QString boxTitle;
         QTimer::singleShot(200, &window, [&] {
             if (QWidget* box = QApplication::activeModalWidget()) {
@@ -159,7 +158,6 @@ private slots:
             }
         });
         gui::MessageBox(&window, "Hallo");
-        gui::SetBoxesToStandardError(true);
         QCOMPARE(boxTitle, QString("Vorlix-Backup"));
     }
 };

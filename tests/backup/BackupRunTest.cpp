@@ -12,6 +12,7 @@
 #include "dbcheck/ExclusiveUseTest.h"
 #include "platform/RegistryStore.h"
 #include "settings/Settings.h"
+#include "support/FakeHost.h"
 #include "support/TempDir.h"
 #include "util/Utf8.h"
 
@@ -22,39 +23,16 @@ namespace fs = std::filesystem;
 
 // The window: owns the tables and the current job as TMainFrm does, and records
 // every box.
-class FakeWindow : public RunHost, public JobListHost, public DefinitionListHost, public BackupRunHost {
+class FakeWindow : public test::FakeHost {
 public:
-    std::vector<std::string> Boxes;
-    std::optional<std::string> Password;
-    bool Prompts = true;  // false: an unattended pass without a display
-    std::string Data;
     CsvTable Jobs{kJobListDefinition};
     CsvTable Defs{kDefinitionListDefinition};
-    TJob FJob;
-    JobList JobRules{Jobs, *this};
+    JobList JobRules{Jobs, *this, *this};
     DefinitionList DefRules{Defs, *this};
-
-    void ShowError(const std::string& text) override { Boxes.push_back("Fehler: " + text); }
-    bool ConfirmYesNo(const std::string&) override { return false; }
-    bool ConfirmOkCancel(const std::string&) override { return false; }
-    void ShowMessage(const std::string& text) override { Boxes.push_back("Meldung: " + text); }
-    std::optional<std::string> AskPassword(const std::string&, const std::string&) override { return Password; }
-    bool CanPrompt() const override { return Prompts; }
-    void SetStatus(const std::string&) override {}
-    void SetProgress(int, int) override {}
-    void SetBusy(bool) override {}
-    void Breathe() override {}
-    std::string DatenDir() const override { return Data; }
-    bool MoveToTrash(const std::string&) override { return false; }
-    void LoadCurrentJob() override {
-        const TJob row = JobRules.CurrentJob();
-        FJob.Bezeichnung = row.Bezeichnung, FJob.DestDir = row.DestDir, FJob.DefFile = row.DefFile, FJob.Auto = row.Auto;
-        DefRules.OpenForJob(FJob);
+    FakeWindow() {
+        FList = &JobRules;
+        FDefinitions = &DefRules;
     }
-    void FillJobSelectors() override {}
-    void SetDefinitionGridUpdates(bool) override {}
-    void CloseBrowserArchive() override {}
-    void ShowArchiveInBrowser(const std::string&) override {}
 };
 
 class BackupRunTest : public ::testing::Test {
@@ -70,7 +48,7 @@ protected:
     void SetUp() override {
         fs::create_directories(FDir / "daten");
         fs::create_directories(FSource);
-        FWindow.Data = FOptions.FDatenDir;
+        FWindow.FDatenDir = FOptions.FDatenDir;
         for (const char* name : {"a.mdb", "b.txt", " c.txt"}) test::WriteFile(FSource / name, name);
         test::WriteFile(FDir / "daten/Backupjobs.csv",
                         "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\nJob," +
@@ -85,7 +63,7 @@ protected:
             FWindow.Jobs.Open();
         }
         FWindow.LoadCurrentJob();
-        BackupRun run({FWindow.Jobs, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob, FOptions},
+        BackupRun run({FWindow.Jobs, FWindow.JobRules, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob, FOptions},
                       FWindow, FWindow);
         return run.BackupJob(FWindow.FJob);
     }
@@ -115,7 +93,7 @@ TEST_F(BackupRunTest, MasksSplitLikeTheSharedSplitter) {
         fs::remove_all(FDir / "ziel");
         Definitions("Q," + FSource.string() + "," + c.masks + ",1,0\r\nAus," + FSource.string() + ",*,0,1\r\n");
         EXPECT_TRUE(Run());
-        EXPECT_TRUE(FWindow.Boxes.empty());
+        EXPECT_TRUE(FWindow.FShown.empty());
         auto names = EntryNames();
         auto expected = c.entries;
         std::sort(names.begin(), names.end());
@@ -132,13 +110,13 @@ TEST_F(BackupRunTest, MasksSplitLikeTheSharedSplitter) {
 TEST_F(BackupRunTest, JobWithNothingToSaveIsReported) {
     for (const std::string& rows : {std::string(), "Aus," + FSource.string() + ",*.*,0,1\r\n"}) {
         SCOPED_TRACE(rows);
-        FWindow.Boxes.clear();
+        FWindow.FShown.clear();
         Definitions(rows);
         EXPECT_FALSE(Run());
-        ASSERT_EQ(FWindow.Boxes.size(), 1u);
-        EXPECT_NE(FWindow.Boxes[0].find("Fehler: Der Job \u201EJob\u201C hat keine Zeile, die gesichert werden soll"),
+        ASSERT_EQ(FWindow.FShown.size(), 1u);
+        EXPECT_NE(FWindow.FShown[0].find("Fehler: Der Job \u201EJob\u201C hat keine Zeile, die gesichert werden soll"),
                   std::string::npos)
-            << FWindow.Boxes[0];
+            << FWindow.FShown[0];
         EXPECT_FALSE(fs::exists(FDir / "ziel"));
     }
 }
@@ -152,8 +130,8 @@ TEST_F(BackupRunTest, DatabaseInUseStopsTheRunWithTheListOfOpenFiles) {
     ASSERT_GE(held, 0);
     EXPECT_FALSE(Run());
     ::close(held);
-    ASSERT_EQ(FWindow.Boxes.size(), 1u);
-    EXPECT_EQ(FWindow.Boxes[0], "Fehler: Die folgenden Dateien sind noch geöffnet: \n\n" + database.string() +
+    ASSERT_EQ(FWindow.FShown.size(), 1u);
+    EXPECT_EQ(FWindow.FShown[0], "Fehler: Die folgenden Dateien sind noch geöffnet: \n\n" + database.string() +
                                     "\n\nBitte schließen Sie alle Anwendungen, die darauf zugreifen, "
                                     "und starten dann erneut.");
     EXPECT_FALSE(fs::exists(FDir / "ziel"));
@@ -164,15 +142,14 @@ TEST_F(BackupRunTest, DamagedArchiveIsReportedAndKept) {
     fs::create_directories(FDir / "ziel");
     test::WriteFile(FDir / "ziel/Job.zip", "kein ZIP-Archiv");
     EXPECT_FALSE(Run());
-    ASSERT_EQ(FWindow.Boxes.size(), 1u);
-    EXPECT_EQ(FWindow.Boxes[0], "Meldung: Fehler beim Packen!\nUnhandled Archive Type");
+    ASSERT_EQ(FWindow.FShown.size(), 1u);
+    EXPECT_EQ(FWindow.FShown[0], "Meldung: Fehler beim Packen!\nUnhandled Archive Type");
     EXPECT_EQ(test::ReadFile(FDir / "ziel/Job.zip"), "kein ZIP-Archiv");
 }
 
 TEST_F(BackupRunTest, CancelledPasswordWritesAnUnprotectedArchive) {
     Definitions("Q," + FSource.string() + ",*.txt,1,0\r\n");
     FOptions.FUsePassword = true;
-    FWindow.Password = std::nullopt;
     EXPECT_TRUE(Run());
     ArchiveWriter check;
     check.Open((FDir / "ziel/Job.zip").string());
@@ -189,7 +166,7 @@ TEST_F(BackupRunTest, FilesThatCannotBeReadAreNamed) {
     FWindow.Jobs.SetFileName((FDir / "daten/Backupjobs.csv").string());
     FWindow.Jobs.Open();
     FWindow.LoadCurrentJob();
-    BackupRun run({FWindow.Jobs, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob, FOptions},
+    BackupRun run({FWindow.Jobs, FWindow.JobRules, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob, FOptions},
                   FWindow, FWindow);
     for (const auto& item : fs::recursive_directory_iterator(FDir.Path()))
         fs::permissions(item.path(), fs::perms::all);
@@ -219,10 +196,9 @@ TEST_F(BackupRunTest, FilesThatCannotBeReadAreNamed) {
 TEST_F(BackupRunTest, ProtectedRunWithoutAnyoneToAskWritesNothing) {
     Definitions("Q," + FSource.string() + ",*.txt,1,0\r\n");
     FOptions.FUsePassword = true;
-    FWindow.Password = std::nullopt;
-    FWindow.Prompts = false;
+    FWindow.FCanPrompt = false;
     EXPECT_FALSE(Run());
-    EXPECT_EQ(FWindow.Boxes, std::vector<std::string>{"Meldung: Fehler beim Packen!\nKein Passwort für die geschützte "
+    EXPECT_EQ(FWindow.FShown, std::vector<std::string>{"Meldung: Fehler beim Packen!\nKein Passwort für die geschützte "
                                                       "Sicherung angegeben (VORLIXBACKUP_PASSWORD_FILE oder "
                                                       "VORLIXBACKUP_PASSWORD)."});
     EXPECT_FALSE(fs::exists(FDir / "ziel/Job.zip"));
@@ -239,11 +215,11 @@ TEST_F(BackupRunTest, PassGoesOnAfterAFailingJob) {
                         (FDir / "ziel").string() + "," + (FDir / "def.csv").string() + ",1,\r\n");
     FWindow.Jobs.SetFileName((FDir / "daten/Backupjobs.csv").string());
     FWindow.Jobs.Open();
-    BackupRun run({FWindow.Jobs, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob, FOptions},
+    BackupRun run({FWindow.Jobs, FWindow.JobRules, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob, FOptions},
                   FWindow, FWindow);
     run.doBackup("");
-    ASSERT_EQ(FWindow.Boxes.size(), 1u);
-    EXPECT_NE(FWindow.Boxes[0].find("kein-ordner/ziel"), std::string::npos) << FWindow.Boxes[0];
+    ASSERT_EQ(FWindow.FShown.size(), 1u);
+    EXPECT_NE(FWindow.FShown[0].find("kein-ordner/ziel"), std::string::npos) << FWindow.FShown[0];
     auto names = EntryNames();
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{" c.txt", "b.txt"}));

@@ -16,7 +16,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "CatalogueFakes.h"
+#include "support/FakeHost.h"
 #include "catalogue/CatalogueGrids.h"
 #include "catalogue/RecordNavigator.h"
 #include "catalogue/TSelectFilemaskfrm.h"
@@ -73,7 +73,7 @@ struct DefinitionGridFixture {
 
     TempDir dir;
     CsvTable table{kDefinitionListDefinition};
-    test::FakeDefinitionHost host;
+    test::FakeHost host;
     DefinitionList definitions{table, host};
     ScriptedDialogs scripted;
     std::unique_ptr<CsvGrid> owner;
@@ -89,8 +89,8 @@ struct AlphaBetaJobs {
     }
     TempDir dir;
     CsvTable table{kJobListDefinition};
-    test::FakeJobHost host;
-    JobList jobs{table, host};
+    test::FakeHost host;
+    JobList jobs{table, host, host};
 };
 
 }  // namespace
@@ -121,9 +121,9 @@ void CatalogueWidgetsTest::jobGridInsertProposesTheNextJob() {
     WriteFile(dir / "Backupjobs.csv", kJobHeader + "Job_1,/a," + (dir / "JobDef_1.csv").string() + ",1\r\nJob_2,/b," +
                                           (dir / "JobDef_2.csv").string() + ",0\r\n");
     CsvTable table(kJobListDefinition);
-    test::FakeJobHost host;
+    test::FakeHost host;
     host.FDatenDir = dir.Path().string();
-    JobList jobs(table, host);
+    JobList jobs(table, host, host);
     host.FList = &jobs;
     jobs.Open(dir.Path().string(), "/opt");
 
@@ -190,7 +190,7 @@ void CatalogueWidgetsTest::definitionGridRefusesACommaInTheMasks() {
     QVERIFY(grid->viewport()->isAncestorOf(QApplication::focusWidget()));
     QTest::keyClicks(QApplication::focusWidget(), ".mdb,*.txt");
     QTest::mouseClick(navigator.ButtonOf(RecordNavigator::nbPost), Qt::LeftButton);
-    QCOMPARE(f.host.FMessages, std::vector<std::string>{"Unzulässiges Trennzeichen (,) vor *.txt."});
+    QCOMPARE(f.host.FShown, std::vector<std::string>{"Meldung: Unzulässiges Trennzeichen (,) vor *.txt."});
     QCOMPARE(table.State(), CsvTableState::Insert);
     QCOMPARE(table.RecordCount(), 1);
 
@@ -277,7 +277,7 @@ void CatalogueWidgetsTest::ellipsisButtonsOpenThePickers() {
 void CatalogueWidgetsTest::jobSelectorsListAndChoose() {
     AlphaBetaJobs f;
     CsvTable& table = f.table;
-    test::FakeJobHost& host = f.host;
+    test::FakeHost& host = f.host;
     JobList& jobs = f.jobs;
     table.Next();
 
@@ -305,7 +305,7 @@ void CatalogueWidgetsTest::jobSelectorsListAndChoose() {
 void CatalogueWidgetsTest::leavingARowWithAClashingNameShowsTheKeyError() {
     AlphaBetaJobs f;
     CsvTable& table = f.table;
-    test::FakeJobHost& host = f.host;
+    test::FakeHost& host = f.host;
     std::unique_ptr<CsvGrid> grid(CreateJobGrid(table, CatalogueDialogs{}));
     QStringList errors;
     grid->FErrorHandler = [&](const QString& message) { errors << message; };
@@ -463,8 +463,8 @@ void CatalogueWidgetsTest::jobSelectorMatchesLetterCase() {
     TempDir dir;
     WriteFile(dir / "Backupjobs.csv", kJobHeader + "Job_A,/a,/a.csv,1\r\njob_a,/b,/b.csv,1\r\n");
     CsvTable table(kJobListDefinition);
-    test::FakeJobHost host;
-    JobList jobs(table, host);
+    test::FakeHost host;
+    JobList jobs(table, host, host);
     host.FList = &jobs;
     jobs.Open(dir.Path().string(), "/opt");
     QComboBox selector;

@@ -2,7 +2,7 @@
 // post, and the table following the current job.
 #include <gtest/gtest.h>
 
-#include "CatalogueFakes.h"
+#include "support/FakeHost.h"
 #include "catalogue/CsvTable.h"
 #include "catalogue/DefinitionList.h"
 #include "support/TempDir.h"
@@ -26,7 +26,7 @@ protected:
 
     TempDir FDir;
     CsvTable FTable{kDefinitionListDefinition};
-    test::FakeDefinitionHost FHost;
+    test::FakeHost FHost;
     DefinitionList FList{FTable, FHost};
 };
 
@@ -52,16 +52,16 @@ TEST_F(DefinitionListTest, CommaInTheMasksIsRefused) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.masks);
         FList.OpenForJob(JobWith("Job_1", "JobDef_1.csv"));
-        FHost.FMessages.clear();
+        FHost.FShown.clear();
         FTable.Insert();
         FTable.SetText("NAME", "Daten");
         FTable.SetText("DATEIMASKE", c.masks);
         EXPECT_EQ(FTable.Post(), c.message.empty());
         if (c.message.empty()) {
-            EXPECT_TRUE(FHost.FMessages.empty());
+            EXPECT_TRUE(FHost.FShown.empty());
             EXPECT_EQ(FTable.RecordCount(), 1);
         } else {
-            EXPECT_EQ(FHost.FMessages, std::vector<std::string>{c.message});
+            EXPECT_EQ(FHost.FShown, std::vector<std::string>{"Meldung: " + c.message});
             EXPECT_EQ(FTable.State(), CsvTableState::Insert);
             EXPECT_EQ(FTable.RecordCount(), 0);
         }

@@ -2,7 +2,7 @@
 // inserting, posting and deleting jobs.
 #include <gtest/gtest.h>
 
-#include "CatalogueFakes.h"
+#include "support/FakeHost.h"
 #include "catalogue/CsvTable.h"
 #include "catalogue/JobList.h"
 #include "support/TempDir.h"
@@ -40,12 +40,12 @@ protected:
 
     TempDir FDir;
     CsvTable FTable{kJobListDefinition};
-    test::FakeJobHost FHost;
-    JobList FList{FTable, FHost};
+    test::FakeHost FHost;
+    JobList FList{FTable, FHost, FHost};
 };
 
 TEST_F(JobListTest, FirstStartWritesTheDefaultFilesByteForByte) {
-    test::FakeDefinitionHost defHost;
+    test::FakeHost defHost;
     CsvTable defTable(kDefinitionListDefinition);
     DefinitionList definitions(defTable, defHost);
 

@@ -86,7 +86,7 @@ private slots:
     void hilfeOpensTheTopicOfThePageShown() {
         QFETCH(int, page);
         QFETCH(QString, topic);
-        TMainFrm window(FHome->Registry());
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         QCOMPARE(QString::fromStdString(window.ChmFilename()), FChm);
         QVERIFY(gui::ApplicationHelpFile().empty());
         window.ShowPage(page);
@@ -118,7 +118,7 @@ private slots:
         QFETCH(QString, focus);
         QFETCH(int, page);
         QFETCH(QString, topic);
-        TMainFrm window(FHome->Registry());
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         window.show();
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -133,7 +133,7 @@ private slots:
     }
 
     void unmappedNumbersShowTheContentsAndMissingHelpShowsNothing() {
-        TMainFrm window(FHome->Registry());
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         QVERIFY(gui::HelpContext(7000));
         QCOMPARE(Topic(), QString("/html/inhalt.htm"));
         CloseHelp();
@@ -143,13 +143,12 @@ private slots:
     }
 
     void aDamagedHelpFileIsReported() {
-        TMainFrm window(FHome->Registry());
+        TMainFrm window(FHome->Registry());  // its own message boxes
         QFile::remove(FChm);
         QFile damaged(FChm);
         QVERIFY(damaged.open(QIODevice::WriteOnly));
         damaged.write("ITSF, but no compiled help");
         damaged.close();
-        gui::SetBoxesToStandardError(false);
         QString shown;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -166,7 +165,7 @@ private slots:
     }
 
     void withoutCompiledHelpTheStandardHelpHandlesTheRequest() {
-        TMainFrm window(FHome->Registry());
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         gui::SetApplicationHelpFile(Path("test.hlp").toStdString());
         bool callHelp = false;
         QVERIFY(window.ApplicationHelp(gui::HELP_CONTEXT, 2000, callHelp));
@@ -201,7 +200,7 @@ private slots:
         test::SaveScreenshot(box.get(), "about-first-page");
 
         // The window caption ends with the same file version.
-        TMainFrm window(FHome->Registry());
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         QVERIFY(window.windowTitle().endsWith(" " + QString::fromStdString(info.FileVersion)));
         // The program's own build date is known, never 1970.
         QVERIFY(gui::TAboutDialog(nullptr, VB_BINARY_DIR "/vorlixbackup").Jahr() > 2000);

@@ -115,7 +115,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, shown);
         WriteLog("VB-Backup.log", bytes);
-        TMainFrm window(FHome->Registry());
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         ShowLogs(window);
         QCOMPARE(Box(window, "memoBackupLog"), shown);
         QCOMPARE(Box(window, "memoRestoreLog"), QString("Keine Logdatei gefunden"));
@@ -123,7 +123,7 @@ private slots:
     }
 
     void anUnreadableLogIsReportedOnShowAndKeptOnNavigation() {
-        TMainFrm window(FHome->Registry());
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         WriteLog("VB-Restore.log", Utf16le("alt\r\n"));
         ShowLogs(window);
         QCOMPARE(Box(window, "memoRestoreLog"), QString("alt"));
@@ -139,7 +139,7 @@ private slots:
     }
 
     void printedLinesStartAtTheMarginOneTextHeightApart() {
-        TMainFrm window(FHome->Registry());
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         int pages = 0;
         const QList<Word> words =
             PrintBackupBox(window, "Erste Zeile\nZweite Zeile\n\nVierte Zeile, vom Benutzer ergänzt", &pages);
@@ -159,7 +159,7 @@ private slots:
     }
 
     void aLongLogGoesOnToFurtherPagesAndLongLinesWrap() {
-        TMainFrm window(FHome->Registry());
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         QStringList lines;
         for (int i = 1; i <= 200; ++i) lines << QString("Zeile%1 added 10.12.2026").arg(i);
         QString longLine;
@@ -196,8 +196,7 @@ private slots:
     void withoutPrinterTheErrorIsShown() {
         if (!QPrinterInfo::defaultPrinter().isNull())
             QSKIP("A default printer is installed here; the button would print on it.");
-        TMainFrm window(FHome->Registry());
-        gui::SetBoxesToStandardError(false);
+        TMainFrm window(FHome->Registry());  // its own message boxes
         QString shown;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());

@@ -14,17 +14,16 @@
 #include "platform/CreationStamp.h"
 #include "platform/RegistryStore.h"
 #include "restore/AbZipView.h"
-#include "util/MessageBoxes.h"
+#include "support/WindowTestHome.h"
 
 using namespace vb;
 
 class RestorePageTest : public QObject {
     Q_OBJECT
 private:
-    std::unique_ptr<QTemporaryDir> FDir;
-    std::unique_ptr<RegistryStore> FRegistry;
+    std::unique_ptr<test::WindowTestHome> FHome;
 
-    QString Path(const QString& name) const { return FDir->path() + "/" + name; }
+    QString Path(const QString& name) const { return FHome->Path(name); }
     static void Write(const QString& file, const QByteArray& content) {
         QDir().mkpath(QFileInfo(file).path());
         QFile f(file);
@@ -68,19 +67,12 @@ private:
 
 private slots:
     void init() {
-        FDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(FDir->isValid());
-        qputenv("HOME", Path("home").toUtf8());
-        qputenv("XDG_CONFIG_HOME", Path("home/.config").toUtf8());
-        qputenv("VORLIXBACKUP_COMMON_DOCUMENTS", Path("shared").toUtf8());
-        FRegistry = std::make_unique<RegistryStore>(Path("registry.reg").toStdString());
-        FRegistry->WriteDword("Software\\Vorlix-Backup", "STRATEGIE", 2);
-        gui::SetBoxesToStandardError(true);
+        FHome = std::make_unique<test::WindowTestHome>();
+        FHome->Registry().WriteDword("Software\\Vorlix-Backup", "STRATEGIE", 2);
         WriteJob();
     }
     void cleanup() {
-        FRegistry.reset();
-        FDir.reset();
+        FHome.reset();
     }
 
     void listsArchivesInNameOrderAndShowsTheFirstWithItsStatusLine() {
@@ -90,7 +82,7 @@ private slots:
         std::tm stamp{};
         stamp.tm_year = 124, stamp.tm_mon = 2, stamp.tm_mday = 1, stamp.tm_hour = 20, stamp.tm_min = 15, stamp.tm_sec = 3;
         const bool stamped = platform::SetCreationStamp(Path("ziel/Anderer.ZIP").toStdString(), stamp);
-        TMainFrm window(*FRegistry);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         window.findChild<QToolButton*>("acRestore")->click();
         auto* selector = window.findChild<QComboBox*>("ComboBox1");
         QStringList items;
@@ -119,7 +111,7 @@ private slots:
     void viewColumnsSortingAndSelection() {
         MakeZip(Path("ziel/Schule.zip"), {"Daten/", "Daten/b.txt:bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", "a.txt:a",
                                           "Daten/Leer/", "c.txt:cc"});
-        TMainFrm window(*FRegistry);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         window.show();
         window.findChild<QToolButton*>("acRestore")->click();
         gui::AbZipView* view = View(window);
@@ -173,7 +165,7 @@ private slots:
         Write(Path("quelle/brief.txt"), "Hallo");
         Write(Path("quelle/Klasse/noten.txt"), "Noten");
         Write(Path("quelle/Klasse/liste.txt"), "Liste");
-        TMainFrm window(*FRegistry);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
         window.show();
         window.findChild<QToolButton*>("acBackup")->click();
         window.findChild<QPushButton*>("btnStartBackup")->click();

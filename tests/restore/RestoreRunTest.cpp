@@ -19,6 +19,7 @@
 #include "restore/ArchiveBrowser.h"
 #include "restore/ArchiveListing.h"
 #include "settings/Settings.h"
+#include "support/FakeHost.h"
 #include "support/TempDir.h"
 #include "util/Error.h"
 #include "util/Utf8.h"
@@ -28,45 +29,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The window: the job table, the current job, the browser's rows over the reader,
-// the restore root, and a record of every box.
-class FakeWindow : public RunHost, public RestoreRunHost {
+// The window: the job table and its rules, the current job, the browser's rows over
+// the reader, the restore root, and a record of every box.
+class FakeWindow : public test::FakeHost {
 public:
-    std::vector<std::string> Boxes;
-    std::deque<std::optional<std::string>> Passwords;  // answers of the password prompt
-    int PasswordRequests = 0;
-    bool Busy = false;
-    std::string Status = "vorher";
-    std::string Root;
     CsvTable Jobs{kJobListDefinition};
-    TJob FJob;
+    JobList JobRules{Jobs, *this, *this};
     ArchiveReader Reader;
     ArchiveBrowser Rows;
 
-    void ShowError(const std::string& text) override { Boxes.push_back(text); }
-    bool ConfirmYesNo(const std::string&) override { return false; }
-    bool ConfirmOkCancel(const std::string&) override { return false; }
-    void ShowMessage(const std::string& text) override { Boxes.push_back("Meldung: " + text); }
+    FakeWindow() {
+        FList = &JobRules;
+        FStatus = "vorher";
+    }
     std::optional<std::string> AskPassword(const std::string& title, const std::string& label) override {
         EXPECT_EQ(title, "Passworteingabe");
         EXPECT_EQ(label, "Passwort:");
-        ++PasswordRequests;
-        if (Passwords.empty()) return std::nullopt;
-        auto answer = Passwords.front();
-        Passwords.pop_front();
-        return answer;
+        return FakeHost::AskPassword(title, label);
     }
-    bool CanPrompt() const override { return true; }
-    void SetStatus(const std::string& text) override { Status = text; }
-    void SetProgress(int, int) override {}
-    void SetBusy(bool busy) override { Busy = busy; }
-    void Breathe() override {}
-
     // As the archive browser does after a job change: the first listed archive.
     void LoadCurrentJob() override {
-        FJob.Bezeichnung = Jobs.GetText("BEZEICHNUNG");
-        FJob.DestDir = Jobs.GetText("ZIELVERZEICHNIS");
-        FJob.Auto = Jobs.GetBool("AUTOMATIK");
+        FakeHost::LoadCurrentJob();
         Reader.Close();
         const auto names = ListArchiveNames(FJob.DestDir);
         if (!names.empty()) {
@@ -78,7 +61,6 @@ public:
     std::vector<std::size_t> SelectedBrowserEntries() const override { return Rows.SelectedEntries(); }
     void BrowserArchiveChanged(const std::string&) override { Rows.Load(Reader.Entries()); }
     void ClearBrowserSelection() override { Rows.ClearSelection(); }
-    std::string GetRestoreRoot() const override { return Root; }
 };
 
 class RestoreRunTest : public ::testing::Test {
@@ -91,13 +73,13 @@ protected:
     bool FAuto = false;
     fs::path FArchives = FDir / "archive";
     fs::path FRoot = FDir / "wurzel";
-    RestoreRun FRun{{FWindow.Jobs, FWindow.Reader, FDatabases, FWindow.FJob, FOptions, FAuto}, FWindow, FWindow};
+    RestoreRun FRun{{FWindow.Jobs, FWindow.JobRules, FWindow.Reader, FDatabases, FWindow.FJob, FOptions, FAuto}, FWindow, FWindow};
 
     void SetUp() override {
         fs::create_directories(FDir / "daten");
         fs::create_directories(FArchives);
         fs::create_directories(FRoot);
-        FWindow.Root = FRoot.string() + "/";
+        FWindow.FRestoreRoot = FRoot.string() + "/";
         Jobs("");
     }
     void Jobs(const std::string& recorded) {
@@ -147,10 +129,10 @@ TEST_F(RestoreRunTest, ExactlyTheSelectedEntriesWhateverTheRowOrder) {
               std::vector<int>({2016, 10, 3, 14, 5}));
     // Step 7: selection and status cleared, hourglass gone; the archive stays open.
     EXPECT_EQ(FWindow.Rows.SelectedCount(), 0u);
-    EXPECT_EQ(FWindow.Status, "");
-    EXPECT_FALSE(FWindow.Busy);
+    EXPECT_EQ(FWindow.FStatus, "");
+    EXPECT_FALSE(FWindow.FBusy);
     EXPECT_TRUE(FWindow.Reader.IsOpen());
-    EXPECT_TRUE(FWindow.Boxes.empty());
+    EXPECT_TRUE(FWindow.FShown.empty());
     const std::string log = Log();
     EXPECT_EQ(log.rfind(FArchives.string() + "/Job.zip logging ", 0), 0u) << log;
     EXPECT_NE(log.find("\r\nDaten/DB/b.txt extracted "), std::string::npos);
@@ -166,7 +148,7 @@ TEST_F(RestoreRunTest, NothingSelectedRestoresNothingAndNoArchiveIsNamed) {
 
     fs::remove(FArchives / "Job.zip");
     EXPECT_FALSE(FRun.RestoreJob(FWindow.FJob, false));
-    EXPECT_EQ(FWindow.Boxes, std::vector<std::string>{"Im Zielverzeichnis " + FArchives.string() +
+    EXPECT_EQ(FWindow.FShown, std::vector<std::string>{"Fehler: Im Zielverzeichnis " + FArchives.string() +
                                                       " wurde keine Sicherung gefunden."});
     EXPECT_TRUE(FRun.PassIncomplete());
 }
@@ -213,15 +195,15 @@ TEST_F(RestoreRunTest, PassTakesTheJobsOwnArchiveRestoresFoldersAndSkipsAFileInU
     EXPECT_EQ(Read("Daten/a.txt"), "Alpha");
     EXPECT_TRUE(fs::is_directory(FRoot / "Daten/leer"));
     EXPECT_TRUE(FRun.PassIncomplete());
-    EXPECT_EQ(FWindow.Boxes, std::vector<std::string>{
-                                 "DB/reports.mdb wurde nicht wiederhergestellt: die Datei ist noch ge\xC3\xB6" "ffnet"});
+    EXPECT_EQ(FWindow.FShown, std::vector<std::string>{
+                                 "Fehler: DB/reports.mdb wurde nicht wiederhergestellt: die Datei ist noch ge\xC3\xB6" "ffnet"});
     EXPECT_NE(Log().find("\r\nDB/reports.mdb skipped "), std::string::npos) << Log();
 
     // Once free, the next pass restores it and counts as complete.
-    FWindow.Boxes.clear();
+    FWindow.FShown.clear();
     FRun.doRestore("");
     EXPECT_FALSE(FRun.PassIncomplete());
-    EXPECT_TRUE(FWindow.Boxes.empty());
+    EXPECT_TRUE(FWindow.FShown.empty());
     EXPECT_EQ(Read("DB/reports.mdb"), test::ReadFile(jet));
 }
 
@@ -236,12 +218,12 @@ TEST_F(RestoreRunTest, InteractiveFileInUseGetsItsBoxAndOtherFailuresOneList) {
     EXPECT_FALSE(FRun.RestoreJob(FWindow.FJob, false));
     ::close(held);
     EXPECT_EQ(Read("gut.txt"), "ok");
-    ASSERT_EQ(FWindow.Boxes.size(), 2u);
-    EXPECT_EQ(FWindow.Boxes[0],
-              "DB/reports.mdb ist noch ge\xC3\xB6" "ffnet und konnte deshalb nicht wiederhergestellt werden.\n\n"
+    ASSERT_EQ(FWindow.FShown.size(), 2u);
+    EXPECT_EQ(FWindow.FShown[0],
+              "Fehler: DB/reports.mdb ist noch ge\xC3\xB6" "ffnet und konnte deshalb nicht wiederhergestellt werden.\n\n"
               "Bitte schlie\xC3\x9F" "en Sie alle Anwendungen, die auf diese Datei zugreifen, und starten dann erneut.");
-    EXPECT_EQ(FWindow.Boxes[1].rfind("Die folgenden Eintr\xC3\xA4ge wurden nicht wiederhergestellt:\n\n../aussen.txt (", 0), 0u)
-        << FWindow.Boxes[1];
+    EXPECT_EQ(FWindow.FShown[1].rfind("Fehler: Die folgenden Eintr\xC3\xA4ge wurden nicht wiederhergestellt:\n\n../aussen.txt (", 0), 0u)
+        << FWindow.FShown[1];
     EXPECT_FALSE(fs::exists(FDir / "aussen.txt"));
 }
 
@@ -252,10 +234,10 @@ TEST_F(RestoreRunTest, AnotherPassHoldingTheLockStopsTheRestore) {
         platform::PassLock backup(FOptions.FDatenDir);
         FRun.doRestore("");
         EXPECT_TRUE(FRun.PassIncomplete());
-        EXPECT_EQ(FWindow.Boxes, std::vector<std::string>{platform::kPassRunningMessage});
+        EXPECT_EQ(FWindow.FShown, std::vector<std::string>{std::string("Fehler: ") + platform::kPassRunningMessage});
         EXPECT_FALSE(fs::exists(FRoot / "c.txt"));
     }
-    FWindow.Boxes.clear();
+    FWindow.FShown.clear();
     FRun.doRestore("");
     EXPECT_FALSE(FRun.PassIncomplete());
     EXPECT_EQ(Read("c.txt"), "Gamma");
@@ -284,15 +266,15 @@ TEST_F(RestoreRunTest, PasswordPromptAnswers) {
         SCOPED_TRACE(c.name);
         fs::remove_all(FRoot / "geheim.txt");
         FWindow.Reader.SetPassword("");
-        FWindow.Boxes.clear();
-        FWindow.PasswordRequests = 0;
-        FWindow.Passwords = c.answers;
+        FWindow.FShown.clear();
+        FWindow.FPasswordPrompts.clear();
+        FWindow.FPasswords = c.answers;
         ShowJob();
         FWindow.Rows.SelectAll();
         EXPECT_EQ(FRun.RestoreJob(FWindow.FJob, false), c.restored);
-        EXPECT_EQ(FWindow.PasswordRequests, c.requests);
+        EXPECT_EQ(FWindow.FPasswordPrompts.size(), std::size_t(c.requests));
         EXPECT_EQ(fs::exists(FRoot / "geheim.txt"), c.restored);
-        EXPECT_EQ(FWindow.Boxes.size(), c.restored ? 0u : 1u);
+        EXPECT_EQ(FWindow.FShown.size(), c.restored ? 0u : 1u);
         if (c.restored) {
             EXPECT_EQ(Read("geheim.txt"), "Zeugnisse");
         }
@@ -322,7 +304,7 @@ TEST_F(RestoreRunTest, BadArchivesAndRootsEndWithAMessageAndWriteNothing) {
         if (c.bytes != "-") test::WriteFile(FArchives / "Job.zip", c.bytes);
         ShowJob();
         FWindow.FJob.BackupFilename = "Job.zip";
-        FWindow.Root = (FDir / c.root).string() + "/";
+        FWindow.FRestoreRoot = (FDir / c.root).string() + "/";
         std::string message;
         try {
             FRun.RestoreJob(FWindow.FJob, false);
@@ -333,7 +315,7 @@ TEST_F(RestoreRunTest, BadArchivesAndRootsEndWithAMessageAndWriteNothing) {
         if (c.message) {
             EXPECT_EQ(message.rfind(c.message, 0), 0u) << message;
         }
-        EXPECT_FALSE(FWindow.Busy);
+        EXPECT_FALSE(FWindow.FBusy);
         EXPECT_TRUE(fs::is_empty(FRoot));
     }
 }
@@ -361,8 +343,8 @@ TEST_F(RestoreRunTest, TargetSideLinksFolderLinksFollowedFileLinksReplacedArchiv
     EXPECT_EQ(Read("a\\..\\..\\b.txt"), "z");
     // The absolute name is refused and named.
     EXPECT_FALSE(fs::exists("/abs/datei.txt"));
-    ASSERT_EQ(FWindow.Boxes.size(), 1u);
-    EXPECT_EQ(FWindow.Boxes[0].rfind("/abs/datei.txt wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.Boxes[0];
+    ASSERT_EQ(FWindow.FShown.size(), 1u);
+    EXPECT_EQ(FWindow.FShown[0].rfind("Fehler: /abs/datei.txt wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.FShown[0];
 }
 
 TEST_F(RestoreRunTest, LyingSizesAndHugeEntriesKeepMemoryBoundedAndFilesWhole) {
@@ -382,9 +364,9 @@ TEST_F(RestoreRunTest, LyingSizesAndHugeEntriesKeepMemoryBoundedAndFilesWhole) {
     // named: the old file stays whole, no cut or padded file appears.
     EXPECT_EQ(Read("mehr.txt"), "alt");
     EXPECT_FALSE(fs::exists(FRoot / "weniger.txt"));
-    ASSERT_EQ(FWindow.Boxes.size(), 2u) << ::testing::PrintToString(FWindow.Boxes);
-    EXPECT_EQ(FWindow.Boxes[0].rfind("mehr.txt wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.Boxes[0];
-    EXPECT_EQ(FWindow.Boxes[1].rfind("weniger.txt wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.Boxes[1];
+    ASSERT_EQ(FWindow.FShown.size(), 2u) << ::testing::PrintToString(FWindow.FShown);
+    EXPECT_EQ(FWindow.FShown[0].rfind("Fehler: mehr.txt wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.FShown[0];
+    EXPECT_EQ(FWindow.FShown[1].rfind("Fehler: weniger.txt wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.FShown[1];
 }
 
 TEST_F(RestoreRunTest, FullDiskLeavesTheOldFileWholeAndNamesTheEntry) {
@@ -401,8 +383,8 @@ TEST_F(RestoreRunTest, FullDiskLeavesTheOldFileWholeAndNamesTheEntry) {
     ::signal(SIGXFSZ, previous);
     EXPECT_EQ(Read("gross.bin"), "alte Fassung");
     EXPECT_EQ(Read("klein.txt"), "ok");
-    ASSERT_EQ(FWindow.Boxes.size(), 1u);
-    EXPECT_EQ(FWindow.Boxes[0].rfind("gross.bin wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.Boxes[0];
+    ASSERT_EQ(FWindow.FShown.size(), 1u);
+    EXPECT_EQ(FWindow.FShown[0].rfind("Fehler: gross.bin wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.FShown[0];
     EXPECT_TRUE(FRun.PassIncomplete());
     for (const auto& item : fs::directory_iterator(FRoot)) {
         EXPECT_EQ(item.path().filename().string().find(".vbpart"), std::string::npos) << item.path();

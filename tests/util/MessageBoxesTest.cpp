@@ -1,4 +1,6 @@
 // The boxes and the password prompt, with a user at the window and without a display.
+#include <cstdio>
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -10,6 +12,7 @@
 
 #include "util/MessageBoxes.h"
 #include "util/PasswordDialog.h"
+#include "util/StandardErrorBoxes.h"
 
 using namespace vb::gui;
 
@@ -33,7 +36,6 @@ private:
 
 private slots:
     void cleanup() {
-        SetBoxesToStandardError(false);
         qunsetenv("VORLIXBACKUP_PASSWORD_FILE");
         qunsetenv("VORLIXBACKUP_PASSWORD");
     }
@@ -67,27 +69,43 @@ private slots:
         QVERIFY(!ConfirmOkCancelBox(nullptr, "Bitte die letzte Diskette einlegen"));
     }
 
+    // Without a display every box is one line on standard error and nothing waits.
     void withoutDisplayNothingWaits() {
-        SetBoxesToStandardError(true);
-        QVERIFY(!ConfirmOkCancelBox(nullptr, "Bitte eine leere, formatierte Diskette einlegen"));
-        QVERIFY(!ConfirmYesNoBox(nullptr, "Frage"));
-        QCOMPARE(PasswordPrompt(nullptr, "Backup-Passwortschutz", "Passwort:"), std::nullopt);
+        QTemporaryDir lines;
+        std::FILE* out = std::fopen(qPrintable(lines.path() + "/stderr"), "w+");
+        QVERIFY(out);
+        vb::StandardErrorBoxes boxes(out);
+        QVERIFY(!boxes.CanPrompt());
+        QVERIFY(!boxes.ConfirmOkCancel("Bitte eine leere, formatierte Diskette einlegen"));
+        QVERIFY(!boxes.ConfirmYesNo("Frage"));
+        boxes.ShowError("Zeile 1\r\nZeile 2");
+        boxes.ShowMessage("Backup erfolgreich abgeschlossen.");
+        QCOMPARE(boxes.AskPassword("Backup-Passwortschutz", "Passwort:"), std::nullopt);
+        std::rewind(out);
+        QByteArray written(4096, '\0');
+        written.resize(std::fread(written.data(), 1, written.size(), out));
+        std::fclose(out);
+        QCOMPARE(QString::fromUtf8(written),
+                 QString::fromUtf8("Bestätigen: Bitte eine leere, formatierte Diskette einlegen -> Abbrechen\n"
+                                   "Bestätigen: Frage -> Nein\n"
+                                   "Fehler: Zeile 1 Zeile 2\n"
+                                   "Vorlix-Backup: Backup erfolgreich abgeschlossen.\n"));
 
         qputenv("VORLIXBACKUP_PASSWORD", "aus der Umgebung");
-        QCOMPARE(PasswordPrompt(nullptr, "t", "l"), std::optional<QString>("aus der Umgebung"));
+        QCOMPARE(boxes.AskPassword("t", "l"), std::optional<std::string>("aus der Umgebung"));
         QTemporaryDir dir;
         QFile file(dir.path() + "/pw");
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("aus der Datei\r\nzweite Zeile\n");
         file.close();
         qputenv("VORLIXBACKUP_PASSWORD_FILE", file.fileName().toUtf8());
-        QCOMPARE(PasswordPrompt(nullptr, "t", "l"), std::optional<QString>("aus der Datei"));
+        QCOMPARE(boxes.AskPassword("t", "l"), std::optional<std::string>("aus der Datei"));
         // A named file that cannot be read is an error that names it, not a missing
         // password.
         qputenv("VORLIXBACKUP_PASSWORD_FILE", (dir.path() + "/missing").toUtf8());
         QString error;
         try {
-            PasswordPrompt(nullptr, "t", "l");
+            boxes.AskPassword("t", "l");
         } catch (const std::exception& e) {
             error = QString::fromUtf8(e.what());
         }
