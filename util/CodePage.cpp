@@ -28,6 +28,19 @@ struct ReverseTable {
     }
 };
 
+// Whether the code page keeps the 128 ASCII characters as they are: then ASCII text
+// is the same in the code page and in UTF-8, and needs no conversion.
+bool keepsAscii(CodePage page) {
+    static const auto check = [](const char32_t* table) {
+        for (char32_t b = 0; b < 0x80; ++b)
+            if (table[b] != b) return false;
+        return true;
+    };
+    static const bool ansi = check(codepage_tables::kWindows1252);
+    static const bool oem = check(codepage_tables::kCp850);
+    return page == CodePage::Windows1252 ? ansi : oem;
+}
+
 const ReverseTable& reverseOf(CodePage page) {
     static const ReverseTable ansi(codepage_tables::kWindows1252);
     static const ReverseTable oem(codepage_tables::kCp850);
@@ -63,6 +76,7 @@ char32_t similarCharacter(char32_t cp) {
 
 template <typename Fallback>
 std::optional<std::string> encodeWith(CodePage page, std::string_view utf8, Fallback fallback) {
+    if (keepsAscii(page) && utf8::isAscii(utf8)) return std::string(utf8);
     const ReverseTable& reverse = reverseOf(page);
     std::string out;
     out.reserve(utf8.size());
@@ -113,6 +127,7 @@ std::string encodeLossy(CodePage page, std::string_view utf8) {
 }
 
 std::string decode(CodePage page, std::string_view bytes) {
+    if (keepsAscii(page) && utf8::isAscii(bytes)) return std::string(bytes);
     const char32_t* table = tableOf(page);
     std::string out;
     out.reserve(bytes.size());

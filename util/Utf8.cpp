@@ -35,6 +35,10 @@ std::optional<char32_t> next(std::string_view text, std::size_t& pos) {
 bool isValid(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size()) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
         if (!next(text, pos)) return false;
     }
     return true;

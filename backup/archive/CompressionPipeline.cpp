@@ -6,10 +6,10 @@
 #include <zlib.h>
 
 #include <cstring>
-#include <optional>
 #include <stdexcept>
 
 #include "backup/archive/ArchiveDirectory.h"
+#include "backup/archive/DeflateJoin.h"
 #include "backup/archive/ZipCrypto.h"
 
 namespace vb::zip {
@@ -35,71 +35,13 @@ libdeflate_compressor* ThreadCompressor() {
 
 // Per-thread buffers that only grow: every task of a worker fills them anew, so no
 // task pays for zeroing or for fresh pages. kInput holds a task's file data, kOutput
-// the Deflate output before it is copied into the result, kScratch what inflate
-// writes while a stream is walked.
-enum ThreadBufferRole { kInput, kOutput, kScratch };
+// the Deflate output before it is copied into the result.
+enum ThreadBufferRole { kInput, kOutput };
 char* ThreadBuffer(ThreadBufferRole role, std::size_t size) {
-    thread_local std::string buffers[3];
+    thread_local std::string buffers[2];
     std::string& buffer = buffers[role];
     if (buffer.size() < size) buffer.resize(size);
     return buffer.data();
-}
-
-struct FinalBlock {
-    std::uint64_t Start = 0;  // bit position of its header
-    std::uint64_t End = 0;    // bit position just behind its end-of-block code
-};
-
-// Walks a raw Deflate stream block by block with zlib's inflate and finds its final
-// block. Nullopt when the stream is broken or has no final block.
-std::optional<FinalBlock> LocateFinalBlock(const std::string& stream) {
-    z_stream z{};
-    if (inflateInit2(&z, -15) != Z_OK) return std::nullopt;
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
-    z.avail_in = static_cast<uInt>(stream.size());
-    // Inflate keeps its own window, so the output can go to one small buffer over and over.
-    constexpr std::size_t kScratchSize = 1 << 16;
-    char* scratch = ThreadBuffer(kScratch, kScratchSize);
-    FinalBlock block;
-    std::optional<FinalBlock> found;
-    for (;;) {
-        if (z.avail_out == 0) {
-            z.next_out = reinterpret_cast<Bytef*>(scratch);
-            z.avail_out = static_cast<uInt>(kScratchSize);
-        }
-        const int rc = inflate(&z, Z_BLOCK);
-        if (rc != Z_OK) break;
-        if (!(z.data_type & 128)) continue;
-        // At a block boundary; bit 64 tells whether the block just ended was the final one.
-        const std::uint64_t at = static_cast<std::uint64_t>(z.total_in) * 8 - (z.data_type & 7);
-        if (z.data_type & 64) {
-            block.End = at;
-            found = block;
-            break;
-        }
-        block.Start = at;
-        if (z.avail_in == 0) break;
-    }
-    inflateEnd(&z);
-    return found;
-}
-
-// Turns a complete raw Deflate stream into one that later data can follow: the
-// final-block bit of its last block is cleared and an empty stored block ends it on
-// a byte boundary (as a sync flush does).
-bool MakeJoinable(std::string& stream) {
-    const auto block = LocateFinalBlock(stream);
-    if (!block || (block->End + 7) / 8 != stream.size()) return false;
-    char& header = stream[block->Start / 8];
-    const int bit = static_cast<int>(block->Start % 8);
-    if (!(static_cast<unsigned char>(header) >> bit & 1)) return false;
-    header = static_cast<char>(header & ~(1 << bit));
-    // The padding bits after the block are zero: they hold the 3-bit header of the
-    // stored block when there is room, else one more zero byte does.
-    const std::uint64_t free = stream.size() * 8 - block->End;
-    if (free < 3) stream.push_back('\0');
-    stream.append("\x00\x00\xFF\xFF", 4);
-    return true;
 }
 
 // The fallback for a chunk that libdeflate's output could not be joined from: zlib
