@@ -93,6 +93,17 @@ std::string FolderProblem(const std::string& folder) {
     return {};
 }
 
+// Whether the archive keeps an entry of `path` from before this run: one taken over
+// from the archive as it was, or one that the file was to replace. (A file new to the
+// archive has an entry to add, which is dropped when the file cannot be read.)
+bool KeepsPreviousVersion(const ArchiveWriter& writer, const std::string& path) {
+    for (const ArchiveEntry& entry : writer.Entries()) {
+        if (entry.SourcePath == path)
+            return entry.Action == EntryAction::Unchanged || entry.Action == EntryAction::Replace;
+    }
+    return false;
+}
+
 const char* const kPasswordNotAnsi =
     "Das Passwort enthält Zeichen, die der Zeichensatz Windows-1252 nicht kennt (zum Beispiel kyrillische "
     "oder griechische Buchstaben). Mit einem solchen Passwort ließe sich die Sicherung nicht wieder öffnen; "
@@ -223,8 +234,13 @@ std::vector<BackupRun::SourceRow> BackupRun::ReadableRows(const std::vector<Sour
     return readable;
 }
 
-bool BackupRun::BackupJob(TJob& job) {
+bool BackupRun::BackupJob(TJob& current) {
+    // The run works on its own copy: `current` is the window's FJob, which every move
+    // of the job table's row reloads, and the window lets the user move it while the
+    // run breathes.
+    const TJob job = current;
     FMissing.clear();
+    FOutdated.clear();
     FSkippedFolders.clear();
     FJobComplete = false;
     bool lockTaken = false;
@@ -252,8 +268,13 @@ bool BackupRun::BackupJob(TJob& job) {
         FHost.Breathe();
         return true;
     };
-    writer.OnFileLeftOut = [this](const std::string& path) { FMissing.push_back(path); };
-    writer.OnFileSkipped = [this](const std::string& path) { FMissing.push_back(path); };
+    // A file the writer reports was either never in the archive (it is missing now) or
+    // has an entry there from before, which the archive keeps.
+    auto notSaved = [this, &writer](const std::string& path) {
+        (KeepsPreviousVersion(writer, path) ? FOutdated : FMissing).push_back(path);
+    };
+    writer.OnFileLeftOut = notSaved;
+    writer.OnFileSkipped = notSaved;
     writer.OnRequestBlankDisk = [this](int) {
         return FHost.ConfirmOkCancel("Bitte eine leere, formatierte Diskette einlegen");
     };
@@ -320,10 +341,10 @@ bool BackupRun::BackupJob(TJob& job) {
     if (!success) return false;
 
     const std::string archiveName = FileNamePart(path);
-    job.BackupFilename = archiveName;
+    if (current.Bezeichnung == job.Bezeichnung) current.BackupFilename = archiveName;
     RecordArchiveName(job, jobRow, archiveName);
     if (lockTaken) FlushRecords();
-    FJobComplete = FMissing.empty() && FSkippedFolders.empty();
+    FJobComplete = FMissing.empty() && FOutdated.empty() && FSkippedFolders.empty();
     if (!FJobComplete) FHost.ShowError(MissingFilesText());
     FWindow.ShowArchiveInBrowser(archiveName);
     return true;
@@ -349,7 +370,10 @@ void BackupRun::AddRows(const std::vector<SourceRow>& rows) {
 
 // The archive's name goes into BACKUPDATEI of the job's row: in the window's table
 // without a post (nothing sorts, no other row becomes current), and in the job list
-// file as it is on disk, one cell, with the next flush.
+// file as it is on disk, one cell, with the next flush. The current row stays where it
+// is on purpose: moving the row reloads the job (FJob and the definition list, through
+// the job list's scroll handler) in the middle of a run. For the same reason the row
+// is found by the job's name, since the user may have moved it while the run worked.
 void BackupRun::RecordArchiveName(const TJob& job, int row, const std::string& fileName) {
     CsvTable& jobs = FContext.Jobs;
     if (jobs.Active() && jobs.State() == CsvTableState::Browse) {
@@ -459,10 +483,17 @@ void BackupRun::doBackup(const std::string& jobs) {
 std::string BackupRun::MissingFilesText() const {
     std::string text;
     for (const std::string& folder : FSkippedFolders) text += (text.empty() ? "" : "\n") + folder;
-    if (FMissing.empty()) return text;
-    if (!text.empty()) text += "\n\n";
-    text += "Die folgenden Dateien konnten nicht gelesen werden und fehlen in der Sicherung:\n";
-    for (const std::string& path : FMissing) text += "\n" + path;
+    auto paragraph = [&text](const char* heading, const std::vector<std::string>& paths) {
+        if (paths.empty()) return;
+        if (!text.empty()) text += "\n\n";
+        text += heading;
+        text += "\n";
+        for (const std::string& path : paths) text += "\n" + path;
+    };
+    paragraph("Die folgenden Dateien konnten nicht gelesen werden und fehlen in der Sicherung:", FMissing);
+    paragraph("Die folgenden Dateien konnten nicht gelesen werden oder wurden während der Sicherung verändert; "
+              "die Sicherung enthält ihren vorigen Stand:",
+              FOutdated);
     return text;
 }
 

@@ -50,7 +50,9 @@ class BackupRun {
 public:
     BackupRun(BackupRunContext context, RunHost& host, BackupRunHost& window);
 
-    // One run for `job` (the window passes FJob itself). True when the archive was
+    // One run for `job` (the window passes FJob itself, and the run works on a copy
+    // of it taken at the start: FJob follows the job table's row, which the user may
+    // move during the run). True when the archive was
     // written and stamped. The run reports everything itself, once: a check that
     // fails before anything is written (job name, definition file, no row to save,
     // database in use, target folder) in an error box; errors of the archive work as
@@ -68,10 +70,14 @@ public:
     // The files of the last BackupJob that are missing from its archive because they
     // could not be read, or because their names cannot be stored.
     const std::vector<std::string>& MissingFiles() const { return FMissing; }
-    // The text that names them and the rows whose folders were skipped, "" when
-    // nothing is missing.
+    // The files of the last BackupJob whose archive keeps their previous version:
+    // they changed but could not be read, or changed while they were packed.
+    const std::vector<std::string>& OutdatedFiles() const { return FOutdated; }
+    // The text that names the skipped rows' folders, the missing files and the
+    // outdated files, each in a paragraph of its own; "" when nothing is missing.
     std::string MissingFilesText() const;
-    // True when the last BackupJob wrote its archive and left nothing out.
+    // True when the last BackupJob wrote its archive, left nothing out and brought
+    // every file up to date.
     bool JobComplete() const { return FJobComplete; }
 
     // True when a job of the last doBackup did not succeed or left files out.
@@ -105,6 +111,7 @@ private:
     BackupRunHost& FWindow;
     std::optional<platform::PassLock> FLock;  // held while a pass runs
     std::vector<std::string> FMissing;
+    std::vector<std::string> FOutdated;
     std::vector<std::string> FSkippedFolders;  // messages for rows left out
     std::vector<std::pair<std::string, std::string>> FPendingRecords;  // job name, archive name
     bool FJobComplete = false;

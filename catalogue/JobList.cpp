@@ -171,8 +171,10 @@ void JobList::BeforeDelete() {
 
 // Every move of the current row makes its job current, the moves that code makes
 // included (first, next, locate, sort): FJob is copied anew from the row and the
-// definition table reopened. A run that moves the job table while it works therefore
-// finds the job and its definition list reloaded under it, and must read them again.
+// definition table reopened. A move in the middle of a run (the run's own, or the
+// user's while the run lets the window breathe) therefore reloads the job under the
+// run: the backup run works on its own copy of the job and records its archive name
+// without moving the row.
 void JobList::AfterScroll() {
     if (FSorting || FTable.State() != CsvTableState::Browse) return;
     FHost.LoadCurrentJob();

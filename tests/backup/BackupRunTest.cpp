@@ -173,22 +173,40 @@ TEST_F(BackupRunTest, FilesThatCannotBeReadAreNamed) {
     fs::permissions(FDir.Path(), fs::perms::all);
     fs::permissions(unreadable, fs::perms::none);
     const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::setegid(65534), 0);
-        ASSERT_EQ(::seteuid(65534), 0);
-    }
-    const bool ok = run.BackupJob(FWindow.FJob);
-    if (root && (::seteuid(0) != 0 || ::setegid(0) != 0)) std::abort();
-    EXPECT_TRUE(ok);
+    auto runAsNobody = [&] {
+        if (root && (::setegid(65534) != 0 || ::seteuid(65534) != 0)) std::abort();
+        const bool ok = run.BackupJob(FWindow.FJob);
+        if (root && (::seteuid(0) != 0 || ::setegid(0) != 0)) std::abort();
+        return ok;
+    };
+    EXPECT_TRUE(runAsNobody());
     EXPECT_EQ(run.MissingFiles(), std::vector<std::string>{unreadable});
     EXPECT_EQ(run.MissingFilesText(),
               "Die folgenden Dateien konnten nicht gelesen werden und fehlen in der Sicherung:\n\n" + unreadable);
+    EXPECT_FALSE(run.JobComplete());
     auto names = EntryNames();
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{" c.txt", "b.txt"}));
     const std::string log = utf8::fromUtf16le(test::ReadFile(FDir / "daten/VB-Backup.log"));
     EXPECT_NE(log.find("quelle/geheim.txt added "), std::string::npos) << log;
     EXPECT_NE(log.find("quelle/geheim.txt skipped "), std::string::npos) << log;
+
+    // A saved file that changed and can no longer be read keeps its previous version
+    // in the archive, and the message says so instead of calling it missing.
+    const std::string changed = (FSource / "b.txt").string();
+    test::WriteFile(changed, "b.txt, neuer Stand");
+    fs::permissions(changed, fs::perms::none);
+    EXPECT_TRUE(runAsNobody());
+    EXPECT_EQ(run.MissingFiles(), std::vector<std::string>{unreadable});
+    EXPECT_EQ(run.OutdatedFiles(), std::vector<std::string>{changed});
+    EXPECT_EQ(run.MissingFilesText(),
+              "Die folgenden Dateien konnten nicht gelesen werden und fehlen in der Sicherung:\n\n" + unreadable +
+                  "\n\nDie folgenden Dateien konnten nicht gelesen werden oder wurden während der Sicherung "
+                  "verändert; die Sicherung enthält ihren vorigen Stand:\n\n" + changed);
+    EXPECT_FALSE(run.JobComplete());
+    names = EntryNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{" c.txt", "b.txt"}));
 }
 
 // Protection on and nobody to ask (an unattended pass without a display and no password
@@ -224,6 +242,44 @@ TEST_F(BackupRunTest, PassGoesOnAfterAFailingJob) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{" c.txt", "b.txt"}));
     EXPECT_TRUE(run.PassIncomplete());
+}
+
+// The user moves the job table's row while the run packs (a click in the job grid
+// while the window breathes): the job is reloaded in the middle of the run, and the
+// run still names, records and reports its archive for its own job.
+TEST_F(BackupRunTest, MovingTheJobRowDuringARunReloadsTheJobButTheRunKeepsItsOwn) {
+    Definitions("Q," + FSource.string() + ",*.txt,1,0\r\n");
+    test::WriteFile(FDir / "daten/Backupjobs.csv",
+                    "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\nAnderer," +
+                        (FDir / "anderes-ziel").string() + "," + (FDir / "def.csv").string() + ",1,\r\nJob," +
+                        (FDir / "ziel").string() + "," + (FDir / "def.csv").string() + ",1,\r\n");
+    FWindow.Jobs.SetFileName((FDir / "daten/Backupjobs.csv").string());
+    FWindow.Jobs.Open();
+    FWindow.Jobs.MoveTo(1);
+    ASSERT_EQ(FWindow.FJob.Bezeichnung, "Job");
+    std::string reloaded;
+    FWindow.FOnBreathe = [&] {
+        if (!reloaded.empty()) return;
+        FWindow.Jobs.MoveTo(0);
+        reloaded = FWindow.FJob.Bezeichnung;
+    };
+    BackupRun run({FWindow.Jobs, FWindow.JobRules, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob,
+                   FOptions},
+                  FWindow, FWindow);
+    EXPECT_TRUE(run.BackupJob(FWindow.FJob));
+    EXPECT_EQ(reloaded, "Anderer");
+    EXPECT_TRUE(FWindow.FShown.empty()) << ::testing::PrintToString(FWindow.FShown);
+    EXPECT_EQ(EntryNames().size(), 2u);
+    EXPECT_FALSE(fs::exists(FDir / "anderes-ziel"));
+    const int archiveColumn = FWindow.Jobs.FieldByName("BACKUPDATEI");
+    EXPECT_EQ(FWindow.Jobs.TextAt(0, archiveColumn), "");
+    EXPECT_EQ(FWindow.Jobs.TextAt(1, archiveColumn), "Job.zip");
+    EXPECT_EQ(FWindow.FJob.BackupFilename, "");  // the other job has no archive of this run
+    FWindow.Jobs.Close();
+    EXPECT_NE(test::ReadFile(FDir / "daten/Backupjobs.csv").find("ziel," + (FDir / "def.csv").string() + ",1,Job.zip\r\n"),
+              std::string::npos);
+    EXPECT_EQ(test::ReadFile(FDir / "daten/Backupjobs.csv").find("anderes-ziel," + (FDir / "def.csv").string() + ",1,Job.zip"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // window (tables, the archive browser) derive from it. It also serves as the
 // recording boxes of a real window under test.
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ public:
     // Window state.
     std::string FStatus;
     bool FBusy = false;
+    std::function<void()> FOnBreathe;  // what the user does while a run lets the window breathe
     std::string FDatenDir;
     std::string FRestoreRoot;
     std::vector<std::string> FTrashed;
@@ -54,7 +56,9 @@ public:
     void SetStatus(const std::string& text) override { FStatus = text; }
     void SetProgress(int, int) override {}
     void SetBusy(bool busy) override { FBusy = busy; }
-    void Breathe() override {}
+    void Breathe() override {
+        if (FOnBreathe) FOnBreathe();
+    }
 
     std::string DatenDir() const override { return FDatenDir; }
     bool MoveToTrash(const std::string& path) override {
