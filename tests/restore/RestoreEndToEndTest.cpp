@@ -6,16 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/RegistryStore.h"
-#include "support/Headless.h"
-#include "support/RunProgram.h"
-#include "support/TempDir.h"
+#include "support/PassEndToEnd.h"
 
 namespace vb {
 namespace {
 
 namespace fs = std::filesystem;
-const std::string kProgram = VB_BINARY_DIR "/vorlixbackup";
 const fs::path kJet4 = VB_FIXTURES_DIR "/jet/jet4-nopw.mdb";
 const fs::path kJet3 = VB_FIXTURES_DIR "/jet/jet3-nopw.mdb";
 
@@ -50,16 +46,10 @@ private:
     pid_t FPid = -1;
 };
 
-class RestoreEndToEndTest : public ::testing::Test {
+class RestoreEndToEndTest : public test::PassEndToEndTest {
 protected:
-    test::TempDir FDir;
-    fs::path FData = FDir / "shared/VorlixBackup";
-    fs::path FSource = FDir / "quelle";
-    fs::path FTarget = FDir / "ziel";
-    RegistryStore FRegistry{FDir / "home/.config/vorlix-backup/registry.reg"};
-
     void SetUp() override {
-        fs::create_directories(FData);
+        PassEndToEndTest::SetUp();
         fs::create_directories(FSource / "Unterordner");
         fs::create_directories(FSource / "Leer");
         fs::create_directories(FSource / "DB");
@@ -68,7 +58,7 @@ protected:
         fs::permissions(FSource / "Unterordner/noten.ini", fs::perms::owner_read | fs::perms::group_read);
         fs::copy_file(kJet4, FSource / "DB/reports.mdb");
         SetTime(FSource / "brief.txt", 1459944000);  // 2016-04-06 12:00:00 UTC, an even second
-        test::WriteFile(FDir / "def.csv", "NAME,PFAD,DATEIMASKE,SICHERN,REKURSIV\r\nQuelle," + FSource.string() + ",*,1,1\r\n");
+        WriteDefinition("def.csv", "Quelle," + FSource.string() + ",*,1,1");
         WriteJobs({"Job 1," + FTarget.string() + "," + (FDir / "def.csv").string() + ",1,"});
         FRegistry.WriteDword("Software\\Vorlix-Backup", "STRATEGIE", 2);
     }
@@ -76,17 +66,8 @@ protected:
         struct timespec times[2] = {{t, 0}, {t, 0}};
         ::utimensat(AT_FDCWD, file.c_str(), times, 0);
     }
-    void WriteJobs(const std::vector<std::string>& rows) {
-        std::string text = "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\n";
-        for (const auto& row : rows) text += row + "\r\n";
-        test::WriteFile(FData / "Backupjobs.csv", text);
-    }
-    test::ProgramResult Run(const std::string& pass, std::map<std::string, std::string> extra = {}) {
-        auto env = test::HeadlessEnvironment(FDir.Path());
-        env["VORLIXBACKUP_PASSWORD"] = "\x01";
-        env["VORLIXBACKUP_PASSWORD_FILE"] = "\x01";
-        for (const auto& [name, value] : extra) env[name] = value;
-        return test::RunProgram(kProgram, {pass}, env, FDir.Path().string());
+    test::ProgramResult Run(const std::string& pass, const std::map<std::string, std::string>& extra = {}) {
+        return Pass({pass}, extra);
     }
     // The stored name of a file below the source: its path without the leading "/".
     std::string Stored(const std::string& name) const { return (FSource / name).string().substr(1); }
