@@ -218,14 +218,16 @@ QWidget* TMainFrm::BuildRestorePage() {
     QVBoxLayout* body = PageBody(page);
     CurrentJobRow(page, body, ComboBox3, "ComboBox3");
     auto* row = new QHBoxLayout;
-    // The archive selector offers the listed archives only.
+    // The archive selector offers the listed archives only. The row must fit the
+    // window's width with either caption of the toggle, so the selectors take no more
+    // room than their usual contents need.
     ComboBox1 = new QComboBox(page);
     ComboBox1->setObjectName("ComboBox1");
-    ComboBox1->setMinimumWidth(250);
+    ComboBox1->setMinimumWidth(170);
     ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     connect(ComboBox1, &QComboBox::textActivated, this, [this] { Guard([this] { ComboBox1Change(); }); });
-    row->addWidget(ComboBox1);
-    row->addSpacing(12);
+    row->addWidget(ComboBox1, 1);
+    row->addSpacing(8);
     auto* driveLabel = new QLabel("Ziellaufwerk:", page);
     JvDriveCombo1 = new QComboBox(page);
     JvDriveCombo1->setObjectName("JvDriveCombo1");

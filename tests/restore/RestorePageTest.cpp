@@ -55,6 +55,22 @@ private:
         const QRect rect = view->visualRect(view->model()->index(row, 0));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, rect.center());
     }
+    // The selectors, the label and the buttons of the restore page's top row lie side
+    // by side within the page, none covering another.
+    static void VerifyTopRowFits(TMainFrm& window) {
+        QList<QWidget*> row = {window.findChild<QComboBox*>("ComboBox1")};
+        for (QLabel* label : window.findChildren<QLabel*>()) {
+            if (label->text() == "Ziellaufwerk:") row << label;
+        }
+        row << window.findChild<QComboBox*>("JvDriveCombo1") << window.findChild<QPushButton*>("btnStartRestore")
+            << window.findChild<QPushButton*>("btnAll");
+        QCOMPARE(row.size(), 5);
+        for (int i = 0; i + 1 < row.size(); ++i) {
+            QVERIFY2(row[i]->geometry().right() < row[i + 1]->geometry().left(),
+                     qPrintable(row[i]->objectName() + " covers the widget beside it"));
+        }
+        QVERIFY(row.last()->geometry().right() < row.last()->parentWidget()->width());
+    }
     static QStringList SelectedNames(gui::AbZipView* view) {
         QStringList names;
         for (int row = 0; row < view->model()->rowCount(); ++row) {
@@ -139,6 +155,7 @@ private slots:
         // Shift selects from the anchor (the last click without Shift) and nothing else.
         ClickRow(view, 0, Qt::ShiftModifier);
         QCOMPARE(SelectedNames(view), (QStringList{"a.txt", "b.txt", "c.txt"}));
+        test::SaveScreenshot(&window, "restore-sorted-selection");
 
         // The context menu: "Markierung aufheben" only with a selection.
         QMenu* menu = view->PopupMenu1();
@@ -180,11 +197,15 @@ private slots:
         gui::AbZipView* view = View(window);
         auto* all = window.findChild<QPushButton*>("btnAll");
         QCOMPARE(all->text(), QString::fromUtf8("&Alle ausw\u00e4hlen"));
+        VerifyTopRowFits(window);
         all->click();
         QCOMPARE(all->text(), QString("&Auswahl aufheben"));
+        QApplication::processEvents();
+        VerifyTopRowFits(window);
         QCOMPARE(SelectedNames(view).size(), 3);
         const int liste = Names(view).indexOf("liste.txt");
         ClickRow(view, liste, Qt::ControlModifier);  // all but liste.txt
+        test::SaveScreenshot(&window, "restore-before-run");
         window.findChild<QPushButton*>("btnStartRestore")->click();
         QVERIFY(!window.ErrorReported());
 
@@ -200,6 +221,7 @@ private slots:
         // The run cleared the selection and the status line, not the toggle.
         QVERIFY(SelectedNames(view).isEmpty());
         QCOMPARE(all->text(), QString("&Auswahl aufheben"));
+        test::SaveScreenshot(&window, "restore-after-run");
         QVERIFY(window.findChild<QLabel*>("StatusBar1")->text().isEmpty());
         QVERIFY(window.findChild<QPushButton*>("btnStartRestore")->isEnabled());
         QVERIFY(window.findChild<QWidget*>("PageControl1")->isEnabled());
