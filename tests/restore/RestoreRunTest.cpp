@@ -19,6 +19,7 @@
 #include "restore/ArchiveBrowser.h"
 #include "restore/ArchiveListing.h"
 #include "settings/Settings.h"
+#include "support/AsNobody.h"
 #include "support/FakeHost.h"
 #include "support/TempDir.h"
 #include "util/Error.h"
@@ -386,6 +387,36 @@ TEST_F(RestoreRunTest, FullDiskLeavesTheOldFileWholeAndNamesTheEntry) {
     ASSERT_EQ(FWindow.FShown.size(), 1u);
     EXPECT_EQ(FWindow.FShown[0].rfind("Fehler: gross.bin wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.FShown[0];
     EXPECT_TRUE(FRun.PassIncomplete());
+    for (const auto& item : fs::directory_iterator(FRoot)) {
+        EXPECT_EQ(item.path().filename().string().find(".vbpart"), std::string::npos) << item.path();
+    }
+}
+
+// A restore root that this user may not write to: the old file stays as it was, no
+// folder or file appears, every entry is named and the pass says it is incomplete.
+TEST_F(RestoreRunTest, ReadOnlyRootKeepsWhatIsThereAndNamesEveryEntry) {
+    MakeZip(FArchives / "Job.zip", {"alt.txt:neu", "Ordner/b.txt:Beta", "c.txt:Gamma"});
+    test::WriteFile(FRoot / "alt.txt", "alt");
+    // Only the root is closed; the log's folder and the archives stay open to the user.
+    fs::permissions(FDir.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(FDir / "daten", fs::perms::all);
+    fs::permissions(FRoot, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
+    FAuto = true;
+    {
+        test::AsNobody nobody;  // permission bits hold for root too
+        FRun.doRestore("");
+    }
+    fs::permissions(FRoot, fs::perms::owner_all);
+    EXPECT_EQ(Read("alt.txt"), "alt");
+    EXPECT_FALSE(fs::exists(FRoot / "Ordner"));
+    EXPECT_FALSE(fs::exists(FRoot / "c.txt"));
+    EXPECT_TRUE(FRun.PassIncomplete());
+    std::string shown;
+    for (const std::string& line : FWindow.FShown) shown += line + "\n";
+    for (const char* name : {"alt.txt", "Ordner/b.txt", "c.txt"}) {
+        EXPECT_NE(shown.find(name), std::string::npos) << name << " is not named in:\n" << shown;
+    }
     for (const auto& item : fs::directory_iterator(FRoot)) {
         EXPECT_EQ(item.path().filename().string().find(".vbpart"), std::string::npos) << item.path();
     }

@@ -16,16 +16,4 @@ void MakeFile(const std::filesystem::path& file, const std::string& content, std
     ::utime(file.c_str(), &times);
 }
 
-AsNobody::AsNobody() {
-    if (::geteuid() != 0) return;
-    if (::setegid(65534) != 0) throw std::runtime_error("setegid failed");
-    if (::seteuid(65534) != 0) throw std::runtime_error("seteuid failed");
-    FSwitched = true;
-}
-
-AsNobody::~AsNobody() {
-    if (!FSwitched) return;
-    if (::seteuid(0) != 0 || ::setegid(0) != 0) std::abort();
-}
-
 }  // namespace vb::test
