@@ -256,9 +256,12 @@ private slots:
                 menu->close();
             });
             poll.start(10);
-            // The keys go to the window only once the last menu has gone; a busy machine
-            // may take its time to close it and to run the animated click.
+            // A shortcut works only in the active window. Once the last menu has gone
+            // the window is made active again: a busy machine may lose the activation
+            // that a closing menu hands back.
             QTRY_VERIFY(!QApplication::activePopupWidget());
+            window.activateWindow();
+            QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&window));
             press();
             QTRY_VERIFY2_WITH_TIMEOUT(opened, &press == &trigger[0] ? "face" : "Alt+A", 30000);
         }
