@@ -12,6 +12,7 @@
 #include "dbcheck/ExclusiveUseTest.h"
 #include "platform/RegistryStore.h"
 #include "settings/Settings.h"
+#include "support/AsNobody.h"
 #include "support/FakeHost.h"
 #include "support/TempDir.h"
 #include "util/Utf8.h"
@@ -172,12 +173,9 @@ TEST_F(BackupRunTest, FilesThatCannotBeReadAreNamed) {
         fs::permissions(item.path(), fs::perms::all);
     fs::permissions(FDir.Path(), fs::perms::all);
     fs::permissions(unreadable, fs::perms::none);
-    const bool root = ::geteuid() == 0;
     auto runAsNobody = [&] {
-        if (root && (::setegid(65534) != 0 || ::seteuid(65534) != 0)) std::abort();
-        const bool ok = run.BackupJob(FWindow.FJob);
-        if (root && (::seteuid(0) != 0 || ::setegid(0) != 0)) std::abort();
-        return ok;
+        const test::AsNobody nobody;
+        return run.BackupJob(FWindow.FJob);
     };
     EXPECT_TRUE(runAsNobody());
     EXPECT_EQ(run.MissingFiles(), std::vector<std::string>{unreadable});
