@@ -222,10 +222,12 @@ void TMainFrm::LoadLogBoxes(bool ignoreErrors) {
 void TMainFrm::btnEndeClick() { close(); }
 
 // Help for the page shown: context 2000 for page 0, then one thousand per page.
-void TMainFrm::btnHelpClick() { gui::HelpContext(1000 * CurrentPage() + 2000); }
+void TMainFrm::btnHelpClick() { gui::HelpContext(1000 * CurrentPage() + 2000, *FBoxes); }
 
 // F1: help for the focused element, or the nearest element around it with a number.
-void TMainFrm::HelpForFocus() { gui::HelpContext(gui::HelpContextOf(QApplication::focusWidget())); }
+void TMainFrm::HelpForFocus() {
+    gui::HelpContext(gui::HelpContextOf(QApplication::focusWidget()), *FBoxes);
+}
 
 bool TMainFrm::ApplicationHelp(int /*command*/, quintptr data, bool& callHelp) {
     if (!gui::ApplicationHelpFile().empty()) {

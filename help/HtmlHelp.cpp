@@ -9,7 +9,6 @@
 
 #include "help/ChmFile.h"
 #include "help/HelpViewer.h"
-#include "util/MessageBoxes.h"
 
 namespace vb::gui {
 namespace {
@@ -47,7 +46,7 @@ const std::string& ApplicationHelpFile() { return gApplicationHelpFile; }
 
 void SetHelpHook(HelpHook hook) { gHook = std::move(hook); }
 
-bool HelpContext(int number) {
+bool HelpContext(int number, Boxes& boxes) {
     bool callHelp = true;
     bool result = false;
     if (gHook) result = gHook(HELP_CONTEXT, static_cast<quintptr>(number), callHelp);
@@ -56,7 +55,7 @@ bool HelpContext(int number) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(gApplicationHelpFile, ec) ||
             !QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
-            MessageBox(nullptr, QString::fromUtf8("Die Hilfedatei %1 kann nicht geöffnet werden.").arg(file));
+            boxes.ShowMessage("Die Hilfedatei " + gApplicationHelpFile + " kann nicht geöffnet werden.");
     }
     return result;
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "util/RunHost.h"
+
 class QWidget;
 
 namespace vb::gui {
@@ -39,8 +41,9 @@ void SetHelpHook(HelpHook hook);
 
 // A context-help request with `number`, as the "Hilfe" button and F1 make it: the
 // hook, then, when it asks for it, the standard help, which opens the application
-// help file with the desktop's handler. Returns the hook's answer.
-bool HelpContext(int number);
+// help file with the desktop's handler; a file it cannot open is said in the plain
+// box of `boxes`. Returns the hook's answer.
+bool HelpContext(int number, Boxes& boxes);
 
 // The help context number of `widget`: its own, or that of the nearest enclosing
 // widget that has one; 0 when none has. A widget's number is its property

@@ -134,7 +134,7 @@ private slots:
 
     void unmappedNumbersShowTheContentsAndMissingHelpShowsNothing() {
         TMainFrm window(FHome->Registry(), &FHome->Host());
-        QVERIFY(gui::HelpContext(7000));
+        QVERIFY(gui::HelpContext(7000, FHome->Host()));
         QCOMPARE(Topic(), QString("/html/inhalt.htm"));
         CloseHelp();
         QCOMPARE(gui::CallHtmlHelp(&window, Path("nirgends.chm").toStdString(), gui::HH_HELP_CONTEXT, 2000), nullptr);
@@ -170,6 +170,13 @@ private slots:
         bool callHelp = false;
         QVERIFY(window.ApplicationHelp(gui::HELP_CONTEXT, 2000, callHelp));
         QVERIFY(callHelp);
+        QVERIFY(!gui::THelpViewer::Existing());
+        // "Hilfe" then hands the request to the standard help, which cannot open the
+        // missing file and says so.
+        window.findChild<QToolButton*>("acHilfe")->click();
+        QCOMPARE(FHome->Host().FShown,
+                 std::vector<std::string>{"Meldung: Die Hilfedatei " + Path("test.hlp").toStdString() +
+                                          " kann nicht geöffnet werden."});
         QVERIFY(!gui::THelpViewer::Existing());
     }
 
