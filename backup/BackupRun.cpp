@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <unordered_map>
@@ -18,10 +17,12 @@
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"
 #include "platform/CreationStamp.h"
+#include "platform/SystemError.h"
 #include "platform/TemporaryFiles.h"
 #include "settings/Settings.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
+#include "util/Finally.h"
 #include "util/GermanFormat.h"
 #include "util/Splitter.h"
 
@@ -47,19 +48,6 @@ std::string TrimBlanksAndControls(std::string_view text) {
 
 std::string Quoted(const std::string& text) { return "„" + text + "“"; }
 
-// Runs `end` when the scope is left, also by an error.
-template <typename End>
-class Finally {
-public:
-    explicit Finally(End end) : FEnd(std::move(end)) {}
-    ~Finally() { FEnd(); }
-    Finally(const Finally&) = delete;
-    Finally& operator=(const Finally&) = delete;
-
-private:
-    End FEnd;
-};
-
 // Why a definition file cannot serve, "" when it can.
 std::string DefinitionFileProblem(const TJob& job) {
     if (job.DefFile.empty()) return "Für den Job " + Quoted(job.Bezeichnung) + " ist keine Definitionsdatei angegeben.";
@@ -70,7 +58,7 @@ std::string DefinitionFileProblem(const TJob& job) {
             return "Die Definitionsdatei " + job.DefFile + " des Jobs " + Quoted(job.Bezeichnung) + " existiert nicht.";
         }
         return "Die Definitionsdatei " + job.DefFile + " des Jobs " + Quoted(job.Bezeichnung) +
-               " kann nicht gelesen werden: " + std::strerror(error);
+               " kann nicht gelesen werden: " + SystemErrorText(error);
     }
     if (!S_ISREG(st.st_mode)) {
         return "Die Definitionsdatei " + job.DefFile + " des Jobs " + Quoted(job.Bezeichnung) +
@@ -84,11 +72,11 @@ std::string FolderProblem(const std::string& folder) {
     struct stat st{};
     if (::stat(folder.c_str(), &st) != 0) {
         const int error = errno;
-        return error == ENOENT ? "existiert nicht" : std::string("kann nicht gelesen werden: ") + std::strerror(error);
+        return error == ENOENT ? "existiert nicht" : std::string("kann nicht gelesen werden: ") + SystemErrorText(error);
     }
     if (!S_ISDIR(st.st_mode)) return "ist kein Ordner";
     if (::access(folder.c_str(), R_OK | X_OK) != 0) {
-        return std::string("kann nicht gelesen werden: ") + std::strerror(errno);
+        return std::string("kann nicht gelesen werden: ") + SystemErrorText(errno);
     }
     return {};
 }
@@ -249,7 +237,6 @@ bool BackupRun::BackupJob(TJob& current) {
         if (lockTaken) FLock.reset();
     });
     ArchiveWriter& writer = FContext.Writer;
-    const TOptions& options = FContext.Options;
     // Whatever an earlier failure left open is never saved later.
     if (writer.IsOpen()) writer.Discard();
     const int jobRow = FContext.Jobs.CurrentRow();
@@ -257,10 +244,36 @@ bool BackupRun::BackupJob(TJob& current) {
     std::vector<SourceRow> rows;
     if (!CheckJob(job, rows)) return false;
 
-    // Packing.
+    StartPacking();
+    std::string path;
+    Packed packed = Packed::Failed;
+    {
+        Finally finishing([&] { EndPacking(); });
+        packed = Pack(job, rows, path);
+    }
+    if (packed == Packed::NothingReadable) {
+        FHost.ShowError(MissingFilesText() + "\n\nDer Job " + Quoted(job.Bezeichnung) +
+                        " hat nichts zu sichern; es wurde keine Sicherung geschrieben.");
+        return false;
+    }
+    if (packed != Packed::Written) return false;
+
+    const std::string archiveName = FileNamePart(path);
+    if (current.Bezeichnung == job.Bezeichnung) current.BackupFilename = archiveName;
+    RecordArchiveName(job, jobRow, archiveName);
+    if (lockTaken) FlushRecords();
+    FJobComplete = FMissing.empty() && FOutdated.empty() && FSkippedFolders.empty();
+    if (!FJobComplete) FHost.ShowError(MissingFilesText());
+    FWindow.ShowArchiveInBrowser(archiveName);
+    return true;
+}
+
+// The writer's log and callbacks for packing, and the window busy.
+void BackupRun::StartPacking() {
+    ArchiveWriter& writer = FContext.Writer;
     FHost.SetBusy(true);
-    writer.SetLogFile(options.FDatenDir + "/VB-Backup.log");
-    writer.SetLogging(options.FLogging);
+    writer.SetLogFile(FContext.Options.FDatenDir + "/VB-Backup.log");
+    writer.SetLogging(FContext.Options.FLogging);
     FProgressDone = FProgressTotal = 0;
     writer.OnItemProgress = [this](const ArchiveEntry& entry) {
         FHost.SetStatus("Packe: " + entry.SourcePath + "...");
@@ -280,74 +293,62 @@ bool BackupRun::BackupJob(TJob& current) {
     };
     writer.OnRequestLastDisk = [this] { return FHost.ConfirmOkCancel("Bitte die letzte Diskette einlegen"); };
     FWindow.SetDefinitionGridUpdates(false);
+}
 
-    bool success = false;
-    bool nothingReadable = false;
-    std::string path;
-    {
-        Finally finishing([&] {
-            // A job that did not end with its archive written leaves nothing open
-            // that a later save could commit.
-            if (writer.IsOpen()) writer.Discard();
-            FWindow.SetDefinitionGridUpdates(true);
-            writer.SetLogFile("");
-            writer.SetLogging(false);
-            writer.OnItemProgress = nullptr;
-            FHost.SetBusy(false);
-            FHost.SetStatus("");
-            FHost.SetProgress(0, 0);
+// After packing, also by an error: a job that did not end with its archive written
+// leaves nothing open that a later save could commit.
+void BackupRun::EndPacking() {
+    ArchiveWriter& writer = FContext.Writer;
+    if (writer.IsOpen()) writer.Discard();
+    FWindow.SetDefinitionGridUpdates(true);
+    writer.SetLogFile("");
+    writer.SetLogging(false);
+    writer.OnItemProgress = nullptr;
+    FHost.SetBusy(false);
+    FHost.SetStatus("");
+    FHost.SetProgress(0, 0);
+}
+
+// Writes the job's archive to `path` (set as soon as it is known). A packing error
+// is shown as "Fehler beim Packen!" with its text and gives Failed.
+BackupRun::Packed BackupRun::Pack(const TJob& job, const std::vector<SourceRow>& rows, std::string& path) {
+    ArchiveWriter& writer = FContext.Writer;
+    const TOptions& options = FContext.Options;
+    try {
+        // Protection off means an unprotected archive, whatever an earlier run of
+        // this program used.
+        writer.SetPassword(options.FUsePassword ? AskBackupPassword() : std::string());
+        FWindow.CloseBrowserArchive();
+
+        const std::tm now = LocalTime(std::time(nullptr));
+        path = job.DestDir + PrepareBackupFilename(job, options.FStrategie, now, [&](std::uint64_t size) {
+            writer.SetSpanningThreshold(size);
         });
-        try {
-            // Protection off means an unprotected archive, whatever an earlier run of
-            // this program used.
-            writer.SetPassword(options.FUsePassword ? AskBackupPassword() : std::string());
-            FWindow.CloseBrowserArchive();
-
-            const std::tm now = LocalTime(std::time(nullptr));
-            path = job.DestDir + PrepareBackupFilename(job, options.FStrategie, now, [&](std::uint64_t size) {
-                writer.SetSpanningThreshold(size);
-            });
-            OpenArchive(job, path);
-            const std::vector<SourceRow> readable = ReadableRows(rows);
-            if (readable.empty()) {
-                // Nothing at all could be read: an archive now would be empty or stale
-                // and, with generations, push a good one out.
-                nothingReadable = true;
-                writer.LogLine(path, " nicht geschrieben ");
-                writer.Discard();
-            } else {
-                AddRows(readable);
-                for (const ArchiveEntry& entry : writer.Entries()) {
-                    if (entry.Action == EntryAction::Add || entry.Action == EntryAction::Replace) ++FProgressTotal;
-                }
-                SaveAndCloseArchive(writer, options.FPruefen);
-                platform::SetCreationStamp(path, LocalTime(std::time(nullptr)));
-                success = true;
-            }
-        } catch (const std::exception& e) {
-            std::string reason = e.what();
-            for (char& c : reason) {
-                if (c == '\n' || c == '\r') c = ' ';
-            }
-            if (writer.IsOpen()) writer.LogLine(path, " nicht geschrieben: " + reason + " ");
-            FHost.ShowMessage(std::string("Fehler beim Packen!\n") + e.what());
+        OpenArchive(job, path);
+        const std::vector<SourceRow> readable = ReadableRows(rows);
+        if (readable.empty()) {
+            // Nothing at all could be read: an archive now would be empty or stale
+            // and, with generations, push a good one out.
+            writer.LogLine(path, " nicht geschrieben ");
+            writer.Discard();
+            return Packed::NothingReadable;
         }
+        AddRows(readable);
+        for (const ArchiveEntry& entry : writer.Entries()) {
+            if (entry.Action == EntryAction::Add || entry.Action == EntryAction::Replace) ++FProgressTotal;
+        }
+        SaveAndCloseArchive(writer, options.FPruefen);
+        platform::SetCreationStamp(path, LocalTime(std::time(nullptr)));
+        return Packed::Written;
+    } catch (const std::exception& e) {
+        std::string reason = e.what();
+        for (char& c : reason) {
+            if (c == '\n' || c == '\r') c = ' ';
+        }
+        if (writer.IsOpen()) writer.LogLine(path, " nicht geschrieben: " + reason + " ");
+        FHost.ShowMessage(std::string("Fehler beim Packen!\n") + e.what());
+        return Packed::Failed;
     }
-    if (nothingReadable) {
-        FHost.ShowError(MissingFilesText() + "\n\nDer Job " + Quoted(job.Bezeichnung) +
-                        " hat nichts zu sichern; es wurde keine Sicherung geschrieben.");
-        return false;
-    }
-    if (!success) return false;
-
-    const std::string archiveName = FileNamePart(path);
-    if (current.Bezeichnung == job.Bezeichnung) current.BackupFilename = archiveName;
-    RecordArchiveName(job, jobRow, archiveName);
-    if (lockTaken) FlushRecords();
-    FJobComplete = FMissing.empty() && FOutdated.empty() && FSkippedFolders.empty();
-    if (!FJobComplete) FHost.ShowError(MissingFilesText());
-    FWindow.ShowArchiveInBrowser(archiveName);
-    return true;
 }
 
 // Every row adds its folder with each of its masks; the masks come from the shared

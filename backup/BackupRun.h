@@ -98,6 +98,10 @@ private:
     // The checks of a job before anything is written; false after the message.
     bool CheckJob(const TJob& job, std::vector<SourceRow>& rows);
     std::string AskBackupPassword();
+    enum class Packed { Written, NothingReadable, Failed };
+    void StartPacking();
+    void EndPacking();
+    Packed Pack(const TJob& job, const std::vector<SourceRow>& rows, std::string& path);
     void OpenArchive(const TJob& job, const std::string& path);
     // Logs and collects the rows whose folder cannot be read; returns the others.
     std::vector<SourceRow> ReadableRows(const std::vector<SourceRow>& rows);

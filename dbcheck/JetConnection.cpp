@@ -2,10 +2,10 @@
 
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 
 #include "dbcheck/JetHeader.h"
+#include "platform/FileIo.h"
+#include "platform/SystemError.h"
 #include "util/Error.h"
 
 namespace vb {
@@ -14,15 +14,10 @@ namespace {
 // The first page of the file, as much of it as there is (up to one Jet 4 page).
 std::string ReadFirstPage(int fd, const std::string& path) {
     std::string page(kJet4PageSize, '\0');
-    std::size_t have = 0;
-    while (have < page.size()) {
-        const ssize_t got = ::pread(fd, page.data() + have, page.size() - have, static_cast<off_t>(have));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) throw Error(path + ": " + std::strerror(errno));
-        if (got == 0) break;
-        have += static_cast<std::size_t>(got);
-    }
-    page.resize(have);
+    // A file shorter than a page gives what it has; the header check judges it.
+    const platform::IoResult read = platform::ReadAt(fd, page.data(), page.size(), 0);
+    if (read.Error != 0) throw Error(path + ": " + SystemErrorText(read.Error));
+    page.resize(read.Done);
     return page;
 }
 

@@ -5,11 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 #include "dbcheck/JetHeader.h"
 #include "platform/ByteRangeLock.h"
+#include "platform/FileIo.h"
+#include "platform/SystemError.h"
 #include "platform/UniqueFd.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
@@ -30,7 +31,7 @@ std::string ReadAll(int fd, const std::string& path, std::size_t limit) {
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) throw Error("Die Sperrdatei " + path + " kann nicht gelesen werden: " + std::strerror(errno));
+        if (got < 0) throw Error("Die Sperrdatei " + path + " kann nicht gelesen werden: " + SystemErrorText(errno));
         if (got == 0) return bytes;
         bytes.append(buffer, static_cast<std::size_t>(got));
         if (bytes.size() > limit) return bytes;
@@ -47,7 +48,7 @@ std::vector<RosterRecord> ReadLockFileRoster(const std::string& ldbPath) {
     UniqueFd fd(::open(ldbPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.Valid()) {
         if (errno == ENOENT) return {};
-        throw Error("Die Sperrdatei " + ldbPath + " kann nicht gelesen werden: " + std::strerror(errno));
+        throw Error("Die Sperrdatei " + ldbPath + " kann nicht gelesen werden: " + SystemErrorText(errno));
     }
     struct stat st{};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -79,11 +80,10 @@ void JetRosterConnection::Open() {
     UniqueFd fd(::open(FDataSource.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.Valid()) {
         if (errno == ENOENT) throw Error("Die Datei '" + FDataSource + "' wurde nicht gefunden.");
-        throw Error(FDataSource + ": " + std::strerror(errno));
+        throw Error(FDataSource + ": " + SystemErrorText(errno));
     }
     std::string page(kJet4PageSize, '\0');
-    const ssize_t got = ::pread(fd.Get(), page.data(), page.size(), 0);
-    page.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    page.resize(platform::ReadAt(fd.Get(), page.data(), page.size(), 0).Done);
     const auto header = ReadJetHeader(page);
     if (!header) throw Error(FDataSource + ": Unerkanntes Datenbankformat");
     if (!PasswordMatches(*header, FPassword.value_or(""))) throw Error("Kein gültiges Kennwort.");

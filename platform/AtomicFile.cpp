@@ -6,8 +6,9 @@
 
 #include <cerrno>
 
+#include "platform/FileIo.h"
+#include "platform/ReplacingFile.h"
 #include "platform/SystemError.h"
-#include "platform/TemporaryFiles.h"
 #include "platform/UniqueFd.h"
 #include "util/Error.h"
 
@@ -20,39 +21,16 @@ namespace {
                 SystemErrorText(error) + ").");
 }
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
 
 void WriteFileAtomically(const std::filesystem::path& file, std::string_view content, mode_t mode) {
-    std::string temp = platform::TemporaryTemplateFor(file.string());
-    UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (!fd.Valid()) Fail(file, "tempor\u00E4re Datei anlegen", errno);
-    auto discard = [&](const char* what) {
-        const int error = errno;
-        fd.Reset();
-        ::unlink(temp.c_str());
-        Fail(file, what, error);
-    };
-    if (::fchmod(fd.Get(), mode) != 0) discard("Rechte setzen");
-    if (!WriteAll(fd.Get(), content)) discard("schreiben");
-    if (::fsync(fd.Get()) != 0) discard("auf den Datenträger bringen");
-    if (::close(fd.Release()) != 0) discard("schließen");
-    if (::rename(temp.c_str(), file.c_str()) != 0) discard("ersetzen");
-    // Make the rename itself durable.
-    const auto folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Valid()) ::fsync(dir.Get());
+    platform::ReplacingFile replacing(file.string());
+    if (!replacing.Valid()) Fail(file, "temporäre Datei anlegen", replacing.CreateError());
+    if (::fchmod(replacing.Fd(), mode) != 0) Fail(file, "Rechte setzen", errno);
+    if (const auto written = platform::WriteAll(replacing.Fd(), content); !written) Fail(file, "schreiben", written.Error);
+    if (const int error = replacing.Flush()) Fail(file, "auf den Datenträger bringen", error);
+    if (const int error = replacing.Close()) Fail(file, "schließen", error);
+    if (const int error = replacing.Commit()) Fail(file, "ersetzen", error);
 }
 
 bool ReadWholeFile(const std::filesystem::path& file, std::string& content) {

@@ -1,18 +1,17 @@
 #include "platform/BackgroundClose.h"
 
-#include <unistd.h>
-
+#include <memory>
 #include <system_error>
 #include <thread>
 
 namespace vb::platform {
 
-void CloseInBackground(int fd) {
-    if (fd < 0) return;
+void CloseInBackground(UniqueFd fd) {
+    if (!fd.Valid()) return;
     try {
-        std::thread([fd] { ::close(fd); }).detach();
+        // When no thread can be started, the dropped task closes the descriptor here.
+        std::thread([closing = std::make_shared<UniqueFd>(std::move(fd))] { closing->Reset(); }).detach();
     } catch (const std::system_error&) {
-        ::close(fd);
     }
 }
 

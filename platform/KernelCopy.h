@@ -3,11 +3,13 @@
 // offers it, with a read/write loop as the fallback.
 #include <cstdint>
 
+#include "platform/FileIo.h"
+
 namespace vb::platform {
 
-// Copies `length` bytes from `in` at `inOffset` to `out` at `outOffset`. Returns
-// false when reading or writing fails or `in` ends early.
-bool CopyRange(int in, std::uint64_t inOffset, int out, std::uint64_t outOffset, std::uint64_t length);
+// Copies `length` bytes from `in` at `inOffset` to `out` at `outOffset`; the
+// result tells whether reading or writing failed or `in` ended early.
+IoResult CopyRange(int in, std::uint64_t inOffset, int out, std::uint64_t outOffset, std::uint64_t length);
 
 // Starts writing a range of a file to disk without waiting, so that a later fsync
 // finds most of it done.

@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <memory>
 
+#include "platform/SystemError.h"
 #include "util/Error.h"
 
 namespace vb::platform {
@@ -83,9 +83,9 @@ bool IsFileInUse(dev_t device, ino_t inode, int ownFd) {
 ExclusiveFile::ExclusiveFile(const std::string& path) {
     // O_NONBLOCK keeps a FIFO from waiting for a writer; it changes nothing for files.
     FFd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!FFd.Valid()) throw Error(path + ": " + std::strerror(errno));
+    if (!FFd.Valid()) throw Error(path + ": " + SystemErrorText(errno));
     struct stat st{};
-    if (::fstat(FFd.Get(), &st) != 0) throw Error(path + ": " + std::strerror(errno));
+    if (::fstat(FFd.Get(), &st) != 0) throw Error(path + ": " + SystemErrorText(errno));
     if (!S_ISREG(st.st_mode)) throw Error(path + ": keine Datei");
     if (::flock(FFd.Get(), LOCK_EX | LOCK_NB) != 0) throw Error(path + ": Datei ist gesperrt");
     // A whole-file write lock probe sees POSIX record locks (Samba, Wine, databases)

@@ -5,7 +5,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "platform/SystemError.h"
 
 namespace vb::platform {
 namespace {
@@ -14,7 +15,7 @@ namespace {
 constexpr int kOpenFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
 
 [[noreturn]] void CannotOpen(const std::string& file, int error) {
-    throw Error("Die Sperrdatei " + file + " kann nicht geöffnet werden: " + std::strerror(error));
+    throw Error("Die Sperrdatei " + file + " kann nicht geöffnet werden: " + SystemErrorText(error));
 }
 
 bool TakeLock(int fd) {

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 
+#include "platform/FileIo.h"
 #include "platform/UniqueFd.h"
 
 extern char** environ;
@@ -21,12 +22,7 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::string
     // while this process reads its output.
     const UniqueFd in(::memfd_create("vb-input", MFD_CLOEXEC));
     if (!in.Valid()) return result;
-    for (std::size_t done = 0; done < input.size();) {
-        const ssize_t n = ::write(in.Get(), input.data() + done, input.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return result;
-        done += static_cast<std::size_t>(n);
-    }
+    if (!WriteAll(in.Get(), input)) return result;
     ::lseek(in.Get(), 0, SEEK_SET);
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) return result;

@@ -7,10 +7,10 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/AtomicFile.h"
 #include "platform/RegFile.h"
+#include "platform/SystemError.h"
 #include "platform/UniqueFd.h"
 #include "util/Error.h"
 
@@ -41,7 +41,7 @@ LoadedStore Load(const fs::path& file) {
     if (!ReadWholeFile(file, text)) {
         const int error = errno;
         if (error != ENOENT) {
-            loaded.unreadable = error == EINVAL ? "keine gew\u00F6hnliche Datei" : std::strerror(error);
+            loaded.unreadable = error == EINVAL ? "keine gew\u00F6hnliche Datei" : SystemErrorText(error);
         }
         return loaded;
     }
@@ -82,9 +82,9 @@ public:
     explicit StoreLock(const fs::path& file) {
         const fs::path lockFile = file.string() + ".lock";
         FFd.Reset(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-        if (!FFd.Valid()) CannotWrite(file, lockFile.string() + ": " + std::strerror(errno));
+        if (!FFd.Valid()) CannotWrite(file, lockFile.string() + ": " + SystemErrorText(errno));
         while (::flock(FFd.Get(), LOCK_EX) != 0) {
-            if (errno != EINTR) CannotWrite(file, lockFile.string() + ": " + std::strerror(errno));
+            if (errno != EINTR) CannotWrite(file, lockFile.string() + ": " + SystemErrorText(errno));
         }
     }
 
@@ -110,7 +110,7 @@ void Update(const fs::path& file, Change change) {
         fs::path aside = file.string() + ".bad";
         for (int n = 1; fs::exists(aside); ++n) aside = file.string() + ".bad." + std::to_string(n);
         if (::rename(file.c_str(), aside.c_str()) != 0) {
-            CannotWrite(file, std::strerror(errno));
+            CannotWrite(file, SystemErrorText(errno));
         }
     }
     try {

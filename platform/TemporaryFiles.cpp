@@ -1,7 +1,11 @@
 #include "platform/TemporaryFiles.h"
 
+#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/FileStat.h"
 #include "platform/OpenFiles.h"
@@ -24,6 +28,14 @@ std::string TemporaryTemplateFor(const std::string& file) {
     const auto slash = file.rfind('/');
     const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
     return FolderOf(file) + "/." + name + std::string(kMarker) + "XXXXXX";
+}
+
+UniqueFd CreateScratchFile(const std::string& folder, int& error) {
+    std::string path = folder + "/vb-scratch-XXXXXX";
+    UniqueFd fd(::mkostemp(path.data(), O_CLOEXEC));
+    error = fd.Valid() ? 0 : errno;
+    if (fd.Valid()) ::unlink(path.c_str());
+    return fd;
 }
 
 int RemoveStaleTemporaries(const std::string& folder, const std::string& fileName) {

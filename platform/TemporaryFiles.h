@@ -5,7 +5,14 @@
 // killed leaves such a file behind; the next run on the same file removes it.
 #include <string>
 
+#include "platform/UniqueFd.h"
+
 namespace vb::platform {
+
+// A file in `folder` for scratch data that has no name from the start, so nothing
+// stays behind whatever happens to the run. Invalid, with `error` set to the errno
+// value, when it cannot be created.
+UniqueFd CreateScratchFile(const std::string& folder, int& error);
 
 // "<folder>/.<name>.vbtmp-XXXXXX" for `file` = "<folder>/<name>", ready for mkstemp.
 std::string TemporaryTemplateFor(const std::string& file);

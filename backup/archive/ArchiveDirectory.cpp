@@ -9,6 +9,7 @@
 #include "backup/archive/ByteOrder.h"
 #include "backup/archive/EntryName.h"
 #include "backup/archive/ZipRecords.h"
+#include "platform/FileIo.h"
 
 namespace vb::zip {
 namespace {
@@ -45,23 +46,10 @@ bool ApplyZip64(ArchiveEntry& e, const CentralDirectoryHeader& h) {
 
 }  // namespace
 
-bool ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
-    auto* p = static_cast<char*>(buffer);
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
-
 ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
     ArchiveDirectory dir;
     unsigned char head[4] = {};
-    if (fileSize >= 4 && ReadAt(fd, head, 4, 0)) {
+    if (fileSize >= 4 && platform::ReadAt(fd, head, 4, 0)) {
         const std::uint32_t mark = Get32(head);
         dir.StartsWithSpanningMark = mark == kSpanningSignature || mark == kSingleDiskMarker;
     }
@@ -69,7 +57,7 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
     // The end record lies within the last 22 + 65535 bytes (its comment at most).
     const std::uint64_t tailSize = std::min<std::uint64_t>(fileSize, EndOfCentralDirectory::kFixedSize + 0xFFFF);
     std::string tail(static_cast<std::size_t>(tailSize), '\0');
-    if (!ReadAt(fd, tail.data(), tail.size(), fileSize - tailSize)) {
+    if (!platform::ReadAt(fd, tail.data(), tail.size(), fileSize - tailSize)) {
         dir.Problem = DirectoryProblem::Damaged;
         return dir;
     }
@@ -101,12 +89,12 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
     dir.CentralDirectoryOffset = end->CentralDirectoryOffset;
     if (endOffset >= Zip64Locator::kFixedSize) {
         unsigned char buffer[Zip64Locator::kFixedSize];
-        if (ReadAt(fd, buffer, sizeof buffer, endOffset - Zip64Locator::kFixedSize)) {
+        if (platform::ReadAt(fd, buffer, sizeof buffer, endOffset - Zip64Locator::kFixedSize)) {
             if (auto locator = Zip64Locator::Read(buffer, sizeof buffer)) {
                 unsigned char record[Zip64EndOfCentralDirectory::kFixedSize];
                 std::optional<Zip64EndOfCentralDirectory> end64;
                 if (locator->EndRecordOffset + sizeof record <= fileSize &&
-                    ReadAt(fd, record, sizeof record, locator->EndRecordOffset))
+                    platform::ReadAt(fd, record, sizeof record, locator->EndRecordOffset))
                     end64 = Zip64EndOfCentralDirectory::Read(record, sizeof record);
                 if (!end64) {
                     dir.Problem = DirectoryProblem::Damaged;
@@ -130,7 +118,7 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
         return dir;
     }
     std::string central(static_cast<std::size_t>(dir.CentralDirectorySize), '\0');
-    if (!ReadAt(fd, central.data(), central.size(), dir.CentralDirectoryOffset)) {
+    if (!platform::ReadAt(fd, central.data(), central.size(), dir.CentralDirectoryOffset)) {
         dir.Problem = DirectoryProblem::Damaged;
         return dir;
     }

@@ -40,7 +40,4 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize);
 void ParseCentralDirectory(const std::string& central, std::uint64_t count, std::uint64_t dataEnd,
                            ArchiveDirectory& dir);
 
-// Reads exactly `size` bytes at `offset`; false on a short read or error.
-bool ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);
-
 }  // namespace vb::zip

@@ -4,8 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
+#include "platform/FileIo.h"
 #include "util/Error.h"
 #include "util/GermanFormat.h"
 #include "util/Utf8.h"
@@ -24,10 +23,10 @@ void ArchiveLog::Start(const std::string& logPath, const std::string& archivePat
     Stop();
     // Without blocking, and only into a regular file: a FIFO in the log's place must
     // not hang the run.
-    FFd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
-    if (FFd < 0) throw Error("Error creating Log File");
+    FFd.Reset(::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666));
+    if (!FFd.Valid()) throw Error("Error creating Log File");
     struct stat st{};
-    if (::fstat(FFd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(FFd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         Stop();
         throw Error("Error creating Log File");
     }
@@ -35,21 +34,12 @@ void ArchiveLog::Start(const std::string& logPath, const std::string& archivePat
 }
 
 void ArchiveLog::Line(const std::string& name, const std::string& event) {
-    if (FFd < 0) return;
+    if (!FFd.Valid()) return;
     const std::time_t now = FClock ? FClock() : std::time(nullptr);
     const std::string text = utf8::toUtf16le(name + event + FormatStamp(LocalTime(now)) + "\r\n");
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(FFd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        done += static_cast<std::size_t>(n);
-    }
+    [[maybe_unused]] const platform::IoResult written = platform::WriteAll(FFd.Get(), text);
 }
 
-void ArchiveLog::Stop() {
-    if (FFd >= 0) ::close(FFd);
-    FFd = -1;
-}
+void ArchiveLog::Stop() { FFd.Reset(); }
 
 }  // namespace vb

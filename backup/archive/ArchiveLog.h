@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/UniqueFd.h"
+
 namespace vb {
 
 class ArchiveLog {
@@ -24,7 +26,7 @@ public:
     void Line(const std::string& name, const std::string& event);
 
     void Stop();
-    bool Active() const { return FFd >= 0; }
+    bool Active() const { return FFd.Valid(); }
 
     // The clock used for the lines; the system clock unless a test sets another.
     std::function<std::time_t()> FClock;
@@ -33,7 +35,7 @@ public:
     static std::string FormatStamp(const std::tm& local);
 
 private:
-    int FFd = -1;
+    UniqueFd FFd;
 };
 
 }  // namespace vb

@@ -8,6 +8,7 @@
 
 namespace vb {
 
+// A call that fails (false, or a negative count) leaves the system's reason in errno.
 class ArchiveMedium {
 public:
     virtual ~ArchiveMedium() = default;

@@ -8,11 +8,12 @@
 
 #include "backup/archive/ArchiveDirectory.h"
 #include "backup/archive/ArchiveMedium.h"
+#include "platform/UniqueFd.h"
 
 namespace vb::zip {
 
 struct OpenedArchive {
-    int Fd = -1;                // owned by the caller afterwards
+    UniqueFd Fd;
     std::uint64_t Size = 0;
     ArchiveDirectory Directory;
 };

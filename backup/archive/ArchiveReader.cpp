@@ -21,7 +21,11 @@
 #include "backup/archive/WorkerPool.h"
 #include "backup/archive/ZipCrypto.h"
 #include "backup/archive/ZipRecords.h"
+#include "platform/FileIo.h"
 #include "platform/FileStat.h"
+#include "platform/ReplacingFile.h"
+#include "platform/SystemError.h"
+#include "platform/TemporaryFiles.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
 
@@ -62,16 +66,6 @@ std::uint32_t AttributesOf(const ArchiveEntry& e) {
     return attributes | (ext & 0x01);
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // The process's umask, read once (reading it means setting it, which must not
 // happen while extraction threads create files).
 mode_t ProcessUmask() {
@@ -87,6 +81,7 @@ mode_t ProcessUmask() {
 
 struct ArchiveReader::Prepared {
     const ArchiveEntry* Entry = nullptr;
+    int Source = -1;  // borrowed: the archive, or the scratch file of a spanned entry
     bool Folder = false;
     std::string Directory;  // where the file goes
     std::string Target;
@@ -104,12 +99,9 @@ void ArchiveReader::Open(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0) throw Error("File not found");
     if (S_ISREG(st.st_mode) && st.st_size == 0) throw Error("Invalid Stream");
     zip::OpenedArchive archive = zip::OpenExistingArchive(path, Medium.get(), OnRequestLastDisk);
-    if (archive.Size == 0) {
-        ::close(archive.Fd);
-        throw Error("Invalid Stream");
-    }
+    if (archive.Size == 0) throw Error("Invalid Stream");
     FPath = path;
-    FFd = archive.Fd;
+    FFd = std::move(archive.Fd);
     FSize = archive.Size;
     FLastDisk = FDiskInDrive = archive.Directory.DiskNumber;
     if (FLastDisk != 0) {
@@ -136,15 +128,14 @@ void ArchiveReader::Open(const std::string& path) {
 }
 
 int ArchiveReader::DiskFd(std::uint32_t disk) {
-    if (disk == FDiskInDrive && FFd >= 0) return FFd;
+    if (disk == FDiskInDrive && FFd.Valid()) return FFd.Get();
     if (!OnRequestNthDisk || !OnRequestNthDisk(static_cast<int>(disk) + 1)) throw Error("Process aborted by user");
-    if (FFd >= 0) ::close(FFd);
-    FFd = ::open(FPath.c_str(), O_RDONLY | O_CLOEXEC);
+    FFd.Reset(::open(FPath.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st{};
-    if (FFd < 0 || ::fstat(FFd, &st) != 0) throw Error("File not found");
+    if (!FFd.Valid() || ::fstat(FFd.Get(), &st) != 0) throw Error("File not found");
     FSize = static_cast<std::uint64_t>(st.st_size);
     FDiskInDrive = disk;
-    return FFd;
+    return FFd.Get();
 }
 
 bool ArchiveReader::ReadSpanned(std::uint32_t disk, std::uint64_t offset, std::uint64_t size,
@@ -160,7 +151,7 @@ bool ArchiveReader::ReadSpanned(std::uint32_t disk, std::uint64_t offset, std::u
         }
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>({size, FSize - offset, 1u << 20}));
         buffer.resize(n);
-        if (!zip::ReadAt(fd, buffer.data(), n, offset)) return false;
+        if (!platform::ReadAt(fd, buffer.data(), n, offset)) return false;
         sink(buffer);
         size -= n;
         offset += n;
@@ -171,13 +162,12 @@ bool ArchiveReader::ReadSpanned(std::uint32_t disk, std::uint64_t offset, std::u
 // An entry of a spanned set is gathered from its disks into a temporary file first
 // and extracted from there like an entry of a one-disk archive.
 bool ArchiveReader::ExtractSpanned(const ArchiveEntry& entry, std::string& reason) {
-    std::string temp = FTempDirectory + "/vb-entry-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        reason = std::string("Die temporäre Datei kann nicht angelegt werden: ") + std::strerror(errno);
+    int error = 0;
+    const UniqueFd scratch = platform::CreateScratchFile(FTempDirectory, error);
+    if (!scratch.Valid()) {
+        reason = "Die temporäre Datei kann nicht angelegt werden: " + SystemErrorText(error);
         return false;
     }
-    ::unlink(temp.c_str());
     std::string fixed;
     bool ok = ReadSpanned(entry.DiskStart, entry.LocalHeaderOffset, zip::LocalFileHeader::kFixedSize,
                           [&](std::string_view b) { fixed.append(b); });
@@ -189,39 +179,22 @@ bool ArchiveReader::ExtractSpanned(const ArchiveEntry& entry, std::string& reaso
     ok = ok && ReadSpanned(entry.DiskStart, entry.LocalHeaderOffset,
                            zip::LocalFileHeader::kFixedSize + nameLength + extraLength + entry.CompressedSize,
                            [&](std::string_view b) {
-                               writeFailed |= !WriteAll(fd, b);
+                               writeFailed |= !platform::WriteAll(scratch.Get(), b);
                                written += b.size();
                            });
     if (!ok || writeFailed) {
-        ::close(fd);
         reason = "Invalid file - not a PKZip file";
         return false;
     }
     ArchiveEntry local = entry;
     local.DiskStart = 0;
     local.LocalHeaderOffset = 0;
-    const int savedFd = FFd;
-    const std::uint64_t savedSize = FSize;
-    FFd = fd;
-    FSize = written;
     Prepared job;
-    try {
-        ok = Prepare(local, job, reason) && (job.Folder || Finish(job, reason));
-    } catch (...) {
-        FFd = savedFd;
-        FSize = savedSize;
-        ::close(fd);
-        throw;
-    }
-    FFd = savedFd;
-    FSize = savedSize;
-    ::close(fd);
-    return ok;
+    return Prepare(local, scratch.Get(), written, job, reason) && (job.Folder || Finish(job, reason));
 }
 
 void ArchiveReader::Close() {
-    if (FFd >= 0) ::close(FFd);
-    FFd = -1;
+    FFd.Reset();
     FLastDisk = FDiskInDrive = 0;
     FEntries.clear();
     FLog.Stop();
@@ -255,7 +228,8 @@ bool ArchiveReader::ExtractAt(std::size_t index, std::string* reason) {
     FLog.Line(entry.Name, " extracted ");
     std::string why;
     Prepared job;
-    const bool ok = FLastDisk != 0 ? ExtractSpanned(entry, why) : Prepare(entry, job, why) && (job.Folder || Finish(job, why));
+    const bool ok = FLastDisk != 0 ? ExtractSpanned(entry, why)
+                                   : Prepare(entry, FFd.Get(), FSize, job, why) && (job.Folder || Finish(job, why));
     if (reason) *reason = why;
     return ok;
 }
@@ -296,7 +270,7 @@ std::size_t ArchiveReader::ExtractEntries(
             auto job = std::make_shared<Prepared>();
             std::string reason;
             std::promise<Result> ready;
-            if (!Prepare(entry, *job, reason) || job->Folder) {
+            if (!Prepare(entry, FFd.Get(), FSize, *job, reason) || job->Folder) {
                 ready.set_value({reason.empty(), reason});
                 pending.emplace_back(index, ready.get_future());
             } else {
@@ -318,8 +292,10 @@ std::size_t ArchiveReader::ExtractEntries(
     return extracted;
 }
 
-bool ArchiveReader::Prepare(const ArchiveEntry& entry, Prepared& job, std::string& reason) {
+bool ArchiveReader::Prepare(const ArchiveEntry& entry, int source, std::uint64_t sourceSize, Prepared& job,
+                            std::string& reason) {
     job.Entry = &entry;
+    job.Source = source;
     ProcessUmask();
     if (FBaseDirectory.empty() || !platform::StatPath(FBaseDirectory, true)) throw Error("Directory does not exist");
     const auto parts = SafeSegments(entry.Name);
@@ -327,21 +303,8 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, Prepared& job, std::strin
         reason = "Der Name " + entry.Name + " führt aus dem Zielordner hinaus";
         return false;
     }
-    // Folders on the way are created one by one; none of them may be a link.
-    std::string path = FBaseDirectory == "/" ? "" : FBaseDirectory;
-    const std::size_t folders = entry.IsFolder() ? parts->size() : parts->size() - 1;
-    for (std::size_t i = 0; i < folders; ++i) {
-        path += "/" + (*parts)[i];
-        const zip::FolderOnTheWay found = zip::ExamineFolderOnTheWay(path);
-        if (found == zip::FolderOnTheWay::Present) continue;
-        if (found == zip::FolderOnTheWay::Blocked) {
-            reason = "Der Pfad " + path + " ist kein Ordner";
-            return false;
-        }
-        if (::mkdir(path.c_str(), 0777) != 0 && !(errno == EEXIST && platform::StatPath(path, false) &&
-                                                   platform::StatPath(path, false)->Kind == platform::FileKind::Directory))
-            throw Error("Der Ordner " + path + " kann nicht angelegt werden: " + std::strerror(errno));
-    }
+    std::string path;
+    if (!CreateFoldersOnTheWay(*parts, entry.IsFolder(), path, reason)) return false;
     job.Folder = entry.IsFolder();
     if (job.Folder) return true;
     job.Directory = path.empty() ? "/" : path;
@@ -355,69 +318,91 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, Prepared& job, std::strin
         reason = "Cannot extract file - unsupported compression method";
         return false;
     }
-    if (entry.DiskStart != 0) {
-        reason = "Invalid file - not a PKZip file";
-        return false;
-    }
-    const auto data = zip::LocateEntryData(FFd, FSize, entry);
+    const auto data = entry.DiskStart == 0 ? zip::LocateEntryData(source, sourceSize, entry) : std::nullopt;
     if (!data) {
         reason = "Invalid file - not a PKZip file";
         return false;
     }
-
     job.DataOffset = data->Offset;
-    std::optional<zip::ZipCrypto>& cipher = job.Cipher;
-    if (entry.IsEncrypted()) {
-        unsigned char header[zip::ZipCrypto::kHeaderSize];
-        if (entry.CompressedSize < sizeof header || !zip::ReadAt(FFd, header, sizeof header, data->Offset)) {
-            reason = "Invalid file - not a PKZip file";
+    return !entry.IsEncrypted() || FindCipher(entry, *data, job, reason);
+}
+
+// Folders on the way are created one by one; none of them may be a link. `path` ends
+// as the last folder (the entry's own for a folder entry).
+bool ArchiveReader::CreateFoldersOnTheWay(const std::vector<std::string>& parts, bool folderEntry, std::string& path,
+                                          std::string& reason) const {
+    path = FBaseDirectory == "/" ? "" : FBaseDirectory;
+    const std::size_t folders = folderEntry ? parts.size() : parts.size() - 1;
+    for (std::size_t i = 0; i < folders; ++i) {
+        path += "/" + parts[i];
+        const zip::FolderOnTheWay found = zip::ExamineFolderOnTheWay(path);
+        if (found == zip::FolderOnTheWay::Present) continue;
+        if (found == zip::FolderOnTheWay::Blocked) {
+            reason = "Der Pfad " + path + " ist kein Ordner";
             return false;
         }
-        const unsigned char check = data->LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
-                                                          : static_cast<unsigned char>(entry.Crc32 >> 24);
-        // The password's ANSI bytes as this program writes them; archives made on
-        // Linux by other tools may use its UTF-8 bytes.
-        auto test = [&](const std::string& password) -> bool {
-            std::string ansi = encodeLossy(kAnsiCodePage, password);
-            for (const std::string& bytes : {ansi, password}) {
-                zip::ZipCrypto candidate(bytes);
-                unsigned char copy[sizeof header];
-                std::memcpy(copy, header, sizeof header);
-                candidate.Decrypt(copy, sizeof copy);
-                if (copy[11] == check) {
-                    cipher.emplace(candidate);
-                    return true;
-                }
-            }
-            return false;
-        };
-        auto ask = [&](const std::string& current) { return OnNeedPassword ? OnNeedPassword(current) : std::string(); };
-        int attempts = 0;
-        std::string password = FPassword;
-        if (password.empty()) {
-            ++attempts;
-            password = ask(password);
-            if (password.empty()) {
-                reason = kInvalidPassword;
-                return false;
-            }
-            FPassword = password;
-        }
-        while (!test(password)) {
-            ++attempts;
-            if (attempts > FPasswordRetries) {
-                reason = kInvalidPassword;
-                return false;
-            }
-            password = ask(password);
-            if (password.empty()) {
-                reason = "Process aborted by user";
-                return false;
-            }
-            FPassword = password;
+        if (::mkdir(path.c_str(), 0777) != 0) {
+            const int error = errno;
+            const auto existing = platform::StatPath(path, false);
+            if (!(error == EEXIST && existing && existing->Kind == platform::FileKind::Directory))
+                throw Error("Der Ordner " + path + " kann nicht angelegt werden: " + SystemErrorText(error));
         }
     }
+    return true;
+}
 
+// The password of an encrypted entry: the one known so far, else asked for, until
+// its check byte matches or the retries are used up.
+bool ArchiveReader::FindCipher(const ArchiveEntry& entry, const zip::EntryData& data, Prepared& job,
+                               std::string& reason) {
+    unsigned char header[zip::ZipCrypto::kHeaderSize];
+    if (entry.CompressedSize < sizeof header || !platform::ReadAt(job.Source, header, sizeof header, data.Offset)) {
+        reason = "Invalid file - not a PKZip file";
+        return false;
+    }
+    const unsigned char check = data.LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
+                                                     : static_cast<unsigned char>(entry.Crc32 >> 24);
+    // The password's ANSI bytes as this program writes them; archives made on
+    // Linux by other tools may use its UTF-8 bytes.
+    auto test = [&](const std::string& password) -> bool {
+        std::string ansi = encodeLossy(kAnsiCodePage, password);
+        for (const std::string& bytes : {ansi, password}) {
+            zip::ZipCrypto candidate(bytes);
+            unsigned char copy[sizeof header];
+            std::memcpy(copy, header, sizeof header);
+            candidate.Decrypt(copy, sizeof copy);
+            if (copy[11] == check) {
+                job.Cipher.emplace(candidate);
+                return true;
+            }
+        }
+        return false;
+    };
+    auto ask = [&](const std::string& current) { return OnNeedPassword ? OnNeedPassword(current) : std::string(); };
+    int attempts = 0;
+    std::string password = FPassword;
+    if (password.empty()) {
+        ++attempts;
+        password = ask(password);
+        if (password.empty()) {
+            reason = kInvalidPassword;
+            return false;
+        }
+        FPassword = password;
+    }
+    while (!test(password)) {
+        ++attempts;
+        if (attempts > FPasswordRetries) {
+            reason = kInvalidPassword;
+            return false;
+        }
+        password = ask(password);
+        if (password.empty()) {
+            reason = "Process aborted by user";
+            return false;
+        }
+        FPassword = password;
+    }
     return true;
 }
 
@@ -425,32 +410,28 @@ bool ArchiveReader::Finish(const Prepared& job, std::string& reason) const {
     const ArchiveEntry& entry = *job.Entry;
     const std::string& target = job.Target;
     std::optional<zip::ZipCrypto> cipher = job.Cipher;
-    const auto data = std::optional<zip::EntryData>(zip::EntryData{job.DataOffset, false});
-    // Into a temporary file beside the target, renamed over it when complete.
+    // Into a temporary file beside the target, which replaces it when complete.
     const std::string base = target.substr(target.rfind('/') + 1);
-    std::string temp = job.Directory + "/." + base.substr(0, 200) + ".vbpart-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        reason = std::string("Die Datei kann nicht angelegt werden: ") + std::strerror(errno);
+    platform::ReplacingFile file(target, platform::ReplacingFile::Durability::Volatile,
+                                 job.Directory + "/." + base.substr(0, 200) + ".vbpart-XXXXXX");
+    if (!file.Valid()) {
+        reason = "Die Datei kann nicht angelegt werden: " + SystemErrorText(file.CreateError());
         return false;
     }
-    bool writeFailed = false;
-    reason = zip::DecodeEntry(FFd, data->Offset + (cipher ? zip::ZipCrypto::kHeaderSize : 0), entry,
+    int writeError = 0;
+    reason = zip::DecodeEntry(job.Source, job.DataOffset + (cipher ? zip::ZipCrypto::kHeaderSize : 0), entry,
                               cipher ? &*cipher : nullptr, [&](std::string_view bytes) {
-                                  if (WriteAll(fd, bytes)) return true;
-                                  writeFailed = true;
-                                  return false;
+                                  writeError = platform::WriteAll(file.Fd(), bytes).Error;
+                                  return writeError == 0;
                               });
-    if (writeFailed) reason = std::string("Die Datei kann nicht geschrieben werden: ") + std::strerror(errno);
-    zip::TakeOverOwnership(fd, target, job.Directory, ProcessUmask());
-    const bool closed = ::close(fd) == 0;
-    if (reason.empty() && !closed) reason = std::string("Die Datei kann nicht geschrieben werden: ") + std::strerror(errno);
-    if (reason.empty() && ::rename(temp.c_str(), target.c_str()) != 0)
-        reason = std::string("Die Datei kann nicht ersetzt werden: ") + std::strerror(errno);
-    if (!reason.empty()) {
-        ::unlink(temp.c_str());
-        return false;
+    if (writeError != 0) reason = "Die Datei kann nicht geschrieben werden: " + SystemErrorText(writeError);
+    zip::TakeOverOwnership(file.Fd(), target, job.Directory, ProcessUmask());
+    if (const int error = file.Close(); error != 0 && reason.empty())
+        reason = "Die Datei kann nicht geschrieben werden: " + SystemErrorText(error);
+    if (reason.empty()) {
+        if (const int error = file.Commit()) reason = "Die Datei kann nicht ersetzt werden: " + SystemErrorText(error);
     }
+    if (!reason.empty()) return false;
     platform::SetModifiedTime(target, zip::FromDosDateTime({entry.DosTime, entry.DosDate}));
     platform::ApplyWindowsAttributes(target, AttributesOf(entry));
     return true;

@@ -24,8 +24,12 @@
 #include "backup/archive/ArchiveLog.h"
 #include "backup/archive/ArchiveMedium.h"
 #include "platform/ShellFolders.h"
+#include "platform/UniqueFd.h"
 
 namespace vb {
+namespace zip {
+struct EntryData;
+}
 
 class ArchiveReader {
 public:
@@ -37,7 +41,7 @@ public:
     // Closes an archive still open, then opens `path` read-only.
     void Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return FFd >= 0; }
+    bool IsOpen() const { return FFd.Valid(); }
     const std::string& FileName() const { return FPath; }
 
     std::size_t Count() const { return FEntries.size(); }
@@ -88,19 +92,24 @@ public:
 private:
     struct Prepared;
     void UpdateLog();
-    // Spanned sets: the file of `disk` (asking for it when another is in the drive),
+    // Spanned sets: the file of `disk` (asking for it when another is in the drive;
+    // borrowed from FFd),
     // and `size` bytes read from `disk` at `offset` on, continuing on the next disks.
     int DiskFd(std::uint32_t disk);
     bool ReadSpanned(std::uint32_t disk, std::uint64_t offset, std::uint64_t size,
                      const std::function<void(std::string_view)>& sink);
     bool ExtractSpanned(const ArchiveEntry& entry, std::string& reason);
     // The part of an extraction that asks and creates folders: on the calling thread.
-    bool Prepare(const ArchiveEntry& entry, Prepared& job, std::string& reason);
+    // `source` (borrowed) holds the entry's local header and data, `sourceSize` bytes.
+    bool Prepare(const ArchiveEntry& entry, int source, std::uint64_t sourceSize, Prepared& job, std::string& reason);
+    bool CreateFoldersOnTheWay(const std::vector<std::string>& parts, bool folderEntry, std::string& path,
+                               std::string& reason) const;
+    bool FindCipher(const ArchiveEntry& entry, const zip::EntryData& data, Prepared& job, std::string& reason);
     // Decoding and writing one prepared file: safe on any thread.
     bool Finish(const Prepared& job, std::string& reason) const;
 
     std::string FPath;
-    int FFd = -1;
+    UniqueFd FFd;
     std::uint64_t FSize = 0;
     std::uint32_t FLastDisk = 0;     // > 0 for a spanned set
     std::uint32_t FDiskInDrive = 0;

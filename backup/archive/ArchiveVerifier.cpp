@@ -4,12 +4,13 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "backup/archive/ArchiveDirectory.h"
 #include "backup/archive/EntryDecoder.h"
 #include "backup/archive/ZipCrypto.h"
+#include "platform/FileIo.h"
 #include "platform/PageCache.h"
+#include "platform/SystemError.h"
 #include "platform/UniqueFd.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
@@ -32,9 +33,9 @@ bool SameRecord(const ArchiveEntry& a, const ArchiveEntry& b) {
 
 void ArchiveVerifier::Verify(int fd, const std::string& archiveName, const std::vector<ArchiveEntry>& written,
                              const std::set<std::string>& anew) const {
-    if (!platform::DropCachedPages(fd)) Fail(archiveName, std::strerror(errno));
+    if (!platform::DropCachedPages(fd)) Fail(archiveName, SystemErrorText(errno));
     struct stat st{};
-    if (::fstat(fd, &st) != 0) Fail(archiveName, std::strerror(errno));
+    if (::fstat(fd, &st) != 0) Fail(archiveName, SystemErrorText(errno));
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (size == 0) Fail(archiveName, "die Datei ist leer");
 
@@ -58,7 +59,7 @@ void ArchiveVerifier::Verify(int fd, const std::string& archiveName, const std::
 void ArchiveVerifier::Verify(const std::string& path, const std::vector<ArchiveEntry>& written,
                              const std::set<std::string>& anew) const {
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.Valid()) Fail(path, std::strerror(errno));
+    if (!fd.Valid()) Fail(path, SystemErrorText(errno));
     Verify(fd.Get(), path, written, anew);
 }
 
@@ -69,7 +70,7 @@ std::string ArchiveVerifier::CheckEntryData(int fd, std::uint64_t size, const Ar
     std::optional<zip::ZipCrypto> cipher;
     if (entry.IsEncrypted()) {
         unsigned char header[zip::ZipCrypto::kHeaderSize];
-        if (entry.CompressedSize < sizeof header || !zip::ReadAt(fd, header, sizeof header, data->Offset))
+        if (entry.CompressedSize < sizeof header || !platform::ReadAt(fd, header, sizeof header, data->Offset))
             return "der Verschlüsselungskopf fehlt";
         // The writer's bytes of the password: best fit in the ANSI code page.
         const std::string bytes =

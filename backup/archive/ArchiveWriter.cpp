@@ -6,7 +6,6 @@
 #include <zlib.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "backup/archive/ArchiveDirectory.h"
 #include "backup/archive/ArchiveOpener.h"
@@ -19,10 +18,13 @@
 #include "backup/archive/RemovableDriveMedium.h"
 #include "backup/archive/SpannedWriter.h"
 #include "backup/archive/ZipCrypto.h"
-#include "util/CodePage.h"
-#include "platform/RenameNoReplace.h"
 #include "platform/BackgroundClose.h"
+#include "platform/FileIo.h"
+#include "platform/ReplacingFile.h"
 #include "platform/ShellFolders.h"
+#include "platform/SystemError.h"
+#include "platform/TemporaryFiles.h"
+#include "util/CodePage.h"
 #include "util/Error.h"
 #include "util/RunPhases.h"
 
@@ -60,29 +62,151 @@ std::uint16_t VersionNeeded(const ArchiveEntry& e, bool zip64) {
     return 10;
 }
 
-// Removes the temporary file unless the save reached its end.
-class TemporaryFile {
+[[noreturn]] void CannotCreateTemporary(const std::string& folder, int error) {
+    throw Error("Im Ordner " + folder + " kann keine temporäre Datei angelegt werden: " + SystemErrorText(error));
+}
+
+// A new or changed entry on its way into the archive: its header fields from the
+// file as it was opened, its data from the compression pipeline.
+class NewEntry {
 public:
-    explicit TemporaryFile(const std::string& folder, const std::string& base) {
-        FPath = folder + "/." + base + ".vbtmp-XXXXXX";
-        FFd = ::mkostemp(FPath.data(), O_CLOEXEC);
-        if (FFd < 0) {
-            throw Error("Im Ordner " + folder + " kann keine temporäre Datei angelegt werden: " +
-                        std::strerror(errno));
+    NewEntry(const ArchiveEntry& source, const zip::SourceInfo& info, const std::string& password,
+             std::uint64_t offset)
+        : FInfo(info), FPassword(password), FName(*zip::EncodeName(source.Name)), FEntry(source) {
+        ArchiveEntry& e = FEntry;
+        e.Action = EntryAction::Unchanged;
+        e.HeaderName = FName.Bytes;
+        e.CentralExtra = FName.UnicodeExtra;
+        // No data descriptor, also when encrypted: the local header carries the real
+        // CRC-32 and sizes, and the encryption header's check byte is the CRC's.
+        e.Flags = static_cast<std::uint16_t>((Encrypted() ? zip::kFlagEncrypted : 0) |
+                                             (FName.Utf8Flag ? zip::kFlagUtf8 : 0));
+        e.DosTime = info.Dos.Time;
+        e.DosDate = info.Dos.Date;
+        e.ExternalAttributes = info.Attributes;
+        if (FName.Host == zip::kHostUnix) e.ExternalAttributes |= (info.Status.Mode & 0xFFFFu) << 16;
+        e.InternalAttributes = 0;
+        e.DiskStart = 0;
+        e.LocalHeaderOffset = offset;
+        const std::uint64_t size = e.IsFolder() ? 0 : info.Status.Size;
+        FSizes64 = size + zip::ZipCrypto::kHeaderSize >= zip::kMax32;
+        FZip64 = FSizes64 || offset >= zip::kMax32;
+    }
+
+    const ArchiveEntry& Entry() const { return FEntry; }
+    ArchiveEntry Take() { return std::move(FEntry); }
+
+    // An empty file or folder, or a file that is one task of the pipeline: header and
+    // data at once. False, with nothing written, when the file could not be read in
+    // full or `changed` says it changed while it was read.
+    bool WriteWhole(zip::OutputFile& out, zip::CompressionPipeline& pipeline, const std::function<bool()>& changed) {
+        ArchiveEntry& e = FEntry;
+        std::string data;
+        if (FInfo.ChunkCount == 0) {
+            e.Method = 0;
+            e.Crc32 = 0;
+            e.UncompressedSize = 0;
+            if (Encrypted()) {
+                zip::ZipCrypto crypto(FPassword);
+                const auto header = crypto.MakeHeader(0);  // the CRC-32 of nothing
+                data.assign(reinterpret_cast<const char*>(header.data()), header.size());
+            }
+        } else {
+            zip::ChunkResult r = pipeline.TakeChunk();
+            if (!r.Ok || changed()) return false;
+            e.Method = r.Stored ? 0 : 8;
+            e.Crc32 = r.Crc32;
+            e.UncompressedSize = r.InputSize;
+            data = std::move(r.Data);
         }
+        e.CompressedSize = data.size();
+        SetVersions();
+        out.Write(LocalHeader());
+        out.Write(data);
+        return true;
     }
-    ~TemporaryFile() {
-        if (FFd >= 0) ::close(FFd);
-        if (!FKept) ::unlink(FPath.c_str());
+
+    // A large file: its chunks arrive in order and are written as they come; the
+    // local header, and the encryption that depends on the CRC-32, are completed
+    // once the CRC-32 and sizes are known. False when the file could not be read in
+    // full or changed; what was written of it is the caller's to drop.
+    bool WriteChunked(zip::OutputFile& out, zip::CompressionPipeline& pipeline, const std::function<bool()>& changed) {
+        ArchiveEntry& e = FEntry;
+        e.Method = 8;
+        SetVersions();
+        out.Write(LocalHeader());
+        const std::uint64_t headerBytes = Encrypted() ? zip::ZipCrypto::kHeaderSize : 0;
+        const std::uint64_t dataStart = out.Position() + headerBytes;
+        out.Write(std::string(headerBytes, '\0'));
+        bool ok = true;
+        std::uint32_t crc = 0;
+        std::uint64_t total = 0;
+        for (std::size_t k = 0; k < FInfo.ChunkCount; ++k) {
+            zip::ChunkResult r = pipeline.TakeChunk();
+            if (!ok || !r.Ok) {
+                ok = false;
+                continue;
+            }
+            crc = static_cast<std::uint32_t>(crc32_combine(crc, r.Crc32, static_cast<z_off_t>(r.InputSize)));
+            total += r.InputSize;
+            out.Write(r.Data);
+        }
+        if (ok && out.Position() - dataStart > total) ok = StoreInstead(out, dataStart, total, crc);
+        if (!ok || changed()) return false;
+        e.Crc32 = crc;
+        e.UncompressedSize = total;
+        e.CompressedSize = out.Position() - dataStart + headerBytes;
+        if (Encrypted()) {
+            zip::ZipCrypto crypto(FPassword);
+            const auto header = crypto.MakeHeader(static_cast<std::uint16_t>(crc >> 16));
+            out.PatchAt(dataStart - headerBytes, std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
+            out.TransformRange(dataStart, e.CompressedSize - headerBytes, [&crypto](char* p, std::size_t n) {
+                crypto.Encrypt(reinterpret_cast<unsigned char*>(p), n);
+            });
+        }
+        out.PatchAt(e.LocalHeaderOffset, LocalHeader());
+        return true;
     }
-    int Fd() const { return FFd; }
-    const std::string& Path() const { return FPath; }
-    void Keep() { FKept = true; }
 
 private:
-    std::string FPath;
-    int FFd = -1;
-    bool FKept = false;
+    bool Encrypted() const { return !FPassword.empty(); }
+
+    std::string LocalHeader() const {
+        const std::string extra =
+            FSizes64 ? zip::MakeLocalZip64Field(FEntry.UncompressedSize, FEntry.CompressedSize) : std::string();
+        return zip::MakeLocalHeader(FEntry, FSizes64, extra + FName.UnicodeExtra);
+    }
+
+    void SetVersions() {
+        FEntry.VersionNeeded = VersionNeeded(FEntry, FZip64);
+        FEntry.VersionMadeBy =
+            static_cast<std::uint16_t>((FName.Host << 8) | std::max<std::uint16_t>(20, FEntry.VersionNeeded));
+    }
+
+    // Deflate did not pay: the file is read again and stored as it is from
+    // `dataStart` on. False when it cannot be read.
+    bool StoreInstead(zip::OutputFile& out, std::uint64_t dataStart, std::uint64_t total, std::uint32_t& crc) {
+        out.TruncateTo(dataStart);
+        FEntry.Method = 0;
+        SetVersions();
+        std::string buffer(1 << 20, '\0');
+        crc = 0;
+        for (std::uint64_t at = 0; at < total;) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), total - at));
+            if (!platform::ReadAt(FInfo.Fd.Get(), buffer.data(), n, at)) return false;
+            crc = static_cast<std::uint32_t>(crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), static_cast<uInt>(n)));
+            out.Write(buffer.data(), n);
+            at += n;
+        }
+        return true;
+    }
+
+    const zip::SourceInfo& FInfo;
+    const std::string& FPassword;  // the password's bytes; empty: no encryption
+    const zip::EncodedName FName;
+    ArchiveEntry FEntry;
+    bool FSizes64 = false;
+    bool FZip64 = false;
 };
 
 }  // namespace
@@ -93,8 +217,7 @@ ArchiveWriter::ArchiveWriter()
 ArchiveWriter::~ArchiveWriter() { Release(); }
 
 void ArchiveWriter::Release() {
-    if (FFd >= 0) ::close(FFd);
-    FFd = -1;
+    FFd.Reset();
     FOpen = false;
     FNew = false;
     FBeforePlacing = nullptr;
@@ -136,14 +259,13 @@ void ArchiveWriter::Open(const std::string& path) {
     zip::OpenedArchive archive = zip::OpenExistingArchive(target, Medium.get(), OnRequestLastDisk);
     // An update copies entries by the directory's word: one that does not match the
     // file would spoil the new archive, so the old one is kept untouched.
-    if (archive.Size > 0 && archive.Directory.DiskNumber == 0 && !zip::EntriesAreSound(archive.Fd, archive.Directory)) {
-        ::close(archive.Fd);
+    if (archive.Size > 0 && archive.Directory.DiskNumber == 0 &&
+        !zip::EntriesAreSound(archive.Fd.Get(), archive.Directory))
         throw Error("Invalid file - not a PKZip file");
-    }
     FOpen = true;
     FPath = path;
     FTarget = target;
-    FFd = archive.Fd;
+    FFd = std::move(archive.Fd);
     TakeIdentity();
     FFileSize = archive.Size;
     FCreatedHere = archive.Size == 0;
@@ -170,7 +292,7 @@ void ArchiveWriter::StartNew(const std::string& path, std::function<void()> befo
     FBeforePlacing = std::move(beforePlacing);
     FPath = path;
     FTarget = path;
-    FFd = -1;
+    FFd.Reset();
     FSelf.reset();
     FComment.clear();
     FFileSize = 0;
@@ -188,12 +310,10 @@ void ArchiveWriter::StartNew(const std::string& path, std::function<void()> befo
 
 // A new archive takes its place only when complete: after the caller's step (the
 // rotation of the generations), by a rename that never replaces a file.
-void ArchiveWriter::PlaceNewArchive(const std::string& temporaryPath) {
+void ArchiveWriter::PlaceNewArchive(platform::ReplacingFile& file) {
     if (FBeforePlacing) FBeforePlacing();
-    if (!platform::RenameNoReplace(temporaryPath, FTarget)) {
-        const int error = errno;
-        throw Error("Das Archiv " + FPath + " kann nicht an seinen Platz gebracht werden: " + std::strerror(error));
-    }
+    if (const int error = file.Commit(platform::ReplacingFile::Placing::NoReplace))
+        throw Error("Das Archiv " + FPath + " kann nicht an seinen Platz gebracht werden: " + SystemErrorText(error));
     FNew = false;
     FBeforePlacing = nullptr;
 }
@@ -239,8 +359,8 @@ bool ArchiveWriter::IsArchiveFile(const std::string& path, const platform::FileS
 
 void ArchiveWriter::TakeIdentity() {
     FSelf.reset();
-    if (FFd < 0) return;
-    if (auto status = platform::StatFd(FFd)) FSelf = *status;
+    if (!FFd.Valid()) return;
+    if (auto status = platform::StatFd(FFd.Get())) FSelf = *status;
 }
 
 void ArchiveWriter::Register(const zip::SelectedItem& item) {
@@ -283,16 +403,15 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
     };
     if (unchanged(item.Status, item.Folder)) return;
     if (!item.Folder) {
-        const int fd = ::open(item.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-        if (fd < 0) {
+        const UniqueFd file(::open(item.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+        if (!file.Valid()) {
             // It changed but cannot be read: the old version stays, and is reported
             // as not brought up to date.
             FLog.Line(name, " skipped ");
             if (OnFileSkipped) OnFileSkipped(item.Path);
             return;
         }
-        const auto status = platform::StatFd(fd);
-        ::close(fd);
+        const auto status = platform::StatFd(file.Get());
         if (!status || unchanged(*status, false)) return;
     }
     // Every entry of the name is freshened: archives of other tools may hold a name
@@ -347,17 +466,17 @@ ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFil
     constexpr std::size_t kFixed = zip::LocalFileHeader::kFixedSize;
     // One read for the fixed part, the name and (usually) the extra fields.
     std::string old(kFixed + source.HeaderName.size() + source.CentralExtra.size() + 64, '\0');
-    const ssize_t got = ::pread(FFd, old.data(), old.size(), static_cast<off_t>(source.LocalHeaderOffset));
+    const platform::IoResult first = platform::ReadAt(FFd.Get(), old.data(), old.size(), source.LocalHeaderOffset);
+    const std::size_t got = first.Error == 0 ? first.Done : 0;  // the archive may end within the read
     std::uint16_t nameLength = 0, extraLength = 0;
     std::optional<zip::LocalFileHeader> fixed;
-    if (got >= static_cast<ssize_t>(kFixed))
+    if (got >= kFixed)
         fixed = zip::LocalFileHeader::ReadFixed(reinterpret_cast<const unsigned char*>(old.data()), kFixed,
                                                 nameLength, extraLength);
     const std::size_t headerSize = kFixed + nameLength + extraLength;
-    if (fixed && static_cast<std::size_t>(got) < headerSize) {
+    if (fixed && got < headerSize) {
         old.resize(headerSize);
-        if (!zip::ReadAt(FFd, old.data() + got, headerSize - static_cast<std::size_t>(got),
-                         source.LocalHeaderOffset + static_cast<std::uint64_t>(got)))
+        if (!platform::ReadAt(FFd.Get(), old.data() + got, headerSize - got, source.LocalHeaderOffset + got))
             fixed.reset();
     }
     if (!fixed) throw Error("Invalid file - not a PKZip file");
@@ -373,16 +492,16 @@ ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFil
     std::string extra = zip::RemoveExtraField(oldExtra, zip::kZip64ExtraId);
     if (sizes64) extra = zip::MakeLocalZip64Field(e.UncompressedSize, e.CompressedSize) + extra;
     const std::string header = zip::MakeLocalHeader(e, sizes64, extra);
-    if (header == old) out.CopyFrom(FFd, source.LocalHeaderOffset, headerSize);
+    if (header == old) out.CopyFrom(FFd.Get(), source.LocalHeaderOffset, headerSize);
     else out.Write(header);
-    out.CopyFrom(FFd, dataOffset, e.CompressedSize);
+    out.CopyFrom(FFd.Get(), dataOffset, e.CompressedSize);
     if (e.Flags & zip::kFlagDataDescriptor) {
         const std::string descriptor = zip::MakeDataDescriptor(e, sizes64);
         const std::uint64_t descriptorOffset = dataOffset + e.CompressedSize;
         std::string oldDescriptor(descriptor.size(), '\0');
-        if (zip::ReadAt(FFd, oldDescriptor.data(), oldDescriptor.size(), descriptorOffset) &&
+        if (platform::ReadAt(FFd.Get(), oldDescriptor.data(), oldDescriptor.size(), descriptorOffset) &&
             oldDescriptor == descriptor)
-            out.CopyFrom(FFd, descriptorOffset, descriptor.size());
+            out.CopyFrom(FFd.Get(), descriptorOffset, descriptor.size());
         else
             out.Write(descriptor);
     }
@@ -391,7 +510,6 @@ ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFil
 
 std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
     const std::string password = FPassword.empty() ? std::string() : PasswordBytes(FPassword);
-    const bool encrypt = !password.empty();
 
     std::vector<zip::CompressionPipeline::Job> jobs;
     for (const auto& e : FEntries)
@@ -428,126 +546,23 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
         // A replaced file that changed while it was read may be torn; its old version
         // is the safe one. (A new file has no other version: what was read is kept.)
         auto changedWhileRead = [&] {
-            if (source.Action != EntryAction::Replace || info.Fd < 0) return false;
-            const auto now = platform::StatFd(info.Fd);
+            if (source.Action != EntryAction::Replace || !info.Fd.Valid()) return false;
+            const auto now = platform::StatFd(info.Fd.Get());
             return !now || now->Size != info.Status.Size || now->ModifiedTime != info.Status.ModifiedTime ||
                    now->ModifiedNanoseconds != info.Status.ModifiedNanoseconds;
         };
 
-        ArchiveEntry e = source;
-        e.Action = EntryAction::Unchanged;
-        const auto encoded = zip::EncodeName(e.Name);
-        e.HeaderName = encoded->Bytes;
-        e.CentralExtra = encoded->UnicodeExtra;
-        // No data descriptor, also when encrypted: the local header carries the real
-        // CRC-32 and sizes, and the encryption header's check byte is the CRC's.
-        e.Flags = static_cast<std::uint16_t>((encrypt ? zip::kFlagEncrypted : 0) |
-                                             (encoded->Utf8Flag ? zip::kFlagUtf8 : 0));
-        e.DosTime = info.Dos.Time;
-        e.DosDate = info.Dos.Date;
-        e.ExternalAttributes = info.Attributes;
-        if (encoded->Host == zip::kHostUnix) e.ExternalAttributes |= (info.Status.Mode & 0xFFFFu) << 16;
-        e.InternalAttributes = 0;
-        e.DiskStart = 0;
-        e.LocalHeaderOffset = out.Position();
-        const std::uint64_t size = e.IsFolder() ? 0 : info.Status.Size;
-        const bool sizes64 = size + zip::ZipCrypto::kHeaderSize >= zip::kMax32;
-        const bool zip64 = sizes64 || e.LocalHeaderOffset >= zip::kMax32;
-
-        auto localHeader = [&](const ArchiveEntry& x) {
-            std::string extra = sizes64 ? zip::MakeLocalZip64Field(x.UncompressedSize, x.CompressedSize) : std::string();
-            return zip::MakeLocalHeader(x, sizes64, extra + encoded->UnicodeExtra);
-        };
-        auto finish = [&](ArchiveEntry& x) {
-            x.VersionNeeded = VersionNeeded(x, zip64);
-            x.VersionMadeBy = static_cast<std::uint16_t>((encoded->Host << 8) | std::max<std::uint16_t>(20, x.VersionNeeded));
-        };
-
+        NewEntry entry(source, info, password, out.Position());
         if (info.ChunkCount == 0 || info.Whole) {
-            std::string data;
-            if (info.ChunkCount == 0) {
-                e.Method = 0;
-                e.Crc32 = 0;
-                e.UncompressedSize = 0;
-                if (encrypt) {
-                    zip::ZipCrypto crypto(password);
-                    const auto header = crypto.MakeHeader(0);  // the CRC-32 of nothing
-                    data.assign(reinterpret_cast<const char*>(header.data()), header.size());
-                }
-            } else {
-                zip::ChunkResult r = pipeline.TakeChunk();
-                if (!r.Ok || changedWhileRead()) {
-                    notSaved(std::nullopt);
-                    continue;
-                }
-                e.Method = r.Stored ? 0 : 8;
-                e.Crc32 = r.Crc32;
-                e.UncompressedSize = r.InputSize;
-                data = std::move(r.Data);
-            }
-            e.CompressedSize = data.size();
-            finish(e);
-            out.Write(localHeader(e));
-            out.Write(data);
-        } else {
-            // A large file: its chunks arrive in order and are written as they come;
-            // the local header, and the encryption that depends on the CRC-32, are
-            // completed once the CRC-32 and sizes are known.
-            e.Method = 8;
-            finish(e);
-            out.Write(localHeader(e));
-            const std::uint64_t headerBytes = encrypt ? zip::ZipCrypto::kHeaderSize : 0;
-            const std::uint64_t dataStart = out.Position() + headerBytes;
-            out.Write(std::string(headerBytes, '\0'));
-            bool ok = true;
-            std::uint32_t crc = 0;
-            std::uint64_t total = 0;
-            for (std::size_t k = 0; k < info.ChunkCount; ++k) {
-                zip::ChunkResult r = pipeline.TakeChunk();
-                if (!ok || !r.Ok) {
-                    ok = false;
-                    continue;
-                }
-                crc = static_cast<std::uint32_t>(crc32_combine(crc, r.Crc32, static_cast<z_off_t>(r.InputSize)));
-                total += r.InputSize;
-                out.Write(r.Data);
-            }
-            if (ok && out.Position() - dataStart > total) {
-                // Deflate did not pay: store the file as it is.
-                out.TruncateTo(dataStart);
-                e.Method = 0;
-                finish(e);
-                std::string buffer(1 << 20, '\0');
-                crc = 0;
-                for (std::uint64_t at = 0; at < total;) {
-                    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), total - at));
-                    if (!zip::ReadAt(info.Fd, buffer.data(), n, at)) {
-                        ok = false;
-                        break;
-                    }
-                    crc = static_cast<std::uint32_t>(crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), static_cast<uInt>(n)));
-                    out.Write(buffer.data(), n);
-                    at += n;
-                }
-            }
-            if (!ok || changedWhileRead()) {
-                notSaved(e.LocalHeaderOffset);
+            if (!entry.WriteWhole(out, pipeline, changedWhileRead)) {
+                notSaved(std::nullopt);
                 continue;
             }
-            e.Crc32 = crc;
-            e.UncompressedSize = total;
-            e.CompressedSize = out.Position() - dataStart + headerBytes;
-            if (encrypt) {
-                zip::ZipCrypto crypto(password);
-                const auto header = crypto.MakeHeader(static_cast<std::uint16_t>(crc >> 16));
-                out.PatchAt(dataStart - headerBytes, std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
-                out.TransformRange(dataStart, e.CompressedSize - headerBytes, [&crypto](char* p, std::size_t n) {
-                    crypto.Encrypt(reinterpret_cast<unsigned char*>(p), n);
-                });
-            }
-            out.PatchAt(e.LocalHeaderOffset, localHeader(e));
+        } else if (!entry.WriteChunked(out, pipeline, changedWhileRead)) {
+            notSaved(entry.Entry().LocalHeaderOffset);
+            continue;
         }
-        written.push_back(std::move(e));
+        written.push_back(entry.Take());
     }
     {
         RunPhase phase("copy of unchanged entries");
@@ -556,15 +571,8 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
     return written;
 }
 
-void ArchiveWriter::SaveToTemporaryFile() {
-    const std::string folder = FolderOf(FTarget);
-    TemporaryFile temp(folder, BaseName(FTarget));
-    // A new archive keeps the temporary file's mode 0600; an update takes the old
-    // file's mode, owner and group.
-    if (FFd >= 0) platform::CopyOwnerAndMode(FFd, temp.Fd());
-    zip::OutputFile out(temp.Fd(), FPath);
-    std::vector<ArchiveEntry> written = WriteEntries(out);
-
+// The central directory and the end records after the entries `written`.
+void ArchiveWriter::WriteCentralDirectory(zip::OutputFile& out, const std::vector<ArchiveEntry>& written) const {
     RunPhase phase("central directory");
     const std::uint64_t centralOffset = out.Position();
     std::string central;
@@ -579,38 +587,32 @@ void ArchiveWriter::SaveToTemporaryFile() {
     const std::uint64_t endOffset = out.Position();
     out.Write(zip::MakeEndRecords(written.size(), centralOffset, endOffset - centralOffset, endOffset, FComment));
     out.Flush();
+}
+
+void ArchiveWriter::SaveToTemporaryFile() {
+    platform::ReplacingFile temp(FTarget);
+    if (!temp.Valid()) CannotCreateTemporary(FolderOf(FTarget), temp.CreateError());
+    // A new archive keeps the temporary file's mode 0600; an update takes the old
+    // file's mode, owner and group.
+    if (FFd.Valid()) platform::CopyOwnerAndMode(FFd.Get(), temp.Fd());
+    zip::OutputFile out(temp.Fd(), FPath);
+    std::vector<ArchiveEntry> written = WriteEntries(out);
+    WriteCentralDirectory(out, written);
     {
         RunPhase flush("flush");
-        errno = 0;
-        if (::fsync(temp.Fd()) != 0) out.Fail();
+        if (const int error = temp.Flush()) out.Fail(error);
     }
     if (OnWritten) {
         RunPhase check("check");
         OnWritten(temp.Fd(), written);
     }
     RunPhase renaming("rename");
-    // The renamed file is the archive from now on; keep it open through the same file.
-    const int fd = ::dup(temp.Fd());
-    if (fd < 0) out.Fail();
-    if (FNew) {
-        try {
-            PlaceNewArchive(temp.Path());
-        } catch (...) {
-            ::close(fd);
-            throw;
-        }
-    } else if (::rename(temp.Path().c_str(), FTarget.c_str()) != 0) {
-        ::close(fd);
-        out.Fail();
-    }
-    temp.Keep();
-    if (int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    if (FNew) PlaceNewArchive(temp);
+    else if (const int error = temp.Commit()) out.Fail(error);
     // The old archive has no name any more; its blocks are freed while the run goes on.
-    platform::CloseInBackground(FFd);
-    FFd = fd;
+    platform::CloseInBackground(std::move(FFd));
+    // The renamed file is the archive from now on; it stays open through the same file.
+    FFd = temp.TakeFd();
     TakeIdentity();
     FFileSize = out.Position();
     FEntries = std::move(written);
@@ -618,26 +620,27 @@ void ArchiveWriter::SaveToTemporaryFile() {
 }
 
 void ArchiveWriter::SaveDirect() {
-    // Each entry is assembled in a temporary file first, so its local header can be
+    // Each entry is assembled in a scratch file first, so its local header can be
     // written with the final CRC-32 and sizes; the spanned writer then lays the
     // records out over as many disks as needed.
-    TemporaryFile temp(FTempDirectory, BaseName(FTarget));
-    zip::OutputFile out(temp.Fd(), temp.Path());
+    int error = 0;
+    const UniqueFd scratch = platform::CreateScratchFile(FTempDirectory, error);
+    if (!scratch.Valid()) CannotCreateTemporary(FTempDirectory, error);
+    zip::OutputFile out(scratch.Get(), FPath);
     std::vector<ArchiveEntry> written = WriteEntries(out);
     out.Flush();
     if (FBeforePlacing) FBeforePlacing();
     FBeforePlacing = nullptr;
     FNew = false;
     zip::SpannedWriter spanned(*Medium, FTarget, FSpanningThreshold, OnRequestBlankDisk);
-    const zip::SpannedResult result = spanned.Write(temp.Fd(), out.Position(), written);
+    const zip::SpannedResult result = spanned.Write(scratch.Get(), out.Position(), written);
     FEntries = std::move(written);
     RebuildIndex();
     FSpanned = result.Disks > 1;
     if (!FSpanned) {
         // A one-disk archive is an ordinary archive from now on.
-        if (const int fd = ::open(FTarget.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); fd >= 0) {
-            if (FFd >= 0) ::close(FFd);
-            FFd = fd;
+        if (UniqueFd archive(::open(FTarget.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)); archive.Valid()) {
+            FFd = std::move(archive);
             TakeIdentity();
         }
     }

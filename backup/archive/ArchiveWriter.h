@@ -26,10 +26,14 @@
 #include "backup/archive/ArchiveLog.h"
 #include "backup/archive/ArchiveMedium.h"
 #include "backup/archive/FileSelector.h"
+#include "platform/UniqueFd.h"
 
 namespace vb {
 namespace zip {
 class OutputFile;
+}
+namespace platform {
+class ReplacingFile;
 }
 
 class ArchiveWriter {
@@ -135,7 +139,8 @@ private:
     void SaveDirect();
     void Release();
     void StartNew(const std::string& path, std::function<void()> beforePlacing);
-    void PlaceNewArchive(const std::string& temporaryPath);
+    void PlaceNewArchive(platform::ReplacingFile& file);
+    void WriteCentralDirectory(zip::OutputFile& out, const std::vector<ArchiveEntry>& written) const;
     bool SpannedArchive() const { return FSpanned; }
 
     std::string FTempDirectory;
@@ -149,7 +154,7 @@ private:
     std::string FPath;
     bool FOpen = false;
     std::string FTarget;       // the file FPath names: a link's target, else FPath itself
-    int FFd = -1;              // the archive on disk; -1 while a new one is not saved yet
+    UniqueFd FFd;              // the archive on disk; invalid while a new one is not saved yet
     std::optional<platform::FileStatus> FSelf;  // identity of the archive file now
     bool FNew = false;         // not yet placed at FPath
     std::function<void()> FBeforePlacing;

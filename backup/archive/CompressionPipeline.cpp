@@ -11,14 +11,12 @@
 #include "backup/archive/ArchiveDirectory.h"
 #include "backup/archive/DeflateJoin.h"
 #include "backup/archive/ZipCrypto.h"
+#include "platform/FileIo.h"
 
 namespace vb::zip {
 
 struct CompressionPipeline::Source {
     SourceInfo Info;
-    ~Source() {
-        if (Info.Fd >= 0) ::close(Info.Fd);
-    }
 };
 
 namespace {
@@ -85,7 +83,7 @@ bool DeflatePays(const char* input, std::size_t size) {
 ChunkResult CompressWhole(int fd, std::uint64_t size, const std::string& password) {
     ChunkResult r;
     char* input = ThreadBuffer(kInput, static_cast<std::size_t>(size));
-    if (size > 0 && !ReadAt(fd, input, static_cast<std::size_t>(size), 0)) return r;
+    if (size > 0 && !platform::ReadAt(fd, input, static_cast<std::size_t>(size), 0)) return r;
     r.InputSize = size;
     r.Crc32 = size > 0 ? static_cast<std::uint32_t>(libdeflate_crc32(0, input, static_cast<std::size_t>(size))) : 0;
     const std::size_t headerSize = password.empty() ? 0 : ZipCrypto::kHeaderSize;
@@ -130,7 +128,7 @@ ChunkResult CompressChunk(int fd, std::uint64_t offset, std::uint64_t length, bo
     ChunkResult r;
     const std::size_t size = static_cast<std::size_t>(length);
     char* input = ThreadBuffer(kInput, size);
-    if (!ReadAt(fd, input, size, offset)) return r;
+    if (!platform::ReadAt(fd, input, size, offset)) return r;
     r.InputSize = length;
     r.Crc32 = static_cast<std::uint32_t>(libdeflate_crc32(0, input, size));
     if (!DeflatePays(input, size)) {
@@ -174,9 +172,8 @@ void CompressionPipeline::Open(std::size_t index) {
             info.Status = *status;
         }
     } else {
-        const int fd = ::open(job.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-        if (fd >= 0) {
-            info.Fd = fd;
+        info.Fd.Reset(::open(job.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+        if (const int fd = info.Fd.Get(); fd >= 0) {
             auto status = platform::StatFd(fd);
             // The file that the search found and judged, not one put in its place since.
             const bool same = job.Inode == 0 || (status && status->Device == job.Device && status->Inode == job.Inode);
@@ -220,14 +217,14 @@ void CompressionPipeline::Plan() {
         const std::size_t chunk = FPlanChunk++;
         if (info.Whole) {
             FPool.Submit([source, promise, password = FPassword] {
-                promise->set_value(CompressWhole(source->Info.Fd, source->Info.Status.Size, password));
+                promise->set_value(CompressWhole(source->Info.Fd.Get(), source->Info.Status.Size, password));
             });
         } else {
             const std::uint64_t offset = chunk * kChunkSize;
             const std::uint64_t length = std::min<std::uint64_t>(kChunkSize, info.Status.Size - offset);
             const bool last = chunk + 1 == info.ChunkCount;
             FPool.Submit([source, promise, offset, length, last] {
-                promise->set_value(CompressChunk(source->Info.Fd, offset, length, last));
+                promise->set_value(CompressChunk(source->Info.Fd.Get(), offset, length, last));
             });
         }
     }

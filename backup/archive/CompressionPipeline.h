@@ -20,6 +20,7 @@
 #include "backup/archive/DosTime.h"
 #include "backup/archive/WorkerPool.h"
 #include "platform/FileStat.h"
+#include "platform/UniqueFd.h"
 
 namespace vb::zip {
 
@@ -36,7 +37,7 @@ struct SourceInfo {
     std::uint32_t Attributes = 0;
     bool Whole = true;             // one task holds the final data
     std::size_t ChunkCount = 0;
-    int Fd = -1;                   // open file (for re-reading when Deflate did not pay)
+    UniqueFd Fd;                   // open file (for re-reading when Deflate did not pay)
 };
 
 struct ChunkResult {

@@ -7,6 +7,7 @@
 
 #include "backup/archive/ArchiveDirectory.h"
 #include "backup/archive/ZipRecords.h"
+#include "platform/FileIo.h"
 
 namespace vb::zip {
 namespace {
@@ -43,7 +44,7 @@ private:
 
 std::optional<EntryData> LocateEntryData(int fd, std::uint64_t archiveSize, const ArchiveEntry& entry) {
     unsigned char fixed[LocalFileHeader::kFixedSize];
-    if (entry.LocalHeaderOffset + sizeof fixed > archiveSize || !ReadAt(fd, fixed, sizeof fixed, entry.LocalHeaderOffset))
+    if (entry.LocalHeaderOffset + sizeof fixed > archiveSize || !platform::ReadAt(fd, fixed, sizeof fixed, entry.LocalHeaderOffset))
         return std::nullopt;
     std::uint16_t nameLength = 0, extraLength = 0;
     const auto local = LocalFileHeader::ReadFixed(fixed, sizeof fixed, nameLength, extraLength);
@@ -74,14 +75,14 @@ std::string DecodeEntry(int fd, std::uint64_t offset, const ArchiveEntry& entry,
         std::string buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kReadSize, dataSize)), '\0');
         for (std::uint64_t at = 0; at < dataSize;) {
             const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), dataSize - at));
-            if (!ReadAt(fd, buffer.data(), n, offset + at)) return kReadError;
+            if (!platform::ReadAt(fd, buffer.data(), n, offset + at)) return kReadError;
             if (cipher) cipher->Decrypt(reinterpret_cast<unsigned char*>(buffer.data()), n);
             if (!emit(buffer.data(), n)) return kReadError;
             at += n;
         }
     } else if (entry.Method == 8 && dataSize <= kWholeDecodeLimit && entry.UncompressedSize <= kWholeDecodeLimit) {
         std::string input(static_cast<std::size_t>(dataSize), '\0');
-        if (!ReadAt(fd, input.data(), input.size(), offset)) return kReadError;
+        if (!platform::ReadAt(fd, input.data(), input.size(), offset)) return kReadError;
         if (cipher) cipher->Decrypt(reinterpret_cast<unsigned char*>(input.data()), input.size());
         std::string output(static_cast<std::size_t>(entry.UncompressedSize), '\0');
         std::size_t actual = 0;
@@ -101,7 +102,7 @@ std::string DecodeEntry(int fd, std::uint64_t offset, const ArchiveEntry& entry,
             if (z.avail_in == 0) {
                 if (at >= dataSize) return "Failed CRC Check";  // the stream did not end
                 const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(in.size(), dataSize - at));
-                if (!ReadAt(fd, in.data(), n, offset + at)) return kReadError;
+                if (!platform::ReadAt(fd, in.data(), n, offset + at)) return kReadError;
                 if (cipher) cipher->Decrypt(reinterpret_cast<unsigned char*>(in.data()), n);
                 at += n;
                 z.next_in = reinterpret_cast<Bytef*>(in.data());

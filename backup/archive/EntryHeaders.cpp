@@ -1,5 +1,7 @@
 #include "backup/archive/EntryHeaders.h"
 
+#include <algorithm>
+
 #include "backup/archive/ByteOrder.h"
 
 namespace vb::zip {
@@ -80,22 +82,30 @@ std::string MakeLocalZip64Field(std::uint64_t uncompressed, std::uint64_t compre
 }
 
 std::string MakeEndRecords(std::uint64_t count, std::uint64_t offset, std::uint64_t size, std::uint64_t endOffset,
-                           const std::string& comment) {
+                           const std::string& comment, const DiskPlacement* placement) {
+    const DiskPlacement disks = placement ? *placement : DiskPlacement{0, 0, count};
     std::string out;
     const bool zip64 = count >= 0xFFFF || offset >= kMax32 || size >= kMax32 || endOffset >= kMax32;
     if (zip64) {
         Zip64EndOfCentralDirectory end64;
-        end64.EntriesOnDisk = count;
+        end64.DiskNumber = disks.Disk;
+        end64.CentralDirectoryDisk = disks.CentralDirectoryDisk;
+        end64.EntriesOnDisk = disks.EntriesOnDisk;
         end64.EntriesTotal = count;
         end64.CentralDirectorySize = size;
         end64.CentralDirectoryOffset = offset;
         end64.Write(out);
         Zip64Locator locator;
+        locator.EndRecordDisk = disks.Disk;
         locator.EndRecordOffset = endOffset;
+        locator.TotalDisks = disks.Disk + 1;
         locator.Write(out);
     }
     EndOfCentralDirectory end;
-    end.EntriesOnDisk = end.EntriesTotal = static_cast<std::uint16_t>(count >= 0xFFFF ? 0xFFFF : count);
+    end.DiskNumber = static_cast<std::uint16_t>(std::min<std::uint32_t>(disks.Disk, 0xFFFF));
+    end.CentralDirectoryDisk = static_cast<std::uint16_t>(std::min<std::uint32_t>(disks.CentralDirectoryDisk, 0xFFFF));
+    end.EntriesOnDisk = static_cast<std::uint16_t>(std::min<std::uint64_t>(disks.EntriesOnDisk, 0xFFFF));
+    end.EntriesTotal = static_cast<std::uint16_t>(std::min<std::uint64_t>(count, 0xFFFF));
     end.CentralDirectorySize = static_cast<std::uint32_t>(size >= kMax32 ? kMax32 : size);
     end.CentralDirectoryOffset = static_cast<std::uint32_t>(offset >= kMax32 ? kMax32 : offset);
     end.Comment = comment.substr(0, 0xFFFF);

@@ -28,10 +28,20 @@ std::string MakeDataDescriptor(const ArchiveEntry& entry, bool zip64);
 // Zip64 field data with both sizes, as a local header carries it.
 std::string MakeLocalZip64Field(std::uint64_t uncompressed, std::uint64_t compressed);
 
+// Where the end records of a set of disks lie: the disk they are on (numbered from
+// 0), the disk the central directory begins on, and how many central headers the
+// end records' disk holds. An archive in one file is all on disk 0.
+struct DiskPlacement {
+    std::uint32_t Disk = 0;
+    std::uint32_t CentralDirectoryDisk = 0;
+    std::uint64_t EntriesOnDisk = 0;
+};
+
 // The end record (and Zip64 end record and locator when needed) for a directory of
-// `count` entries at `offset` of `size` bytes; `endOffset` is where they start. The
-// archive comment goes at the end.
+// `count` entries at `offset` of `size` bytes; `endOffset` is where they start (on
+// their own disk). The archive comment goes at the end. Without `placement` all of
+// the archive is on disk 0.
 std::string MakeEndRecords(std::uint64_t count, std::uint64_t offset, std::uint64_t size, std::uint64_t endOffset,
-                           const std::string& comment = {});
+                           const std::string& comment = {}, const DiskPlacement* placement = nullptr);
 
 }  // namespace vb::zip

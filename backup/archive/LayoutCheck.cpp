@@ -7,6 +7,7 @@
 
 #include "backup/archive/ByteOrder.h"
 #include "backup/archive/ZipRecords.h"
+#include "platform/FileIo.h"
 
 namespace vb::zip {
 namespace {
@@ -21,11 +22,11 @@ std::uint64_t EntryEnd(int fd, const ArchiveEntry& e) {
     constexpr std::size_t kFixed = LocalFileHeader::kFixedSize;
     unsigned char fixed[kFixed];
     std::uint16_t nameLength = 0, extraLength = 0;
-    if (!ReadAt(fd, fixed, kFixed, e.LocalHeaderOffset)) return 0;
+    if (!platform::ReadAt(fd, fixed, kFixed, e.LocalHeaderOffset)) return 0;
     const auto local = LocalFileHeader::ReadFixed(fixed, kFixed, nameLength, extraLength);
     if (!local) return 0;
     std::string variable(nameLength + extraLength, '\0');
-    if (!ReadAt(fd, variable.data(), variable.size(), e.LocalHeaderOffset + kFixed)) return 0;
+    if (!platform::ReadAt(fd, variable.data(), variable.size(), e.LocalHeaderOffset + kFixed)) return 0;
     const std::string_view name = std::string_view(variable).substr(0, nameLength);
     const std::string_view extra = std::string_view(variable).substr(nameLength);
     if (name != e.HeaderName || local->Method != e.Method || (local->Flags & kFlagEncrypted) != (e.Flags & kFlagEncrypted))
@@ -44,7 +45,7 @@ std::uint64_t EntryEnd(int fd, const ArchiveEntry& e) {
     std::uint64_t end = e.LocalHeaderOffset + kFixed + variable.size() + e.CompressedSize;
     if (e.Flags & kFlagDataDescriptor) {
         unsigned char signature[4];
-        if (!ReadAt(fd, signature, 4, end)) return 0;
+        if (!platform::ReadAt(fd, signature, 4, end)) return 0;
         end += (Get32(signature) == kDataDescriptorSignature ? 4 : 0) + 4 + (zip64 ? 16 : 8);
     }
     return end;

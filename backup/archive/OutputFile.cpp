@@ -4,9 +4,9 @@
 
 #include <cerrno>
 #include <algorithm>
-#include <cstring>
 
 #include "platform/KernelCopy.h"
+#include "platform/SystemError.h"
 #include "util/Error.h"
 
 namespace vb::zip {
@@ -27,24 +27,21 @@ OutputFile::OutputFile(int fd, std::string displayName) : FFd(fd), FName(std::mo
     FBuffer.reserve(kBufferSize);
 }
 
-void OutputFile::Fail() const {
-    const int error = errno;
+void OutputFile::Fail(int error) const {
     throw Error("Das Archiv " + FName + " kann nicht geschrieben werden: " +
-                (error ? std::strerror(error) : "unerwartetes Dateiende"));
+                (error ? SystemErrorText(error) : std::string("unerwartetes Dateiende")));
+}
+
+void OutputFile::Check(platform::IoResult result) const {
+    if (!result) Fail(result.Error);
 }
 
 void OutputFile::Write(std::string_view bytes) {
     CopyHeldBack();
     if (FBuffer.size() + bytes.size() > kBufferSize) WriteBuffer();
     if (bytes.size() >= kBufferSize) {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::pwrite(FFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(FFlushed));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) Fail();
-            done += static_cast<std::size_t>(n);
-            FFlushed += static_cast<std::uint64_t>(n);
-        }
+        Check(platform::WriteAt(FFd, bytes, FFlushed));
+        FFlushed += bytes.size();
         return;
     }
     FBuffer.append(bytes);
@@ -56,14 +53,8 @@ void OutputFile::Flush() {
 }
 
 void OutputFile::WriteBuffer() {
-    std::size_t done = 0;
-    while (done < FBuffer.size()) {
-        const ssize_t n = ::pwrite(FFd, FBuffer.data() + done, FBuffer.size() - done, static_cast<off_t>(FFlushed));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail();
-        done += static_cast<std::size_t>(n);
-        FFlushed += static_cast<std::uint64_t>(n);
-    }
+    Check(platform::WriteAt(FFd, FBuffer, FFlushed));
+    FFlushed += FBuffer.size();
     FBuffer.clear();
     StartWriteback();
 }
@@ -91,25 +82,14 @@ void OutputFile::CopyHeldBack() {
         if (FBuffer.size() + length > kBufferSize) WriteBuffer();
         const std::size_t start = FBuffer.size();
         FBuffer.resize(start + static_cast<std::size_t>(length));
-        std::size_t done = 0;
-        while (done < length) {
-            const ssize_t n = ::pread(in, FBuffer.data() + start + done, static_cast<std::size_t>(length) - done,
-                                      static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                if (n == 0) errno = 0;
-                Fail();
-            }
-            done += static_cast<std::size_t>(n);
-        }
+        Check(platform::ReadAt(in, FBuffer.data() + start, static_cast<std::size_t>(length), offset));
         return;
     }
     WriteBuffer();
     // In steps, so the disk writes start while the rest is still being copied.
     for (std::uint64_t done = 0; done < length;) {
         const std::uint64_t step = std::min(kWritebackStep, length - done);
-        errno = 0;
-        if (!platform::CopyRange(in, offset + done, FFd, FFlushed, step)) Fail();
+        Check(platform::CopyRange(in, offset + done, FFd, FFlushed, step));
         FFlushed += step;
         done += step;
         StartWriteback();
@@ -118,13 +98,7 @@ void OutputFile::CopyHeldBack() {
 
 void OutputFile::PatchAt(std::uint64_t offset, std::string_view bytes) {
     Flush();
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(FFd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail();
-        done += static_cast<std::size_t>(n);
-    }
+    Check(platform::WriteAt(FFd, bytes, offset));
 }
 
 void OutputFile::TransformRange(std::uint64_t offset, std::uint64_t length,
@@ -134,30 +108,16 @@ void OutputFile::TransformRange(std::uint64_t offset, std::uint64_t length,
     for (std::uint64_t done = 0; done < length;) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, length - done));
         piece.resize(n);
-        std::size_t got = 0;
-        while (got < n) {
-            const ssize_t r = ::pread(FFd, piece.data() + got, n - got, static_cast<off_t>(offset + done + got));
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) {
-                if (r == 0) errno = 0;
-                Fail();
-            }
-            got += static_cast<std::size_t>(r);
-        }
+        Check(platform::ReadAt(FFd, piece.data(), n, offset + done));
         transform(piece.data(), n);
-        for (std::size_t put = 0; put < n;) {
-            const ssize_t w = ::pwrite(FFd, piece.data() + put, n - put, static_cast<off_t>(offset + done + put));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) Fail();
-            put += static_cast<std::size_t>(w);
-        }
+        Check(platform::WriteAt(FFd, piece, offset + done));
         done += n;
     }
 }
 
 void OutputFile::TruncateTo(std::uint64_t offset) {
     Flush();
-    if (::ftruncate(FFd, static_cast<off_t>(offset)) != 0) Fail();
+    if (::ftruncate(FFd, static_cast<off_t>(offset)) != 0) Fail(errno);
     FFlushed = offset;
     FWrittenBack = std::min(FWrittenBack, offset);
 }

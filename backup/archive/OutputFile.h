@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileIo.h"
+
 namespace vb::zip {
 
 class OutputFile {
@@ -31,21 +33,23 @@ public:
     void Flush();
     std::uint64_t Position() const { return FFlushed + FBuffer.size() + FCopyLength; }
 
-    // Every failure throws vb::Error naming the file and the system's reason.
-    [[noreturn]] void Fail() const;
+    // Throws vb::Error naming the file and the reason behind `error` (an errno value;
+    // 0: the file ended early). Every failure of this class ends here.
+    [[noreturn]] void Fail(int error) const;
 
 private:
-    int FFd;
+    int FFd;  // borrowed: the caller owns the file and keeps it open
     std::string FName;
     std::string FBuffer;
     std::uint64_t FFlushed = 0;  // bytes already in the file
     std::uint64_t FWrittenBack = 0;  // bytes whose writeback was started
-    int FCopyFd = -1;  // the copy held back: source, offset and length
+    int FCopyFd = -1;  // the copy held back: source (borrowed from the caller), offset and length
     std::uint64_t FCopyOffset = 0;
     std::uint64_t FCopyLength = 0;
     void StartWriteback();
     void WriteBuffer();
     void CopyHeldBack();
+    void Check(platform::IoResult result) const;
 };
 
 }  // namespace vb::zip

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/FileIo.h"
 #include "platform/RemovableMedia.h"
 
 namespace vb {
@@ -22,38 +23,36 @@ bool RemovableDriveMedium::MediumReady(const std::string& path) {
 
 bool RemovableDriveMedium::Create(const std::string& path) {
     CloseFile();
-    FFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    return FFd >= 0;
+    FFd.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    return FFd.Valid();
 }
 
 long RemovableDriveMedium::Write(const void* data, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(FFd, static_cast<const char*>(data) + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == ENOSPC) break;  // the medium is full
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return static_cast<long>(done);
+    const platform::IoResult written = platform::WriteAll(FFd.Get(), std::string_view(static_cast<const char*>(data), size));
+    // A full medium takes what fits; the caller goes on on the next one.
+    if (!written && written.Error != ENOSPC) return -1;
+    return static_cast<long>(written.Done);
 }
 
 std::uint64_t RemovableDriveMedium::FreeSpace() {
     struct statvfs fs{};
-    if (FFd < 0 || ::fstatvfs(FFd, &fs) != 0) return 0;
+    if (!FFd.Valid() || ::fstatvfs(FFd.Get(), &fs) != 0) return 0;
     return static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 
 bool RemovableDriveMedium::Rewrite(std::uint64_t offset, const void* data, std::size_t size) {
-    return FFd >= 0 && ::pwrite(FFd, data, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
+    return FFd.Valid() && platform::WriteAt(FFd.Get(), std::string_view(static_cast<const char*>(data), size), offset);
 }
 
 bool RemovableDriveMedium::CloseFile() {
-    if (FFd < 0) return true;
-    const bool ok = ::fsync(FFd) == 0 && ::close(FFd) == 0;
-    FFd = -1;
-    return ok;
+    if (!FFd.Valid()) return true;
+    if (::fsync(FFd.Get()) != 0) {
+        const int error = errno;  // the caller reads why from errno
+        FFd.Reset();
+        errno = error;
+        return false;
+    }
+    return ::close(FFd.Release()) == 0;
 }
 
 bool RemovableDriveMedium::SetVolumeLabel(const std::string& path, const std::string& label) {

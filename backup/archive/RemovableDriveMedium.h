@@ -1,6 +1,7 @@
 #pragma once
 // The real removable drive behind ArchiveMedium.
 #include "backup/archive/ArchiveMedium.h"
+#include "platform/UniqueFd.h"
 
 namespace vb {
 
@@ -17,7 +18,7 @@ public:
     bool SetVolumeLabel(const std::string& path, const std::string& label) override;
 
 private:
-    int FFd = -1;
+    UniqueFd FFd;
 };
 
 }  // namespace vb

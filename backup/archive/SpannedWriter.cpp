@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "backup/archive/ArchiveDirectory.h"
 #include "backup/archive/ByteOrder.h"
 #include "backup/archive/EntryHeaders.h"
 #include "backup/archive/ZipRecords.h"
+#include "platform/FileIo.h"
+#include "platform/SystemError.h"
 #include "util/Error.h"
 
 namespace vb::zip {
@@ -17,9 +18,8 @@ SpannedWriter::SpannedWriter(ArchiveMedium& medium, std::string path, std::uint6
                              std::function<bool(int disk)> requestBlankDisk)
     : FMedium(medium), FPath(std::move(path)), FThreshold(threshold), FRequestBlankDisk(std::move(requestBlankDisk)) {}
 
-void SpannedWriter::Fail(const char* what) const {
-    const int error = errno;
-    throw Error("Das Archiv " + FPath + " kann nicht " + what + (error ? std::string(": ") + std::strerror(error) : ""));
+void SpannedWriter::Fail(const char* what, int error) const {
+    throw Error("Das Archiv " + FPath + " kann nicht " + what + (error ? ": " + SystemErrorText(error) : std::string()));
 }
 
 std::uint64_t SpannedWriter::Room() {
@@ -29,8 +29,7 @@ std::uint64_t SpannedWriter::Room() {
 }
 
 void SpannedWriter::NextDisk() {
-    errno = 0;
-    if (!FMedium.CloseFile()) Fail("geschrieben werden");
+    if (!FMedium.CloseFile()) Fail("geschrieben werden", errno);
     ++FDisk;
     // Asked again until a medium can be accessed in the drive.
     do {
@@ -39,25 +38,22 @@ void SpannedWriter::NextDisk() {
     char label[16];
     std::snprintf(label, sizeof label, "PKBACK# %3.3u", FDisk);
     FMedium.SetVolumeLabel(FPath, label);  // a medium without labels still takes the file
-    errno = 0;
-    if (!FMedium.Create(FPath)) Fail("angelegt werden");
+    if (!FMedium.Create(FPath)) Fail("angelegt werden", errno);
     FOnDisk = 0;
 }
 
 void SpannedWriter::Put(std::string_view bytes) {
-    errno = 0;
     const long n = FMedium.Write(bytes.data(), bytes.size());
-    if (n < 0 || static_cast<std::size_t>(n) != bytes.size()) Fail("geschrieben werden");
+    if (n < 0) Fail("geschrieben werden", errno);
+    // A short write means the medium is full although its free space said otherwise.
+    if (static_cast<std::size_t>(n) != bytes.size()) Fail("geschrieben werden", ENOSPC);
     FOnDisk += bytes.size();
 }
 
 SpannedWriter::Position SpannedWriter::WriteWhole(std::string_view record) {
     if (record.size() > Room()) {
         NextDisk();
-        if (record.size() > Room()) {
-            errno = ENOSPC;
-            Fail("geschrieben werden");
-        }
+        if (record.size() > Room()) Fail("geschrieben werden", ENOSPC);
     }
     const Position at{FDisk, FOnDisk};
     Put(record);
@@ -70,10 +66,7 @@ void SpannedWriter::WriteSplit(std::string_view bytes) {
         if (room == 0) {
             NextDisk();
             room = Room();
-            if (room == 0) {
-                errno = ENOSPC;
-                Fail("geschrieben werden");
-            }
+            if (room == 0) Fail("geschrieben werden", ENOSPC);
         }
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(room, bytes.size()));
         Put(bytes.substr(0, n));
@@ -81,13 +74,8 @@ void SpannedWriter::WriteSplit(std::string_view bytes) {
     }
 }
 
-SpannedResult SpannedWriter::Write(int source, std::uint64_t size, std::vector<ArchiveEntry>& entries) {
-    errno = 0;
-    if (!FMedium.Create(FPath)) Fail("angelegt werden");
-    std::string signature;
-    Put32(signature, kSpanningSignature);
-    WriteWhole(signature);
-
+// Each entry's local header whole on one disk, its data wherever it falls.
+void SpannedWriter::WriteEntries(int source, std::uint64_t size, std::vector<ArchiveEntry>& entries) {
     std::string buffer;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         ArchiveEntry& e = entries[i];
@@ -95,69 +83,58 @@ SpannedResult SpannedWriter::Write(int source, std::uint64_t size, std::vector<A
         const std::uint64_t end = i + 1 < entries.size() ? entries[i + 1].LocalHeaderOffset : size;
         unsigned char fixed[LocalFileHeader::kFixedSize];
         std::uint16_t nameLength = 0, extraLength = 0;
-        if (!ReadAt(source, fixed, sizeof fixed, start) ||
-            !LocalFileHeader::ReadFixed(fixed, sizeof fixed, nameLength, extraLength))
-            Fail("geschrieben werden");
+        const platform::IoResult read = platform::ReadAt(source, fixed, sizeof fixed, start);
+        if (!read) Fail("geschrieben werden", read.Error);
+        if (!LocalFileHeader::ReadFixed(fixed, sizeof fixed, nameLength, extraLength)) Fail("geschrieben werden", 0);
         const std::uint64_t headerSize = sizeof fixed + nameLength + extraLength;
         buffer.resize(static_cast<std::size_t>(headerSize));
-        if (!ReadAt(source, buffer.data(), buffer.size(), start)) Fail("geschrieben werden");
+        ReadSource(source, buffer, start);
         const Position at = WriteWhole(buffer);
         e.DiskStart = at.Disk;
         e.LocalHeaderOffset = at.Offset;
         for (std::uint64_t pos = start + headerSize; pos < end;) {
-            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(1 << 20, end - pos));
-            buffer.resize(n);
-            if (!ReadAt(source, buffer.data(), n, pos)) Fail("geschrieben werden");
+            buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(1 << 20, end - pos)));
+            ReadSource(source, buffer, pos);
             WriteSplit(buffer);
-            pos += n;
+            pos += buffer.size();
         }
     }
+}
 
-    Position central{FDisk, FOnDisk};
-    std::uint64_t centralSize = 0;
-    std::uint64_t headersOnDisk = 0;  // central headers on the disk of the last one
-    std::uint32_t headerDisk = FDisk;
+void SpannedWriter::ReadSource(int source, std::string& buffer, std::uint64_t offset) const {
+    const platform::IoResult read = platform::ReadAt(source, buffer.data(), buffer.size(), offset);
+    if (!read) Fail("geschrieben werden", read.Error);
+}
+
+// Each central header whole on one disk; the directory may go on over several.
+SpannedWriter::Directory SpannedWriter::WriteCentralDirectory(const std::vector<ArchiveEntry>& entries) {
+    Directory directory{{FDisk, FOnDisk}, 0, 0, FDisk};
     for (std::size_t i = 0; i < entries.size(); ++i) {
         std::string header;
         MakeCentralHeader(entries[i]).Write(header);
         const Position at = WriteWhole(header);
-        if (i == 0) central = at;
-        headersOnDisk = at.Disk == headerDisk ? headersOnDisk + 1 : 1;
-        headerDisk = at.Disk;
-        centralSize += header.size();
+        if (i == 0) directory.Start = at;
+        directory.HeadersOnLastDisk = at.Disk == directory.LastDisk ? directory.HeadersOnLastDisk + 1 : 1;
+        directory.LastDisk = at.Disk;
+        directory.Size += header.size();
     }
+    return directory;
+}
+
+SpannedResult SpannedWriter::Write(int source, std::uint64_t size, std::vector<ArchiveEntry>& entries) {
+    if (!FMedium.Create(FPath)) Fail("angelegt werden", errno);
+    std::string signature;
+    Put32(signature, kSpanningSignature);
+    WriteWhole(signature);
+    WriteEntries(source, size, entries);
+    const Directory directory = WriteCentralDirectory(entries);
 
     // The end records name the disk they are on, so they are made for the disk
     // that has room for them.
     auto endRecords = [&] {
-        const std::uint64_t count = entries.size();
-        const std::uint64_t onThisDisk = headerDisk == FDisk ? headersOnDisk : 0;
-        const bool zip64 = count >= 0xFFFF || central.Offset >= kMax32 || centralSize >= kMax32 || FOnDisk >= kMax32;
-        std::string out;
-        if (zip64) {
-            Zip64EndOfCentralDirectory end64;
-            end64.DiskNumber = FDisk;
-            end64.CentralDirectoryDisk = central.Disk;
-            end64.EntriesOnDisk = onThisDisk;
-            end64.EntriesTotal = count;
-            end64.CentralDirectorySize = centralSize;
-            end64.CentralDirectoryOffset = central.Offset;
-            end64.Write(out);
-            Zip64Locator locator;
-            locator.EndRecordDisk = FDisk;
-            locator.EndRecordOffset = FOnDisk;
-            locator.TotalDisks = FDisk + 1;
-            locator.Write(out);
-        }
-        EndOfCentralDirectory end;
-        end.DiskNumber = static_cast<std::uint16_t>(std::min<std::uint32_t>(FDisk, 0xFFFF));
-        end.CentralDirectoryDisk = static_cast<std::uint16_t>(std::min<std::uint32_t>(central.Disk, 0xFFFF));
-        end.EntriesOnDisk = static_cast<std::uint16_t>(std::min<std::uint64_t>(onThisDisk, 0xFFFF));
-        end.EntriesTotal = static_cast<std::uint16_t>(std::min<std::uint64_t>(count, 0xFFFF));
-        end.CentralDirectorySize = static_cast<std::uint32_t>(std::min<std::uint64_t>(centralSize, kMax32));
-        end.CentralDirectoryOffset = static_cast<std::uint32_t>(std::min<std::uint64_t>(central.Offset, kMax32));
-        end.Write(out);
-        return out;
+        const DiskPlacement placement{FDisk, directory.Start.Disk,
+                                      directory.LastDisk == FDisk ? directory.HeadersOnLastDisk : 0};
+        return MakeEndRecords(entries.size(), directory.Start.Offset, directory.Size, FOnDisk, {}, &placement);
     };
     std::string end = endRecords();
     if (end.size() > Room()) {
@@ -173,11 +150,9 @@ SpannedResult SpannedWriter::Write(int source, std::uint64_t size, std::vector<A
         // Fits on one disk: an ordinary archive behind the "PK00" marker.
         std::string marker;
         Put32(marker, kSingleDiskMarker);
-        errno = 0;
-        if (!FMedium.Rewrite(0, marker.data(), marker.size())) Fail("geschrieben werden");
+        if (!FMedium.Rewrite(0, marker.data(), marker.size())) Fail("geschrieben werden", errno);
     }
-    errno = 0;
-    if (!FMedium.CloseFile()) Fail("geschrieben werden");
+    if (!FMedium.CloseFile()) Fail("geschrieben werden", errno);
     return result;
 }
 

@@ -37,12 +37,25 @@ private:
         std::uint32_t Disk = 0;
         std::uint64_t Offset = 0;
     };
+    // The central directory as written: where it starts, its size, and the disk of
+    // its last header with how many headers that disk holds.
+    struct Directory {
+        Position Start;
+        std::uint64_t Size = 0;
+        std::uint64_t HeadersOnLastDisk = 0;
+        std::uint32_t LastDisk = 0;
+    };
     std::uint64_t Room();
+    void WriteEntries(int source, std::uint64_t size, std::vector<ArchiveEntry>& entries);
+    void ReadSource(int source, std::string& buffer, std::uint64_t offset) const;
+    Directory WriteCentralDirectory(const std::vector<ArchiveEntry>& entries);
     void NextDisk();
     Position WriteWhole(std::string_view record);
     void WriteSplit(std::string_view bytes);
     void Put(std::string_view bytes);
-    [[noreturn]] void Fail(const char* what) const;
+    // Throws "Das Archiv <path> kann nicht <what>: <reason>" for the errno value
+    // `error`; without a reason when it is 0. Medium calls report theirs in errno.
+    [[noreturn]] void Fail(const char* what, int error) const;
 
     ArchiveMedium& FMedium;
     std::string FPath;

@@ -113,7 +113,7 @@ TEST_F(BackupReliabilityTest, FullDiskFailsOneJobAndTheNextStartsClean) {
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.standardError.find("Fehler beim Packen!"), std::string::npos) << result.standardError;
     EXPECT_NE(result.standardError.find("Das Archiv " + (FDir / "zielA/A gross.zip").string() +
-                                        " kann nicht geschrieben werden: File too large"),
+                                        " kann nicht geschrieben werden: die Datei wird zu groß"),
               std::string::npos)
         << result.standardError;
     EXPECT_FALSE(fs::exists(FDir / "zielA/A gross.zip"));

@@ -39,7 +39,7 @@ TEST(ExclusiveFileTest, RefusesEveryKindOfHoldWithItsReason) {
         {"POSIX record lock", file, [&](int fd) { return lockRange(fd, F_SETLK); }, ": Datei ist gesperrt"},
         {"OFD record lock", file, [&](int fd) { return lockRange(fd, F_OFD_SETLK); }, ": Datei ist gesperrt"},
         {"FIFO", (dir / "fifo.mdb").string(), nullptr, ": keine Datei"},
-        {"missing", (dir / "fehlt.mdb").string(), nullptr, ": No such file or directory"},
+        {"missing", (dir / "fehlt.mdb").string(), nullptr, ": die Datei oder der Ordner existiert nicht"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -486,7 +486,7 @@ TEST_F(WriterTest, NewArchiveReplacesNothingUntilComplete) {
         std::string error;
     } cases[] = {
         {"step fails", [] { throw Error("Rotation misslungen"); }, "Rotation misslungen"},
-        {"old file still in place", [] {}, "kann nicht an seinen Platz gebracht werden: File exists"},
+        {"old file still in place", [] {}, "kann nicht an seinen Platz gebracht werden: die Datei existiert bereits"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
