@@ -103,6 +103,45 @@ bool IsValidData(std::string_view data) {
     return ParseHex(data, nullptr).has_value();
 }
 
+// A logical line with the number of its first physical line.
+struct LogicalLine {
+    int number;
+    std::string text;
+};
+
+// The trimmed lines of `text`, joined where a hex value continues with a trailing
+// backslash.
+std::vector<LogicalLine> LogicalLines(std::string_view text) {
+    std::vector<LogicalLine> lines;
+    std::string pending;
+    int pendingNumber = 0;
+    bool continuing = false;
+    std::size_t start = 0;
+    for (int number = 1; start <= text.size(); ++number) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = Trim(text.substr(start, end - start));
+        start = end + 1;
+        if (continuing) {
+            pending += line;
+        } else {
+            pending.assign(line);
+            pendingNumber = number;
+        }
+        continuing = !pending.empty() && pending.back() == '\\' && pending.front() != '[' &&
+                     pending.find("=hex") != std::string::npos;
+        if (continuing) {
+            pending.pop_back();
+            if (end == text.size()) break;
+            continue;
+        }
+        lines.push_back({pendingNumber, pending});
+        if (end == text.size()) break;
+    }
+    if (continuing) lines.push_back({pendingNumber, pending});
+    return lines;
+}
+
 }  // namespace
 
 bool NamesEqual(std::string_view a, std::string_view b) {
@@ -133,48 +172,15 @@ Key& Document::AddKey(std::string_view path) {
 Document ParseLenient(std::string_view text, std::vector<std::string>& problems) {
     problems.clear();
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-
-    // Logical lines with the number of their first physical line, joined where a hex
-    // value continues with a trailing backslash.
-    struct Line {
-        int number;
-        std::string text;
-    };
-    std::vector<Line> lines;
-    std::string pending;
-    int pendingNumber = 0;
-    bool continuing = false;
-    std::size_t start = 0;
-    for (int number = 1; start <= text.size(); ++number) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = Trim(text.substr(start, end - start));
-        start = end + 1;
-        if (continuing) {
-            pending += line;
-        } else {
-            pending.assign(line);
-            pendingNumber = number;
-        }
-        continuing = !pending.empty() && pending.back() == '\\' && pending.front() != '[' &&
-                     pending.find("=hex") != std::string::npos;
-        if (continuing) {
-            pending.pop_back();
-            if (end == text.size()) break;
-            continue;
-        }
-        lines.push_back({pendingNumber, pending});
-        if (end == text.size()) break;
-    }
-    if (continuing) lines.push_back({pendingNumber, pending});
+    const std::vector<LogicalLine> lines = LogicalLines(text);
 
     Document document;
     Key* current = nullptr;
     bool headerSeen = false;
-    auto bad = [&](const Line& line, const std::string& what) {
+    auto bad = [&](const LogicalLine& line, const std::string& what) {
         problems.push_back("Zeile " + std::to_string(line.number) + ": " + what);
     };
-    for (const Line& entry : lines) {
+    for (const LogicalLine& entry : lines) {
         const std::string& line = entry.text;
         if (line.empty() || line.front() == ';') continue;
         if (!utf8::isValid(line)) {

@@ -9,6 +9,7 @@
 #include "backup/archive/ArchiveMedium.h"
 #include "backup/archive/ArchiveReader.h"
 #include "backup/archive/ArchiveWriter.h"
+#include "platform/UniqueFd.h"
 #include "util/Error.h"
 
 namespace vb::test {
@@ -30,23 +31,22 @@ public:
     bool Create(const std::string& path) override {
         CloseFile();
         Path = path;
-        FFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        FFd.Reset(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
         FWritten = 0;
-        return FFd >= 0;
+        return FFd.Valid();
     }
     long Write(const void* data, std::size_t size) override {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, Capacity - FWritten));
-        if (::write(FFd, data, n) != static_cast<ssize_t>(n)) return -1;
+        if (::write(FFd.Get(), data, n) != static_cast<ssize_t>(n)) return -1;
         FWritten += n;
         return static_cast<long>(n);
     }
     std::uint64_t FreeSpace() override { return Capacity - FWritten; }
     bool Rewrite(std::uint64_t offset, const void* data, std::size_t size) override {
-        return ::pwrite(FFd, data, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
+        return ::pwrite(FFd.Get(), data, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
     }
     bool CloseFile() override {
-        if (FFd >= 0) ::close(FFd);
-        FFd = -1;
+        FFd.Reset();
         return true;
     }
     bool SetVolumeLabel(const std::string&, const std::string& label) override {
@@ -71,7 +71,7 @@ public:
     std::vector<std::string> Labels;
 
 private:
-    int FFd = -1;
+    UniqueFd FFd;
     std::uint64_t FWritten = 0;
 };
 
