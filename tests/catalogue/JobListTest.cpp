@@ -219,6 +219,31 @@ TEST_F(JobListTest, ChooseByNameAndSelectorItems) {
     EXPECT_EQ(FHost.FJob.DestDir, "/g");
 }
 
+// A run makes each of its jobs current through MakeCurrent: the job is loaded exactly
+// once, whether its row was current already or not.
+TEST_F(JobListTest, MakeCurrentLoadsTheRowsJobOnce) {
+    OpenWith({{"Alpha", "/a"}, {"Beta", "/b"}});
+    FHost.FJob.BackupFilename = "Alpha.zip";
+    const struct {
+        int row;
+        const char* job;
+        const char* dest;
+    } steps[] = {{0, "Alpha", "/a"}, {1, "Beta", "/b"}, {1, "Beta", "/b"}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.row);
+        const int loads = FHost.FLoads;
+        FList.MakeCurrent(step.row);
+        EXPECT_EQ(FHost.FLoads, loads + 1);
+        EXPECT_EQ(FTable.CurrentRow(), step.row);
+        EXPECT_EQ(FHost.FJob.Bezeichnung, step.job);
+        EXPECT_EQ(FHost.FJob.DestDir, step.dest);
+        EXPECT_EQ(FHost.FJob.DefFile, Daten(std::string("JobDef_") + step.job + ".csv"));
+        EXPECT_TRUE(FHost.FJob.Auto);
+    }
+    // The copy leaves the archive name alone; the window's archive browser sets it.
+    EXPECT_EQ(FHost.FJob.BackupFilename, "Alpha.zip");
+}
+
 // A job name with a slash or a NUL would put its archives outside the target folder:
 // the post is refused like a name that is not unique, and the row stays in edit.
 TEST_F(JobListTest, PostRefusesSlashAndNulInTheName) {
