@@ -74,6 +74,27 @@ TEST_F(ReaderTest, ReadsArchivesOfOtherTools) {
     }
 }
 
+// Opening the same archive again gives its directory as it is now: an archive changed
+// in place (same size, same place, other names) is read anew.
+TEST_F(ReaderTest, ReopeningSeesAnArchiveChangedInPlace) {
+    std::string output;
+    ASSERT_EQ(RunCommand("cd " + Quote(Source.string()) + " && zip -q ../t.zip Liste.txt leer.txt", &output), 0) << output;
+    const fs::path archive = Dir / "t.zip";
+    ArchiveReader reader;
+    reader.Open(archive.string());
+    ASSERT_EQ(reader.Count(), 2u);
+    EXPECT_EQ(reader.Entry(1).Name, "leer.txt");
+    reader.Open(archive.string());
+    EXPECT_EQ(reader.Entry(1).Name, "leer.txt");
+
+    std::string bytes = ReadFile(archive);
+    for (std::size_t at = 0; (at = bytes.find("leer.txt", at)) != std::string::npos;) bytes.replace(at, 4, "voll");
+    WriteFile(archive, bytes);
+    reader.Open(archive.string());
+    ASSERT_EQ(reader.Count(), 2u);
+    EXPECT_EQ(reader.Entry(1).Name, "voll.txt");
+}
+
 TEST_F(ReaderTest, BatchExtractionReportsInOrder) {
     const std::string archive = (Dir / "t.zip").string();
     ASSERT_EQ(RunCommand("cd " + Quote(Source.string()) + " && zip -qr -P geheim " + Quote(archive) + " ."), 0);
