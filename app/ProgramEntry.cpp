@@ -92,6 +92,9 @@ int RunProgram(int argc, char** argv) {
     TMainFrm window(registry, nobodyToAsk ? &standardError : nullptr, nullptr, unattended);
     app.SetErrorHandler([&window](const std::string& message) { window.HandleError(message); });
     if (!unattended) CloseWithTheSession(app, window);
+    // Without a display nobody sees the window: it is shown (its pages and runs behave
+    // as in a window) but never painted.
+    if (nobodyToAsk) window.setUpdatesEnabled(false);
     window.show();
 
     if (!unattended) {
