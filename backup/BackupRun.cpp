@@ -159,7 +159,7 @@ bool BackupRun::CheckJob(const TJob& job, std::vector<SourceRow>& rows) {
     std::filesystem::create_directories(job.DestDir, ec);
     if (ec || !std::filesystem::is_directory(job.DestDir, ec)) {
         FHost.ShowError("Das Zielverzeichnis " + job.DestDir + " kann nicht angelegt werden" +
-                        (ec ? ": " + ec.message() : std::string()) + ".");
+                        (ec ? ": " + SystemErrorText(ec.value()) : std::string()) + ".");
         return false;
     }
     return true;

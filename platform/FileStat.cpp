@@ -68,8 +68,9 @@ void CopyOwnerAndMode(int from, int to) {
     struct stat st{};
     if (::fstat(from, &st) != 0) return;
     // Owner first: changing it may clear the set-id bits that the mode then restores.
-    if (::fchown(to, st.st_uid, st.st_gid) != 0 && ::fchown(to, static_cast<uid_t>(-1), st.st_gid) != 0)
-        errno = 0;  // not allowed: the file stays the running user's
+    if (::fchown(to, st.st_uid, st.st_gid) != 0 && ::fchown(to, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        // Not allowed: the file stays the running user's.
+    }
     ::fchmod(to, st.st_mode & 07777);
 }
 
@@ -104,9 +105,12 @@ void ApplyWindowsAttributes(const std::string& path, std::uint32_t attributes) {
     if (mode != (st.st_mode & 07777)) ::chmod(path.c_str(), mode);
 }
 
-std::optional<std::vector<FolderItem>> ListFolder(const std::string& path) {
+std::optional<std::vector<FolderItem>> ListFolder(const std::string& path, int* error) {
     std::unique_ptr<DIR, DirCloser> dir(::opendir(path.c_str()));
-    if (!dir) return std::nullopt;
+    if (!dir) {
+        if (error) *error = errno;
+        return std::nullopt;
+    }
     std::vector<FolderItem> items;
     while (const dirent* e = ::readdir(dir.get())) {
         const std::string_view name = e->d_name;

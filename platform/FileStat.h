@@ -64,7 +64,8 @@ struct FolderItem {
 
 // The names in a folder, without "." and "..", in the order the file system lists
 // them, each with its status (taken relative to the open folder, which spares a
-// walk along the whole path per name). Nullopt when the folder cannot be opened.
-std::optional<std::vector<FolderItem>> ListFolder(const std::string& path);
+// walk along the whole path per name). Nullopt when the folder cannot be opened,
+// with the errno value of the failure in `error` when given.
+std::optional<std::vector<FolderItem>> ListFolder(const std::string& path, int* error = nullptr);
 
 }  // namespace vb::platform

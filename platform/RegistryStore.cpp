@@ -98,7 +98,7 @@ template <typename Change>
 void Update(const fs::path& file, Change change) {
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
-    if (ec) CannotWrite(file, file.parent_path().string() + ": " + ec.message());
+    if (ec) CannotWrite(file, file.parent_path().string() + ": " + SystemErrorText(ec.value()));
     ::chmod(file.parent_path().c_str(), 0700);
     StoreLock lock(file);
     LoadedStore loaded = Load(file);

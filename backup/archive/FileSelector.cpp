@@ -44,10 +44,10 @@ public:
         // to save, and reading some of them never ends.
         const dev_t device = DeviceOf(listPath);
         if ((!parentDevice || *parentDevice != device) && platform::IsPseudoFileSystem(listPath)) return;
-        errno = 0;
-        const auto items = platform::ListFolder(listPath);
+        int error = 0;
+        const auto items = platform::ListFolder(listPath, &error);
         if (!items) {
-            if (errno != ENOENT && errno != ENOTDIR && FHandlers.Skipped)
+            if (error != ENOENT && error != ENOTDIR && FHandlers.Skipped)
                 FHandlers.Skipped(folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder,
                                   SkipReason::FolderUnreadable);
             return;
