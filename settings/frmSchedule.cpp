@@ -60,37 +60,8 @@ TSchedulefrm::TSchedulefrm(Scheduler& scheduler, const std::string& passwordFile
     edZeit->setDisplayFormat("HH:mm");
     form->addRow("Uhrzeit:", edZeit);
     layout->addLayout(form);
-
-    auto* protection = new QGroupBox(QString::fromUtf8("Geschützte Sicherungen"), this);
-    auto* protectionLayout = new QVBoxLayout(protection);
-    chkPasswortdatei = new QCheckBox("&Passwortdatei verwenden", protection);
-    chkPasswortdatei->setObjectName("chkPasswortdatei");
-    protectionLayout->addWidget(chkPasswortdatei);
-    edPasswort = new QLineEdit(protection);
-    edPasswort->setObjectName("edPasswort");
-    edPasswort->setEchoMode(QLineEdit::Password);
-    edPasswort->setPlaceholderText(QString::fromUtf8("Passwort (leer lassen: gespeichertes Passwort bleibt)"));
-    protectionLayout->addWidget(edPasswort);
-    auto* fileNote = new QLabel(QString::fromUtf8("Nur für Sie lesbar gespeichert in ") + Q(passwordFile) +
-                                    QString::fromUtf8(", nie in den Einstellungen."),
-                                protection);
-    fileNote->setWordWrap(true);
-    protectionLayout->addWidget(fileNote);
-    layout->addWidget(protection);
-
-    auto* state = new QGroupBox("Stand", this);
-    auto* stateForm = new QFormLayout(state);
-    lblArt = new QLabel(state);
-    lblArt->setObjectName("lblArt");
-    lblNaechsterLauf = new QLabel(state);
-    lblNaechsterLauf->setObjectName("lblNaechsterLauf");
-    lblLetzterLauf = new QLabel(state);
-    lblLetzterLauf->setObjectName("lblLetzterLauf");
-    lblLetzterLauf->setWordWrap(true);
-    stateForm->addRow("Art:", lblArt);
-    stateForm->addRow(QString::fromUtf8("Nächster Lauf:"), lblNaechsterLauf);
-    stateForm->addRow("Letzter Lauf:", lblLetzterLauf);
-    layout->addWidget(state);
+    layout->addWidget(BuildProtectionGroup(passwordFile));
+    layout->addWidget(BuildStateGroup());
 
     lblLinger = new QLabel(QString::fromUtf8(
         "Achtung: Ohne Anmeldung läuft die Sicherung nicht, da das Verweilen (Lingering) für Ihr "
@@ -108,6 +79,53 @@ TSchedulefrm::TSchedulefrm(Scheduler& scheduler, const std::string& passwordFile
     connect(buttons, &QDialogButtonBox::rejected, this, &TSchedulefrm::reject);
     layout->addWidget(buttons);
 
+    LoadSchedule();
+    connect(chkAktiv, &QCheckBox::toggled, this, &TSchedulefrm::UpdateEnabled);
+    connect(chkPasswortdatei, &QCheckBox::toggled, this, &TSchedulefrm::UpdateEnabled);
+    UpdateEnabled();
+    ShowStatus();
+}
+
+// The password file switch, the password and where it is kept.
+QGroupBox* TSchedulefrm::BuildProtectionGroup(const std::string& passwordFile) {
+    auto* protection = new QGroupBox(QString::fromUtf8("Geschützte Sicherungen"), this);
+    auto* protectionLayout = new QVBoxLayout(protection);
+    chkPasswortdatei = new QCheckBox("&Passwortdatei verwenden", protection);
+    chkPasswortdatei->setObjectName("chkPasswortdatei");
+    protectionLayout->addWidget(chkPasswortdatei);
+    edPasswort = new QLineEdit(protection);
+    edPasswort->setObjectName("edPasswort");
+    edPasswort->setEchoMode(QLineEdit::Password);
+    edPasswort->setPlaceholderText(QString::fromUtf8("Passwort (leer lassen: gespeichertes Passwort bleibt)"));
+    protectionLayout->addWidget(edPasswort);
+    auto* fileNote = new QLabel(QString::fromUtf8("Nur für Sie lesbar gespeichert in ") + Q(passwordFile) +
+                                    QString::fromUtf8(", nie in den Einstellungen."),
+                                protection);
+    fileNote->setWordWrap(true);
+    protectionLayout->addWidget(fileNote);
+    return protection;
+}
+
+// How the schedule runs: its kind, the next and the last run.
+QGroupBox* TSchedulefrm::BuildStateGroup() {
+    auto* state = new QGroupBox("Stand", this);
+    auto* stateForm = new QFormLayout(state);
+    lblArt = new QLabel(state);
+    lblArt->setObjectName("lblArt");
+    lblNaechsterLauf = new QLabel(state);
+    lblNaechsterLauf->setObjectName("lblNaechsterLauf");
+    lblLetzterLauf = new QLabel(state);
+    lblLetzterLauf->setObjectName("lblLetzterLauf");
+    lblLetzterLauf->setWordWrap(true);
+    stateForm->addRow("Art:", lblArt);
+    stateForm->addRow(QString::fromUtf8("Nächster Lauf:"), lblNaechsterLauf);
+    stateForm->addRow("Letzter Lauf:", lblLetzterLauf);
+    return state;
+}
+
+// The controls show the schedule as the scheduler has it; a schedule that cannot be
+// read is said and the controls start empty.
+void TSchedulefrm::LoadSchedule() {
     FKind = FScheduler.Kind();
     TSchedule schedule;
     try {
@@ -119,10 +137,6 @@ TSchedulefrm::TSchedulefrm(Scheduler& scheduler, const std::string& passwordFile
     for (int d = 0; d < 7; ++d) chkTag[d]->setChecked(schedule.Weekdays & (1u << d));
     edZeit->setTime(QTime(schedule.Hour, schedule.Minute));
     chkPasswortdatei->setChecked(schedule.UsePasswordFile);
-    connect(chkAktiv, &QCheckBox::toggled, this, &TSchedulefrm::UpdateEnabled);
-    connect(chkPasswortdatei, &QCheckBox::toggled, this, &TSchedulefrm::UpdateEnabled);
-    UpdateEnabled();
-    ShowStatus();
 }
 
 TSchedule TSchedulefrm::Schedule() const {

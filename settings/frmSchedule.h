@@ -9,6 +9,7 @@
 #include "util/RunHost.h"
 
 class QCheckBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QTimeEdit;
@@ -32,6 +33,9 @@ public slots:
     void accept() override;
 
 private:
+    QGroupBox* BuildProtectionGroup(const std::string& passwordFile);
+    QGroupBox* BuildStateGroup();
+    void LoadSchedule();
     void ShowStatus();
     void UpdateEnabled();
 
