@@ -88,21 +88,9 @@ std::uint32_t WindowsAttributes(const FileStatus& status, std::string_view name)
     return attributes;
 }
 
-bool SetModifiedTime(const std::string& path, std::time_t time) {
-    struct timespec times[2];
-    times[0].tv_sec = time;
-    times[0].tv_nsec = 0;
-    times[1] = times[0];
-    return ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-void ApplyWindowsAttributes(const std::string& path, std::uint32_t attributes) {
-    struct stat st{};
-    if (::lstat(path.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return;
-    mode_t mode = st.st_mode & 07777;
-    if (attributes & 0x01) mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-    else mode |= S_IWUSR;
-    if (mode != (st.st_mode & 07777)) ::chmod(path.c_str(), mode);
+bool SetModifiedTime(int fd, std::time_t time) {
+    const struct timespec times[2] = {{time, 0}, {time, 0}};
+    return ::futimens(fd, times) == 0;
 }
 
 std::optional<std::vector<FolderItem>> ListFolder(const std::string& path, int* error) {

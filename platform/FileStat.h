@@ -50,12 +50,8 @@ std::optional<FileStatus> StatFd(int fd);
 // archive (0x20) for every other file.
 std::uint32_t WindowsAttributes(const FileStatus& status, std::string_view name);
 
-// Sets the last-write (and access) time; false on failure.
-bool SetModifiedTime(const std::string& path, std::time_t time);
-
-// Applies the read-only bit of Windows attributes: read-only clears every write
-// permission, otherwise the owner may write. Other bits have no Linux meaning.
-void ApplyWindowsAttributes(const std::string& path, std::uint32_t attributes);
+// Sets the last-write (and access) time of an open file; false on failure.
+bool SetModifiedTime(int fd, std::time_t time);
 
 struct FolderItem {
     std::string Name;

@@ -144,16 +144,18 @@ void RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
 
     // 6. Entries whose target is in use are left out before anything is extracted.
     std::vector<std::size_t> toExtract;
+    std::unordered_set<std::string> foldersReady;  // made or found in this step already
     for (std::size_t i = 0; i < reader.Count(); ++i) {
         const ArchiveEntry& entry = reader.Entry(i);
         if (!entry.Tagged) continue;
         const std::string target = root + entry.Name;
-        if (StaysBelowRoot(entry.Name)) {
+        if (StaysBelowRoot(entry.Name) && !foldersReady.count(FolderPart(target))) {
             EnsureTargetFolder(target);
             if (!IsFolder(FolderPart(target))) {
                 Skip(entry.Name, "Der Ordner " + FolderPart(target) + " kann nicht angelegt werden", false);
                 continue;
             }
+            foldersReady.insert(FolderPart(target));
         }
         if (!FContext.Databases.TestExclusive(target)) {
             if (!unattended) {

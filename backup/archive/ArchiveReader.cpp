@@ -224,6 +224,7 @@ void ArchiveReader::UpdateLog() {
 }
 
 bool ArchiveReader::ExtractAt(std::size_t index, std::string* reason) {
+    FFoldersReady.clear();
     const ArchiveEntry& entry = FEntries.at(index);
     FLog.Line(entry.Name, " extracted ");
     std::string why;
@@ -252,6 +253,7 @@ std::size_t ArchiveReader::ExtractEntries(
         bool Ok = false;
         std::string Reason;
     };
+    FFoldersReady.clear();
     WorkerPool pool;
     const std::size_t window = 2 * pool.Size();
     std::deque<std::pair<std::size_t, std::future<Result>>> pending;
@@ -330,13 +332,17 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, int source, std::uint64_t
 // Folders on the way are created one by one; none of them may be a link. `path` ends
 // as the last folder (the entry's own for a folder entry).
 bool ArchiveReader::CreateFoldersOnTheWay(const std::vector<std::string>& parts, bool folderEntry, std::string& path,
-                                          std::string& reason) const {
+                                          std::string& reason) {
     path = FBaseDirectory == "/" ? "" : FBaseDirectory;
     const std::size_t folders = folderEntry ? parts.size() : parts.size() - 1;
     for (std::size_t i = 0; i < folders; ++i) {
         path += "/" + parts[i];
+        if (FFoldersReady.count(path)) continue;
         const zip::FolderOnTheWay found = zip::ExamineFolderOnTheWay(path);
-        if (found == zip::FolderOnTheWay::Present) continue;
+        if (found == zip::FolderOnTheWay::Present) {
+            FFoldersReady.insert(path);
+            continue;
+        }
         if (found == zip::FolderOnTheWay::Blocked) {
             reason = "Der Pfad " + path + " ist kein Ordner";
             return false;
@@ -347,6 +353,7 @@ bool ArchiveReader::CreateFoldersOnTheWay(const std::vector<std::string>& parts,
             if (!(error == EEXIST && existing && existing->Kind == platform::FileKind::Directory))
                 throw Error("Der Ordner " + path + " kann nicht angelegt werden: " + SystemErrorText(error));
         }
+        FFoldersReady.insert(path);
     }
     return true;
 }
@@ -425,16 +432,16 @@ bool ArchiveReader::Finish(const Prepared& job, std::string& reason) const {
                                   return writeError == 0;
                               });
     if (writeError != 0) reason = "Die Datei kann nicht geschrieben werden: " + SystemErrorText(writeError);
-    zip::TakeOverOwnership(file.Fd(), target, job.Directory, ProcessUmask());
+    // Owner, mode, read-only attribute and time stamp go onto the new content before
+    // it takes the target's name (renaming changes none of them).
+    zip::TakeOverOwnership(file.Fd(), target, job.Directory, ProcessUmask(), AttributesOf(entry) & 0x01);
+    platform::SetModifiedTime(file.Fd(), zip::FromDosDateTime({entry.DosTime, entry.DosDate}));
     if (const int error = file.Close(); error != 0 && reason.empty())
         reason = "Die Datei kann nicht geschrieben werden: " + SystemErrorText(error);
     if (reason.empty()) {
         if (const int error = file.Commit()) reason = "Die Datei kann nicht ersetzt werden: " + SystemErrorText(error);
     }
-    if (!reason.empty()) return false;
-    platform::SetModifiedTime(target, zip::FromDosDateTime({entry.DosTime, entry.DosDate}));
-    platform::ApplyWindowsAttributes(target, AttributesOf(entry));
-    return true;
+    return reason.empty();
 }
 
 }  // namespace vb

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "backup/archive/ArchiveEntry.h"
@@ -103,7 +104,7 @@ private:
     // `source` (borrowed) holds the entry's local header and data, `sourceSize` bytes.
     bool Prepare(const ArchiveEntry& entry, int source, std::uint64_t sourceSize, Prepared& job, std::string& reason);
     bool CreateFoldersOnTheWay(const std::vector<std::string>& parts, bool folderEntry, std::string& path,
-                               std::string& reason) const;
+                               std::string& reason);
     bool FindCipher(const ArchiveEntry& entry, const zip::EntryData& data, Prepared& job, std::string& reason);
     // Decoding and writing one prepared file: safe on any thread.
     bool Finish(const Prepared& job, std::string& reason) const;
@@ -115,6 +116,9 @@ private:
     std::uint32_t FDiskInDrive = 0;
     std::vector<ArchiveEntry> FEntries;
     std::string FBaseDirectory;
+    // Folders found or made during the current batch of entries, which need no second
+    // look for the entries that follow.
+    std::unordered_set<std::string> FFoldersReady;
     std::string FTempDirectory = TemporaryFolder();
     std::string FPassword;
     int FPasswordRetries = 3;

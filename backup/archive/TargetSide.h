@@ -24,8 +24,11 @@ enum class FolderOnTheWay {
 FolderOnTheWay ExamineFolderOnTheWay(const std::string& path);
 
 // Gives the new content in `fd`, which is about to replace `target`, the owner, group
-// and permission bits it should have (see above). `directory` is the target's folder.
-// Failures are ignored: the file keeps what it was created with.
-void TakeOverOwnership(int fd, const std::string& target, const std::string& directory, mode_t umask);
+// and permission bits it should have (see above), with the write bits of the archive's
+// read-only attribute on top: `readOnly` clears them all, else the owner may write.
+// `directory` is the target's folder. Failures are ignored: the file keeps what it was
+// created with.
+void TakeOverOwnership(int fd, const std::string& target, const std::string& directory, mode_t umask,
+                       bool readOnly);
 
 }  // namespace vb::zip
