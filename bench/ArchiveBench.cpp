@@ -3,7 +3,13 @@
 //
 //   archive_bench backup ARCHIVE FOLDER [PASSWORD]   all files below FOLDER
 //   archive_bench extract ARCHIVE TARGET [PASSWORD]  every entry below TARGET
+//   archive_bench join FILE...   the chunks of large files deflated, then the final
+//                                block of each found by the block walk and by inflate
+#include <libdeflate.h>
+
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,6 +17,8 @@
 
 #include "backup/archive/ArchiveReader.h"
 #include "backup/archive/ArchiveWriter.h"
+#include "backup/archive/CompressionPipeline.h"
+#include "backup/archive/DeflateJoin.h"
 #include "util/Error.h"
 
 namespace {
@@ -25,10 +33,42 @@ void Mark(const char* phase) {
     last = now;
 }
 
+// Deflates the files in chunks as a backup does, then times the two ways of finding
+// each chunk's final block (the step that makes chunks joinable).
+int Join(int count, char** files) {
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(6);
+    std::vector<std::string> streams;
+    std::size_t input = 0;
+    for (int i = 0; i < count; ++i) {
+        std::ifstream in(files[i], std::ios::binary);
+        const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (std::size_t at = 0; at < data.size(); at += vb::zip::kChunkSize) {
+            const std::size_t n = std::min<std::size_t>(vb::zip::kChunkSize, data.size() - at);
+            std::string out(libdeflate_deflate_compress_bound(compressor, n), '\0');
+            out.resize(libdeflate_deflate_compress(compressor, data.data() + at, n, out.data(), out.size()));
+            streams.push_back(std::move(out));
+            input += n;
+        }
+    }
+    libdeflate_free_compressor(compressor);
+    const auto time = [&](auto find) {
+        const auto start = std::chrono::steady_clock::now();
+        std::size_t found = 0;
+        for (const std::string& stream : streams) found += find(stream).has_value();
+        if (found != streams.size()) std::fprintf(stderr, "a final block was not found\n");
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const double walk = time(vb::zip::FindFinalBlock);
+    const double inflate = time(vb::zip::FindFinalBlockWithZlib);
+    std::printf("%zu chunks of %zu MB: block walk %.3f s, inflate %.3f s\n", streams.size(), input >> 20, walk, inflate);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Mark("start");
+    if (argc >= 3 && std::string(argv[1]) == "join") return Join(argc - 2, argv + 2);
     if (argc < 4) {
         std::fprintf(stderr, "usage: archive_bench backup|extract ARCHIVE FOLDER [PASSWORD]\n");
         return 2;

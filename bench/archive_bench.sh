@@ -59,3 +59,4 @@ echo "archive sizes after the updates: ours $(size "$W/ours.zip"), zip $(size "$
 peak=0; for k in "${!KIB[@]}"; do case $k in ours_*) [ "${KIB[$k]}" -gt "$peak" ] && peak=${KIB[$k]};; esac; done
 echo "peak RSS of our runs: $((peak / 1024)) MiB (zip $(( ${KIB[zip_full]} / 1024 )) MiB, 7-Zip $(( ${KIB[7z_full]} / 1024 )) MiB)"
 echo "no-change update byte-identical: $SAME; extraction identical: $EXACT; unzip -t and 7z t: $TESTED"
+echo "joining the chunks of files over 4 MiB (one thread): $(find "$W/data" -type f -size +4M -print0 | xargs -0 "$TOOL" join)"
