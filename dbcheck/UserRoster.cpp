@@ -27,15 +27,9 @@ std::string NameField(std::string_view field) {
 
 std::string ReadAll(int fd, const std::string& path, std::size_t limit) {
     std::string bytes;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) throw Error("Die Sperrdatei " + path + " kann nicht gelesen werden: " + SystemErrorText(errno));
-        if (got == 0) return bytes;
-        bytes.append(buffer, static_cast<std::size_t>(got));
-        if (bytes.size() > limit) return bytes;
-    }
+    if (const platform::IoResult read = platform::ReadToEnd(fd, bytes, limit); !read)
+        throw Error("Die Sperrdatei " + path + " kann nicht gelesen werden: " + SystemErrorText(read.Error));
+    return bytes;
 }
 
 }  // namespace

@@ -33,27 +33,21 @@ void WriteFileAtomically(const std::filesystem::path& file, std::string_view con
     if (const int error = replacing.Commit()) Fail(file, "ersetzen", error);
 }
 
-bool ReadWholeFile(const std::filesystem::path& file, std::string& content) {
+bool ReadWholeFile(const std::filesystem::path& file, std::string& content, int* error) {
+    auto fail = [error](int code) {
+        if (error) *error = code;
+        errno = code;
+        return false;
+    };
     // Without blocking: a FIFO in the file's place must not hang the program.
     UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (!fd.Valid()) return false;
+    if (!fd.Valid()) return fail(errno);
     struct stat st{};
-    if (::fstat(fd.Get(), &st) != 0) return false;
-    if (!S_ISREG(st.st_mode)) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return false;
-    }
+    if (::fstat(fd.Get(), &st) != 0) return fail(errno);
+    if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     content.clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return true;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
+    if (const platform::IoResult read = platform::ReadToEnd(fd.Get(), content); !read) return fail(read.Error);
+    return true;
 }
 
 }  // namespace vb

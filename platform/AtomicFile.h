@@ -13,9 +13,10 @@ namespace vb {
 // in German; the old file stays intact and the temporary file is removed on failure.
 void WriteFileAtomically(const std::filesystem::path& file, std::string_view content, mode_t mode = 0644);
 
-// The whole content of a regular file; false when it cannot be read, with errno
-// telling why (ENOENT: missing; EINVAL: no regular file, such as a FIFO, which is
-// refused at once instead of waiting for a writer).
-bool ReadWholeFile(const std::filesystem::path& file, std::string& content);
+// The whole content of a regular file; false when it cannot be read, with the
+// errno value in `error` when given, and in errno (ENOENT: missing; EINVAL: no
+// regular file, such as a FIFO, which is refused at once instead of waiting for a
+// writer; EISDIR: a folder).
+bool ReadWholeFile(const std::filesystem::path& file, std::string& content, int* error = nullptr);
 
 }  // namespace vb

@@ -40,6 +40,20 @@ IoResult ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
     return {0, false, done};
 }
 
+IoResult ReadToEnd(int fd, std::string& out, std::size_t limit) {
+    char buffer[65536];
+    std::size_t done = 0;
+    while (out.size() <= limit) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {errno, false, done};
+        if (n == 0) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+        done += static_cast<std::size_t>(n);
+    }
+    return {0, false, done};
+}
+
 IoResult WriteAll(int fd, std::string_view bytes) {
     return WriteLoop(bytes, [fd](const char* p, std::size_t n, std::size_t) { return ::write(fd, p, n); });
 }

@@ -3,6 +3,7 @@
 // bytes or be interrupted by a signal, and each caller would otherwise loop itself.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace vb::platform {
@@ -23,5 +24,9 @@ struct IoResult {
 [[nodiscard]] IoResult WriteAll(int fd, std::string_view bytes);
 // Writes all of `bytes` at `offset`, leaving the file position alone.
 [[nodiscard]] IoResult WriteAt(int fd, std::string_view bytes, std::uint64_t offset);
+// Appends what is left to read from the file position to `out`: up to the end of
+// the file, or until `out` holds more than `limit` bytes. `Done` counts the bytes
+// appended, also when a read failed.
+IoResult ReadToEnd(int fd, std::string& out, std::size_t limit = SIZE_MAX);
 
 }  // namespace vb::platform

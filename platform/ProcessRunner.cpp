@@ -45,13 +45,8 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::string
         result.ExitStatus = 127;
         return result;
     }
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(readEnd.Get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        result.Output.append(buffer, static_cast<std::size_t>(n));
-    }
+    // A read error ends the output like its end: the exit status still tells.
+    [[maybe_unused]] const IoResult read = ReadToEnd(readEnd.Get(), result.Output);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

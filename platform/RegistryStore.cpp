@@ -38,8 +38,7 @@ struct LoadedStore {
 LoadedStore Load(const fs::path& file) {
     LoadedStore loaded;
     std::string text;
-    if (!ReadWholeFile(file, text)) {
-        const int error = errno;
+    if (int error = 0; !ReadWholeFile(file, text, &error)) {
         if (error != ENOENT) {
             loaded.unreadable = error == EINVAL ? "keine gew\u00F6hnliche Datei" : SystemErrorText(error);
         }

@@ -154,6 +154,13 @@ TEST(FileIoTest, ShortTransfersAreContinuedOrReported) {
         EXPECT_EQ(r.Done, 2u);
     }
     EXPECT_EQ(ReadFile(path), "0123456789abcdXY");
+
+    std::string rest = "vorher:";
+    ASSERT_EQ(::lseek(fd.Get(), 12, SEEK_SET), 12);
+    r = platform::ReadToEnd(fd.Get(), rest);
+    EXPECT_TRUE(r);
+    EXPECT_EQ(r.Done, 4u);
+    EXPECT_EQ(rest, "vorher:cdXY");
 }
 
 }  // namespace
