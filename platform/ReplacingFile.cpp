@@ -19,19 +19,37 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The open file as a path that linkat can follow; empty without /proc.
+std::string ProcPath(int fd) {
+    static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
+    return procMounted ? "/proc/self/fd/" + std::to_string(fd) : std::string();
+}
+
 }  // namespace
 
-ReplacingFile::ReplacingFile(std::string target, Durability durability, std::string temporaryTemplate)
+ReplacingFile::ReplacingFile(std::string target, Durability durability, std::string temporaryTemplate, Naming naming)
     : FTarget(std::move(target)),
       FTemporary(temporaryTemplate.empty() ? TemporaryTemplateFor(FTarget) : std::move(temporaryTemplate)),
       FDurability(durability) {
+    if (naming == Naming::Unnamed && !ProcPath(0).empty()) {
+        FFd.Reset(::open(FolderOf(FTarget).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+        if (FFd.Valid()) {
+            FUnnamed = true;
+            return;
+        }
+        // File systems without unnamed files answer so; they get a named one.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            FCreateError = errno;
+            return;
+        }
+    }
     FFd.Reset(::mkostemp(FTemporary.data(), O_CLOEXEC));
     if (!FFd.Valid()) FCreateError = errno;
 }
 
 ReplacingFile::~ReplacingFile() {
     FFd.Reset();
-    if (!FCommitted && FCreateError == 0) ::unlink(FTemporary.c_str());
+    if (!FCommitted && FCreateError == 0 && !FUnnamed) ::unlink(FTemporary.c_str());
 }
 
 int ReplacingFile::Flush() {
@@ -41,6 +59,7 @@ int ReplacingFile::Flush() {
 }
 
 int ReplacingFile::Close() {
+    if (FUnnamed && !FCommitted) return 0;
     // The descriptor is gone whatever close reports.
     if (FFd.Valid() && ::close(FFd.Release()) != 0) return errno;
     return 0;
@@ -53,7 +72,9 @@ int ReplacingFile::Commit(Placing placing) {
     if (durable && !FFlushed) {
         if (const int error = Flush(); error != 0) return error;
     }
-    if (placing == Placing::NoReplace) {
+    if (FUnnamed) {
+        if (const int error = CommitUnnamed(placing); error != 0) return error;
+    } else if (placing == Placing::NoReplace) {
         if (!RenameNoReplace(FTemporary, FTarget)) return errno;
     } else if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0) {
         return errno;
@@ -65,6 +86,29 @@ int ReplacingFile::Commit(Placing placing) {
         if (folder.Valid()) ::fsync(folder.Get());
     }
     return 0;
+}
+
+int ReplacingFile::CommitUnnamed(Placing placing) {
+    const std::string self = ProcPath(FFd.Get());
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, FTarget.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    if (errno != EEXIST || placing == Placing::NoReplace) return errno;
+    // Something is at the target: the content gets a temporary name and replaces it.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temporary = FTemporary;
+        UniqueFd probe(::mkostemp(temporary.data(), O_CLOEXEC));
+        if (!probe.Valid()) return errno;
+        // mkostemp found a free name; the file it made there gives way to ours.
+        ::unlink(temporary.c_str());
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            if (errno == EEXIST) continue;
+            return errno;
+        }
+        if (::rename(temporary.c_str(), FTarget.c_str()) == 0) return 0;
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    return EEXIST;
 }
 
 }  // namespace vb::platform

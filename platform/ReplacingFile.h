@@ -5,6 +5,12 @@
 // temporary file, so a failed write leaves neither a partial file nor a damaged old
 // one behind.
 //
+// An unnamed file (where the file system has them) has no name at all until Commit
+// links it in as the target: nothing can see or stumble on it, a killed program
+// leaves nothing behind, and placing a new file is one change to its folder instead
+// of two. Only a target that exists already still takes the way over a temporary
+// name, since a link cannot replace it.
+//
 // Use: construct, check Valid(), write through Fd(), Commit(). Every step returns 0
 // or the errno value of the call that failed.
 #include <string>
@@ -21,11 +27,14 @@ public:
     // Replace: the target, if any, is replaced. NoReplace: the commit fails with
     // EEXIST when anything is at the target, which then stays as it is.
     enum class Placing { Replace, NoReplace };
+    // Named: the temporary file has a name from the start. Unnamed: it has none until
+    // Commit, where the file system allows that; elsewhere it is named.
+    enum class Naming { Named, Unnamed };
 
     // Creates the temporary file (mode 0600) from `temporaryTemplate`, a path in the
     // target's folder ending in "XXXXXX"; by default TemporaryTemplateFor(target).
     explicit ReplacingFile(std::string target, Durability durability = Durability::Durable,
-                           std::string temporaryTemplate = {});
+                           std::string temporaryTemplate = {}, Naming naming = Naming::Named);
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     // Removes the temporary file unless it was committed.
@@ -37,12 +46,14 @@ public:
     // The temporary file, open for reading and writing; after Commit the same file
     // under the target's name. -1 after Close or TakeFd.
     int Fd() const { return FFd.Get(); }
-    const std::string& TemporaryPath() const { return FTemporary; }
+    // The temporary file's name; empty for an unnamed file.
+    const std::string& TemporaryPath() const { return FUnnamed ? kNoName : FTemporary; }
     const std::string& Target() const { return FTarget; }
 
     // Flushes the content to disk (Commit does it for a durable file when not yet done).
     [[nodiscard]] int Flush();
-    // Closes the temporary file early, reporting what the close reports.
+    // Closes the temporary file early, reporting what the close reports. An unnamed
+    // file must stay open until Commit has linked it: it is closed when it is destroyed.
     [[nodiscard]] int Close();
     // Puts the file in the target's place. On failure the target is untouched and the
     // temporary file is still there (until destruction).
@@ -51,6 +62,9 @@ public:
     UniqueFd TakeFd() { return std::move(FFd); }
 
 private:
+    int CommitUnnamed(Placing placing);
+
+    static inline const std::string kNoName;
     std::string FTarget;
     std::string FTemporary;
     Durability FDurability;
@@ -58,6 +72,7 @@ private:
     int FCreateError = 0;
     bool FFlushed = false;
     bool FCommitted = false;
+    bool FUnnamed = false;
 };
 
 }  // namespace vb::platform

@@ -417,10 +417,12 @@ bool ArchiveReader::Finish(const Prepared& job, std::string& reason) const {
     const ArchiveEntry& entry = *job.Entry;
     const std::string& target = job.Target;
     std::optional<zip::ZipCrypto> cipher = job.Cipher;
-    // Into a temporary file beside the target, which replaces it when complete.
+    // Into a file without a name in the target's folder, which takes the target's
+    // place when complete.
     const std::string base = target.substr(target.rfind('/') + 1);
     platform::ReplacingFile file(target, platform::ReplacingFile::Durability::Volatile,
-                                 job.Directory + "/." + base.substr(0, 200) + ".vbpart-XXXXXX");
+                                 job.Directory + "/." + base.substr(0, 200) + ".vbpart-XXXXXX",
+                                 platform::ReplacingFile::Naming::Unnamed);
     if (!file.Valid()) {
         reason = "Die Datei kann nicht angelegt werden: " + SystemErrorText(file.CreateError());
         return false;

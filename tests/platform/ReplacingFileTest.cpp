@@ -70,15 +70,21 @@ TEST(ReplacingFileTest, TargetChangesOnlyByASuccessfulCommit) {
         {"no-replace leaves an existing file", "alt", true, ReplacingFile::Placing::NoReplace, EEXIST, "alt"},
         {"dropped without commit", "alt", false, ReplacingFile::Placing::Replace, 0, "alt"},
     };
+    for (const auto naming : {ReplacingFile::Naming::Named, ReplacingFile::Naming::Unnamed})
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.name) + (naming == ReplacingFile::Naming::Named ? ", named" : ", unnamed"));
         test::TempDir dir;
         const fs::path target = dir / "Daten.csv";
         if (c.old) WriteFile(target, *c.old);
         {
-            ReplacingFile file(target.string());
+            ReplacingFile file(target.string(), ReplacingFile::Durability::Durable, {}, naming);
             ASSERT_TRUE(file.Valid()) << file.CreateError();
-            EXPECT_EQ(fs::path(file.TemporaryPath()).parent_path(), dir.Path());
+            if (naming == ReplacingFile::Naming::Named) {
+                EXPECT_EQ(fs::path(file.TemporaryPath()).parent_path(), dir.Path());
+            } else {
+                // The folder shows no temporary file while it is written.
+                EXPECT_EQ(FolderNames(dir.Path()).size(), c.old ? 1u : 0u);
+            }
             ASSERT_TRUE(platform::WriteAll(file.Fd(), "neu"));
             if (c.old) {
                 EXPECT_EQ(ReadFile(target), *c.old) << "the target is untouched before the commit";
