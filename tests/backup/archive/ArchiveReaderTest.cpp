@@ -1,16 +1,10 @@
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-
-#include <cstring>
 
 #include "ArchiveTestSupport.h"
 #include "backup/archive/ArchiveReader.h"
 #include "backup/archive/ArchiveWriter.h"
-#include "backup/archive/EntryDecoder.h"
-#include "backup/archive/ZipCrypto.h"
-#include "platform/FileIo.h"
-#include "platform/UniqueFd.h"
+#include "support/PasswordCheck.h"
 #include "util/Error.h"
 
 namespace vb::test {
@@ -209,28 +203,6 @@ TEST_F(ReaderTest, ExtractionStaysBelowTheBaseFolder) {
     EXPECT_FALSE(fs::is_symlink(Out / "target.txt"));
     EXPECT_EQ(ReadFile(Out / "target.txt"), "data");
     EXPECT_EQ(ReadFile(Out / "ok" / "fine.txt"), "data");
-}
-
-// Whether one of `passwords` passes the one-byte check of an entry's encryption
-// header: a wrong password does so by chance once in 256 tries.
-bool AnyPassesTheCheck(const std::string& archive, const std::vector<std::string>& passwords) {
-    ArchiveReader reader;
-    reader.Open(archive);
-    UniqueFd fd(::open(archive.c_str(), O_RDONLY | O_CLOEXEC));
-    const std::uint64_t size = fs::file_size(archive);
-    for (std::size_t i = 0; i < reader.Count(); ++i) {
-        const ArchiveEntry& entry = reader.Entry(i);
-        const auto data = zip::LocateEntryData(fd.Get(), size, entry);
-        unsigned char header[zip::ZipCrypto::kHeaderSize];
-        if (!data || !platform::ReadAt(fd.Get(), header, sizeof header, data->Offset)) return true;
-        for (const std::string& password : passwords) {
-            unsigned char copy[sizeof header];
-            std::memcpy(copy, header, sizeof header);
-            zip::ZipCrypto(password).Decrypt(copy, sizeof copy);
-            if (copy[11] == static_cast<unsigned char>(entry.Crc32 >> 24)) return true;
-        }
-    }
-    return false;
 }
 
 TEST_F(ReaderTest, PasswordRequests) {
