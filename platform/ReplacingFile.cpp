@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <random>
 
 #include "platform/RenameNoReplace.h"
 #include "platform/TemporaryFiles.h"
@@ -92,13 +93,14 @@ int ReplacingFile::CommitUnnamed(Placing placing) {
     const std::string self = ProcPath(FFd.Get());
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, FTarget.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
     if (errno != EEXIST || placing == Placing::NoReplace) return errno;
-    // Something is at the target: the content gets a temporary name and replaces it.
+    // Something is at the target: the content takes a free temporary name and is
+    // renamed over it. A name that is taken (by anything, a link too) is passed over.
+    thread_local std::mt19937_64 random(std::random_device{}());
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temporary = FTemporary;
-        UniqueFd probe(::mkostemp(temporary.data(), O_CLOEXEC));
-        if (!probe.Valid()) return errno;
-        // mkostemp found a free name; the file it made there gives way to ours.
-        ::unlink(temporary.c_str());
+        for (std::size_t i = temporary.size() - 6; i < temporary.size(); ++i)
+            temporary[i] = kLetters[random() % (sizeof kLetters - 1)];
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
             if (errno == EEXIST) continue;
             return errno;
