@@ -22,7 +22,7 @@ struct FinalBlock {
 std::optional<FinalBlock> FindFinalBlock(std::string_view stream);
 
 // The same walk with zlib's inflate, which produces (and throws away) the output:
-// several times slower; the fallback when the fast walk declines a stream.
+// it takes about 1.4 times as long; the fallback when the fast walk declines a stream.
 std::optional<FinalBlock> FindFinalBlockWithZlib(std::string_view stream);
 
 // Turns a complete raw Deflate stream into one that later data can follow. False
