@@ -20,11 +20,13 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The open file as a path that linkat can follow; empty without /proc.
-std::string ProcPath(int fd) {
-    static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
-    return procMounted ? "/proc/self/fd/" + std::to_string(fd) : std::string();
+// An unnamed file is linked in through its path below /proc.
+bool ProcMounted() {
+    static const bool mounted = ::access("/proc/self/fd", X_OK) == 0;
+    return mounted;
 }
+
+std::string ProcPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 }  // namespace
 
@@ -32,7 +34,7 @@ ReplacingFile::ReplacingFile(std::string target, Durability durability, std::str
     : FTarget(std::move(target)),
       FTemporary(temporaryTemplate.empty() ? TemporaryTemplateFor(FTarget) : std::move(temporaryTemplate)),
       FDurability(durability) {
-    if (naming == Naming::Unnamed && !ProcPath(0).empty()) {
+    if (naming == Naming::Unnamed && ProcMounted()) {
         FFd.Reset(::open(FolderOf(FTarget).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
         if (FFd.Valid()) {
             FUnnamed = true;

@@ -149,13 +149,13 @@ void RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
         const ArchiveEntry& entry = reader.Entry(i);
         if (!entry.Tagged) continue;
         const std::string target = root + entry.Name;
-        if (StaysBelowRoot(entry.Name) && !foldersReady.count(FolderPart(target))) {
+        if (const std::string folder = FolderPart(target); StaysBelowRoot(entry.Name) && !foldersReady.count(folder)) {
             EnsureTargetFolder(target);
-            if (!IsFolder(FolderPart(target))) {
-                Skip(entry.Name, "Der Ordner " + FolderPart(target) + " kann nicht angelegt werden", false);
+            if (!IsFolder(folder)) {
+                Skip(entry.Name, "Der Ordner " + folder + " kann nicht angelegt werden", false);
                 continue;
             }
-            foldersReady.insert(FolderPart(target));
+            foldersReady.insert(folder);
         }
         if (!FContext.Databases.TestExclusive(target)) {
             if (!unattended) {
