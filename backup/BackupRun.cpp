@@ -1,5 +1,6 @@
 #include "backup/BackupRun.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"
 #include "platform/CreationStamp.h"
+#include "platform/PathWalk.h"
 #include "platform/SystemError.h"
 #include "platform/TemporaryFiles.h"
 #include "settings/Settings.h"
@@ -69,15 +71,19 @@ std::string DefinitionFileProblem(const TJob& job) {
 
 // Why the folder of a definition row cannot be read, "" when it can.
 std::string FolderProblem(const std::string& folder) {
-    struct stat st{};
-    if (::stat(folder.c_str(), &st) != 0) {
-        const int error = errno;
-        return error == ENOENT ? "existiert nicht" : std::string("kann nicht gelesen werden: ") + SystemErrorText(error);
+    const platform::WalkResult walked = platform::OpenFolder(folder);
+    switch (walked.Problem) {
+    case platform::WalkProblem::None: break;
+    case platform::WalkProblem::Missing: return "existiert nicht";
+    case platform::WalkProblem::NotAFolder: return "ist kein Ordner";
+    case platform::WalkProblem::ForeignLink:
+        return "führt über " + walked.Where + ", eine Verknüpfung eines anderen Benutzers (Eigentümer " +
+               std::to_string(walked.LinkOwner) + "), die nicht verfolgt wird";
+    case platform::WalkProblem::TooManyLinks: return "führt über zu viele Verknüpfungen";
+    case platform::WalkProblem::Failed: return "kann nicht gelesen werden: " + SystemErrorText(walked.Error);
     }
-    if (!S_ISDIR(st.st_mode)) return "ist kein Ordner";
-    if (::access(folder.c_str(), R_OK | X_OK) != 0) {
+    if (UniqueFd listing(::openat(walked.Fd.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)); !listing.Valid())
         return std::string("kann nicht gelesen werden: ") + SystemErrorText(errno);
-    }
     return {};
 }
 

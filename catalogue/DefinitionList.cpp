@@ -40,6 +40,20 @@ bool CreateDefaultDefinitionFile(const std::string& file, const std::string& pro
     return true;
 }
 
+std::vector<std::string> SavedFolders(const std::string& file) {
+    CsvTable table(kDefinitionListDefinition);
+    table.SetFileName(file);
+    table.Open();
+    std::vector<std::string> folders;
+    if (table.First()) {
+        do {
+            if (table.GetBool("SICHERN")) folders.push_back(table.GetText("PFAD"));
+        } while (table.Next());
+    }
+    table.CloseDiscarding();
+    return folders;
+}
+
 std::string CommaInMaskMessage(const std::string& masks) {
     const std::size_t comma = masks.find(',');
     if (comma == std::string::npos) return {};

@@ -22,6 +22,10 @@ std::vector<std::string> DefaultDefinitionLines(const std::string& programFilesD
 // Writes the default definition list when `file` does not exist; true when written.
 bool CreateDefaultDefinitionFile(const std::string& file, const std::string& programFilesDir);
 
+// The folders (PFAD) of the rows of `file` that are marked to be saved (SICHERN), as
+// written; an empty list when the file is missing. Read without changing the file.
+std::vector<std::string> SavedFolders(const std::string& file);
+
 // The message for masks with a comma, or "" when the masks have none.
 std::string CommaInMaskMessage(const std::string& masks);
 

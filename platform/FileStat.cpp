@@ -33,6 +33,23 @@ struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
 };
 
+std::optional<std::vector<FolderItem>> ListOpened(std::unique_ptr<DIR, DirCloser> dir, int* error) {
+    if (!dir) {
+        if (error) *error = errno;
+        return std::nullopt;
+    }
+    std::vector<FolderItem> items;
+    while (const dirent* e = ::readdir(dir.get())) {
+        const std::string_view name = e->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        std::optional<FileStatus> status;
+        if (::fstatat(::dirfd(dir.get()), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) status = FromStat(st);
+        items.push_back({std::string(name), status});
+    }
+    return items;
+}
+
 }  // namespace
 
 std::optional<FileStatus> StatPath(const std::string& path, bool followLinks) {
@@ -94,21 +111,18 @@ bool SetModifiedTime(int fd, std::time_t time) {
 }
 
 std::optional<std::vector<FolderItem>> ListFolder(const std::string& path, int* error) {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(path.c_str()));
-    if (!dir) {
-        if (error) *error = errno;
-        return std::nullopt;
+    return ListOpened(std::unique_ptr<DIR, DirCloser>(::opendir(path.c_str())), error);
+}
+
+std::optional<std::vector<FolderItem>> ListFolder(int folder, int* error) {
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::unique_ptr<DIR, DirCloser> dir(fd >= 0 ? ::fdopendir(fd) : nullptr);
+    if (fd >= 0 && !dir) {
+        const int failure = errno;
+        ::close(fd);
+        errno = failure;
     }
-    std::vector<FolderItem> items;
-    while (const dirent* e = ::readdir(dir.get())) {
-        const std::string_view name = e->d_name;
-        if (name == "." || name == "..") continue;
-        struct stat st{};
-        std::optional<FileStatus> status;
-        if (::fstatat(::dirfd(dir.get()), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) status = FromStat(st);
-        items.push_back({std::string(name), status});
-    }
-    return items;
+    return ListOpened(std::move(dir), error);
 }
 
 }  // namespace vb::platform

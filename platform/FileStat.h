@@ -63,5 +63,7 @@ struct FolderItem {
 // walk along the whole path per name). Nullopt when the folder cannot be opened,
 // with the errno value of the failure in `error` when given.
 std::optional<std::vector<FolderItem>> ListFolder(const std::string& path, int* error = nullptr);
+// The same for an open folder (O_PATH will do).
+std::optional<std::vector<FolderItem>> ListFolder(int folder, int* error = nullptr);
 
 }  // namespace vb::platform

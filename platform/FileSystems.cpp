@@ -58,19 +58,25 @@ std::string MountType(dev_t dev) {
     return {};
 }
 
+bool IsPseudo(const struct statfs& fs, dev_t device) {
+    const auto magic = static_cast<unsigned long>(fs.f_type);
+    for (const unsigned long pseudo : kPseudoMagics)
+        if (magic == pseudo) return true;
+    return magic == kTmpfsMagic && MountType(device) == "devtmpfs";
+}
+
 }  // namespace
 
 bool IsPseudoFileSystem(const std::string& path) {
     struct statfs fs{};
-    if (::statfs(path.c_str(), &fs) != 0) return false;
-    const auto magic = static_cast<unsigned long>(fs.f_type);
-    for (const unsigned long pseudo : kPseudoMagics)
-        if (magic == pseudo) return true;
-    if (magic == kTmpfsMagic) {
-        struct stat st{};
-        return ::stat(path.c_str(), &st) == 0 && MountType(st.st_dev) == "devtmpfs";
-    }
-    return false;
+    struct stat st {};
+    return ::statfs(path.c_str(), &fs) == 0 && ::stat(path.c_str(), &st) == 0 && IsPseudo(fs, st.st_dev);
+}
+
+bool IsPseudoFileSystem(int folder) {
+    struct statfs fs {};
+    struct stat st {};
+    return ::fstatfs(folder, &fs) == 0 && ::fstat(folder, &st) == 0 && IsPseudo(fs, st.st_dev);
 }
 
 }  // namespace vb::platform

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -78,6 +79,20 @@ bool IsFileInUse(dev_t device, ino_t inode, int ownFd) {
         if (HasMapping(procDir, device, inode)) return true;
     }
     return false;
+}
+
+bool IsOpenElsewhere(int fd) {
+    // A lease break would be told by a signal; the lease is given back at once, and
+    // the signal chosen is one whose default is to be ignored.
+    ::fcntl(fd, F_SETSIG, SIGURG);
+    if (::fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {
+        ::fcntl(fd, F_SETLEASE, F_UNLCK);
+        return false;
+    }
+    if (errno == EAGAIN || errno == EBUSY) return true;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return true;
+    return IsFileInUse(st.st_dev, st.st_ino, fd);
 }
 
 ExclusiveFile::ExclusiveFile(const std::string& path) {

@@ -17,6 +17,15 @@ namespace vb::platform {
 // not seen.
 bool IsFileInUse(dev_t device, ino_t inode, int ownFd);
 
+// True when another process (or another descriptor of this one) has the regular file
+// of `fd` open or mapped; `fd` must be open read-only and be this process's only
+// descriptor of the file. Asked of the kernel through a write lease, which it grants
+// only while nobody else has the file open and grants root on any file; where no lease
+// can be had (another user's file without privileges, a file system without leases)
+// the processes in /proc are looked through instead, which sees only those this
+// process may look at.
+bool IsOpenElsewhere(int fd);
+
 // A regular file opened for reading and held exclusively: an exclusive flock on the
 // whole file is taken, no process holds a POSIX or OFD lock on it, and no other
 // process (nor another descriptor of this one) has it open. Closing releases it.

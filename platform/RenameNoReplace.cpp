@@ -10,25 +10,29 @@
 namespace vb::platform {
 
 bool RenameNoReplace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    return RenameNoReplaceAt(AT_FDCWD, from, AT_FDCWD, to);
+}
+
+bool RenameNoReplaceAt(int fromFolder, const std::string& from, int toFolder, const std::string& to) {
+    if (::renameat2(fromFolder, from.c_str(), toFolder, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     // Some file systems (older network and FUSE ones) do not know the flag; only then
     // fall back. A hard link fails on an existing target as well, and is atomic.
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        if (::unlink(from.c_str()) == 0) return true;
-        ::unlink(to.c_str());  // keep the one name the file had
+    if (::linkat(fromFolder, from.c_str(), toFolder, to.c_str(), 0) == 0) {
+        if (::unlinkat(fromFolder, from.c_str(), 0) == 0) return true;
+        ::unlinkat(toFolder, to.c_str(), 0);  // keep the one name the file had
         return false;
     }
     if (errno == EEXIST || errno == ENOENT) return false;
     // No hard links either (FAT media): test, then rename. The gap between the two
     // is the best such a file system allows.
     struct stat st{};
-    if (::lstat(to.c_str(), &st) == 0) {
+    if (::fstatat(toFolder, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         errno = EEXIST;
         return false;
     }
     if (errno != ENOENT) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    return ::renameat(fromFolder, from.c_str(), toFolder, to.c_str()) == 0;
 }
 
 }  // namespace vb::platform

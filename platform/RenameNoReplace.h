@@ -9,5 +9,7 @@ namespace vb::platform {
 // dangling link). False, with nothing changed, when `to` exists, `from` is missing or
 // the file system refuses.
 bool RenameNoReplace(const std::string& from, const std::string& to);
+// The same with names relative to open folders (AT_FDCWD: the current folder).
+bool RenameNoReplaceAt(int fromFolder, const std::string& from, int toFolder, const std::string& to);
 
 }  // namespace vb::platform

@@ -28,14 +28,39 @@ bool ProcMounted() {
 
 std::string ProcPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
+// `name` with its trailing "XXXXXX" made random.
+std::string WithRandomEnd(std::string name) {
+    thread_local std::mt19937_64 random(std::random_device{}());
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (std::size_t i = name.size() < 6 ? 0 : name.size() - 6; i < name.size(); ++i)
+        name[i] = kLetters[random() % (sizeof kLetters - 1)];
+    return name;
+}
+
 }  // namespace
 
 ReplacingFile::ReplacingFile(std::string target, Durability durability, std::string temporaryTemplate, Naming naming)
-    : FTarget(std::move(target)),
+    : FFolder(AT_FDCWD),
+      FFolderName(FolderOf(target)),
+      FTarget(std::move(target)),
       FTemporary(temporaryTemplate.empty() ? TemporaryTemplateFor(FTarget) : std::move(temporaryTemplate)),
       FDurability(durability) {
+    Create(naming);
+}
+
+ReplacingFile::ReplacingFile(int folder, std::string name, Durability durability, std::string temporaryTemplate,
+                             Naming naming)
+    : FFolder(folder),
+      FFolderName("."),
+      FTarget(std::move(name)),
+      FTemporary(std::move(temporaryTemplate)),
+      FDurability(durability) {
+    Create(naming);
+}
+
+void ReplacingFile::Create(Naming naming) {
     if (naming == Naming::Unnamed && ProcMounted()) {
-        FFd.Reset(::open(FolderOf(FTarget).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+        FFd.Reset(::openat(FFolder, FFolderName.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
         if (FFd.Valid()) {
             FUnnamed = true;
             return;
@@ -46,13 +71,21 @@ ReplacingFile::ReplacingFile(std::string target, Durability durability, std::str
             return;
         }
     }
-    FFd.Reset(::mkostemp(FTemporary.data(), O_CLOEXEC));
-    if (!FFd.Valid()) FCreateError = errno;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = WithRandomEnd(FTemporary);
+        FFd.Reset(::openat(FFolder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (FFd.Valid()) {
+            FTemporary = std::move(name);
+            return;
+        }
+        if (errno != EEXIST) break;
+    }
+    FCreateError = errno;
 }
 
 ReplacingFile::~ReplacingFile() {
     FFd.Reset();
-    if (!FCommitted && FCreateError == 0 && !FUnnamed) ::unlink(FTemporary.c_str());
+    if (!FCommitted && FCreateError == 0 && !FUnnamed) ::unlinkat(FFolder, FTemporary.c_str(), 0);
 }
 
 int ReplacingFile::Flush() {
@@ -78,14 +111,14 @@ int ReplacingFile::Commit(Placing placing) {
     if (FUnnamed) {
         if (const int error = CommitUnnamed(placing); error != 0) return error;
     } else if (placing == Placing::NoReplace) {
-        if (!RenameNoReplace(FTemporary, FTarget)) return errno;
-    } else if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0) {
+        if (!RenameNoReplaceAt(FFolder, FTemporary, FFolder, FTarget)) return errno;
+    } else if (::renameat(FFolder, FTemporary.c_str(), FFolder, FTarget.c_str()) != 0) {
         return errno;
     }
     FCommitted = true;
     if (durable) {
         // Makes the rename itself last; a folder that cannot be flushed still has it.
-        UniqueFd folder(::open(FolderOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        UniqueFd folder(::openat(FFolder, FFolderName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (folder.Valid()) ::fsync(folder.Get());
     }
     return 0;
@@ -93,23 +126,19 @@ int ReplacingFile::Commit(Placing placing) {
 
 int ReplacingFile::CommitUnnamed(Placing placing) {
     const std::string self = ProcPath(FFd.Get());
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, FTarget.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    if (::linkat(AT_FDCWD, self.c_str(), FFolder, FTarget.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
     if (errno != EEXIST || placing == Placing::NoReplace) return errno;
     // Something is at the target: the content takes a free temporary name and is
     // renamed over it. A name that is taken (by anything, a link too) is passed over.
-    thread_local std::mt19937_64 random(std::random_device{}());
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temporary = FTemporary;
-        for (std::size_t i = temporary.size() - 6; i < temporary.size(); ++i)
-            temporary[i] = kLetters[random() % (sizeof kLetters - 1)];
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        const std::string temporary = WithRandomEnd(FTemporary);
+        if (::linkat(AT_FDCWD, self.c_str(), FFolder, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
             if (errno == EEXIST) continue;
             return errno;
         }
-        if (::rename(temporary.c_str(), FTarget.c_str()) == 0) return 0;
+        if (::renameat(FFolder, temporary.c_str(), FFolder, FTarget.c_str()) == 0) return 0;
         const int error = errno;
-        ::unlink(temporary.c_str());
+        ::unlinkat(FFolder, temporary.c_str(), 0);
         return error;
     }
     return EEXIST;

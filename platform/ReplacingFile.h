@@ -35,6 +35,11 @@ public:
     // target's folder ending in "XXXXXX"; by default TemporaryTemplateFor(target).
     explicit ReplacingFile(std::string target, Durability durability = Durability::Durable,
                            std::string temporaryTemplate = {}, Naming naming = Naming::Named);
+    // The same inside the open folder `folder` (borrowed; O_PATH will do; it must stay
+    // open while this object lives): `name` and `temporaryTemplate` are names in that
+    // folder, so the file lands in that very folder whatever happens meanwhile to the
+    // path that led there.
+    ReplacingFile(int folder, std::string name, Durability durability, std::string temporaryTemplate, Naming naming);
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     // Removes the temporary file unless it was committed.
@@ -62,9 +67,12 @@ public:
     UniqueFd TakeFd() { return std::move(FFd); }
 
 private:
+    void Create(Naming naming);
     int CommitUnnamed(Placing placing);
 
     static inline const std::string kNoName;
+    int FFolder;              // AT_FDCWD when the names are paths
+    std::string FFolderName;  // the folder as a name relative to FFolder
     std::string FTarget;
     std::string FTemporary;
     Durability FDurability;

@@ -5,6 +5,7 @@
 
 #include "platform/CreationStamp.h"
 #include "platform/FileStat.h"
+#include "platform/PathWalk.h"
 #include "util/Error.h"
 #include "util/GermanFormat.h"
 
@@ -43,7 +44,11 @@ std::string ArchivePath(const std::string& folder, const std::string& name) {
 std::vector<std::string> ListArchiveNames(const std::string& folder) {
     std::vector<std::string> names;
     if (folder.empty()) return names;
-    const auto items = platform::ListFolder(folder);
+    // The target folder is reached under the rule for links, like every folder a
+    // restore reads from or writes into.
+    const platform::WalkResult walked = platform::OpenFolder(folder);
+    if (!walked.Ok()) return names;
+    const auto items = platform::ListFolder(walked.Fd.Get());
     if (!items) return names;
     for (const platform::FolderItem& item : *items) {
         if (EndsWithZip(item.Name)) names.push_back(item.Name);

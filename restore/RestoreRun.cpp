@@ -1,12 +1,15 @@
 #include "restore/RestoreRun.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
-#include <filesystem>
 #include <sstream>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "backup/archive/ArchiveReader.h"
 #include "catalogue/CsvTable.h"
+#include "catalogue/DefinitionList.h"
 #include "catalogue/JobList.h"
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"
@@ -15,21 +18,48 @@
 #include "settings/Settings.h"
 #include "util/Error.h"
 #include "util/Finally.h"
+#include "util/GermanFormat.h"
 
 namespace vb {
 namespace {
 
 const char* const kStillOpen = " ist noch ge\xC3\xB6" "ffnet und konnte deshalb nicht wiederhergestellt werden.";
 
-// Names that stay below the restore root: relative, without "." or ".." parts. Others
-// go to the reader unprepared, which refuses them.
-bool StaysBelowRoot(const std::string& name) {
-    if (name.empty() || name.front() == '/') return false;
-    std::istringstream parts(name);
-    for (std::string part; std::getline(parts, part, '/');) {
-        if (part == ".." || part == ".") return false;
+// "/a//b/" as "/a/b": folders of the definition list as written by hand.
+std::string FolderText(const std::string& folder) {
+    std::string out;
+    for (const char c : folder) {
+        if (c == '/' && !out.empty() && out.back() == '/') continue;
+        out += c;
     }
-    return true;
+    while (out.size() > 1 && out.back() == '/') out.pop_back();
+    return out;
+}
+
+bool LiesBelow(const std::string& path, const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders) {
+        if (folder == "/" ||
+            (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/'))
+            return true;
+    }
+    return false;
+}
+
+// Why an unattended restore must not trust the archive at `path`: anyone may write
+// it, or anyone may put another file in its place. "" when it may be trusted.
+std::string UntrustedArchive(const std::string& path) {
+    const auto file = platform::StatPath(path, true);
+    if (file && (file->Mode & S_IWOTH))
+        return "Die Sicherung " + path +
+               " ist für alle Benutzer beschreibbar und wird nicht wiederhergestellt. "
+               "Bitte entziehen Sie das Schreibrecht (chmod o-w).";
+    const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    const auto status = platform::StatPath(folder.empty() ? "." : folder, true);
+    if (status && (status->Mode & S_IWOTH) && !(status->Mode & S_ISVTX))
+        return "Der Ordner " + folder + " der Sicherung " + path +
+               " ist für alle Benutzer beschreibbar; die Sicherung wird nicht wiederhergestellt. "
+               "Bitte entziehen Sie das Schreibrecht (chmod o-w) oder setzen Sie das Sticky-Bit (chmod +t).";
+    return {};
 }
 
 bool IsFolder(const std::string& path) {
@@ -37,19 +67,10 @@ bool IsFolder(const std::string& path) {
     return status && status->Kind == platform::FileKind::Directory;
 }
 
-std::string FolderPart(const std::string& path) { return path.substr(0, path.find_last_of('/') + 1); }
-
 }  // namespace
 
 RestoreRun::RestoreRun(RestoreRunContext parts, RunHost& host, RestoreRunHost& window)
     : FContext(parts), FHost(host), FWindow(window) {}
-
-void RestoreRun::EnsureTargetFolder(const std::string& targetPath) {
-    const std::string folder = FolderPart(targetPath);
-    if (folder.empty()) return;
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-}
 
 void RestoreRun::Skip(const std::string& name, const std::string& reason, bool boxShown) {
     FSkipped.push_back({name, reason, boxShown});
@@ -110,14 +131,34 @@ bool RestoreRun::RestoreJob(const TJob& job, bool wholeArchive) {
 
     const std::string root = FWindow.GetRestoreRoot();
     if (!IsFolder(root)) throw Error("Das Wiederherstellungsziel " + root + " ist nicht vorhanden.");
+    if (unattended) {
+        // Nobody watches: only an archive nobody else could have put there, and only
+        // into the folders the job backs up.
+        if (const std::string why = UntrustedArchive(reader.FileName()); !why.empty()) {
+            FPassIncomplete = true;
+            FHost.ShowError(why);
+            return false;
+        }
+        std::vector<std::string> folders;
+        for (const std::string& folder : SavedFolders(job.DefFile)) {
+            if (!folder.empty()) folders.push_back(FolderText(folder));
+        }
+        for (std::size_t i = 0; i < reader.Count(); ++i) {
+            const ArchiveEntry& entry = reader.Entry(i);
+            std::string target = FolderText(root + entry.Name);
+            if (!entry.Tagged || LiesBelow(target, folders)) continue;
+            reader.SetTagged(i, false);
+            Skip(entry.Name, "liegt nicht unter einem Ordner, den der Job sichert", false);
+        }
+    }
 
     // 5. to 7.
-    ExtractTagged(root, unattended);
+    const bool extracted = ExtractTagged(root, unattended);
     ReportSkipped();
-    return FSkipped.empty();
+    return extracted && FSkipped.empty();
 }
 
-void RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
+bool RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
     ArchiveReader& reader = FContext.Reader;
     FHost.SetBusy(true);
     Finally finishing([&] {
@@ -142,21 +183,25 @@ void RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
         return FHost.ConfirmOkCancel("Bitte Diskette Nr. " + std::to_string(disk) + " einlegen");
     };
 
-    // 6. Entries whose target is in use are left out before anything is extracted.
+    // 6. The folders on the way are walked (and what is missing is made); entries
+    // whose target is in use are left out before anything is extracted, and nothing
+    // is extracted when the entries cannot fit.
+    reader.SetBaseDirectory(root);
     std::vector<std::size_t> toExtract;
-    std::unordered_set<std::string> foldersReady;  // made or found in this step already
+    std::unordered_map<std::uint64_t, std::pair<std::uint64_t, std::uint64_t>> space;  // needed, available
     for (std::size_t i = 0; i < reader.Count(); ++i) {
         const ArchiveEntry& entry = reader.Entry(i);
         if (!entry.Tagged) continue;
         const std::string target = root + entry.Name;
-        if (const std::string folder = FolderPart(target); StaysBelowRoot(entry.Name) && !foldersReady.count(folder)) {
-            EnsureTargetFolder(target);
-            if (!IsFolder(folder)) {
-                Skip(entry.Name, "Der Ordner " + folder + " kann nicht angelegt werden", false);
-                continue;
-            }
-            foldersReady.insert(folder);
+        std::string reason;
+        std::uint64_t fileSystem = 0, available = 0;
+        if (!reader.PrepareTargetFolder(i, reason, fileSystem, available)) {
+            Skip(entry.Name, reason, false);
+            continue;
         }
+        auto& [needed, free] = space[fileSystem];
+        needed += entry.UncompressedSize;
+        free = available;
         if (!FContext.Databases.TestExclusive(target)) {
             if (!unattended) {
                 FHost.ShowError(entry.Name + kStillOpen +
@@ -168,7 +213,15 @@ void RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
         }
         toExtract.push_back(i);
     }
-    if (!toExtract.empty()) reader.SetBaseDirectory(root);
+    for (const auto& [fileSystem, need] : space) {
+        if (need.first <= need.second) continue;
+        FPassIncomplete = true;
+        FHost.ShowError("Auf dem Ziellaufwerk ist nicht genug Platz frei: Die Wiederherstellung braucht " +
+                        FormatThousands(static_cast<std::int64_t>(need.first)) + " Bytes, frei sind " +
+                        FormatThousands(static_cast<std::int64_t>(need.second)) +
+                        " Bytes. Es wurde nichts wiederhergestellt.");
+        return false;
+    }
 
     std::size_t done = 0;
     auto lastBreath = std::chrono::steady_clock::now();
@@ -184,6 +237,7 @@ void RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
             FHost.Breathe();
         }
     });
+    return true;
 }
 
 void RestoreRun::ReportSkipped() {

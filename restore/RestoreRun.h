@@ -13,6 +13,12 @@
 // them in the window, one error line each in an unattended run, which then counts as
 // failed.
 //
+// An unattended restore trusts less, since nobody watches it: an archive that anyone
+// may write, or that lies in a folder where anyone may replace it, is refused whole,
+// and an entry is put back only below one of the folders the job's definition list
+// saves; entries elsewhere are left out and named. Nothing is extracted when the
+// entries to restore cannot fit into the free space of their file systems.
+//
 // A restore takes the same pass lock as a backup, so that a scheduled backup never
 // packs files that a restore is half-way through writing; while another pass holds
 // it, the restore says so and does nothing.
@@ -85,15 +91,12 @@ public:
     // True when a job of the last pass (or the last RestoreJob) failed or left entries out.
     bool PassIncomplete() const { return FPassIncomplete; }
 
-    // Creates the folder part of `targetPath` with every missing parent; failures are
-    // ignored (the entry then fails on its own).
-    static void EnsureTargetFolder(const std::string& targetPath);
-
 private:
     // Takes the pass lock unless this run holds it already; false, after the message,
     // when another pass holds it. `taken` tells whether this call took it.
     bool TakePassLock(bool& taken);
-    void ExtractTagged(const std::string& root, bool unattended);
+    // False, after its message, when the entries were not extracted at all.
+    bool ExtractTagged(const std::string& root, bool unattended);
     void Skip(const std::string& name, const std::string& reason, bool boxShown);
     void ReportSkipped();
 

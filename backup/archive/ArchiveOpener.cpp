@@ -6,17 +6,22 @@
 
 #include <cerrno>
 
+#include "platform/PathWalk.h"
 #include "platform/SystemError.h"
 #include "util/Error.h"
 
 namespace vb::zip {
 namespace {
 
-// Opens and examines the file; the errno value when it cannot be opened, else 0.
+// Opens and examines the file; the errno value when it cannot be opened, else 0. A
+// link of another user on the way or in the archive's place is not followed.
 int Load(const std::string& path, OpenedArchive& out) {
     // Without blocking: a FIFO or device in the archive's place must not hang the run.
-    out.Fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (!out.Fd.Valid()) return errno;
+    platform::WalkResult opened = platform::OpenFile(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (opened.Problem == platform::WalkProblem::ForeignLink || opened.Problem == platform::WalkProblem::TooManyLinks)
+        throw Error("Das Archiv " + path + " kann nicht geöffnet werden: " + platform::WalkProblemText(opened));
+    if (!opened.Ok()) return opened.Problem == platform::WalkProblem::NotAFolder ? ENOTDIR : opened.Error;
+    out.Fd = std::move(opened.Fd);
     struct stat st{};
     if (::fstat(out.Fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         throw Error("Das Archiv " + path + " ist keine gewöhnliche Datei.");

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,12 +18,13 @@
 #include "backup/archive/DosTime.h"
 #include "backup/archive/EntryDecoder.h"
 #include "backup/archive/RemovableDriveMedium.h"
-#include "backup/archive/TargetSide.h"
 #include "backup/archive/WorkerPool.h"
 #include "backup/archive/ZipCrypto.h"
 #include "backup/archive/ZipRecords.h"
 #include "platform/FileIo.h"
 #include "platform/FileStat.h"
+#include "platform/OpenFiles.h"
+#include "platform/PathWalk.h"
 #include "platform/ReplacingFile.h"
 #include "platform/SystemError.h"
 #include "platform/TemporaryFiles.h"
@@ -34,16 +36,23 @@ namespace {
 
 constexpr const char* kInvalidPassword = "Cannot extract file - invalid password";
 
+std::string RefusedName(const std::string& name) {
+    return "Der Name " + name + " führt aus dem Zielordner hinaus oder enthält Steuerzeichen";
+}
+
 // The parts of a stored name, or nullopt when the name is absolute or has an empty,
-// "." or ".." part (a folder's trailing "/" is allowed).
+// "." or ".." part (a folder's trailing "/" is allowed) or a control character.
 std::optional<std::vector<std::string>> SafeSegments(const std::string& name) {
     if (name.empty() || name.front() == '/') return std::nullopt;
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
+    }
     std::vector<std::string> parts;
     std::size_t start = 0;
     while (start < name.size()) {
         const std::size_t slash = name.find('/', start);
         const std::string part = name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        if (part.empty() || part == "." || part == ".." || part.find('\0') != std::string::npos) return std::nullopt;
+        if (part.empty() || part == "." || part == "..") return std::nullopt;
         parts.push_back(part);
         if (slash == std::string::npos) break;
         start = slash + 1;
@@ -83,8 +92,10 @@ struct ArchiveReader::Prepared {
     const ArchiveEntry* Entry = nullptr;
     int Source = -1;  // borrowed: the archive, or the scratch file of a spanned entry
     bool Folder = false;
-    std::string Directory;  // where the file goes
-    std::string Target;
+    std::shared_ptr<const UniqueFd> Directory;  // the folder the file goes into
+    std::string Name;                           // the file's name in it
+    std::string Target;                         // its path, for messages
+    zip::StoredAccount Account;
     std::uint64_t DataOffset = 0;
     std::optional<zip::ZipCrypto> Cipher;
 };
@@ -194,6 +205,7 @@ bool ArchiveReader::ExtractSpanned(const ArchiveEntry& entry, std::string& reaso
 }
 
 void ArchiveReader::Close() {
+    FFolders.clear();
     FFd.Reset();
     FLastDisk = FDiskInDrive = 0;
     FEntries.clear();
@@ -201,8 +213,13 @@ void ArchiveReader::Close() {
 }
 
 void ArchiveReader::SetBaseDirectory(const std::string& folder) {
-    const auto status = platform::StatPath(folder, true);
-    if (!status || status->Kind != platform::FileKind::Directory) throw Error("Directory does not exist");
+    FFolders.clear();
+    FBase.reset();
+    FBaseDirectory.clear();
+    platform::WalkResult walked = platform::OpenFolder(folder);
+    if (walked.Problem == platform::WalkProblem::Missing) throw Error("Directory does not exist");
+    if (!walked.Ok()) throw Error(platform::WalkProblemText(walked));
+    FBase = std::make_shared<const UniqueFd>(std::move(walked.Fd));
     FBaseDirectory = folder;
     while (FBaseDirectory.size() > 1 && FBaseDirectory.back() == '/') FBaseDirectory.pop_back();
 }
@@ -224,7 +241,6 @@ void ArchiveReader::UpdateLog() {
 }
 
 bool ArchiveReader::ExtractAt(std::size_t index, std::string* reason) {
-    FFoldersReady.clear();
     const ArchiveEntry& entry = FEntries.at(index);
     FLog.Line(entry.Name, " extracted ");
     std::string why;
@@ -253,7 +269,6 @@ std::size_t ArchiveReader::ExtractEntries(
         bool Ok = false;
         std::string Reason;
     };
-    FFoldersReady.clear();
     WorkerPool pool;
     const std::size_t window = 2 * pool.Size();
     std::deque<std::pair<std::size_t, std::future<Result>>> pending;
@@ -294,23 +309,48 @@ std::size_t ArchiveReader::ExtractEntries(
     return extracted;
 }
 
+bool ArchiveReader::PrepareTargetFolder(std::size_t index, std::string& reason, std::uint64_t& fileSystem,
+                                        std::uint64_t& available) {
+    if (!FBase) throw Error("Directory does not exist");
+    const ArchiveEntry& entry = FEntries.at(index);
+    const auto parts = SafeSegments(entry.Name);
+    if (!parts) {
+        reason = RefusedName(entry.Name);
+        return false;
+    }
+    std::string shown;
+    const auto folder = FolderFor(entry, *parts, shown, reason);
+    if (!folder) return false;
+    struct statvfs space {};
+    if (::fstatvfs(folder->Get(), &space) != 0) {
+        fileSystem = 0;
+        available = UINT64_MAX;  // unknown: not judged
+        return true;
+    }
+    fileSystem = space.f_fsid;
+    available = static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
+    return true;
+}
+
 bool ArchiveReader::Prepare(const ArchiveEntry& entry, int source, std::uint64_t sourceSize, Prepared& job,
                             std::string& reason) {
     job.Entry = &entry;
     job.Source = source;
     ProcessUmask();
-    if (FBaseDirectory.empty() || !platform::StatPath(FBaseDirectory, true)) throw Error("Directory does not exist");
+    if (!FBase) throw Error("Directory does not exist");
     const auto parts = SafeSegments(entry.Name);
     if (!parts) {
-        reason = "Der Name " + entry.Name + " führt aus dem Zielordner hinaus";
+        reason = RefusedName(entry.Name);
         return false;
     }
-    std::string path;
-    if (!CreateFoldersOnTheWay(*parts, entry.IsFolder(), path, reason)) return false;
+    std::string shown;
+    job.Directory = FolderFor(entry, *parts, shown, reason);
+    if (!job.Directory) return false;
     job.Folder = entry.IsFolder();
     if (job.Folder) return true;
-    job.Directory = path.empty() ? "/" : path;
-    job.Target = path + "/" + parts->back();
+    job.Name = parts->back();
+    job.Target = (shown == "/" ? "" : shown) + "/" + job.Name;
+    job.Account = zip::StoredAccountOf(entry, FAccounts);
 
     if ((entry.VersionNeeded & 0xFF) >= 64) {
         reason = "Cannot extract file - newer version required";
@@ -329,33 +369,47 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, int source, std::uint64_t
     return !entry.IsEncrypted() || FindCipher(entry, *data, job, reason);
 }
 
-// Folders on the way are created one by one; none of them may be a link. `path` ends
-// as the last folder (the entry's own for a folder entry).
-bool ArchiveReader::CreateFoldersOnTheWay(const std::vector<std::string>& parts, bool folderEntry, std::string& path,
-                                          std::string& reason) {
-    path = FBaseDirectory == "/" ? "" : FBaseDirectory;
-    const std::size_t folders = folderEntry ? parts.size() : parts.size() - 1;
+// Folders on the way are walked one by one from the base folder; what is missing is
+// created (mode 0700 until it has its own owner and mode, so nobody else can put
+// anything into it before).
+std::shared_ptr<const UniqueFd> ArchiveReader::FolderFor(const ArchiveEntry& entry,
+                                                         const std::vector<std::string>& parts, std::string& shown,
+                                                         std::string& reason) {
+    constexpr std::size_t kKeptFolders = 64;
+    std::shared_ptr<const UniqueFd> folder = FBase;
+    shown = FBaseDirectory;
+    std::string below;
+    const std::size_t folders = entry.IsFolder() ? parts.size() : parts.size() - 1;
     for (std::size_t i = 0; i < folders; ++i) {
-        path += "/" + parts[i];
-        if (FFoldersReady.count(path)) continue;
-        const zip::FolderOnTheWay found = zip::ExamineFolderOnTheWay(path);
-        if (found == zip::FolderOnTheWay::Present) {
-            FFoldersReady.insert(path);
+        below += (i == 0 ? "" : "/") + parts[i];
+        const std::string parentShown = shown;
+        shown = (shown == "/" ? "" : shown) + "/" + parts[i];
+        if (const auto kept = FFolders.find(below); kept != FFolders.end()) {
+            folder = kept->second;
             continue;
         }
-        if (found == zip::FolderOnTheWay::Blocked) {
-            reason = "Der Pfad " + path + " ist kein Ordner";
-            return false;
+        bool created = false;
+        platform::WalkResult walked =
+            platform::OpenOrCreateSubfolder(folder->Get(), parts[i], parentShown, 0700, created);
+        if (!walked.Ok()) {
+            reason = platform::WalkProblemText(walked);
+            return nullptr;
         }
-        if (::mkdir(path.c_str(), 0777) != 0) {
-            const int error = errno;
-            const auto existing = platform::StatPath(path, false);
-            if (!(error == EEXIST && existing && existing->Kind == platform::FileKind::Directory))
-                throw Error("Der Ordner " + path + " kann nicht angelegt werden: " + SystemErrorText(error));
+        if (created) {
+            // Its own owner and mode, from its folder entry when this is it, else from
+            // the folder it was made in.
+            struct stat parent {};
+            UniqueFd opened(::openat(walked.Fd.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (opened.Valid() && ::fstat(folder->Get(), &parent) == 0) {
+                const bool own = entry.IsFolder() && i + 1 == folders;
+                const zip::StoredAccount account = own ? zip::StoredAccountOf(entry, FAccounts) : zip::StoredAccount{};
+                zip::ApplyOwnership(opened.Get(), zip::FolderOwnership(own ? &entry : nullptr, account, parent));
+            }
         }
-        FFoldersReady.insert(path);
+        if (FFolders.size() >= kKeptFolders) FFolders.clear();
+        folder = FFolders.emplace(below, std::make_shared<const UniqueFd>(std::move(walked.Fd))).first->second;
     }
-    return true;
+    return folder;
 }
 
 // The password of an encrypted entry: the one known so far, else asked for, until
@@ -415,13 +469,12 @@ bool ArchiveReader::FindCipher(const ArchiveEntry& entry, const zip::EntryData& 
 
 bool ArchiveReader::Finish(const Prepared& job, std::string& reason) const {
     const ArchiveEntry& entry = *job.Entry;
-    const std::string& target = job.Target;
+    const int folder = job.Directory->Get();
     std::optional<zip::ZipCrypto> cipher = job.Cipher;
     // Into a file without a name in the target's folder, which takes the target's
     // place when complete.
-    const std::string base = target.substr(target.rfind('/') + 1);
-    platform::ReplacingFile file(target, platform::ReplacingFile::Durability::Volatile,
-                                 job.Directory + "/." + base.substr(0, 200) + ".vbpart-XXXXXX",
+    platform::ReplacingFile file(folder, job.Name, platform::ReplacingFile::Durability::Volatile,
+                                 "." + job.Name.substr(0, 200) + ".vbpart-XXXXXX",
                                  platform::ReplacingFile::Naming::Unnamed);
     if (!file.Valid()) {
         reason = "Die Datei kann nicht angelegt werden: " + SystemErrorText(file.CreateError());
@@ -434,11 +487,29 @@ bool ArchiveReader::Finish(const Prepared& job, std::string& reason) const {
                                   return writeError == 0;
                               });
     if (writeError != 0) reason = "Die Datei kann nicht geschrieben werden: " + SystemErrorText(writeError);
+    if (!reason.empty()) return false;
+
+    // What is at the target now: a file that another process has open is left as it
+    // is; a link there is replaced, never written through.
+    struct stat existing {};
+    bool replacesFile = false;
+    if (::fstatat(folder, job.Name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(existing.st_mode)) {
+        replacesFile = true;
+        UniqueFd old(::openat(folder, job.Name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (old.Valid() && ::fstat(old.Get(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+            platform::IsOpenElsewhere(old.Get())) {
+            reason = "die Datei ist noch geöffnet";
+            return false;
+        }
+    }
+    struct stat directory {};
+    ::fstat(folder, &directory);
     // Owner, mode, read-only attribute and time stamp go onto the new content before
     // it takes the target's name (renaming changes none of them).
-    zip::TakeOverOwnership(file.Fd(), target, job.Directory, ProcessUmask(), AttributesOf(entry) & 0x01);
+    zip::ApplyOwnership(file.Fd(), zip::FileOwnership(entry, job.Account, replacesFile ? &existing : nullptr, directory,
+                                                      ProcessUmask(), AttributesOf(entry) & 0x01));
     platform::SetModifiedTime(file.Fd(), zip::FromDosDateTime({entry.DosTime, entry.DosDate}));
-    if (const int error = file.Close(); error != 0 && reason.empty())
+    if (const int error = file.Close(); error != 0)
         reason = "Die Datei kann nicht geschrieben werden: " + SystemErrorText(error);
     if (reason.empty()) {
         if (const int error = file.Commit()) reason = "Die Datei kann nicht ersetzt werden: " + SystemErrorText(error);

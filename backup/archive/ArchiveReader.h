@@ -8,22 +8,26 @@
 // File"). A single entry that cannot be extracted (password, CRC, method, version,
 // unsafe name, write error) is skipped: ExtractAt returns false and names the reason.
 //
-// Extraction never leaves the base folder by a name: names that are absolute or have
-// ".." parts are refused. Links on the target side follow TargetSide.h: existing
-// folder links are followed, a file that is a link is replaced. The
-// data goes to a temporary file beside the target that replaces the target only when
-// the entry was extracted completely, so a failed entry leaves neither a partial file
-// nor a damaged old one behind.
+// Extraction never leaves the base folder by a name: names that are absolute, have
+// ".." parts or hold control characters are refused. The folders on the way are
+// walked with descriptors from the base folder (platform/PathWalk.h): a link there is
+// followed only when it belongs to root or to the user the program runs as, else the
+// entry is left out. A file that another process has open is never replaced. The data
+// goes to a file without a name in the target's folder that takes the target's place
+// only when the entry was extracted completely, so a failed entry leaves neither a
+// partial file nor a damaged old one behind. Owner, group and mode follow
+// TargetSide.h.
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "backup/archive/ArchiveEntry.h"
 #include "backup/archive/ArchiveLog.h"
 #include "backup/archive/ArchiveMedium.h"
+#include "backup/archive/TargetSide.h"
 #include "platform/ShellFolders.h"
 #include "platform/UniqueFd.h"
 
@@ -52,7 +56,8 @@ public:
     void SetTagged(std::size_t index, bool tagged) { FEntries.at(index).Tagged = tagged; }
 
     // The folder below which entries are extracted; "Directory does not exist" when
-    // it is missing.
+    // it is missing, a German reason when the way to it is blocked (a link of another
+    // user, a file).
     void SetBaseDirectory(const std::string& folder);
     // Folder for temporary files (entries of a spanned set are gathered there); the
     // system's temporary folder unless set.
@@ -60,9 +65,15 @@ public:
     const std::string& BaseDirectory() const { return FBaseDirectory; }
 
     // Extracts entry `index` below the base folder. True on success; false when the
-    // entry was skipped, with the reason in `reason` when given. Errors creating the
-    // folders on the way are thrown.
+    // entry was skipped, with the reason in `reason` when given.
     bool ExtractAt(std::size_t index, std::string* reason = nullptr);
+
+    // The folder that entry `index` goes into, opened (what is missing is created) as
+    // extraction will use it. False with the reason when the name or the way there is
+    // refused; else `fileSystem` and `available` tell the folder's file system and its
+    // free bytes, so that a run can see before it starts whether its entries fit.
+    bool PrepareTargetFolder(std::size_t index, std::string& reason, std::uint64_t& fileSystem,
+                             std::uint64_t& available);
 
     // Extracts the entries `indices` like ExtractAt, one after the other for the log
     // lines, folders and password requests, while their data is decoded and written
@@ -103,8 +114,10 @@ private:
     // The part of an extraction that asks and creates folders: on the calling thread.
     // `source` (borrowed) holds the entry's local header and data, `sourceSize` bytes.
     bool Prepare(const ArchiveEntry& entry, int source, std::uint64_t sourceSize, Prepared& job, std::string& reason);
-    bool CreateFoldersOnTheWay(const std::vector<std::string>& parts, bool folderEntry, std::string& path,
-                               std::string& reason);
+    // The folder an entry goes into (its own for a folder entry), walked and created
+    // from the base folder under the link rule; nullptr with the reason when refused.
+    std::shared_ptr<const UniqueFd> FolderFor(const ArchiveEntry& entry, const std::vector<std::string>& parts,
+                                              std::string& shown, std::string& reason);
     bool FindCipher(const ArchiveEntry& entry, const zip::EntryData& data, Prepared& job, std::string& reason);
     // Decoding and writing one prepared file: safe on any thread.
     bool Finish(const Prepared& job, std::string& reason) const;
@@ -116,9 +129,11 @@ private:
     std::uint32_t FDiskInDrive = 0;
     std::vector<ArchiveEntry> FEntries;
     std::string FBaseDirectory;
-    // Folders found or made during the current batch of entries, which need no second
-    // look for the entries that follow.
-    std::unordered_set<std::string> FFoldersReady;
+    std::shared_ptr<const UniqueFd> FBase;  // the base folder, walked under the link rule
+    // Folders below the base already walked (by their path below it), which need no
+    // second walk for the entries that follow; a handful of descriptors at most.
+    std::unordered_map<std::string, std::shared_ptr<const UniqueFd>> FFolders;
+    zip::AccountCache FAccounts;
     std::string FTempDirectory = TemporaryFolder();
     std::string FPassword;
     int FPasswordRetries = 3;

@@ -1,5 +1,6 @@
 #include "backup/archive/FileSelector.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 
 #include "platform/FileStat.h"
 #include "platform/FileSystems.h"
+#include "platform/PathWalk.h"
 #include "util/Utf8.h"
 
 namespace vb::zip {
@@ -38,18 +40,17 @@ public:
     Search(std::string_view mask, bool recursive, const SelectionHandlers& handlers, const std::string& top)
         : FMask(mask), FRecursive(recursive), FHandlers(handlers), FTop(top) {}
 
-    void Folder(const std::string& folder, std::optional<dev_t> parentDevice) {
-        const std::string listPath = folder.empty() ? "." : folder;
+    // Searches the open folder `fd`, whose path is `folder` ("" or ending in "/").
+    void Folder(const UniqueFd& fd, const std::string& folder, std::optional<dev_t> parentDevice) {
         // Another file system begins here: pseudo ones (proc, sysfs, ...) hold no data
         // to save, and reading some of them never ends.
-        const dev_t device = DeviceOf(listPath);
-        if ((!parentDevice || *parentDevice != device) && platform::IsPseudoFileSystem(listPath)) return;
+        const auto self = platform::StatFd(fd.Get());
+        const dev_t device = self ? self->Device : 0;
+        if ((!parentDevice || *parentDevice != device) && platform::IsPseudoFileSystem(fd.Get())) return;
         int error = 0;
-        const auto items = platform::ListFolder(listPath, &error);
+        const auto items = platform::ListFolder(fd.Get(), &error);
         if (!items) {
-            if (error != ENOENT && error != ENOTDIR && FHandlers.Skipped)
-                FHandlers.Skipped(folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder,
-                                  SkipReason::FolderUnreadable);
+            if (error != ENOENT && error != ENOTDIR) Skip(folder, SkipReason::FolderUnreadable);
             return;
         }
         std::vector<std::string> subfolders;
@@ -65,24 +66,46 @@ public:
                 if (!followed || followed->Kind != platform::FileKind::Regular) continue;
                 if (!MatchesMask(item.Name, FMask)) continue;
                 if (!MayFollow(path, *status)) {
-                    if (FHandlers.Skipped) FHandlers.Skipped(path, SkipReason::ForeignLink);
+                    Skip(path, SkipReason::ForeignLink);
                     continue;
                 }
                 isFile = true;
                 target = *followed;
             }
-            if (isFolder && FRecursive) subfolders.push_back(path + "/");
+            if (isFolder && FRecursive) subfolders.push_back(item.Name);
             if (!isFolder && !isFile) continue;
             if (FHandlers.Excluded && FHandlers.Excluded(path, target)) continue;
             if (MatchesMask(item.Name, FMask)) FHandlers.Found({path, isFolder, target});
         }
-        for (const auto& sub : subfolders) Folder(sub, device);
+        // A subfolder is entered by its name in this folder, never through a link put
+        // in its place since it was listed.
+        for (const auto& name : subfolders) {
+            UniqueFd sub(::openat(fd.Get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (sub.Valid()) Folder(sub, folder + name + "/", device);
+        }
+    }
+
+    // The pattern's own folder, walked from its path under the rule for links: a link
+    // on the way that belongs to another user is not followed, and the folder counts
+    // as one that cannot be searched.
+    void Top() {
+        platform::WalkResult walked = platform::OpenFolder(FTop.empty() ? "." : FTop);
+        switch (walked.Problem) {
+        case platform::WalkProblem::None: Folder(walked.Fd, FTop, std::nullopt); return;
+        case platform::WalkProblem::Missing:
+        case platform::WalkProblem::NotAFolder: return;
+        case platform::WalkProblem::ForeignLink:
+        case platform::WalkProblem::TooManyLinks: Skip(FTop, SkipReason::ForeignLink); return;
+        case platform::WalkProblem::Failed:
+            if (walked.Error != ENOENT && walked.Error != ENOTDIR) Skip(FTop, SkipReason::FolderUnreadable);
+            return;
+        }
     }
 
 private:
-    static dev_t DeviceOf(const std::string& folder) {
-        const auto status = platform::StatPath(folder, true);
-        return status ? status->Device : 0;
+    void Skip(const std::string& path, SkipReason reason) {
+        if (!FHandlers.Skipped) return;
+        FHandlers.Skipped(path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1) : path, reason);
     }
 
     // A link that the running user (or root) made is followed wherever it points; one
@@ -139,7 +162,7 @@ void SelectFiles(std::string_view pattern, bool recursive, const SelectionHandle
     const std::string folder = slash == std::string_view::npos ? std::string() : std::string(pattern.substr(0, slash + 1));
     const std::string_view mask = slash == std::string_view::npos ? pattern : pattern.substr(slash + 1);
     if (mask.empty()) return;
-    Search(mask, recursive, handlers, folder).Folder(folder, std::nullopt);
+    Search(mask, recursive, handlers, folder).Top();
 }
 
 }  // namespace vb::zip

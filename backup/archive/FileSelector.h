@@ -25,7 +25,8 @@ struct SelectedItem {
 
 enum class SkipReason {
     FolderUnreadable,  // a folder that exists but cannot be listed: its contents are missing
-    ForeignLink,       // a link of another user to a file outside the searched folder
+    ForeignLink,       // a link of another user to a file outside the searched folder, or
+                       // on the way to the pattern's folder
 };
 
 struct SelectionHandlers {
@@ -39,10 +40,13 @@ struct SelectionHandlers {
 // Calls `Found` for each selected item. A symbolic link to a file is selected under
 // its own name (its target's content is what gets saved) when the link belongs to the
 // running user or to root, or when its target lies inside the pattern's folder; any
-// other link to a file is reported as a ForeignLink. A symbolic link to a folder is
-// neither selected nor descended into; devices, sockets and fifos are never selected;
-// pseudo file systems (proc, sysfs, devtmpfs, cgroup, ...) are never entered. A
-// folder that exists but cannot be listed is reported as FolderUnreadable.
+// other link to a file is reported as a ForeignLink. The pattern's folder is reached
+// by the same rule (platform/PathWalk.h): a link of another user on the way to it, or
+// in its place, reports the folder as a ForeignLink and selects nothing. Below it, a
+// symbolic link to a folder is neither selected nor descended into, and folders are
+// walked by descriptor, so one swapped for a link while the search runs is not entered; devices, sockets and fifos are
+// never selected; pseudo file systems (proc, sysfs, devtmpfs, cgroup, ...) are never entered. A folder that exists but
+// cannot be listed is reported as FolderUnreadable.
 void SelectFiles(std::string_view pattern, bool recursive, const SelectionHandlers& handlers);
 
 }  // namespace vb::zip

@@ -11,100 +11,16 @@
 
 #include <deque>
 
-#include "backup/archive/ArchiveReader.h"
-#include "catalogue/CsvTable.h"
-#include "catalogue/JobList.h"
-#include "dbcheck/ExclusiveUseTest.h"
-#include "platform/RegistryStore.h"
-#include "restore/ArchiveBrowser.h"
-#include "restore/ArchiveListing.h"
-#include "settings/Settings.h"
+#include "restore/RestoreRunFixture.h"
 #include "support/AsNobody.h"
-#include "support/FakeHost.h"
 #include "support/PasswordCheck.h"
-#include "support/TempDir.h"
 #include "util/Error.h"
-#include "util/Utf8.h"
 
 namespace vb {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The window: the job table and its rules, the current job, the browser's rows over
-// the reader, the restore root, and a record of every box.
-class FakeWindow : public test::FakeHost {
-public:
-    CsvTable Jobs{kJobListDefinition};
-    JobList JobRules{Jobs, *this, *this};
-    ArchiveReader Reader;
-    ArchiveBrowser Rows;
-
-    FakeWindow() {
-        FList = &JobRules;
-        FStatus = "vorher";
-    }
-    std::optional<std::string> AskPassword(const std::string& title, const std::string& label) override {
-        EXPECT_EQ(title, "Passworteingabe");
-        EXPECT_EQ(label, "Passwort:");
-        return FakeHost::AskPassword(title, label);
-    }
-    // As the archive browser does after a job change: the first listed archive.
-    void LoadCurrentJob() override {
-        FakeHost::LoadCurrentJob();
-        Reader.Close();
-        const auto names = ListArchiveNames(FJob.DestDir);
-        if (!names.empty()) {
-            FJob.BackupFilename = names.front();
-            Reader.Open(ArchivePath(FJob.DestDir, names.front()));
-        }
-        Rows.Load(Reader.Entries());
-    }
-    std::vector<std::size_t> SelectedBrowserEntries() const override { return Rows.SelectedEntries(); }
-    void BrowserArchiveChanged(const std::string&) override { Rows.Load(Reader.Entries()); }
-    void ClearBrowserSelection() override { Rows.ClearSelection(); }
-};
-
-class RestoreRunTest : public ::testing::Test {
-protected:
-    test::TempDir FDir;
-    FakeWindow FWindow;
-    TOptions FOptions{bsGleicheDatei, true, false, (FDir / "daten").string()};
-    RegistryStore FRegistry{FDir / "registry.reg"};
-    ExclusiveUseTest FDatabases{FRegistry};
-    bool FAuto = false;
-    fs::path FArchives = FDir / "archive";
-    fs::path FRoot = FDir / "wurzel";
-    RestoreRun FRun{{FWindow.Jobs, FWindow.JobRules, FWindow.Reader, FDatabases, FWindow.FJob, FOptions, FAuto}, FWindow, FWindow};
-
-    void SetUp() override {
-        fs::create_directories(FDir / "daten");
-        fs::create_directories(FArchives);
-        fs::create_directories(FRoot);
-        FWindow.FRestoreRoot = FRoot.string() + "/";
-        Jobs("");
-    }
-    void Jobs(const std::string& recorded) {
-        if (FWindow.Jobs.Active()) FWindow.Jobs.Close();
-        test::WriteFile(FDir / "daten/Backupjobs.csv",
-                        "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\nJob," +
-                            FArchives.string() + "," + (FDir / "def.csv").string() + ",1," + recorded + "\r\n");
-        FWindow.Jobs.SetFileName((FDir / "daten/Backupjobs.csv").string());
-        FWindow.Jobs.Open();
-    }
-    static void MakeZip(const fs::path& archive, const std::vector<std::string>& items) {
-        std::string command = "python3 " VB_SOURCE_DIR "/tests/restore/make_zip.py '" + archive.string() + "'";
-        for (const std::string& item : items) command += " '" + item + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-    // The job's first archive is open in the browser, as after a job change.
-    void ShowJob() {
-        FWindow.Jobs.First();
-        FWindow.LoadCurrentJob();
-    }
-    std::string Log() const { return utf8::fromUtf16le(test::ReadFile(FDir / "daten/VB-Restore.log")); }
-    std::string Read(const std::string& name) const { return test::ReadFile(FRoot / name); }
-};
+using test::RestoreRunTest;
 
 TEST_F(RestoreRunTest, ExactlyTheSelectedEntriesWhateverTheRowOrder) {
     MakeZip(FArchives / "Job.zip", {"Daten/", "Daten/leer/", "Daten/a.txt:Alpha", "Daten/DB/b.txt:Beta:ro", "c.txt:Gamma"});
@@ -157,7 +73,7 @@ TEST_F(RestoreRunTest, NothingSelectedRestoresNothingAndNoArchiveIsNamed) {
 
 TEST_F(RestoreRunTest, ReplacedFileKeepsOwnerGroupAndModeNewFileTakesTheFolderGroup) {
     if (::geteuid() != 0) GTEST_SKIP() << "handing files to other owners needs root";
-    MakeZip(FArchives / "Job.zip", {"Lehrer/alt.txt:neu", "Lehrer/neu.txt:frisch"});
+    MakeZip(FArchives / "Job.zip", {"Lehrer/alt.txt:neu:nomode", "Lehrer/neu.txt:frisch:nomode"});
     fs::create_directories(FRoot / "Lehrer");
     test::WriteFile(FRoot / "Lehrer/alt.txt", "alt");
     ASSERT_EQ(::chown((FRoot / "Lehrer").c_str(), 0, 4321), 0);

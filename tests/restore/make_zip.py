@@ -9,6 +9,10 @@ make_zip.py OUT.zip ITEM...
   "name:N:zeros"       a file entry of N zero bytes (deflated)
   "name@PATH"          a file entry holding the bytes of the file PATH
   "name:content:claim=N"  a file entry whose headers claim N bytes uncompressed
+  "name:content:mode=0640"  a file entry with that Unix mode
+  "name:content:uid=N:gid=N"  with an Info-ZIP Unix owner field (0x7875)
+  "name:content:nomode"  a file entry made on MS-DOS, with no Unix mode
+Options after the content may be combined.
 """
 import struct
 import sys
@@ -43,13 +47,27 @@ with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
             info.compress_type = zipfile.ZIP_DEFLATED
             mode = 0o100644
             data = content.encode()
-            if len(parts) > 2 and parts[2] == "ro":
-                mode = 0o100444
-            if len(parts) > 2 and parts[2] == "zeros":
-                data = bytes(int(content))
-            if len(parts) > 2 and parts[2].startswith("claim="):
-                claims[name] = int(parts[2][6:])
-            info.external_attr = mode << 16
+            ids = {}
+            for option in parts[2:]:
+                if option == "ro":
+                    mode = 0o100444
+                elif option == "zeros":
+                    data = bytes(int(content))
+                elif option.startswith("claim="):
+                    claims[name] = int(option[6:])
+                elif option.startswith("mode="):
+                    mode = 0o100000 | int(option[5:], 8)
+                elif option.startswith(("uid=", "gid=")):
+                    ids[option[:3]] = int(option[4:])
+                elif option == "nomode":
+                    mode = None
+            if ids:
+                info.extra = struct.pack("<HHBBIBI", 0x7875, 11, 1, 4, ids.get("uid", 0), 4, ids.get("gid", 0))
+            if mode is None:
+                info.create_system = 0
+                info.external_attr = 0x20
+            else:
+                info.external_attr = mode << 16
             z.writestr(info, data)
 
 # Lying sizes: the uncompressed size in the local and the central header.
