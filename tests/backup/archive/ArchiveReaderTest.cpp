@@ -4,6 +4,9 @@
 #include "ArchiveTestSupport.h"
 #include "backup/archive/ArchiveReader.h"
 #include "backup/archive/ArchiveWriter.h"
+#include "backup/archive/ByteOrder.h"
+#include "backup/archive/EntryDecoder.h"
+#include "backup/archive/WinZipAes.h"
 #include "support/PasswordCheck.h"
 #include "util/Error.h"
 
@@ -60,7 +63,18 @@ TEST_F(ReaderTest, ReadsArchivesOfOtherTools) {
     } cases[] = {
         {"zip", "cd src && zip -qr ../t.zip .", ""},
         {"zip -e", "cd src && zip -qr -P geheim ../t.zip .", "geheim"},
-        {"7z ZipCrypto", "cd src && $(command -v 7z || command -v 7zz) a -tzip -mem=ZipCrypto -pgeheim ../t.zip . >/dev/null", "geheim"},
+        {"7z ZipCrypto",
+         "cd src && $(command -v 7z || command -v 7zz) a -tzip -mem=ZipCrypto -pgeheim ../t.zip . >/dev/null",
+         "geheim"},
+        {"7z AES-256",
+         "cd src && $(command -v 7z || command -v 7zz) a -tzip -mem=AES256 -pgeheim ../t.zip . >/dev/null", "geheim"},
+        {"7z AES-128 stored",
+         "cd src && $(command -v 7z || command -v 7zz) a -tzip -mx0 -mem=AES128 -pgeheim ../t.zip . >/dev/null",
+         "geheim"},
+        {"bsdtar AES-256",
+         "cd src && bsdtar --format zip --options zip:encryption=aes256 --passphrase 'Grüße' -cf ../t.zip .", "Grüße"},
+        {"bsdtar AES-128",
+         "cd src && bsdtar --format zip --options zip:encryption=aes128 --passphrase geheim -cf ../t.zip .", "geheim"},
         {"python", "python3 " + kPeers + " make t.zip src", ""},
         {"python zip64", "python3 " + kPeers + " make t.zip src zip64", ""},
     };
@@ -165,6 +179,55 @@ TEST_F(ReaderTest, DamagedEntryFailsWithoutLeavingAPartialFileAndKeepsTheOldOne)
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& item : fs::directory_iterator(Out)) ++files;
     EXPECT_EQ(files, 1u);
+}
+
+// An AES entry is authenticated: a wrong password is refused by its verifier, and
+// data changed after encryption by its authentication code; neither writes a file.
+TEST_F(ReaderTest, AesEntriesAreAuthenticatedBeforeAnythingIsWritten) {
+    const std::string archive = (Dir / "t.zip").string();
+    std::string bytes;
+    // The 2-byte verifier lets one wrong password in 65,536 pass: the archive is made
+    // again until the wrong one of this test is not such a one.
+    for (bool lucky = true; lucky;) {
+        fs::remove(archive);
+        ASSERT_EQ(RunCommand("cd " + Quote(Source.string()) +
+                             " && $(command -v 7z || command -v 7zz) a -tzip -mx0 "
+                             "-mem=AES256 -pgeheim " +
+                             Quote(archive) + " Liste.txt >/dev/null"),
+                  0);
+        bytes = ReadFile(archive);
+        const auto* local = reinterpret_cast<const unsigned char*>(bytes.data());
+        const std::size_t data = 30 + zip::Get16(local + 26) + zip::Get16(local + 28);
+        const zip::WinZipAes wrong("falsch", bytes.substr(data, 16), 3);
+        lucky = bytes.compare(data + 16, 2, reinterpret_cast<const char*>(wrong.Verifier().data()), 2) == 0;
+    }
+    struct Case {
+        const char* Name;
+        std::string Password;
+        bool Flip;
+        std::string Reason;
+    };
+    const Case cases[] = {
+        {"wrong password", "falsch", false, "Cannot extract file - invalid password"},
+        {"changed data", "geheim", true, zip::kAuthenticationFailed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::string copy = bytes;
+        if (c.Flip) copy[copy.size() / 2] ^= 0x01;
+        WriteFile(archive, copy);
+        fs::remove_all(Out);
+        fs::create_directories(Out);
+        ArchiveReader reader;
+        reader.SetPassword(c.Password);
+        reader.SetPasswordRetries(0);
+        reader.Open(archive);
+        reader.SetBaseDirectory(Out.string());
+        std::string reason;
+        EXPECT_FALSE(reader.ExtractAt(0, &reason));
+        EXPECT_EQ(reason, c.Reason);
+        EXPECT_TRUE(fs::is_empty(Out));
+    }
 }
 
 TEST_F(ReaderTest, UnsupportedMethodIsSkipped) {
