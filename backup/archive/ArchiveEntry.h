@@ -3,6 +3,7 @@
 // header with the 64-bit sizes resolved, its decoded name, and the writer's pending
 // action for it.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vb {
@@ -32,6 +33,15 @@ struct ArchiveEntry {
     std::uint64_t LocalHeaderOffset = 0;
     std::string CentralExtra;  // extra fields of the central header, Zip64 field removed
     std::string Comment;       // entry comment, as stored
+
+    // Unix owner and mode as stored: the mode from the upper half of the external
+    // attributes (file type bits included) when the entry carries one, the ids from
+    // the Info-ZIP 0x7875 field, the names from our own field.
+    std::optional<std::uint32_t> UnixMode;
+    std::optional<std::uint32_t> Uid;
+    std::optional<std::uint32_t> Gid;
+    std::string OwnerName;
+    std::string GroupName;
 
     // Writer only.
     EntryAction Action = EntryAction::Unchanged;
