@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "backup/archive/ByteOrder.h"
+#include "backup/archive/EntryName.h"
 #include "backup/archive/ZipRecords.h"
 #include "util/Utf8.h"
 
@@ -124,7 +125,8 @@ const OwnerFieldCache::Owner& OwnerFieldCache::Of(uid_t uid, gid_t gid) {
 void ReadOwnerFields(ArchiveEntry& entry, std::string_view extra) {
     const std::uint32_t upper = entry.ExternalAttributes >> 16;
     const std::uint32_t type = upper & S_IFMT;
-    if (entry.Host() == 3 ? upper != 0 : type == S_IFREG || type == S_IFDIR || type == S_IFLNK) entry.UnixMode = upper;
+    if (entry.Host() == kHostUnix ? upper != 0 : type == S_IFREG || type == S_IFDIR || type == S_IFLNK)
+        entry.UnixMode = upper;
 
     if (auto ids = FindExtraField(extra, kUnixIdsExtraId); ids && !ids->empty() && (*ids)[0] == 1) {
         std::size_t pos = 1;
