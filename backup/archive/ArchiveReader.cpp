@@ -18,6 +18,7 @@
 #include "backup/archive/DosTime.h"
 #include "backup/archive/EntryCipher.h"
 #include "backup/archive/EntryDecoder.h"
+#include "backup/archive/LayoutCheck.h"
 #include "backup/archive/RemovableDriveMedium.h"
 #include "backup/archive/WorkerPool.h"
 #include "backup/archive/ZipRecords.h"
@@ -135,6 +136,13 @@ void ArchiveReader::Open(const std::string& path) {
         }
         FEntries = std::move(parsed.Entries);
     } else {
+        // Entries that share bytes would make a small file unpack to any size, and a
+        // local header that disagrees with its central one unpacks other data than
+        // listed: the archive is damaged for reading as for an update.
+        if (!zip::EntriesAreSound(FFd.Get(), archive.Directory)) {
+            Close();
+            throw Error("Invalid file - not a PKZip file");
+        }
         FEntries = std::move(archive.Directory.Entries);
     }
     UpdateLog();

@@ -43,7 +43,9 @@ public:
     ArchiveReader& operator=(const ArchiveReader&) = delete;
     ~ArchiveReader();
 
-    // Closes an archive still open, then opens `path` read-only.
+    // Closes an archive still open, then opens `path` read-only. An archive whose
+    // entries overlap or whose local headers disagree with the directory (LayoutCheck.h)
+    // is "Invalid file - not a PKZip file".
     void Open(const std::string& path);
     void Close();
     bool IsOpen() const { return FFd.Valid(); }

@@ -15,6 +15,7 @@
 #include "backup/archive/EntryName.h"
 #include "backup/archive/LayoutCheck.h"
 #include "backup/archive/OutputFile.h"
+#include "backup/archive/OwnerFields.h"
 #include "backup/archive/RemovableDriveMedium.h"
 #include "backup/archive/SpannedWriter.h"
 #include "backup/archive/ZipCrypto.h"
@@ -70,21 +71,31 @@ std::uint16_t VersionNeeded(const ArchiveEntry& e, bool zip64) {
 // file as it was opened, its data from the compression pipeline.
 class NewEntry {
 public:
-    NewEntry(const ArchiveEntry& source, const zip::SourceInfo& info, const std::string& password,
-             std::uint64_t offset)
+    NewEntry(const ArchiveEntry& source, const zip::SourceInfo& info, const zip::OwnerFieldCache::Owner& owner,
+             const std::string& password, std::uint64_t offset)
         : FInfo(info), FPassword(password), FName(*zip::EncodeName(source.Name)), FEntry(source) {
         ArchiveEntry& e = FEntry;
         e.Action = EntryAction::Unchanged;
         e.HeaderName = FName.Bytes;
-        e.CentralExtra = FName.UnicodeExtra;
+        // Local and central header carry the same fields: the Unicode Path field, then
+        // owner and group.
+        FExtra = FName.UnicodeExtra + owner.Fields;
+        e.CentralExtra = FExtra;
         // No data descriptor, also when encrypted: the local header carries the real
         // CRC-32 and sizes, and the encryption header's check byte is the CRC's.
         e.Flags = static_cast<std::uint16_t>((Encrypted() ? zip::kFlagEncrypted : 0) |
                                              (FName.Utf8Flag ? zip::kFlagUtf8 : 0));
         e.DosTime = info.Dos.Time;
         e.DosDate = info.Dos.Date;
-        e.ExternalAttributes = info.Attributes;
-        if (FName.Host == zip::kHostUnix) e.ExternalAttributes |= (info.Status.Mode & 0xFFFFu) << 16;
+        // The Unix mode goes into the upper half on every host byte: the DOS attributes
+        // stay in the low byte for Windows, and Info-ZIP's unzip also takes the mode
+        // of a host 0 entry whose owner bits agree with them (see the README).
+        e.ExternalAttributes = info.Attributes | (info.Status.Mode & 0xFFFFu) << 16;
+        e.UnixMode = info.Status.Mode & 0xFFFFu;
+        e.Uid = info.Status.Owner;
+        e.Gid = info.Status.Group;
+        e.OwnerName = owner.OwnerName;
+        e.GroupName = owner.GroupName;
         e.InternalAttributes = 0;
         e.DiskStart = 0;
         e.LocalHeaderOffset = offset;
@@ -174,7 +185,7 @@ private:
     std::string LocalHeader() const {
         const std::string extra =
             FSizes64 ? zip::MakeLocalZip64Field(FEntry.UncompressedSize, FEntry.CompressedSize) : std::string();
-        return zip::MakeLocalHeader(FEntry, FSizes64, extra + FName.UnicodeExtra);
+        return zip::MakeLocalHeader(FEntry, FSizes64, extra + FExtra);
     }
 
     void SetVersions() {
@@ -204,6 +215,7 @@ private:
     const zip::SourceInfo& FInfo;
     const std::string& FPassword;  // the password's bytes; empty: no encryption
     const zip::EncodedName FName;
+    std::string FExtra;  // extra fields of both headers, without the Zip64 field
     ArchiveEntry FEntry;
     bool FSizes64 = false;
     bool FZip64 = false;
@@ -517,6 +529,7 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
             jobs.push_back({e.SourcePath, e.IsFolder(), BaseName(e.SourcePath), e.SourceDevice, e.SourceInode});
     zip::CompressionPipeline pipeline(std::move(jobs), password, FThreads);
     std::size_t job = 0;
+    zip::OwnerFieldCache owners;
 
     std::vector<ArchiveEntry> written;
     written.reserve(FEntries.size());
@@ -552,7 +565,7 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
                    now->ModifiedNanoseconds != info.Status.ModifiedNanoseconds;
         };
 
-        NewEntry entry(source, info, password, out.Position());
+        NewEntry entry(source, info, owners.Of(info.Status.Owner, info.Status.Group), password, out.Position());
         if (info.ChunkCount == 0 || info.Whole) {
             if (!entry.WriteWhole(out, pipeline, changedWhileRead)) {
                 notSaved(std::nullopt);

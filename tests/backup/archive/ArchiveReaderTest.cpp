@@ -159,6 +159,99 @@ TEST_F(ReaderTest, OpeningErrors) {
     EXPECT_EQ(ErrorOf([&] { reader.SetBaseDirectory((Dir / "nowhere").string()); }), "Directory does not exist");
 }
 
+// Entries that share bytes are refused when the archive is opened, as an update
+// refuses them: 20 central entries on one local entry of 200 KiB make a file of 205 KB
+// that unpacks to 4 MB. The same entry listed once, and archives of zip and 7-Zip, open.
+TEST_F(ReaderTest, ArchiveWithOverlappingEntriesIsRefusedWhenOpened) {
+    const std::string sevenZip = "$(command -v 7z || command -v 7zz)";
+    const struct Case {
+        const char* what;
+        std::string commands;  // in the test folder, making t.zip
+        bool opens;
+    } cases[] = {
+        {"one entry", "python3 " + kPeers + " make-overlap t.zip 1", true},
+        {"twenty entries on one", "python3 " + kPeers + " make-overlap t.zip 20", false},
+        {"zip", "cd src && zip -qr ../t.zip .", true},
+        {"7-Zip", "cd src && " + sevenZip + " a -tzip ../t.zip . >/dev/null", true},
+        {"entry reaching into the next",
+         "python3 " + kPeers + " make t.zip src && python3 " + kPeers + " damage t.zip size", false},
+        {"local header disagreeing",
+         "python3 " + kPeers + " make t.zip src && python3 " + kPeers + " damage t.zip local", false},
+        {"no entries after data", "python3 " + kPeers + " make t.zip src && python3 " + kPeers + " damage t.zip empty",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(Dir / "t.zip");
+        std::string output;
+        ASSERT_EQ(RunCommand("cd " + Quote(Dir.Path().string()) + " && " + c.commands, &output), 0) << output;
+        ArchiveReader reader;
+        EXPECT_EQ(ErrorOf([&] { reader.Open((Dir / "t.zip").string()); }),
+                  c.opens ? "" : "Invalid file - not a PKZip file");
+        EXPECT_EQ(reader.IsOpen(), c.opens);
+        EXPECT_EQ(reader.Count() > 0, c.opens);
+    }
+}
+
+// The Unix mode comes from the upper half of the external attributes only where it is
+// one (any value on host 3, a file, folder or link type elsewhere), never from DOS
+// attributes; ids and names only from well-formed fields.
+TEST_F(ReaderTest, OwnerAndModeAreReadAsStored) {
+    ASSERT_EQ(RunCommand("cd " + Quote(Dir.Path().string()) + " && python3 " + kPeers + " make-owners o.zip"), 0);
+    using Id = std::optional<std::uint32_t>;
+    const struct Case {
+        const char* name;
+        Id mode, uid, gid;
+        const char* owner;
+        const char* group;
+    } cases[] = {
+        {"dos.txt", {}, {}, {}, "", ""},
+        {"dos-mode.txt", 0100640, {}, {}, "", ""},
+        {"ntfs-dir/", 040750, {}, {}, "", ""},
+        {"ntfs-fifo.txt", {}, {}, {}, "", ""},
+        {"link", 0120777, {}, {}, "", ""},
+        {"unix.txt", 0100755, {}, {}, "", ""},
+        {"unix-zero.txt", {}, {}, {}, "", ""},
+        {"ids.txt", 0100600, 1000, 100, "anna", "users"},
+        {"wide-ids.txt", 0100600, {}, 7, "", ""},
+        {"bad-names.txt", 0100600, {}, {}, "", "staff"},
+        {"short-ids.txt", 0100600, {}, {}, "", ""},
+        {"other-version.txt", 0100600, {}, {}, "", ""},
+    };
+    ArchiveReader reader;
+    reader.Open((Dir / "o.zip").string());
+    ASSERT_EQ(reader.Count(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const ArchiveEntry& e = reader.Entry(i);
+        EXPECT_EQ(e.Name, c.name);
+        EXPECT_EQ(e.UnixMode, c.mode);
+        EXPECT_EQ(e.Uid, c.uid);
+        EXPECT_EQ(e.Gid, c.gid);
+        EXPECT_EQ(e.OwnerName, c.owner);
+        EXPECT_EQ(e.GroupName, c.group);
+    }
+
+    // zip keeps the owner in 0x7875 and the mode with host 3; 7-Zip keeps the mode.
+    struct stat st {};
+    ASSERT_EQ(::stat((Source / "Liste.txt").c_str(), &st), 0);
+    for (const std::string tool : {"zip -q", "$(command -v 7z || command -v 7zz) a -tzip"}) {
+        SCOPED_TRACE(tool);
+        fs::remove(Dir / "t.zip");
+        std::string output;
+        ASSERT_EQ(RunCommand("cd " + Quote(Source.string()) + " && " + tool + " ../t.zip Liste.txt", &output), 0)
+            << output;
+        reader.Open((Dir / "t.zip").string());
+        ASSERT_EQ(reader.Count(), 1u);
+        EXPECT_EQ(reader.Entry(0).UnixMode, Id(st.st_mode));
+        if (tool.starts_with("zip")) {
+            EXPECT_EQ(reader.Entry(0).Uid, Id(st.st_uid));
+            EXPECT_EQ(reader.Entry(0).Gid, Id(st.st_gid));
+        }
+    }
+}
+
 TEST_F(ReaderTest, DamagedEntryFailsWithoutLeavingAPartialFileAndKeepsTheOldOne) {
     const std::string archive = (Dir / "t.zip").string();
     ASSERT_EQ(RunCommand("cd " + Quote(Source.string()) + " && zip -q -0 " + Quote(archive) + " Liste.txt"), 0);

@@ -1,4 +1,6 @@
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,7 +149,13 @@ TEST_F(WriterTest, EntryFieldsFollowTheFormat) {
         SCOPED_TRACE(e.Name);
         if (e.IsFolder()) continue;  // folders carry the time of their last change
         const bool hidden = e.Name.find("/.sync_state") != std::string::npos;
-        EXPECT_EQ(e.ExternalAttributes, 0x20u | (hidden ? 0x02u : 0u));
+        // DOS attributes in the low half, the file's Unix mode in the upper one, also
+        // for these names stored in CP850 (host 0).
+        EXPECT_EQ(e.ExternalAttributes & 0xFFFF, 0x20u | (hidden ? 0x02u : 0u));
+        struct stat st {};
+        ASSERT_EQ(::stat(("/" + e.Name).c_str(), &st), 0);
+        EXPECT_EQ(e.ExternalAttributes >> 16, static_cast<std::uint32_t>(st.st_mode))
+            << std::hex << e.ExternalAttributes;
         EXPECT_EQ(e.DosDate, ((2024 - 1980) << 9) | (3 << 5) | 15);
     }
 }
@@ -208,6 +216,75 @@ TEST_F(WriterTest, ArchivesPassEveryPeerAndExtractUnderTheirNames) {
     }
 }
 
+// Owner, group and mode travel with every entry, whichever way its name is stored.
+// Our reader gives them back; unzip -X, run as root, gives every file its owner and
+// group (from the 0x7875 field) and takes the mode where it trusts the upper half:
+// always on host 3, on host 0 when the owner bits agree with the DOS attributes (so
+// not for an executable file), never on host 11. The peers accept both fields.
+TEST_F(WriterTest, OwnerGroupAndModeTravelWithTheEntries) {
+    if (::geteuid() != 0) GTEST_SKIP() << "files of other owners can only be made as root";
+    const passwd* nobody = ::getpwnam("nobody");
+    const passwd* daemon = ::getpwnam("daemon");
+    ASSERT_TRUE(nobody && daemon);
+    const struct File {
+        const char* name;
+        mode_t mode;
+        const passwd* owner;
+        mode_t unzipMode;  // what unzip -X makes of it with umask 022
+        const char* raw;   // version made by and host
+    } files[] = {
+        {"privat.txt", 0600, nobody, 0600, " 20 0 "},     {"gruppe.txt", 0640, daemon, 0640, " 20 0 "},
+        {"skript.sh", 0755, daemon, 0644, " 20 0 "},      {"Łódź.sh", 0755, nobody, 0755, " 20 3 "},
+        {"Liste Ö–Z.txt", 0640, nobody, 0644, " 20 11 "},
+    };
+    const fs::path rights = Dir / "Rechte";
+    for (const auto& f : files) {
+        MakeFile(rights / f.name, std::string("Inhalt von ") + f.name);
+        ASSERT_EQ(::chown((rights / f.name).c_str(), f.owner->pw_uid, f.owner->pw_gid), 0);
+        ASSERT_EQ(::chmod((rights / f.name).c_str(), f.mode), 0);
+    }
+    ArchiveWriter writer;
+    writer.Open(Archive);
+    writer.AddFiles(rights.string() + "/*.*");
+    writer.Save();
+    writer.Close();
+    ExpectPeersAccept();
+    std::string out;
+    EXPECT_EQ(RunCommand("bsdtar -tf " + Quote(Archive), &out), 0) << out;
+
+    const std::string base = fs::relative(rights, "/").string();
+    ArchiveReader reader;
+    reader.Open(Archive);
+    ASSERT_EQ(reader.Count(), std::size(files));
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        const auto e = std::find_if(reader.Entries().begin(), reader.Entries().end(),
+                                    [&](const ArchiveEntry& entry) { return entry.Name == base + "/" + f.name; });
+        ASSERT_NE(e, reader.Entries().end());
+        EXPECT_EQ(e->UnixMode, std::optional<std::uint32_t>(S_IFREG | f.mode));
+        EXPECT_EQ(e->Uid, std::optional<std::uint32_t>(f.owner->pw_uid));
+        EXPECT_EQ(e->Gid, std::optional<std::uint32_t>(f.owner->pw_gid));
+        EXPECT_EQ(e->OwnerName, f.owner->pw_name);
+        EXPECT_EQ(e->GroupName, ::getgrgid(f.owner->pw_gid)->gr_name);
+        RunCommand("python3 " + kPeers + " raw " + Quote(Archive) + " " + Quote(base + "/" + f.name), &out);
+        EXPECT_NE(out.find(f.raw), std::string::npos) << out;
+        EXPECT_TRUE(out.ends_with("7875,4256\n")) << out;  // after a Unicode Path field, if any
+    }
+
+    const fs::path target = Dir / "unzip";
+    ASSERT_EQ(
+        RunCommand("umask 022 && LC_ALL=C.UTF-8 unzip -q -X " + Quote(Archive) + " -d " + Quote(target.string()), &out),
+        0)
+        << out;
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        struct stat st {};
+        ASSERT_EQ(::stat((target / base / f.name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, f.owner->pw_uid);
+        EXPECT_EQ(st.st_gid, f.owner->pw_gid);
+        EXPECT_EQ(st.st_mode & 07777, f.unzipMode) << std::oct << st.st_mode;
+    }
+}
 
 TEST_F(WriterTest, WrongPasswordIsRefusedByThePeers) {
     ArchiveWriter writer;
