@@ -223,13 +223,24 @@ TEST_F(WriterTest, ArchivesPassEveryPeerAndExtractUnderTheirNames) {
 // not for an executable file), never on host 11. The peers accept both fields.
 TEST_F(WriterTest, OwnerGroupAndModeTravelWithTheEntries) {
     if (::geteuid() != 0) GTEST_SKIP() << "files of other owners can only be made as root";
-    const passwd* nobody = ::getpwnam("nobody");
-    const passwd* daemon = ::getpwnam("daemon");
+    struct User {
+        uid_t Uid = 0;
+        gid_t Gid = 0;
+        std::string Name, Group;
+    };
+    auto user = [](const char* name) {
+        const passwd* p = ::getpwnam(name);  // static storage: copied at once
+        const group* g = p ? ::getgrgid(p->pw_gid) : nullptr;
+        return p && g ? std::optional<User>(User{p->pw_uid, p->pw_gid, p->pw_name, g->gr_name}) : std::nullopt;
+    };
+    const auto nobody = user("nobody"), daemon = user("daemon");
     ASSERT_TRUE(nobody && daemon);
+    ASSERT_NE(nobody->Uid, daemon->Uid);
+    ASSERT_NE(nobody->Gid, daemon->Gid);
     const struct File {
         const char* name;
         mode_t mode;
-        const passwd* owner;
+        const std::optional<User>& owner;
         mode_t unzipMode;  // what unzip -X makes of it with umask 022
         const char* raw;   // version made by and host
     } files[] = {
@@ -240,14 +251,17 @@ TEST_F(WriterTest, OwnerGroupAndModeTravelWithTheEntries) {
     const fs::path rights = Dir / "Rechte";
     for (const auto& f : files) {
         MakeFile(rights / f.name, std::string("Inhalt von ") + f.name);
-        ASSERT_EQ(::chown((rights / f.name).c_str(), f.owner->pw_uid, f.owner->pw_gid), 0);
+        ASSERT_EQ(::chown((rights / f.name).c_str(), f.owner->Uid, f.owner->Gid), 0);
         ASSERT_EQ(::chmod((rights / f.name).c_str(), f.mode), 0);
     }
-    ArchiveWriter writer;
-    writer.Open(Archive);
-    writer.AddFiles(rights.string() + "/*.*");
-    writer.Save();
-    writer.Close();
+    auto save = [&] {
+        ArchiveWriter writer;
+        writer.Open(Archive);
+        writer.AddFiles(rights.string() + "/*.*");
+        writer.Save();
+        writer.Close();
+    };
+    save();
     ExpectPeersAccept();
     std::string out;
     EXPECT_EQ(RunCommand("bsdtar -tf " + Quote(Archive), &out), 0) << out;
@@ -256,16 +270,20 @@ TEST_F(WriterTest, OwnerGroupAndModeTravelWithTheEntries) {
     ArchiveReader reader;
     reader.Open(Archive);
     ASSERT_EQ(reader.Count(), std::size(files));
+    auto entry = [&](const std::string& name) {
+        const auto e = std::find_if(reader.Entries().begin(), reader.Entries().end(),
+                                    [&](const ArchiveEntry& entry) { return entry.Name == base + "/" + name; });
+        return e == reader.Entries().end() ? nullptr : &*e;
+    };
     for (const auto& f : files) {
         SCOPED_TRACE(f.name);
-        const auto e = std::find_if(reader.Entries().begin(), reader.Entries().end(),
-                                    [&](const ArchiveEntry& entry) { return entry.Name == base + "/" + f.name; });
-        ASSERT_NE(e, reader.Entries().end());
+        const ArchiveEntry* e = entry(f.name);
+        ASSERT_TRUE(e);
         EXPECT_EQ(e->UnixMode, std::optional<std::uint32_t>(S_IFREG | f.mode));
-        EXPECT_EQ(e->Uid, std::optional<std::uint32_t>(f.owner->pw_uid));
-        EXPECT_EQ(e->Gid, std::optional<std::uint32_t>(f.owner->pw_gid));
-        EXPECT_EQ(e->OwnerName, f.owner->pw_name);
-        EXPECT_EQ(e->GroupName, ::getgrgid(f.owner->pw_gid)->gr_name);
+        EXPECT_EQ(e->Uid, std::optional<std::uint32_t>(f.owner->Uid));
+        EXPECT_EQ(e->Gid, std::optional<std::uint32_t>(f.owner->Gid));
+        EXPECT_EQ(e->OwnerName, f.owner->Name);
+        EXPECT_EQ(e->GroupName, f.owner->Group);
         RunCommand("python3 " + kPeers + " raw " + Quote(Archive) + " " + Quote(base + "/" + f.name), &out);
         EXPECT_NE(out.find(f.raw), std::string::npos) << out;
         EXPECT_TRUE(out.ends_with("7875,4256\n")) << out;  // after a Unicode Path field, if any
@@ -280,10 +298,25 @@ TEST_F(WriterTest, OwnerGroupAndModeTravelWithTheEntries) {
         SCOPED_TRACE(f.name);
         struct stat st {};
         ASSERT_EQ(::stat((target / base / f.name).c_str(), &st), 0);
-        EXPECT_EQ(st.st_uid, f.owner->pw_uid);
-        EXPECT_EQ(st.st_gid, f.owner->pw_gid);
+        EXPECT_EQ(st.st_uid, f.owner->Uid);
+        EXPECT_EQ(st.st_gid, f.owner->Gid);
         EXPECT_EQ(st.st_mode & 07777, f.unzipMode) << std::oct << st.st_mode;
     }
+
+    // An update copies an unchanged entry as it is, with the owner it was saved with
+    // (a new owner alone changes neither time nor size); a changed file's entry is
+    // written anew with its owner now.
+    ASSERT_EQ(::chown((rights / "privat.txt").c_str(), daemon->Uid, daemon->Gid), 0);
+    MakeFile(rights / "gruppe.txt", "neuer Inhalt", 1710496800 + 86400);
+    ASSERT_EQ(::chown((rights / "gruppe.txt").c_str(), nobody->Uid, nobody->Gid), 0);
+    save();
+    reader.Open(Archive);
+    ASSERT_TRUE(entry("privat.txt") && entry("gruppe.txt"));
+    EXPECT_EQ(entry("privat.txt")->Uid, std::optional<std::uint32_t>(nobody->Uid));
+    EXPECT_EQ(entry("privat.txt")->OwnerName, nobody->Name);
+    EXPECT_EQ(entry("gruppe.txt")->Uid, std::optional<std::uint32_t>(nobody->Uid));
+    EXPECT_EQ(entry("gruppe.txt")->OwnerName, nobody->Name);
+    EXPECT_EQ(entry("gruppe.txt")->UnixMode, std::optional<std::uint32_t>(S_IFREG | 0640));
 }
 
 TEST_F(WriterTest, WrongPasswordIsRefusedByThePeers) {

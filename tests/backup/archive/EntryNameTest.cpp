@@ -125,7 +125,7 @@ TEST(NameBytes, DecodingRules) {
     }
 }
 
-// Names are read into the program's form: "\\" separates folders on the hosts that
+// Names are read into the program's form: a backslash separates folders on the hosts that
 // use it and is a character elsewhere; a drive in front goes from every host.
 TEST(NameBytes, FoldersAndDrivesOfOtherHosts) {
     constexpr std::uint8_t kMacintosh = 7;
