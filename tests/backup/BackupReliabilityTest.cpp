@@ -166,6 +166,28 @@ TEST_F(BackupReliabilityTest, RunEndedAtEachRotationStepIsFinishedByTheNextRun) 
     }
 }
 
+// A waiting new _1 that still cannot take its place (a folder named like _2 is in the
+// way) stays whole under its name; the run updates _1 instead, says so and fails.
+TEST_F(BackupReliabilityTest, WaitingArchiveThatCannotBePlacedIsKeptAndThePassFails) {
+    UseStrategy(1);
+    ASSERT_EQ(Backup().exitStatus, 0);
+    test::WriteFile(FSource / "brief.txt", "wartend");
+    ASSERT_NE(Backup({}, {{"VB_TEST_EXIT_AT_ROTATION_STEP", "1"}}).exitStatus, 0);
+    const fs::path pending = FTarget / "Job 1_1.zip.vbneu";
+    const std::string waiting = test::ReadFile(pending);
+    fs::create_directory(FTarget / "Job 1_2.zip");
+    test::WriteFile(FSource / "brief.txt", "danach");
+    const auto result = Backup();
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.standardError.find("Die vollst\u00E4ndige Sicherung " + pending.string() +
+                                        " eines abgebrochenen Laufs kann nicht an ihren Platz gebracht werden"),
+              std::string::npos)
+        << result.standardError;
+    EXPECT_TRUE(test::ReadFile(pending) == waiting);
+    EXPECT_EQ(Brief(pending), "wartend");
+    EXPECT_EQ(Brief(FTarget / "Job 1_1.zip"), "danach");
+}
+
 // A full disk (here a file-size limit) fails one job whole: its archive is not
 // written and not recorded, the log says so, the message gives the system's reason
 // in a German sentence naming the archive, and the next job of the pass runs clean.
