@@ -233,6 +233,7 @@ void ArchiveWriter::Release() {
     FOpen = false;
     FNew = false;
     FBeforePlacing = nullptr;
+    FPending.clear();
     FLog.Stop();
     FEntries.clear();
     FIndex.clear();
@@ -298,10 +299,16 @@ void ArchiveWriter::OpenNew(const std::string& path, std::function<void()> befor
     StartNew(path, std::move(beforePlacing));
 }
 
+void ArchiveWriter::OpenNew(const std::string& path, const std::string& pending, std::function<void()> place) {
+    OpenNew(path, std::move(place));
+    FPending = pending;
+}
+
 void ArchiveWriter::StartNew(const std::string& path, std::function<void()> beforePlacing) {
     FOpen = true;
     FNew = true;
     FBeforePlacing = std::move(beforePlacing);
+    FPending.clear();
     FPath = path;
     FTarget = path;
     FFd.Reset();
@@ -321,13 +328,26 @@ void ArchiveWriter::StartNew(const std::string& path, std::function<void()> befo
 }
 
 // A new archive takes its place only when complete: after the caller's step (the
-// rotation of the generations), by a rename that never replaces a file.
+// rotation of the generations), by a rename that never replaces a file; or first
+// under its pending name, from where the caller's step moves it.
 void ArchiveWriter::PlaceNewArchive(platform::ReplacingFile& file) {
-    if (FBeforePlacing) FBeforePlacing();
-    if (const int error = file.Commit(platform::ReplacingFile::Placing::NoReplace))
-        throw Error("Das Archiv " + FPath + " kann nicht an seinen Platz gebracht werden: " + SystemErrorText(error));
+    if (FPending.empty() && FBeforePlacing) FBeforePlacing();
+    if (const int error = file.Commit(platform::ReplacingFile::Placing::NoReplace)) {
+        throw Error("Das Archiv " + (FPending.empty() ? FPath : FPending) +
+                    " kann nicht an seinen Platz gebracht werden: " + SystemErrorText(error));
+    }
+    if (!FPending.empty()) {
+        if (FBeforePlacing) FBeforePlacing();
+        const auto placed = platform::StatPath(FTarget, false);
+        const auto self = platform::StatFd(file.Fd());
+        if (!placed || !self || placed->Device != self->Device || placed->Inode != self->Inode) {
+            throw Error("Das Archiv " + FPath + " kann nicht an seinen Platz gebracht werden; die neue Sicherung " +
+                        "bleibt vollständig unter " + FPending + " erhalten.");
+        }
+    }
     FNew = false;
     FBeforePlacing = nullptr;
+    FPending.clear();
 }
 
 // A file that cannot be read is left out of the archive; the log says so below the
@@ -362,11 +382,12 @@ void ArchiveWriter::AddFiles(const std::string& pattern) {
     zip::SelectFiles(pattern, FRecurse, handlers);
 }
 
-// The archive is never selected: neither the file it is now (a save in the middle of
-// a selection replaces it by another) nor a temporary file of its saves.
+// The archive is never selected: neither the file it is now (a save between two
+// selections replaces it by another) nor a temporary file of its saves.
 bool ArchiveWriter::IsArchiveFile(const std::string& path, const platform::FileStatus& status) const {
     if (FSelf && status.Device == FSelf->Device && status.Inode == FSelf->Inode) return true;
-    return BaseName(path).starts_with("." + BaseName(FTarget) + ".vbtmp-");
+    if (BaseName(path).starts_with("." + BaseName(FTarget) + ".vbtmp-")) return true;
+    return KeepOut && KeepOut(path);
 }
 
 void ArchiveWriter::TakeIdentity() {
@@ -379,6 +400,7 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
     const std::string name = zip::StoredNameFromPath(item.Path, item.Folder);
     if (name.empty()) return;
     if (!zip::EncodeName(name)) {
+        FLog.Line(name, " skipped ");
         if (OnFileSkipped) OnFileSkipped(item.Path);
         return;
     }
@@ -398,13 +420,10 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
         FLog.Line(name, " added ");
         return;
     }
+    // Two rows or masks that select the same file: it was taken in by the first, and
+    // the archive keeps one entry of it, saved with all the others at the end.
     const EntryAction pending = FEntries[found->second].Action;
-    FEntries[found->second].SourcePath = item.Path;
-    if (pending == EntryAction::Add || pending == EntryAction::Replace) {
-        Save();
-        found = FIndex.find(name);
-        if (found == FIndex.end()) return;  // left out by the save: its file cannot be read
-    }
+    if (pending == EntryAction::Add || pending == EntryAction::Replace) return;
     ArchiveEntry& entry = FEntries[found->second];
     takeSource(entry);
     // The status from the search decides; only a file that looks changed is opened.
@@ -603,7 +622,10 @@ void ArchiveWriter::WriteCentralDirectory(zip::OutputFile& out, const std::vecto
 }
 
 void ArchiveWriter::SaveToTemporaryFile() {
-    platform::ReplacingFile temp(FTarget);
+    // The temporary file is named after the archive also when a new one goes to its
+    // pending name first, so that the next run knows it as a leftover.
+    platform::ReplacingFile temp(FNew && !FPending.empty() ? FPending : FTarget,
+                                 platform::ReplacingFile::Durability::Durable, platform::TemporaryTemplateFor(FTarget));
     if (!temp.Valid()) CannotCreateTemporary(FolderOf(FTarget), temp.CreateError());
     // A new archive keeps the temporary file's mode 0600; an update takes the old
     // file's mode, owner and group.
@@ -644,6 +666,7 @@ void ArchiveWriter::SaveDirect() {
     out.Flush();
     if (FBeforePlacing) FBeforePlacing();
     FBeforePlacing = nullptr;
+    FPending.clear();
     FNew = false;
     zip::SpannedWriter spanned(*Medium, FTarget, FSpanningThreshold, OnRequestBlankDisk);
     const zip::SpannedResult result = spanned.Write(scratch.Get(), out.Position(), written);

@@ -13,11 +13,12 @@
 #include <random>
 
 #include "ArchiveTestSupport.h"
-#include "support/RandomBytes.h"
 #include "backup/archive/ArchiveReader.h"
 #include "backup/archive/ArchiveWriter.h"
 #include "backup/archive/CompressionPipeline.h"
+#include "support/RandomBytes.h"
 #include "util/Error.h"
+#include "util/Utf8.h"
 
 namespace vb::test {
 namespace {
@@ -520,18 +521,48 @@ TEST_F(WriterTest, NamesDifferingInCaseAreTwoEntries) {
     EXPECT_EQ(reader.Count(), 2u);
 }
 
-TEST_F(WriterTest, SecondSelectionSavesFirstAndStoresOnce) {
-    ArchiveWriter writer;
-    writer.Open(Archive);
-    writer.AddFiles(Data.string() + "/*.txt");
-    writer.AddFiles(Data.string() + "/Liste.*");
-    // The second selection saved the archive: it is complete on disk already.
-    ArchiveReader reader;
-    reader.Open(Archive);
-    EXPECT_EQ(reader.Count(), 2u);
-    writer.Close();
-    reader.Open(Archive);
-    EXPECT_EQ(reader.Count(), 2u);
+// Two selections that both take a file in (two rows, overlapping masks) store it
+// once, and nothing is written before the save at the end: a run killed in between
+// never leaves a complete-looking archive that lacks the rest of the selection.
+TEST_F(WriterTest, FileSelectedTwiceIsStoredOnceAndSavedOnlyAtTheEnd) {
+    const struct {
+        const char* name;
+        bool update;  // an existing archive whose Liste.txt changed
+    } cases[] = {{"new archive", false}, {"update", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(Archive);
+        std::string before;
+        if (c.update) {
+            ArchiveWriter first;
+            first.Open(Archive);
+            first.AddFiles(Data.string() + "/*.txt");
+            first.Close();
+            before = ReadFile(Archive);
+            MakeFile(Data / "Liste.txt", TextBytes(6000), 1710496800 + 86400);
+        }
+        ArchiveWriter writer;
+        int saves = 0;
+        writer.OnWritten = [&](int, const std::vector<ArchiveEntry>&) { ++saves; };
+        writer.Open(Archive);
+        writer.AddFiles(Data.string() + "/*.txt");
+        writer.AddFiles(Data.string() + "/Liste.*");
+        writer.AddFiles(Data.string() + "/*.txt");
+        EXPECT_EQ(saves, 0);
+        if (c.update)
+            EXPECT_TRUE(ReadFile(Archive) == before) << "the archive changed before the end";
+        else
+            EXPECT_FALSE(fs::exists(Archive)) << "the archive was written before the end";
+        writer.Close();
+        EXPECT_EQ(saves, 1);
+        ArchiveReader reader;
+        reader.Open(Archive);
+        std::vector<std::string> names;
+        for (const auto& e : reader.Entries()) names.push_back(fs::path(e.Name).filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"Liste.txt", "leer.txt"}));
+        ExpectPeersAccept();
+    }
 }
 
 TEST_F(WriterTest, OpeningRules) {
@@ -633,10 +664,16 @@ TEST_F(WriterTest, NamesThatAreNoUtf8AreReportedAndSkipped) {
     std::vector<std::string> skipped;
     ArchiveWriter writer;
     writer.OnFileSkipped = [&](const std::string& path) { skipped.push_back(path); };
+    const fs::path log = Dir / "VB-Backup.log";
+    writer.SetLogFile(log.string());
+    writer.SetLogging(true);
     writer.Open(Archive);
     writer.AddFiles(Data.string() + "/*.txt");
     writer.Close();
     EXPECT_EQ(skipped, std::vector<std::string>{(Data / "Sch\xFCler.txt").string()});
+    // The log names it too, its undecodable byte shown as U+FFFD.
+    const std::string lines = utf8::fromUtf16le(ReadFile(log));
+    EXPECT_NE(lines.find(fs::relative(Data, "/").string() + "/Sch\uFFFDler.txt skipped "), std::string::npos) << lines;
     ExpectPeersAccept();
 }
 
@@ -769,8 +806,8 @@ TEST_F(WriterTest, UnreadableFolderAndUnopenableChangedFileAreReported) {
     EXPECT_TRUE(fs::exists(target / fs::relative(Data / "Gesperrt" / "a.txt", "/")));  // from the first run
 }
 
-// The archive never takes itself in: a save in the middle of a selection replaces
-// the archive file, and the search that goes on must still know it.
+// The archive never takes itself in: a save between two selections replaces the
+// archive file, and the search that goes on must still know it.
 TEST_F(WriterTest, ArchiveInASearchedFolderIsNeverSelected) {
     Archive = (Data / "backup" / "Daten.zip").string();
     fs::create_directories(Data / "backup");
@@ -781,8 +818,9 @@ TEST_F(WriterTest, ArchiveInASearchedFolderIsNeverSelected) {
         ArchiveWriter writer;
         writer.Open(Archive);
         writer.AddFiles(Data.string() + "/*.mdb");
+        writer.Save();
         writer.SetRecurse(true);
-        writer.AddFiles(Data.string() + "/*.*");  // selects noten.mdb again: a save in between
+        writer.AddFiles(Data.string() + "/*.*");
         writer.Close();
         ArchiveReader reader;
         reader.Open(Archive);
