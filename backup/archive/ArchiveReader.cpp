@@ -31,14 +31,18 @@
 #include "platform/TemporaryFiles.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
+#include "util/EscapeControl.h"
 
 namespace vb {
 namespace {
 
 constexpr const char* kInvalidPassword = "Cannot extract file - invalid password";
 
+// Why SafeSegments refused `name`, with its control characters escaped.
 std::string RefusedName(const std::string& name) {
-    return "Der Name " + name + " führt aus dem Zielordner hinaus oder enthält Steuerzeichen";
+    const std::string shown = EscapeControl(name);
+    if (shown != name) return "Der Name " + shown + " enthält Steuerzeichen";
+    return "Der Name " + name + " führt aus dem Zielordner hinaus";
 }
 
 // The parts of a stored name, or nullopt when the name is absolute or has an empty,
