@@ -52,12 +52,16 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
-std::string PasswordBytes(const std::string& password) {
+// The password's bytes for the method: Windows-1252 for the traditional cipher, as
+// this program always wrote them; UTF-8 for AES, as 7-Zip and bsdtar read them.
+std::string PasswordBytes(const std::string& password, zip::EncryptionMethod method) {
+    if (method == zip::EncryptionMethod::Aes256) return password;
     if (auto exact = encodeBestFit(kAnsiCodePage, password)) return *exact;
     return encodeLossy(kAnsiCodePage, password);
 }
 
 std::uint16_t VersionNeeded(const ArchiveEntry& e, bool zip64) {
+    if (e.Method == zip::kMethodAes) return 51;
     if (zip64) return 45;
     if (e.IsEncrypted() || e.Method == 8 || e.IsFolder()) return 20;
     return 10;
@@ -72,14 +76,15 @@ std::uint16_t VersionNeeded(const ArchiveEntry& e, bool zip64) {
 class NewEntry {
 public:
     NewEntry(const ArchiveEntry& source, const zip::SourceInfo& info, const zip::OwnerFieldCache::Owner& owner,
-             const std::string& password, std::uint64_t offset)
-        : FInfo(info), FPassword(password), FName(*zip::EncodeName(source.Name)), FEntry(source) {
+             const zip::EntryEncryption& encryption, std::uint64_t offset)
+        : FInfo(info), FEncryption(encryption), FName(*zip::EncodeName(source.Name)), FEntry(source) {
         ArchiveEntry& e = FEntry;
         e.Action = EntryAction::Unchanged;
         e.HeaderName = FName.Bytes;
         // Local and central header carry the same fields: the Unicode Path field, then
-        // owner and group.
-        FExtra = FName.UnicodeExtra + owner.Fields;
+        // owner and group (then the AES field of an AES entry).
+        FBaseExtra = FName.UnicodeExtra + owner.Fields;
+        FExtra = FBaseExtra;
         e.CentralExtra = FExtra;
         // No data descriptor, also when encrypted: the local header carries the real
         // CRC-32 and sizes, and the encryption header's check byte is the CRC's.
@@ -100,7 +105,7 @@ public:
         e.DiskStart = 0;
         e.LocalHeaderOffset = offset;
         const std::uint64_t size = e.IsFolder() ? 0 : info.Status.Size;
-        FSizes64 = size + zip::ZipCrypto::kHeaderSize >= zip::kMax32;
+        FSizes64 = size + zip::ZipCrypto::kHeaderSize + zip::WinZipAes::Overhead(zip::kAes256) >= zip::kMax32;
         FZip64 = FSizes64 || offset >= zip::kMax32;
     }
 
@@ -114,18 +119,18 @@ public:
         ArchiveEntry& e = FEntry;
         std::string data;
         if (FInfo.ChunkCount == 0) {
-            e.Method = 0;
+            FMethod = 0;
             e.Crc32 = 0;
             e.UncompressedSize = 0;
             if (Encrypted()) {
-                zip::ZipCrypto crypto(FPassword);
-                const auto header = crypto.MakeHeader(0);  // the CRC-32 of nothing
-                data.assign(reinterpret_cast<const char*>(header.data()), header.size());
+                // The encryption of nothing: a header, or salt, verifier and code.
+                data.assign(FEncryption.Leading(), '\0');
+                zip::EncryptWhole(FEncryption, 0, data);
             }
         } else {
             zip::ChunkResult r = pipeline.TakeChunk();
             if (!r.Ok || changed()) return false;
-            e.Method = r.Stored ? 0 : 8;
+            FMethod = r.Stored ? 0 : 8;
             e.Crc32 = r.Crc32;
             e.UncompressedSize = r.InputSize;
             data = std::move(r.Data);
@@ -143,10 +148,10 @@ public:
     // full or changed; what was written of it is the caller's to drop.
     bool WriteChunked(zip::OutputFile& out, zip::CompressionPipeline& pipeline, const std::function<bool()>& changed) {
         ArchiveEntry& e = FEntry;
-        e.Method = 8;
+        FMethod = 8;
         SetVersions();
         out.Write(LocalHeader());
-        const std::uint64_t headerBytes = Encrypted() ? zip::ZipCrypto::kHeaderSize : 0;
+        const std::uint64_t headerBytes = FEncryption.Leading();
         const std::uint64_t dataStart = out.Position() + headerBytes;
         out.Write(std::string(headerBytes, '\0'));
         bool ok = true;
@@ -166,21 +171,34 @@ public:
         if (!ok || changed()) return false;
         e.Crc32 = crc;
         e.UncompressedSize = total;
-        e.CompressedSize = out.Position() - dataStart + headerBytes;
-        if (Encrypted()) {
-            zip::ZipCrypto crypto(FPassword);
+        const std::uint64_t dataSize = out.Position() - dataStart;
+        if (Aes()) {
+            const std::string salt = zip::WinZipAes::RandomSalt(zip::kAes256);
+            zip::WinZipAes aes(FEncryption.Password, salt, zip::kAes256);
+            const auto verifier = aes.Verifier();
+            out.PatchAt(dataStart - headerBytes, salt + std::string(verifier.begin(), verifier.end()));
+            out.TransformRange(dataStart, dataSize,
+                               [&aes](char* p, std::size_t n) { aes.Encrypt(reinterpret_cast<unsigned char*>(p), n); });
+            const auto code = aes.AuthCode();
+            out.Write(reinterpret_cast<const char*>(code.data()), code.size());
+        } else if (Encrypted()) {
+            zip::ZipCrypto crypto(FEncryption.Password);
             const auto header = crypto.MakeHeader(static_cast<std::uint16_t>(crc >> 16));
             out.PatchAt(dataStart - headerBytes, std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
-            out.TransformRange(dataStart, e.CompressedSize - headerBytes, [&crypto](char* p, std::size_t n) {
+            out.TransformRange(dataStart, dataSize, [&crypto](char* p, std::size_t n) {
                 crypto.Encrypt(reinterpret_cast<unsigned char*>(p), n);
             });
         }
+        e.CompressedSize = dataSize + headerBytes + FEncryption.Trailing();
+        SetVersions();
         out.PatchAt(e.LocalHeaderOffset, LocalHeader());
         return true;
     }
 
 private:
-    bool Encrypted() const { return !FPassword.empty(); }
+    // Folders hold no data: AES leaves them unencrypted, as 7-Zip does.
+    bool Aes() const { return FEncryption.Aes() && !FEntry.IsFolder(); }
+    bool Encrypted() const { return FEncryption.On() && (Aes() || !FEncryption.Aes()); }
 
     std::string LocalHeader() const {
         const std::string extra =
@@ -188,7 +206,16 @@ private:
         return zip::MakeLocalHeader(FEntry, FSizes64, extra + FExtra);
     }
 
+    // The header fields that follow from the method: an AES entry names method 99 with
+    // its real method in the AES field, and stores no CRC (AE-2: the authentication
+    // code stands in for it).
     void SetVersions() {
+        FEntry.Method = Aes() ? zip::kMethodAes : FMethod;
+        if (Aes()) {
+            FEntry.Crc32 = 0;
+            FExtra = FBaseExtra + zip::MakeAesField({2, zip::kAes256, FMethod});
+            FEntry.CentralExtra = FExtra;
+        }
         FEntry.VersionNeeded = VersionNeeded(FEntry, FZip64);
         FEntry.VersionMadeBy =
             static_cast<std::uint16_t>((FName.Host << 8) | std::max<std::uint16_t>(20, FEntry.VersionNeeded));
@@ -198,7 +225,7 @@ private:
     // `dataStart` on. False when it cannot be read.
     bool StoreInstead(zip::OutputFile& out, std::uint64_t dataStart, std::uint64_t total, std::uint32_t& crc) {
         out.TruncateTo(dataStart);
-        FEntry.Method = 0;
+        FMethod = 0;
         SetVersions();
         std::string buffer(1 << 20, '\0');
         crc = 0;
@@ -213,9 +240,11 @@ private:
     }
 
     const zip::SourceInfo& FInfo;
-    const std::string& FPassword;  // the password's bytes; empty: no encryption
+    const zip::EntryEncryption& FEncryption;
+    std::uint16_t FMethod = 0;  // how the data itself is compressed
     const zip::EncodedName FName;
-    std::string FExtra;  // extra fields of both headers, without the Zip64 field
+    std::string FBaseExtra;  // name and owner fields
+    std::string FExtra;      // extra fields of both headers, without the Zip64 field
     ArchiveEntry FEntry;
     bool FSizes64 = false;
     bool FZip64 = false;
@@ -540,13 +569,15 @@ ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFil
 }
 
 std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
-    const std::string password = FPassword.empty() ? std::string() : PasswordBytes(FPassword);
+    zip::EntryEncryption encryption;
+    encryption.Method = FEncryption;
+    if (!FPassword.empty()) encryption.Password = PasswordBytes(FPassword, FEncryption);
 
     std::vector<zip::CompressionPipeline::Job> jobs;
     for (const auto& e : FEntries)
         if (e.Action != EntryAction::Unchanged)
             jobs.push_back({e.SourcePath, e.IsFolder(), BaseName(e.SourcePath), e.SourceDevice, e.SourceInode});
-    zip::CompressionPipeline pipeline(std::move(jobs), password, FThreads);
+    zip::CompressionPipeline pipeline(std::move(jobs), encryption, FThreads);
     std::size_t job = 0;
     zip::OwnerFieldCache owners;
 
@@ -584,7 +615,7 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
                    now->ModifiedNanoseconds != info.Status.ModifiedNanoseconds;
         };
 
-        NewEntry entry(source, info, owners.Of(info.Status.Owner, info.Status.Group), password, out.Position());
+        NewEntry entry(source, info, owners.Of(info.Status.Owner, info.Status.Group), encryption, out.Position());
         if (info.ChunkCount == 0 || info.Whole) {
             if (!entry.WriteWhole(out, pipeline, changedWhileRead)) {
                 notSaved(std::nullopt);

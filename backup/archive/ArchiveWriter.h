@@ -25,6 +25,7 @@
 #include "backup/archive/ArchiveEntry.h"
 #include "backup/archive/ArchiveLog.h"
 #include "backup/archive/ArchiveMedium.h"
+#include "backup/archive/EntryEncryption.h"
 #include "backup/archive/FileSelector.h"
 #include "platform/UniqueFd.h"
 
@@ -47,9 +48,14 @@ public:
     // Settings; they outlast single archives.
     void SetTempDirectory(const std::string& folder) { FTempDirectory = folder; }
     const std::string& TempDirectory() const { return FTempDirectory; }
-    // UTF-8; encrypted with its Windows-1252 bytes. Empty: no encryption.
+    // UTF-8. Empty: no encryption. New and changed entries are encrypted with the
+    // method set: WinZip AES-256 (AE-2) with the password's UTF-8 bytes, the default,
+    // or the traditional PKWARE cipher with its Windows-1252 bytes, for old tools.
+    // Unchanged entries keep the encryption they have.
     void SetPassword(const std::string& password) { FPassword = password; }
     const std::string& Password() const { return FPassword; }
+    void SetEncryption(zip::EncryptionMethod method) { FEncryption = method; }
+    zip::EncryptionMethod Encryption() const { return FEncryption; }
     void SetRecurse(bool recurse) { FRecurse = recurse; }
     bool Recurse() const { return FRecurse; }
     // Log file and switch: the log starts when an archive is open while both are set.
@@ -158,6 +164,7 @@ private:
 
     std::string FTempDirectory;
     std::string FPassword;
+    zip::EncryptionMethod FEncryption = zip::EncryptionMethod::Aes256;
     bool FRecurse = false;
     std::string FLogFile;
     bool FLogging = false;

@@ -80,13 +80,37 @@ bool DeflatePays(const char* input, std::size_t size) {
                                        kProbeSize - kProbeSize / 128) != 0;
 }
 
-ChunkResult CompressWhole(int fd, std::uint64_t size, const std::string& password) {
+}  // namespace
+
+void EncryptWhole(const EntryEncryption& encryption, std::uint32_t crc, std::string& data) {
+    const std::size_t lead = encryption.Leading();
+    auto* bytes = reinterpret_cast<unsigned char*>(data.data());
+    if (encryption.Aes()) {
+        const std::string salt = WinZipAes::RandomSalt(kAes256);
+        WinZipAes aes(encryption.Password, salt, kAes256);
+        std::memcpy(bytes, salt.data(), salt.size());
+        std::memcpy(bytes + salt.size(), aes.Verifier().data(), WinZipAes::kVerifierSize);
+        aes.Encrypt(bytes + lead, data.size() - lead);
+        const auto code = aes.AuthCode();
+        data.append(reinterpret_cast<const char*>(code.data()), code.size());
+        return;
+    }
+    ZipCrypto crypto(encryption.Password);
+    // No data descriptor follows: readers check the CRC's high byte.
+    const auto header = crypto.MakeHeader(static_cast<std::uint16_t>(crc >> 16));
+    std::memcpy(bytes, header.data(), header.size());
+    crypto.Encrypt(bytes + lead, data.size() - lead);
+}
+
+namespace {
+
+ChunkResult CompressWhole(int fd, std::uint64_t size, const EntryEncryption& encryption) {
     ChunkResult r;
     char* input = ThreadBuffer(kInput, static_cast<std::size_t>(size));
     if (size > 0 && !platform::ReadAt(fd, input, static_cast<std::size_t>(size), 0)) return r;
     r.InputSize = size;
     r.Crc32 = size > 0 ? static_cast<std::uint32_t>(libdeflate_crc32(0, input, static_cast<std::size_t>(size))) : 0;
-    const std::size_t headerSize = password.empty() ? 0 : ZipCrypto::kHeaderSize;
+    const std::size_t headerSize = encryption.Leading();
     if (size == 0 || !DeflatePays(input, static_cast<std::size_t>(size)) ||
         !DeflateIfSmaller(input, static_cast<std::size_t>(size), r.Data, headerSize)) {
         // Stored: equal sizes keep Deflate, so only a deflated result that is larger
@@ -96,13 +120,7 @@ ChunkResult CompressWhole(int fd, std::uint64_t size, const std::string& passwor
         r.Data.assign(headerSize, '\0');
         r.Data.append(input, static_cast<std::size_t>(size));
     }
-    if (!password.empty()) {
-        ZipCrypto crypto(password);
-        // No data descriptor follows: readers check the CRC's high byte.
-        const auto header = crypto.MakeHeader(static_cast<std::uint16_t>(r.Crc32 >> 16));
-        std::memcpy(r.Data.data(), header.data(), header.size());
-        crypto.Encrypt(reinterpret_cast<unsigned char*>(r.Data.data()) + headerSize, r.Data.size() - headerSize);
-    }
+    if (encryption.On()) EncryptWhole(encryption, r.Crc32, r.Data);
     r.Ok = true;
     return r;
 }
@@ -150,8 +168,8 @@ ChunkResult CompressChunk(int fd, std::uint64_t offset, std::uint64_t length, bo
 
 }  // namespace
 
-CompressionPipeline::CompressionPipeline(std::vector<Job> jobs, std::string passwordBytes, unsigned threads)
-    : FJobs(std::move(jobs)), FPassword(std::move(passwordBytes)), FSources(FJobs.size()), FPool(threads) {
+CompressionPipeline::CompressionPipeline(std::vector<Job> jobs, EntryEncryption encryption, unsigned threads)
+    : FJobs(std::move(jobs)), FEncryption(std::move(encryption)), FSources(FJobs.size()), FPool(threads) {
     FWindow = 3 * FPool.Size() + 2;
     Plan();
 }
@@ -216,8 +234,8 @@ void CompressionPipeline::Plan() {
         FResults.push_back(promise->get_future());
         const std::size_t chunk = FPlanChunk++;
         if (info.Whole) {
-            FPool.Submit([source, promise, password = FPassword] {
-                promise->set_value(CompressWhole(source->Info.Fd.Get(), source->Info.Status.Size, password));
+            FPool.Submit([source, promise, encryption = FEncryption] {
+                promise->set_value(CompressWhole(source->Info.Fd.Get(), source->Info.Status.Size, encryption));
             });
         } else {
             const std::uint64_t offset = chunk * kChunkSize;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "backup/archive/DosTime.h"
+#include "backup/archive/EntryEncryption.h"
 #include "backup/archive/WorkerPool.h"
 #include "platform/FileStat.h"
 #include "platform/UniqueFd.h"
@@ -25,6 +26,11 @@
 namespace vb::zip {
 
 inline constexpr std::uint64_t kWholeLimit = 4u << 20;
+
+// Encrypts `data`, whose first encryption.Leading() bytes are kept free for the
+// encryption header (or AES salt and verifier), in place; AES appends its
+// authentication code. `crc` is the CRC-32 of the plain data.
+void EncryptWhole(const EntryEncryption& encryption, std::uint32_t crc, std::string& data);
 inline constexpr std::uint64_t kChunkSize = 4u << 20;
 // Deflate is tried on this many bytes at the start of a file (and of each chunk of a
 // large one) before the rest; data that does not shrink there is stored.
@@ -42,7 +48,8 @@ struct SourceInfo {
 
 struct ChunkResult {
     bool Ok = false;              // false when reading failed or the file was shorter
-    std::string Data;             // compressed (whole: final bytes, encrypted when asked)
+    std::string Data;             // compressed (whole: final bytes, encrypted when asked,
+                                  // with the encryption's leading and trailing bytes)
     std::uint32_t Crc32 = 0;      // of the chunk's uncompressed bytes
     std::uint64_t InputSize = 0;
     bool Stored = false;          // whole task only: the data is stored, not deflated
@@ -58,8 +65,8 @@ public:
         std::uint64_t Inode = 0;   // only; inode 0: not checked)
     };
 
-    // `passwordBytes` empty: no encryption. `threads` 0: one per core.
-    CompressionPipeline(std::vector<Job> jobs, std::string passwordBytes, unsigned threads = 0);
+    // Whole files are encrypted as `encryption` says. `threads` 0: one per core.
+    CompressionPipeline(std::vector<Job> jobs, EntryEncryption encryption, unsigned threads = 0);
     ~CompressionPipeline();
 
     // Opens (if not yet done) and describes job `index`; jobs are taken in order.
@@ -73,7 +80,7 @@ private:
     void Open(std::size_t index);
 
     std::vector<Job> FJobs;
-    std::string FPassword;
+    EntryEncryption FEncryption;
     std::vector<std::shared_ptr<Source>> FSources;
     std::size_t FPlanJob = 0;
     std::size_t FPlanChunk = 0;

@@ -189,10 +189,9 @@ TEST_F(VerifierTest, CheckedSaveLogsAndLeavesASoundArchive) {
     EXPECT_EQ(ErrorOf([&] { SaveAndCloseArchive(writer, true); }), "");
     const std::string log = utf8::fromUtf16le(ReadFile(Dir / "VB-Backup.log"));
     EXPECT_NE(log.find(Archive + " geprüft "), std::string::npos) << log;
+    // Checked with the AES entries the writer makes by default, and by 7-Zip.
     std::string out;
-    EXPECT_EQ(RunCommand("python3 -c \"import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); z.setpassword(b'Geheim'); "
-                         "print(z.testzip())\" " + Quote(Archive), &out), 0);
-    EXPECT_EQ(out, "None\n");
+    EXPECT_EQ(RunCommand("$(command -v 7z || command -v 7zz) t -pGeheim " + Quote(Archive), &out), 0) << out;
 }
 
 // The pages of a written file leave the cache, so the check reads the disk. File

@@ -88,7 +88,7 @@ TEST(PipelineTest, RunsOfEntriesWithoutDataNeverLeaveAFileUnplanned) {
                 jobs.push_back({path.string(), kind == Kind::Folder, path.filename().string()});
                 contents.push_back(content);
             }
-            zip::CompressionPipeline pipeline(jobs, "", threads);
+            zip::CompressionPipeline pipeline(jobs, {}, threads);
             for (std::size_t i = 0; i < jobs.size(); ++i) {
                 const zip::SourceInfo& info = pipeline.Begin(i);
                 const Kind kind = plan.kinds[i];

@@ -92,6 +92,7 @@ protected:
         writer.Medium = medium;
         writer.SetSpanningThreshold(threshold);
         writer.SetPassword(Password);
+        writer.SetEncryption(zip::EncryptionMethod::ZipCrypto);  // the peers include Info-ZIP's unzip
         writer.OnRequestBlankDisk = [&, medium](int disk) {
             Requests.push_back(disk);
             medium->Insert(disk);
