@@ -25,7 +25,7 @@ PACKAGES = build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev \
 # Only `make fuzz` needs clang and its sanitizer and libFuzzer runtimes.
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
-FUZZ_TARGETS = archive_reader_fuzz csv_table_fuzz reg_file_fuzz jet_header_fuzz
+FUZZ_TARGETS = archive_reader_fuzz aes_entry_fuzz csv_table_fuzz reg_file_fuzz jet_header_fuzz
 # A sanitizer finding fails the test that met it; leaks count as findings.
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

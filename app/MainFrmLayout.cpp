@@ -336,6 +336,23 @@ QWidget* TMainFrm::BuildSettingsPage() {
     CheckBox2->setObjectName("CheckBox2");
     connect(CheckBox2, &QCheckBox::clicked, this, &TMainFrm::CheckBox2Click);
     body->addWidget(CheckBox2);
+    auto* encryptionRow = new QHBoxLayout;
+    encryptionRow->setContentsMargins(20, 0, 0, 0);
+    auto* encryptionLabel = new QLabel("&Verschlüsselung:", page);
+    cbVerschluesselung = new QComboBox(page);
+    cbVerschluesselung->setObjectName("cbVerschluesselung");
+    cbVerschluesselung->addItem("AES-256 (empfohlen)");
+    cbVerschluesselung->addItem("ZipCrypto (kompatibel mit alten Programmen)");
+    cbVerschluesselung->setToolTip(
+        "AES-256 hält Angriffen stand; ZipCrypto können auch alte Programme öffnen, "
+        "es ist aber leicht zu brechen");
+    encryptionLabel->setBuddy(cbVerschluesselung);
+    connect(cbVerschluesselung, &QComboBox::activated, this,
+            [this](int index) { FOptions.FAes = index == kEncryptionAes; });
+    encryptionRow->addWidget(encryptionLabel);
+    encryptionRow->addWidget(cbVerschluesselung);
+    encryptionRow->addStretch();
+    body->addLayout(encryptionRow);
     CheckBox3 = new QCheckBox("Sicherung nach dem Packen prüfen", page);
     CheckBox3->setObjectName("CheckBox3");
     CheckBox3->setToolTip("Liest jede neue Sicherung von der Festplatte zurück und prüft sie, "

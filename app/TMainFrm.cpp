@@ -156,7 +156,8 @@ void TMainFrm::SetTabOrder() {
                                  "ComboBox3", "ComboBox1", "JvDriveCombo1", "btnStartRestore", "btnAll", "AbZipView1",
                                  // settings
                                  "RadioGroup1Item0", "RadioGroup1Item1", "RadioGroup1Item2", "CheckBox1", "CheckBox2",
-                                 "CheckBox3", "btnZeitplan", "edDatenDir", "btnDatenDir", "btnUserInfo",
+                                 "cbVerschluesselung", "CheckBox3", "btnZeitplan", "edDatenDir", "btnDatenDir",
+                                 "btnUserInfo",
                                  // logs
                                  "btnPreviewBackupLog", "SpeedButton1", "memoBackupLog", "btnPreviewRestoreLog",
                                  "SpeedButton2", "memoRestoreLog"};
@@ -203,6 +204,8 @@ void TMainFrm::LoadSettings() {
     if (!loaded.keyOpened) return;  // the controls stay as designed
     CheckBox1->setChecked(FOptions.FLogging);
     CheckBox2->setChecked(FOptions.FUsePassword);
+    cbVerschluesselung->setCurrentIndex(FOptions.FAes ? kEncryptionAes : kEncryptionZipCrypto);
+    cbVerschluesselung->setEnabled(FOptions.FUsePassword);
     CheckBox3->setChecked(FOptions.FPruefen);
     const QSignalBlocker block(edDatenDir);
     edDatenDir->setText(Q(FOptions.FDatenDir));
@@ -339,7 +342,10 @@ void TMainFrm::CheckBox1Click(bool checked) {
     FArchiveWriter.SetLogging(FOptions.FLogging);
 }
 
-void TMainFrm::CheckBox2Click(bool checked) { FOptions.FUsePassword = checked; }
+void TMainFrm::CheckBox2Click(bool checked) {
+    FOptions.FUsePassword = checked;
+    cbVerschluesselung->setEnabled(checked);
+}
 
 void TMainFrm::DatenDirChange(const QString& text) { FOptions.FDatenDir = S(text); }
 
@@ -353,6 +359,7 @@ void TMainFrm::ReadOptionsFromControls() {
     if (checked >= 0) FOptions.FStrategie = static_cast<TBackupStrategie>(checked);
     FOptions.FLogging = CheckBox1->isChecked();
     FOptions.FUsePassword = CheckBox2->isChecked();
+    FOptions.FAes = cbVerschluesselung->currentIndex() == kEncryptionAes;
     FOptions.FPruefen = CheckBox3->isChecked();
 }
 

@@ -277,6 +277,9 @@ private:
     QButtonGroup* RadioGroup1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;  // "Logfile schreiben"
     QCheckBox* CheckBox2 = nullptr;  // "Backupdatei mit Passwort schützen"
+    QComboBox* cbVerschluesselung = nullptr;  // "Verschlüsselung:" AES-256 or ZipCrypto
+    static constexpr int kEncryptionAes = 0;
+    static constexpr int kEncryptionZipCrypto = 1;
     QCheckBox* CheckBox3 = nullptr;  // "Sicherung nach dem Packen prüfen"
     QLabel* lblLetzterLauf = nullptr;  // the failed last unattended pass
     QLineEdit* edDatenDir = nullptr;

@@ -227,7 +227,8 @@ bool BackupRun::CheckJob(const TJob& job, std::vector<SourceRow>& rows) {
 
 // The password for a protected archive. Cancelling the prompt writes an unprotected
 // archive; with nobody to ask and none given, or with one that Windows-1252 cannot
-// hold, the job fails before anything is written.
+// hold while ZipCrypto is chosen (AES takes any password as UTF-8), the job fails
+// before anything is written.
 std::string BackupRun::AskBackupPassword() {
     for (;;) {
         const auto password = FHost.AskPassword("Backup-Passwortschutz", "Passwort:");
@@ -236,7 +237,7 @@ std::string BackupRun::AskBackupPassword() {
             throw Error("Kein Passwort für die geschützte Sicherung angegeben "
                         "(VORLIXBACKUP_PASSWORD_FILE oder VORLIXBACKUP_PASSWORD).");
         }
-        if (encodeExact(kAnsiCodePage, *password)) return *password;
+        if (FContext.Options.FAes || encodeExact(kAnsiCodePage, *password)) return *password;
         if (!FHost.CanPrompt()) throw Error(kPasswordNotAnsi);
         FHost.ShowMessage(kPasswordNotAnsi);
     }
@@ -388,6 +389,7 @@ BackupRun::Packed BackupRun::Pack(const TJob& job, const std::vector<SourceRow>&
     try {
         // Protection off means an unprotected archive, whatever an earlier run of
         // this program used.
+        writer.SetEncryption(options.FAes ? zip::EncryptionMethod::Aes256 : zip::EncryptionMethod::ZipCrypto);
         writer.SetPassword(options.FUsePassword ? AskBackupPassword() : std::string());
         FWindow.CloseBrowserArchive();
 
@@ -396,6 +398,10 @@ BackupRun::Packed BackupRun::Pack(const TJob& job, const std::vector<SourceRow>&
             writer.SetSpanningThreshold(size);
         });
         OpenArchive(job, path);
+        // Entries kept from before keep their encryption; the log says which method
+        // the new and changed ones get.
+        if (!writer.Password().empty())
+            writer.LogLine(options.FAes ? "AES-256" : "ZipCrypto", " Verschlüsselung neuer Einträge ");
         writer.KeepOut = [archives = std::make_shared<TargetFolderArchives>(job, FContext.Jobs)](
                              const std::string& file) { return archives->Contains(file); };
         const std::vector<SourceRow> readable = ReadableRows(rows);

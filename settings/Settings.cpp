@@ -15,6 +15,7 @@ LoadedSettings LoadSettings(RegistryStore& store, const std::function<std::strin
     TOptions& o = result.options;
     o.FLogging = store.ReadDword(root, kSettingsKey, "LOGGING").value_or(1) != 0;
     o.FUsePassword = store.ReadDword(root, kSettingsKey, "PASSWORTSCHUTZ").value_or(0) != 0;
+    o.FAes = store.ReadDword(root, kSettingsKey, "VERSCHLUESSELUNG").value_or(o.FUsePassword ? 0 : 1) != 0;
     const std::uint32_t strategy = store.ReadDword(root, kSettingsKey, "STRATEGIE").value_or(bsJedenTag);
     o.FStrategie = strategy <= bsGleicheDatei ? static_cast<TBackupStrategie>(strategy) : bsJedenTag;
     o.FPruefen = store.ReadDword(root, kSettingsKey, "PRUEFEN").value_or(0) != 0;
@@ -30,6 +31,7 @@ bool SaveSettings(RegistryStore& store, const TOptions& options) {
     store.WriteDword(kSettingsKey, "PASSWORTSCHUTZ", options.FUsePassword ? 1 : 0);
     store.WriteString(kSettingsKey, "Datenverzeichnis", options.FDatenDir);
     store.WriteDword(kSettingsKey, "PRUEFEN", options.FPruefen ? 1 : 0);
+    store.WriteDword(kSettingsKey, "VERSCHLUESSELUNG", options.FAes ? 1 : 0);
     return true;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The user options and where they live: the registry key
-// HKEY_CURRENT_USER\Software\Vorlix-Backup with LOGGING, PASSWORTSCHUTZ, STRATEGIE,
-// Datenverzeichnis and PRUEFEN (check each archive after packing). The main window
+// HKEY_CURRENT_USER\Software\Vorlix-Backup with LOGGING, PASSWORTSCHUTZ,
+// VERSCHLUESSELUNG (1 = AES-256, 0 = ZipCrypto), STRATEGIE, Datenverzeichnis and
+// PRUEFEN (check each archive after packing). The main window
 // owns the fields; these functions move them between the fields and the registry.
 #include <functional>
 #include <string>
@@ -20,6 +21,7 @@ struct TOptions {
     bool FUsePassword = false;
     std::string FDatenDir;
     bool FPruefen = false;  // "Sicherung nach dem Packen prüfen"
+    bool FAes = true;       // "Verschlüsselung": AES-256, else ZipCrypto for old programs
 };
 
 // Registry to fields. When the key can be neither opened nor created, the fields keep
@@ -27,7 +29,10 @@ struct TOptions {
 // A missing or mistyped value takes its default (LOGGING true, PASSWORTSCHUTZ false,
 // STRATEGIE per day, PRUEFEN off, Datenverzeichnis the default data folder, computed by
 // `defaultDataFolder` only when needed and not written back). A STRATEGIE outside the
-// three strategies reads as per day.
+// three strategies reads as per day. A missing VERSCHLUESSELUNG means AES-256, except
+// where protection is on already: those archives were made with ZipCrypto and may be
+// opened by programs that know nothing else, so ZipCrypto stays until the user
+// chooses.
 struct LoadedSettings {
     TOptions options;
     bool keyOpened = false;
@@ -35,7 +40,7 @@ struct LoadedSettings {
 LoadedSettings LoadSettings(RegistryStore& store, const std::function<std::string()>& defaultDataFolder);
 
 // Fields to registry, in the order STRATEGIE, LOGGING, PASSWORTSCHUTZ,
-// Datenverzeichnis, PRUEFEN. Returns false, writing nothing, when the key cannot be
+// Datenverzeichnis, PRUEFEN, VERSCHLUESSELUNG. Returns false, writing nothing, when the key cannot be
 // opened; a failing write throws RegistryError.
 bool SaveSettings(RegistryStore& store, const TOptions& options);
 

@@ -169,6 +169,35 @@ private slots:
         QVERIFY(!again.ErrorReported());
     }
 
+    // The encryption is chosen beside the protection it belongs to: usable only while
+    // protection is on, AES-256 unless chosen otherwise, kept across starts.
+    void encryptionIsChosenWithTheProtection() {
+        {
+            TMainFrm window(FHome->Registry(), &FHome->Host());
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            Click(window, "acEinstellungen");
+            auto* encryption = window.findChild<QComboBox*>("cbVerschluesselung");
+            QVERIFY(encryption);
+            QCOMPARE(encryption->currentText(), QString("AES-256 (empfohlen)"));
+            QVERIFY(!encryption->isEnabled());
+            window.findChild<QCheckBox*>("CheckBox2")->click();
+            QVERIFY(encryption->isEnabled());
+            QVERIFY(window.Options().FAes);
+            encryption->setFocus();
+            QTest::keyClick(encryption, Qt::Key_Down);  // the second choice
+            QCOMPARE(encryption->currentText(), QString("ZipCrypto (kompatibel mit alten Programmen)"));
+            QVERIFY(!window.Options().FAes);
+            Click(window, "acEnde");
+        }
+        const auto HKCU = RegistryRoot::CurrentUser;
+        QCOMPARE(FHome->Registry().ReadDword(HKCU, "Software\\Vorlix-Backup", "VERSCHLUESSELUNG"),
+                 std::optional<std::uint32_t>(0));
+        TMainFrm again(FHome->Registry(), &FHome->Host());
+        QCOMPARE(again.findChild<QComboBox*>("cbVerschluesselung")->currentIndex(), 1);
+        QVERIFY(again.findChild<QComboBox*>("cbVerschluesselung")->isEnabled());
+    }
+
     void closingKeepsARowStillBeingEdited() {
         {
             TMainFrm window(FHome->Registry(), &FHome->Host());

@@ -18,14 +18,23 @@ TEST(Settings, LoadValueTable) {
         TOptions expected;
     } cases[] = {
         {"first start", "", {bsJedenTag, true, false, "DEFAULT"}},
-        {"all values", "\"STRATEGIE\"=dword:00000001\n\"LOGGING\"=dword:00000000\n"
-                       "\"PASSWORTSCHUTZ\"=dword:00000001\n\"Datenverzeichnis\"=\"/daten\"\n",
-         {bsDreiGenerationen, false, true, "/daten"}},
+        {"all values",
+         "\"STRATEGIE\"=dword:00000001\n\"LOGGING\"=dword:00000000\n"
+         "\"PASSWORTSCHUTZ\"=dword:00000001\n\"Datenverzeichnis\"=\"/daten\"\n",
+         {bsDreiGenerationen, false, true, "/daten", false, false}},  // protection on before: ZipCrypto stays
         {"LOGGING as a string is unreadable", "\"LOGGING\"=\"0\"\n", {bsJedenTag, true, false, "DEFAULT"}},
-        {"non-zero is true", "\"PASSWORTSCHUTZ\"=dword:00000007\n", {bsJedenTag, true, true, "DEFAULT"}},
+        {"non-zero is true", "\"PASSWORTSCHUTZ\"=dword:00000007\n", {bsJedenTag, true, true, "DEFAULT", false, false}},
+        {"AES chosen with protection on",
+         "\"PASSWORTSCHUTZ\"=dword:00000001\n\"VERSCHLUESSELUNG\"=dword:00000001\n",
+         {bsJedenTag, true, true, "DEFAULT", false, true}},
+        {"ZipCrypto chosen",
+         "\"VERSCHLUESSELUNG\"=dword:00000000\n",
+         {bsJedenTag, true, false, "DEFAULT", false, false}},
         {"strategy out of range reads per day", "\"STRATEGIE\"=dword:00000005\n", {bsJedenTag, true, false, "DEFAULT"}},
         {"empty folder uses the default", "\"Datenverzeichnis\"=\"\"\n", {bsJedenTag, true, false, "DEFAULT"}},
-        {"folder as DWORD is unreadable", "\"Datenverzeichnis\"=dword:00000001\n", {bsJedenTag, true, false, "DEFAULT"}},
+        {"folder as DWORD is unreadable",
+         "\"Datenverzeichnis\"=dword:00000001\n",
+         {bsJedenTag, true, false, "DEFAULT"}},
         {"archive check on", "\"PRUEFEN\"=dword:00000001\n", {bsJedenTag, true, false, "DEFAULT", true}},
         {"archive check as a string is unreadable", "\"PRUEFEN\"=\"1\"\n", {bsJedenTag, true, false, "DEFAULT", false}},
     };
@@ -45,6 +54,7 @@ TEST(Settings, LoadValueTable) {
         EXPECT_EQ(loaded.options.FUsePassword, c.expected.FUsePassword);
         EXPECT_EQ(loaded.options.FDatenDir, c.expected.FDatenDir);
         EXPECT_EQ(loaded.options.FPruefen, c.expected.FPruefen);
+        EXPECT_EQ(loaded.options.FAes, c.expected.FAes);
         EXPECT_EQ(defaultCalls, c.expected.FDatenDir == "DEFAULT" ? 1 : 0);
         EXPECT_FALSE(store.ValueExists(HKCU, kSettingsKey, "Datenverzeichnis") && c.expected.FDatenDir == "DEFAULT" &&
                      store.ReadString(HKCU, kSettingsKey, "Datenverzeichnis") == "DEFAULT")
@@ -68,11 +78,12 @@ TEST(Settings, SaveWritesEveryOptionAsTypedValue) {
     RegistryStore store(dir / "registry.reg");
     test::WriteFile(dir / "registry.reg", "Windows Registry Editor Version 5.00\n\n"
                                           "[HKEY_CURRENT_USER\\Software\\Vorlix-Backup]\n\"LOGGING\"=\"1\"\n");
-    ASSERT_TRUE(SaveSettings(store, {bsGleicheDatei, true, false, "/d", true}));
+    ASSERT_TRUE(SaveSettings(store, {bsGleicheDatei, true, false, "/d", true, false}));
     EXPECT_EQ(test::ReadFile(dir / "registry.reg"),
               "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Vorlix-Backup]\n"
               "\"LOGGING\"=dword:00000001\n\"STRATEGIE\"=dword:00000002\n"
-              "\"PASSWORTSCHUTZ\"=dword:00000000\n\"Datenverzeichnis\"=\"/d\"\n\"PRUEFEN\"=dword:00000001\n");
+              "\"PASSWORTSCHUTZ\"=dword:00000000\n\"Datenverzeichnis\"=\"/d\"\n\"PRUEFEN\"=dword:00000001\n"
+              "\"VERSCHLUESSELUNG\"=dword:00000000\n");
 }
 
 TEST(Settings, DefaultDataFolderIsCreatedBelowTheSharedDocuments) {

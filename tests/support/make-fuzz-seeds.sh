@@ -8,7 +8,7 @@ set -euo pipefail
 out=${1:?usage: make-fuzz-seeds.sh <folder>}
 tests=$(cd "$(dirname "$0")/.." && pwd)
 rm -rf "$out"
-mkdir -p "$out"/{archive_reader_fuzz,csv_table_fuzz,reg_file_fuzz,jet_header_fuzz}
+mkdir -p "$out"/{archive_reader_fuzz,aes_entry_fuzz,csv_table_fuzz,reg_file_fuzz,jet_header_fuzz}
 out=$(cd "$out" && pwd)
 
 # Archives: a text that deflates well, a few random bytes, an empty file, a subfolder.
@@ -25,6 +25,14 @@ for mode in "" zip64 bzip2; do
     python3 "$tests/backup/archive/peers.py" make "$a/python${mode:+-$mode}.zip" "$files" $mode
 done
 python3 "$tests/backup/archive/peers.py" make-upath "$a/python-upath.zip"
+
+# AES entries with the password the AES target tries: stored and deflated, 128 and
+# 256 bits, AE-1 (bsdtar) and AE-2 (7-Zip).
+e="$out/aes_entry_fuzz"
+sevenzip=$(command -v 7z || command -v 7zz)
+(cd "$files" && "$sevenzip" a -tzip -mem=AES256 -px "$e/7zip-aes256.zip" . >/dev/null \
+    && "$sevenzip" a -tzip -mx0 -mem=AES128 -px "$e/7zip-aes128-stored.zip" . >/dev/null \
+    && bsdtar --format zip --options zip:encryption=aes256 --passphrase x -cf "$e/bsdtar-aes256.zip" Schule)
 
 # CSV tables: the first byte picks the columns (1: job list, 0: definition list).
 c="$out/csv_table_fuzz"
