@@ -105,7 +105,17 @@ struct ArchiveReader::Prepared {
     zip::StoredAccount Account;
     std::uint64_t DataOffset = 0;
     std::optional<zip::EntryCipher> Cipher;
+    // An AES entry whose keys the worker derives with this password, which opened an
+    // earlier AES entry of the archive (deriving costs a millisecond an entry).
+    std::optional<std::string> AesPassword;
+    bool LocalDescriptor = false;
 };
+
+namespace {
+// Finish's answer for an AES entry that the known password does not open: the entry
+// goes back to the calling thread, which may ask for another.
+constexpr const char* kAskAgain = "\x01ask";
+}  // namespace
 
 ArchiveReader::ArchiveReader() : Medium(std::make_shared<RemovableDriveMedium>()) {}
 
@@ -220,6 +230,7 @@ bool ArchiveReader::ExtractSpanned(const ArchiveEntry& entry, std::string& reaso
 
 void ArchiveReader::Close() {
     FFolders.clear();
+    FAesPasswordConfirmed = false;
     FFd.Reset();
     FLastDisk = FDiskInDrive = 0;
     FEntries.clear();
@@ -290,7 +301,15 @@ std::size_t ArchiveReader::ExtractEntries(
     auto deliver = [&] {
         auto [index, future] = std::move(pending.front());
         pending.pop_front();
-        const Result r = future.get();
+        Result r = future.get();
+        if (r.Reason == kAskAgain) {
+            // Another password than the earlier entries': asked for here, in order.
+            Prepared job;
+            r.Reason.clear();
+            FAesPasswordConfirmed = false;
+            r.Ok =
+                Prepare(FEntries.at(index), FFd.Get(), FSize, job, r.Reason) && (job.Folder || Finish(job, r.Reason));
+        }
         if (r.Ok) ++extracted;
         if (done) done(index, r.Ok, r.Reason);
     };
@@ -380,6 +399,11 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, int source, std::uint64_t
         return false;
     }
     job.DataOffset = data->Offset;
+    job.LocalDescriptor = data->LocalDescriptor;
+    if (entry.IsEncrypted() && entry.Method == zip::kMethodAes && FAesPasswordConfirmed && !FPassword.empty()) {
+        job.AesPassword = FPassword;
+        return true;
+    }
     return !entry.IsEncrypted() || FindCipher(entry, *data, job, reason);
 }
 
@@ -465,11 +489,20 @@ bool ArchiveReader::FindCipher(const ArchiveEntry& entry, const zip::EntryData& 
         reason = "Invalid file - not a PKZip file";
         return false;
     }
+    if (job.Cipher->IsAes()) FAesPasswordConfirmed = true;
     return true;
 }
 
 bool ArchiveReader::Finish(Prepared& job, std::string& reason) const {
     const ArchiveEntry& entry = *job.Entry;
+    if (job.AesPassword) {
+        const zip::EntryData data{job.DataOffset, job.LocalDescriptor};
+        const auto match = zip::EntryCipher::Find(job.Source, data, entry, *job.AesPassword, job.Cipher);
+        if (match != zip::EntryCipher::Match::Yes) {
+            reason = match == zip::EntryCipher::Match::No ? kAskAgain : "Invalid file - not a PKZip file";
+            return false;
+        }
+    }
     const int folder = job.Directory->Get();
     std::optional<zip::EntryCipher>& cipher = job.Cipher;
     // Into a file without a name in the target's folder, which takes the target's

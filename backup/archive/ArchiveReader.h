@@ -85,7 +85,10 @@ public:
                                const std::function<void(std::size_t index, bool ok, const std::string& reason)>& done = {});
 
     // The password tried first (UTF-8); replaced by every password the user enters.
-    void SetPassword(const std::string& password) { FPassword = password; }
+    void SetPassword(const std::string& password) {
+        FPassword = password;
+        FAesPasswordConfirmed = false;
+    }
     const std::string& Password() const { return FPassword; }
     void SetPasswordRetries(int retries) { FPasswordRetries = retries; }
 
@@ -138,6 +141,7 @@ private:
     zip::AccountCache FAccounts;
     std::string FTempDirectory = TemporaryFolder();
     std::string FPassword;
+    bool FAesPasswordConfirmed = false;  // FPassword opened an AES entry of this archive
     int FPasswordRetries = 3;
     std::string FLogFile;
     bool FLogging = false;
