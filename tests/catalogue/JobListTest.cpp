@@ -84,7 +84,7 @@ TEST_F(JobListTest, FirstStartWritesTheDefaultFilesByteForByte) {
     FTable.Close();
     EXPECT_EQ(ReadFile(FDir / "Backupjobs.csv"),
               kFourColumnHeader + ",BACKUPDATEI\r\nJob_2,/mnt/Sicherung," + Daten("JobDef_2.csv") +
-                  ",1,\r\nVorlix-Backup,/opt/Vorlix/Backups," + Daten("Vorlixbackup.csv") + ",1\r\n");
+                  ",1,\r\nVorlix-Backup,/var/backups/vorlixbackup," + Daten("Vorlixbackup.csv") + ",1\r\n");
 }
 
 TEST_F(JobListTest, DataFolderWithACommaStaysOneField) {
