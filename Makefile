@@ -14,11 +14,12 @@ FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 30
 
 # Debian packages for building, running and testing (the archive peers zip, unzip,
-# 7z and python3 check what we write and make archives we must read; chmcmd from
-# fp-utils compiles the help, which libchm-dev reads; pdftotext from poppler-utils
-# checks printed pages; man from man-db checks the manual page).
+# 7z, bsdtar from libarchive-tools and python3 check what we write and make archives
+# we must read; chmcmd from fp-utils compiles the help, which libchm-dev reads;
+# pdftotext from poppler-utils checks printed pages; man from man-db checks the
+# manual page).
 PACKAGES = build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev \
-           libdeflate-dev libgtest-dev googletest zip unzip 7zip python3 xvfb xauth \
+           libdeflate-dev libssl-dev libgtest-dev googletest zip unzip 7zip libarchive-tools python3 xvfb xauth \
            dpkg-dev desktop-file-utils appstream \
            qt6-translations-l10n fonts-wine openbox x11-utils systemd \
            fp-utils libchm-dev poppler-utils man-db

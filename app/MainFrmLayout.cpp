@@ -14,11 +14,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/TMainFrm.h"
 #include "help/HtmlHelp.h"
@@ -33,6 +35,7 @@ constexpr int kClientHeight = 527;
 constexpr int kNavigationWidth = 92;
 constexpr int kStatusHeight = 19;
 constexpr int kHeadingHeight = 37;
+constexpr int kMinimumLogHeight = 80;
 
 QLabel* CurrentJobRow(QWidget* page, QVBoxLayout* layout, QComboBox*& selector, const char* name) {
     auto* row = new QHBoxLayout;
@@ -71,25 +74,47 @@ void TMainFrm::BuildWindow() {
     setObjectName("MainFrm");
     setFont(gui::WindowFont());
     setWindowTitle("Vorlix Backup & Restore");
-    // A fixed dialog-style border. Linux title bars have no help-style button: its
-    // hint sits on the navigation bar's "Info", and Shift+F1 opens the about box.
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::WindowMinimizeButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
+    // An ordinary resizable window. Its designed size is where it starts; on a smaller
+    // screen (or at a larger scale) it shrinks to the screen, and the pages scroll.
+    // Linux title bars have no help-style button: its hint sits on the navigation
+    // bar's "Info", and Shift+F1 opens the about box.
+    setWindowFlags(Qt::Window);
+    resize(kClientWidth, kClientHeight);
     move(549, 279);
 
+    auto* columns = new QHBoxLayout(this);
+    columns->setContentsMargins(0, 0, 0, 0);
+    columns->setSpacing(0);
     QWidget* navigation = BuildNavigationBar();
-    navigation->setParent(this);
-    navigation->setGeometry(0, 0, kNavigationWidth, kClientHeight);
+    auto* navigationScroll = new QScrollArea(this);
+    navigationScroll->setObjectName("pnlNavigationScroll");
+    navigationScroll->setFrameShape(QFrame::NoFrame);
+    navigationScroll->setFocusPolicy(Qt::NoFocus);
+    navigationScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    navigationScroll->setWidgetResizable(true);
+    navigationScroll->setWidget(navigation);
+    navigationScroll->setFixedWidth(navigation->minimumWidth());
+    navigationScroll->setBackgroundRole(QPalette::Dark);
+    columns->addWidget(navigationScroll);
 
-    FPages = new QStackedWidget(this);
+    auto* right = new QVBoxLayout;
+    right->setSpacing(0);
+    columns->addLayout(right, 1);
+    FPages = new QStackedWidget;
     FPages->setObjectName("PageControl1");
-    FPages->setGeometry(kNavigationWidth, 0, kClientWidth - kNavigationWidth, kClientHeight - kStatusHeight);
     FPages->insertWidget(pgBackup, BuildBackupPage());
     FPages->insertWidget(pgRestore, BuildRestorePage());
     FPages->insertWidget(pgEinstellungen, BuildSettingsPage());
     FPages->insertWidget(pgLogfiles, BuildLogfilesPage());
     FPages->insertWidget(pgJobs, BuildJobsPage());
+    right->addWidget(BuildLastPassNotice());
+    auto* pageScroll = new QScrollArea(this);
+    pageScroll->setObjectName("PageScroll");
+    pageScroll->setFrameShape(QFrame::NoFrame);
+    pageScroll->setFocusPolicy(Qt::NoFocus);
+    pageScroll->setWidgetResizable(true);
+    pageScroll->setWidget(FPages);
+    right->addWidget(pageScroll, 1);
     // Help context numbers for F1: the page frame, and the pages that have their own
     // topic; the log and jobs pages fall back to the frame's.
     FPages->setProperty(gui::kHelpContextProperty, 1000);
@@ -100,20 +125,49 @@ void TMainFrm::BuildWindow() {
     f1->setObjectName("F1");
     connect(f1, &QShortcut::activated, this, &TMainFrm::HelpForFocus);
 
+    auto* statusRow = new QHBoxLayout;
+    statusRow->setContentsMargins(0, 0, 2, 0);
     FStatusBar = new QLabel(this);
     FStatusBar->setObjectName("StatusBar1");
     FStatusBar->setFrameShape(QFrame::Panel);
     FStatusBar->setFrameShadow(QFrame::Sunken);
-    FStatusBar->setGeometry(kNavigationWidth, kClientHeight - kStatusHeight, kClientWidth - kNavigationWidth,
-                            kStatusHeight);
+    FStatusBar->setMinimumHeight(kStatusHeight);
+    // A long text must not widen the window; it is cut at the window's edge.
+    FStatusBar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    statusRow->addWidget(FStatusBar, 1);
     // A backup shows its progress over the run's files beside the status text.
     constexpr int kProgressWidth = 160;
     FProgress = new QProgressBar(this);
     FProgress->setObjectName("ProgressBar1");
     FProgress->setTextVisible(false);
-    FProgress->setGeometry(kClientWidth - kProgressWidth - 2, kClientHeight - kStatusHeight + 2, kProgressWidth,
-                           kStatusHeight - 4);
+    FProgress->setFixedSize(kProgressWidth, kStatusHeight - 4);
     FProgress->hide();
+    statusRow->addWidget(FProgress);
+    right->addLayout(statusRow);
+}
+
+// Shown above every page from the start while the last unattended pass failed, until
+// the user acknowledges it.
+QWidget* TMainFrm::BuildLastPassNotice() {
+    auto* notice = new QFrame(this);
+    notice->setObjectName("pnlLetzterLauf");
+    notice->setFrameShape(QFrame::StyledPanel);
+    auto* row = new QHBoxLayout(notice);
+    row->setContentsMargins(6, 4, 6, 4);
+    lblLetzterLauf = new QLabel(notice);
+    lblLetzterLauf->setObjectName("lblLetzterLauf");
+    lblLetzterLauf->setWordWrap(true);
+    lblLetzterLauf->setTextFormat(Qt::PlainText);
+    QPalette red = lblLetzterLauf->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    lblLetzterLauf->setPalette(red);
+    row->addWidget(lblLetzterLauf, 1);
+    auto* acknowledge = new QPushButton("&Zur Kenntnis genommen", notice);
+    acknowledge->setObjectName("btnLetzterLaufOk");
+    connect(acknowledge, &QPushButton::clicked, this, &TMainFrm::AcknowledgeLastPass);
+    row->addWidget(acknowledge, 0, Qt::AlignTop);
+    notice->hide();
+    return notice;
 }
 
 QWidget* TMainFrm::BuildNavigationBar() {
@@ -131,27 +185,33 @@ QWidget* TMainFrm::BuildNavigationBar() {
         int tag;  // page to show, or -1
     };
     const Button buttons[] = {
-        {"Jobs verwalten", "acJobs", QStyle::SP_FileDialogDetailedView, pgJobs},
-        {"Backup", "acBackup", QStyle::SP_DialogSaveButton, pgBackup},
-        {"Restore", "acRestore", QStyle::SP_BrowserReload, pgRestore},
-        {"Einstellungen", "acEinstellungen", QStyle::SP_FileDialogInfoView, pgEinstellungen},
-        {"Log-Dateien", "acLogfiles", QStyle::SP_FileDialogContentsView, pgLogfiles},
-        {"Hilfe", "acHilfe", QStyle::SP_DialogHelpButton, -1},
-        {"Info", "acInfo", QStyle::SP_MessageBoxInformation, -1},
-        {"Beenden", "acEnde", QStyle::SP_DialogCloseButton, -1},
+        {"&Jobs verwalten", "acJobs", QStyle::SP_FileDialogDetailedView, pgJobs},
+        {"&Backup", "acBackup", QStyle::SP_DialogSaveButton, pgBackup},
+        {"&Restore", "acRestore", QStyle::SP_BrowserReload, pgRestore},
+        {"&Einstellungen", "acEinstellungen", QStyle::SP_ComputerIcon, pgEinstellungen},
+        {"&Log-Dateien", "acLogfiles", QStyle::SP_FileDialogContentsView, pgLogfiles},
+        {"&Hilfe", "acHilfe", QStyle::SP_DialogHelpButton, -1},
+        {"&Info", "acInfo", QStyle::SP_MessageBoxInformation, -1},
+        {"Bee&nden", "acEnde", QStyle::SP_DialogCloseButton, -1},
     };
     int top = 2;
     for (const Button& b : buttons) {
         auto* button = new QToolButton(bar);
         button->setObjectName(b.name);
         button->setText(b.caption);
-        button->setIcon(style()->standardIcon(b.icon));
+        // The desktop's icon where its theme has one, else Qt's own.
+        const QString themeName = b.tag == pgEinstellungen ? "preferences-system" : QString();
+        button->setIcon(themeName.isEmpty() ? style()->standardIcon(b.icon)
+                                            : QIcon::fromTheme(themeName, style()->standardIcon(b.icon)));
         button->setIconSize(QSize(32, 32));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);
-        button->setGeometry(2, top, 88, 56);
+        button->setGeometry(2, top, kNavigationWidth - 4, 56);
         top += 60;
         if (b.tag >= 0) {
+            // The button of the page shown stays pressed.
+            button->setCheckable(true);
+            button->setProperty("page", b.tag);
             const int tag = b.tag;
             connect(button, &QToolButton::clicked, this, [this, tag] { btnBackupClick(tag); });
         }
@@ -164,6 +224,7 @@ QWidget* TMainFrm::BuildNavigationBar() {
     aboutKey->setObjectName("btnInfoShortcut");
     connect(aboutKey, &QShortcut::activated, info, &QToolButton::click);
     connect(bar->findChild<QToolButton*>("acEnde"), &QToolButton::clicked, this, &TMainFrm::btnEndeClick);
+    bar->setMinimumSize(kNavigationWidth, top);
     return bar;
 }
 
@@ -200,16 +261,6 @@ QWidget* TMainFrm::BuildBackupPage() {
     row->addWidget(start);
     body->addLayout(row);
     body->addWidget(Slot(page, "DefGridSlot", new QVBoxLayout), 1);
-    // Shown at start while the last unattended pass failed.
-    lblLetzterLauf = new QLabel(page);
-    lblLetzterLauf->setObjectName("lblLetzterLauf");
-    lblLetzterLauf->setWordWrap(true);
-    lblLetzterLauf->setTextFormat(Qt::PlainText);
-    QPalette red = lblLetzterLauf->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
-    lblLetzterLauf->setPalette(red);
-    lblLetzterLauf->hide();
-    body->addWidget(lblLetzterLauf);
     return page;
 }
 
@@ -242,6 +293,11 @@ QWidget* TMainFrm::BuildRestorePage() {
     btnAll = new QPushButton("&Alle ausw\u00e4hlen", page);
     btnAll->setObjectName("btnAll");
     btnAll->setProperty("tag", 0);
+    // Wide enough for either caption, so that the row does not move when it changes.
+    btnAll->setText("&Auswahl aufheben");
+    const int widest = btnAll->sizeHint().width();
+    btnAll->setText("&Alle ausw\u00e4hlen");
+    btnAll->setMinimumWidth(std::max(widest, btnAll->sizeHint().width()));
     connect(btnAll, &QPushButton::clicked, this, [this] { Guard([this] { btnAllClick(); }); });
     row->addWidget(start);
     row->addWidget(btnAll);
@@ -344,9 +400,9 @@ QWidget* TMainFrm::BuildSettingsPage() {
 QWidget* TMainFrm::BuildLogfilesPage() {
     QWidget* page = BuildPage(" Logdateien anzeigen", "tabLogfiles");
     QVBoxLayout* body = PageBody(page);
-    // Each box with its bold label and, at the label's right, its print button.
+    // Each box with its bold label and, at the label's right, its preview and print buttons.
     auto addLog = [&](const char* caption, const char* memoName, const char* buttonName, const char* hint,
-                      int height) {
+                      const char* previewName, const char* previewHint, int share) {
         auto* row = new QHBoxLayout;
         auto* label = new QLabel(caption, page);
         QFont bold = label->font();
@@ -358,31 +414,42 @@ QWidget* TMainFrm::BuildLogfilesPage() {
         print->setIcon(QIcon::fromTheme("document-print", style()->standardIcon(QStyle::SP_FileIcon)));
         print->setFixedSize(23, 22);
         print->setAutoRaise(true);
+        auto* preview = new QToolButton(page);
+        preview->setObjectName(previewName);
+        preview->setToolTip(previewHint);
+        preview->setIcon(
+            QIcon::fromTheme("document-print-preview", style()->standardIcon(QStyle::SP_FileDialogContentsView)));
+        preview->setFixedSize(23, 22);
+        preview->setAutoRaise(true);
         row->addWidget(label);
         row->addStretch();
+        row->addWidget(preview);
         row->addWidget(print);
         auto* memo = new QPlainTextEdit(page);
         memo->setObjectName(memoName);
         memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+        memo->setTabChangesFocus(true);
         memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        memo->setFixedSize(605, height);
+        memo->setMinimumHeight(kMinimumLogHeight);
         auto* column = new QVBoxLayout;
         column->setSpacing(2);
         column->addLayout(row);
-        column->addWidget(memo);
-        auto* holder = new QWidget(page);
-        holder->setFixedWidth(605);
+        column->addWidget(memo, 1);
         column->setContentsMargins(0, 0, 0, 0);
-        holder->setLayout(column);
-        body->addWidget(holder, 0, Qt::AlignLeft);
+        body->addLayout(column, share);  // the boxes share the page's height
         return memo;
     };
-    memoBackupLog = addLog("Letztes Backup", "memoBackupLog", "SpeedButton1", "Backup-Logfile drucken", 196);
-    memoRestoreLog = addLog("Letztes Restore", "memoRestoreLog", "SpeedButton2", "Restore-Logfile drucken", 202);
+    memoBackupLog = addLog("Letztes Backup", "memoBackupLog", "SpeedButton1", "Backup-Logfile drucken",
+                           "btnPreviewBackupLog", "Seitenansicht des Backup-Logfiles", 196);
+    memoRestoreLog = addLog("Letztes Restore", "memoRestoreLog", "SpeedButton2", "Restore-Logfile drucken",
+                            "btnPreviewRestoreLog", "Seitenansicht des Restore-Logfiles", 202);
+    connect(page->findChild<QToolButton*>("btnPreviewBackupLog"), &QToolButton::clicked, this,
+            [this] { PrintLogBox(memoBackupLog, true); });
+    connect(page->findChild<QToolButton*>("btnPreviewRestoreLog"), &QToolButton::clicked, this,
+            [this] { PrintLogBox(memoRestoreLog, true); });
     connect(page->findChild<QToolButton*>("SpeedButton1"), &QToolButton::clicked, this, &TMainFrm::SpeedButton1Click);
     connect(page->findChild<QToolButton*>("SpeedButton2"), &QToolButton::clicked, this, &TMainFrm::SpeedButton2Click);
-    body->addStretch();
     return page;
 }
 

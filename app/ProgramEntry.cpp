@@ -1,6 +1,7 @@
 #include "app/ProgramEntry.h"
 
 #include <QTimer>
+#include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -81,6 +82,15 @@ int RunProgram(int argc, char** argv) {
     RegistryStore registry(RegistryStore::DefaultPath());
     EnsureListSeparator(registry);
 
+    // Qt's own diagnostics of the offscreen platform (size hints it cannot pass on, a
+    // missing runtime folder) say nothing about the pass: standard error keeps the
+    // program's messages alone, so that a scheduler's log and the record of the last
+    // pass hold only what went wrong. Qt's critical and fatal messages still pass.
+    if (headless) {
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+            if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
+        });
+    }
     VbApplication app(argc, argv);
     SetUpApplication(app);
     const bool unattended = decision.mode != EntryMode::Interactive;

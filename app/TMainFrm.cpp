@@ -12,15 +12,17 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QToolButton>
 #include <QRadioButton>
-#include <QPrinter>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <filesystem>
 
 #include "app/LastPass.h"
@@ -36,13 +38,14 @@
 #include "help/VersionInfo.h"
 #include "logs/LogPrinter.h"
 #include "platform/RegistryStore.h"
-#include "restore/AbZipView.h"
-#include "restore/ArchiveListing.h"
 #include "platform/ShellFolders.h"
 #include "platform/Trash.h"
+#include "restore/AbZipView.h"
+#include "restore/ArchiveListing.h"
 #include "settings/WindowPlacement.h"
 #include "settings/frmSchedule.h"
 #include "util/Error.h"
+#include "util/GermanFormat.h"
 #include "util/MessageBoxes.h"
 #include "util/RunPhases.h"
 #include "util/TextFileLoader.h"
@@ -137,6 +140,33 @@ void TMainFrm::BuildCatalogueWidgets() {
     for (QComboBox* selector : {ComboBox2, ComboBox3, ComboBox4}) {
         gui::ConnectJobSelector(selector, [this](const QString& text) { ComboBox2Change(text); });
     }
+    SetTabOrder();
+}
+
+// Tab goes through the navigation bar, the notice of a failed pass, then the page
+// shown from top left to bottom right. Widgets of the hidden pages are skipped.
+void TMainFrm::SetTabOrder() {
+    const char* const order[] = {"acJobs", "acBackup", "acRestore", "acEinstellungen", "acLogfiles", "acHilfe",
+                                 "acInfo", "acEnde", "btnLetzterLaufOk",
+                                 // jobs
+                                 "ComboBox4", "btnStartAll", "JobGrid",
+                                 // backup
+                                 "ComboBox2", "btnStartBackup", "DefGrid",
+                                 // restore
+                                 "ComboBox3", "ComboBox1", "JvDriveCombo1", "btnStartRestore", "btnAll", "AbZipView1",
+                                 // settings
+                                 "RadioGroup1Item0", "RadioGroup1Item1", "RadioGroup1Item2", "CheckBox1", "CheckBox2",
+                                 "CheckBox3", "btnZeitplan", "edDatenDir", "btnDatenDir", "btnUserInfo",
+                                 // logs
+                                 "btnPreviewBackupLog", "SpeedButton1", "memoBackupLog", "btnPreviewRestoreLog",
+                                 "SpeedButton2", "memoRestoreLog"};
+    QWidget* previous = nullptr;
+    for (const char* name : order) {
+        auto* widget = findChild<QWidget*>(name);
+        if (!widget) continue;
+        if (previous) setTabOrder(previous, widget);
+        previous = widget;
+    }
 }
 
 void TMainFrm::LoadCurrentJob() {
@@ -182,6 +212,10 @@ int TMainFrm::CurrentPage() const { return FPages->currentIndex(); }
 
 void TMainFrm::ShowPage(int index) {
     FPages->setCurrentIndex(index);
+    for (auto* button : findChild<QWidget*>("pnlNavigation")->findChildren<QToolButton*>()) {
+        const QVariant page = button->property("page");
+        if (page.isValid()) button->setChecked(page.toInt() == index);
+    }
     // Showing a page raises its own show event.
     if (index == pgLogfiles) tabLogfilesShow();
     if (index == pgRestore) tabRestoreShow();
@@ -259,18 +293,31 @@ void TMainFrm::CreateAboutDialog() {
 
 void TMainFrm::acInfoExecute() { AboutDialog1->Execute(); }
 
-void TMainFrm::SpeedButton1Click() { PrintLogBox(memoBackupLog); }
+void TMainFrm::SpeedButton1Click() { PrintLogBox(memoBackupLog, false); }
 
-void TMainFrm::SpeedButton2Click() { PrintLogBox(memoRestoreLog); }
+void TMainFrm::SpeedButton2Click() { PrintLogBox(memoRestoreLog, false); }
 
-// Prints the box as it is shown, edits included; errors go to the general handling.
-void TMainFrm::PrintLogBox(const QPlainTextEdit* box) {
+// Errors go to the general handling.
+void TMainFrm::PrintLogBox(const QPlainTextEdit* box, bool preview) {
     Guard([&] {
-        const std::unique_ptr<QPrinter> printer = FPrinterFactory ? FPrinterFactory() : gui::DefaultPrinter();
+        std::unique_ptr<QPrinter> printer;
+        if (FPrinterFactory) {
+            printer = FPrinterFactory();
+        } else if (preview && QPrinterInfo::defaultPrinter().isNull()) {
+            printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        } else {
+            printer = gui::DefaultPrinter();
+        }
         QStringList lines = box->toPlainText().split('\n');
         // The box's lines: a text that ends with a line break has no empty last line.
         if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-        gui::PrintLogLines(*printer, lines);
+        const gui::LogPrintHeading heading{box == memoBackupLog ? "Backup-Logfile" : "Restore-Logfile",
+                                           Q(FJobList.CurrentName()), LocalTime(std::time(nullptr))};
+        if (preview) {
+            gui::PreviewLogLines(*printer, heading, lines, this);
+        } else {
+            gui::PrintLogLines(*printer, heading, lines);
+        }
     });
 }
 
@@ -310,9 +357,16 @@ void TMainFrm::ReadOptionsFromControls() {
 }
 
 void TMainFrm::closeEvent(QCloseEvent* event) {
-    // A run lets the window breathe; it cannot be closed under the run's feet.
+    // A run lets the window breathe; it cannot be closed under the run's feet. The
+    // user is told why, and the window closes as soon as the run is over.
     if (FBusyDepth > 0) {
         event->ignore();
+        FCloseWhenIdle = true;
+        FCloseNote = FRestoring ? "Die Wiederherstellung l\u00e4uft noch. Das Programm wird beendet, sobald sie "
+                                  "abgeschlossen ist."
+                                : "Die Sicherung l\u00e4uft noch. Das Programm wird beendet, sobald sie "
+                                  "abgeschlossen ist.";
+        SetStatus(FStatusText);
         return;
     }
     Guard([this] { FormClose(); });
@@ -460,6 +514,7 @@ private:
 
 void TMainFrm::RestoreJob(const TJob& job) {
     const InputPause pause{FPages, findChild<QWidget*>("pnlNavigation")};
+    const QScopedValueRollback restoring(FRestoring, true);
     FRestoreRun.RestoreJob(job, FAuto);
 }
 
@@ -473,6 +528,7 @@ void TMainFrm::Wiederherstellen1Click() {
 
 void TMainFrm::doRestore(const std::string& jobs) {
     const InputPause pause{FPages, findChild<QWidget*>("pnlNavigation")};
+    const QScopedValueRollback restoring(FRestoring, true);
     FRestoreRun.doRestore(jobs);
 }
 
@@ -504,6 +560,13 @@ std::optional<std::string> TMainFrm::AskPassword(const std::string& title, const
 bool TMainFrm::CanPrompt() const { return FBoxes->CanPrompt(); }
 
 void TMainFrm::SetStatus(const std::string& text) {
+    FStatusText = text;
+    // A close asked for during a run is said before what the run reports.
+    if (!FCloseNote.empty()) {
+        FStatusBar->setStyleSheet("");
+        FStatusBar->setText(Q(text.empty() ? FCloseNote : FCloseNote + " \u2013 " + text));
+        return;
+    }
     // While no run has anything to say, the status line tells of a failed last
     // unattended pass, whatever page is shown.
     const bool warning = text.empty() && !FLastPassWarning.empty();
@@ -523,18 +586,24 @@ void TMainFrm::btnZeitplanClick() {
     dialog.exec();
 }
 
-// The record of the last unattended pass: a failure is shown on the backup page and
-// in the status line until a pass succeeds.
+// The record of the last unattended pass: a failure is shown above every page and in
+// the status line until the user acknowledges it.
 void TMainFrm::ShowLastPass() {
     const auto pass = FOptions.FDatenDir.empty() ? std::nullopt : ReadLastPass(FOptions.FDatenDir);
     const bool failed = pass && pass->Failed();
     lblLetzterLauf->setText(failed ? Q(LastPassText(*pass)) : QString());
-    lblLetzterLauf->setVisible(failed);
+    findChild<QWidget*>("pnlLetzterLauf")->setVisible(failed);
     FLastPassWarning = failed ? std::string(pass->Restore ? "Letzte unbeaufsichtigte Wiederherstellung"
                                                           : "Letzte unbeaufsichtigte Sicherung") +
-                                    " fehlgeschlagen (Einzelheiten auf der Seite \"Backup\")"
+                                    " fehlgeschlagen (Einzelheiten im roten Hinweis oben)"
                               : std::string();
     SetStatus("");
+}
+
+void TMainFrm::AcknowledgeLastPass() {
+    findChild<QWidget*>("pnlLetzterLauf")->hide();
+    FLastPassWarning.clear();
+    SetStatus(FStatusText);
 }
 
 void TMainFrm::SetProgress(int position, int maximum) {
@@ -554,12 +623,24 @@ void TMainFrm::SetBusy(bool busy) {
     } else if (FBusyDepth > 0) {
         QApplication::restoreOverrideCursor();
         --FBusyDepth;
-        // The session ended during the run: close now that the archive is done.
+        // The session ended, or the user closed the window, during the run: close
+        // now that the archive is done.
         if (FBusyDepth == 0 && FCloseWhenIdle) {
             FCloseWhenIdle = false;
-            QTimer::singleShot(0, this, [this] { close(); });
+            QTimer::singleShot(0, this, &TMainFrm::CloseAfterRun);
         }
     }
+}
+
+// The run's closing box is read before the window goes.
+void TMainFrm::CloseAfterRun() {
+    if (QApplication::activeModalWidget()) {
+        constexpr int kRetryMilliseconds = 200;
+        QTimer::singleShot(kRetryMilliseconds, this, &TMainFrm::CloseAfterRun);
+        return;
+    }
+    FCloseNote.clear();
+    if (!close()) SetStatus(FStatusText);
 }
 
 // A run reports every entry it packs, up to a thousand a second; repainting for each

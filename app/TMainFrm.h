@@ -120,6 +120,7 @@ public:
     const std::string& ChmFilename() const { return FchmFilename; }
     gui::TAboutDialog* AboutDialog() const { return AboutDialog1; }
     // The printer the log page's print buttons use: the default printer unless set.
+    // The preview starts with it too, or without a default printer with a PDF file.
     using PrinterFactory = std::function<std::unique_ptr<QPrinter>()>;
     void SetPrinterFactory(PrinterFactory factory) { FPrinterFactory = std::move(factory); }
 
@@ -198,6 +199,7 @@ private:
     // Layout (MainFrmLayout.cpp).
     void BuildWindow();
     QWidget* BuildNavigationBar();
+    QWidget* BuildLastPassNotice();
     QWidget* BuildPage(const QString& heading, const QString& objectName);
     QWidget* BuildBackupPage();
     QWidget* BuildRestorePage();
@@ -218,11 +220,16 @@ private:
     void tabLogfilesShow();
     void LoadLogBoxes(bool ignoreErrors);
     void ShowLastPass();
-    void PrintLogBox(const QPlainTextEdit* box);
+    void CloseAfterRun();
+    void AcknowledgeLastPass();
+    // Prints the box as it is shown, edits included, on the printer of FPrinterFactory
+    // (else the default printer); with `preview`, shows the pages first.
+    void PrintLogBox(const QPlainTextEdit* box, bool preview);
     void HelpForFocus();
     void CreateAboutDialog();
     void OpenJobCatalogue();
     void BuildCatalogueWidgets();
+    void SetTabOrder();
 
     RegistryStore& FRegistry;
     gui::WidgetBoxes FWidgetBoxes{this};
@@ -236,7 +243,10 @@ private:
     bool FPlacementSaved = false;
     bool FPlacementRestored = false;
     bool FFitFramePending = false;  // the frame is still to be kept on the screen
-    bool FCloseWhenIdle = false;    // the session ended while a run was working
+    bool FCloseWhenIdle = false;    // the session ended or the user closed while a run was working
+    bool FRestoring = false;        // the run that works is a restore
+    std::string FCloseNote;         // why the window stays open until the run is over
+    std::string FStatusText;        // what the run said last
     int FBusyDepth = 0;
     QElapsedTimer FLastBreath;   // when Breathe last let the window handle its events
     std::string FTempDir;        // temporary folder of the archive roles

@@ -77,8 +77,18 @@ void TMainFrm::RestoreWindowPlacement() {
 void TMainFrm::KeepOnScreen(const QRect& outer) {
     const QScreen* screen = ScreenOf(outer, this->screen());
     if (!screen) return;
-    const QPoint fitted = FitInto(outer, screen->availableGeometry());
-    if (fitted != outer.topLeft()) move(fitted);
+    const QRect area = screen->availableGeometry();
+    // A window larger than the area first gives up what does not fit, as far as its
+    // pages can shrink; what is left of the frame is then moved onto the area.
+    QRect fitted = outer;
+    const QSize excess(std::max(0, outer.width() - area.width()), std::max(0, outer.height() - area.height()));
+    if (!excess.isNull()) {
+        const QSize before = size();
+        resize(before - excess);
+        fitted.setSize(outer.size() + (size() - before));
+    }
+    const QPoint topLeft = FitInto(fitted, area);
+    if (topLeft != outer.topLeft()) move(topLeft);
 }
 
 void TMainFrm::moveEvent(QMoveEvent* event) {

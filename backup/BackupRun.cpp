@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "backup/PrepareBackupFilename.h"
 #include "backup/VerifiedSave.h"
@@ -18,6 +20,7 @@
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"
 #include "platform/CreationStamp.h"
+#include "platform/FileStat.h"
 #include "platform/PathWalk.h"
 #include "platform/SystemError.h"
 #include "platform/TemporaryFiles.h"
@@ -97,6 +100,57 @@ bool KeepsPreviousVersion(const ArchiveWriter& writer, const std::string& path) 
     }
     return false;
 }
+
+// The files the jobs of one target folder keep there: their archives by every naming
+// strategy, a new _1 waiting for its place, and the temporary files of both. No
+// selection takes them in, so that an archive never holds another (a target folder
+// inside a source folder would otherwise grow by all older archives every night). A
+// file is judged by its name first; only a name that fits asks for its folder, once
+// per folder in a row, and the folder counts by device and inode, however the path
+// spells it.
+class TargetFolderArchives {
+public:
+    // The archives of `job` and of every job of `jobs` whose target folder is the same.
+    TargetFolderArchives(const TJob& job, const CsvTable& jobs) {
+        if (const auto folder = platform::StatPath(job.DestDir, true)) FFolder = *folder;
+        FJobs.insert(job.Bezeichnung);
+        if (!FFolder || !jobs.Active()) return;
+        const int nameColumn = jobs.FieldByName("BEZEICHNUNG");
+        const int folderColumn = jobs.FieldByName("ZIELVERZEICHNIS");
+        for (int row = 0; row < jobs.RecordCount(); ++row) {
+            const std::string folder = jobs.TextAt(row, folderColumn);
+            if (folder.empty()) continue;
+            if (const auto other = platform::StatPath(folder, true); other && IsTarget(*other))
+                FJobs.insert(jobs.TextAt(row, nameColumn));
+        }
+    }
+
+    bool Contains(const std::string& path) {
+        const std::size_t slash = path.rfind('/');
+        const std::string_view name =
+            slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+        bool fits = false;
+        for (std::string_view job : JobsWhoseArchiveThisMayBe(name)) fits = fits || FJobs.contains(std::string(job));
+        if (!fits || !FFolder) return false;
+        std::string folder = slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
+        if (folder != FLastFolder) {
+            const auto status = platform::StatPath(folder, true);
+            FLastIsTarget = status && IsTarget(*status);
+            FLastFolder = std::move(folder);
+        }
+        return FLastIsTarget;
+    }
+
+private:
+    bool IsTarget(const platform::FileStatus& folder) const {
+        return folder.Device == FFolder->Device && folder.Inode == FFolder->Inode;
+    }
+
+    std::optional<platform::FileStatus> FFolder;
+    std::unordered_set<std::string> FJobs;
+    std::string FLastFolder;
+    bool FLastIsTarget = false;
+};
 
 const char* const kPasswordNotAnsi =
     "Das Passwort enthält Zeichen, die der Zeichensatz Windows-1252 nicht kennt (zum Beispiel kyrillische "
@@ -188,17 +242,27 @@ std::string BackupRun::AskBackupPassword() {
     }
 }
 
-// The generation strategy starts a new _1 that takes its place only when it is
-// complete, rotating the older ones just before; when a folder in the way would stop
-// the rotation, the existing _1 is updated instead, so nothing is lost.
+// The generation strategy starts a new _1 that, once complete, waits under its
+// pending name while the older ones rotate, and then takes its place. A rotation that
+// a killed run left half done is finished first. When a folder in the way would stop
+// the rotation, or an earlier new _1 still cannot take its place, the existing _1 is
+// updated instead, so nothing is lost.
 void BackupRun::OpenArchive(const TJob& job, const std::string& path) {
     ArchiveWriter& writer = FContext.Writer;
     platform::RemoveStaleTemporaries(job.DestDir, FileNamePart(path));
-    if (FContext.Options.FStrategie == bsDreiGenerationen && GenerationsWillRotate(job)) {
-        writer.OpenNew(path, [job, path] {
+    const std::string pending = PendingGenerationPath(job);
+    const bool earlierWaits = !FinishInterruptedRotation(job);
+    if (earlierWaits) {
+        FSkippedFolders.push_back("Die vollständige Sicherung " + pending +
+                                  " eines abgebrochenen Laufs kann nicht an ihren Platz gebracht werden; sie bleibt "
+                                  "unter diesem Namen erhalten.");
+    }
+    if (FContext.Options.FStrategie == bsDreiGenerationen && !earlierWaits && GenerationsWillRotate(job)) {
+        writer.OpenNew(path, pending, [job, pending] {
             if (!RotateGenerations(job)) {
                 throw Error("Die älteren Sicherungen im Ordner " + job.DestDir +
-                            " können nicht weitergeschoben werden; " + path + " bleibt, wie es war.");
+                            " können nicht weitergeschoben werden; die neue Sicherung bleibt vollständig als " +
+                            pending + " erhalten und kommt beim nächsten Lauf an ihren Platz.");
             }
         });
     } else {
@@ -310,6 +374,7 @@ void BackupRun::EndPacking() {
     writer.SetLogFile("");
     writer.SetLogging(false);
     writer.OnItemProgress = nullptr;
+    writer.KeepOut = nullptr;
     FHost.SetBusy(false);
     FHost.SetStatus("");
     FHost.SetProgress(0, 0);
@@ -331,6 +396,8 @@ BackupRun::Packed BackupRun::Pack(const TJob& job, const std::vector<SourceRow>&
             writer.SetSpanningThreshold(size);
         });
         OpenArchive(job, path);
+        writer.KeepOut = [archives = std::make_shared<TargetFolderArchives>(job, FContext.Jobs)](
+                             const std::string& file) { return archives->Contains(file); };
         const std::vector<SourceRow> readable = ReadableRows(rows);
         if (readable.empty()) {
             // Nothing at all could be read: an archive now would be empty or stale

@@ -116,7 +116,7 @@ private:
     std::optional<platform::PassLock> FLock;  // held while a pass runs
     std::vector<std::string> FMissing;
     std::vector<std::string> FOutdated;
-    std::vector<std::string> FSkippedFolders;  // messages for rows left out
+    std::vector<std::string> FSkippedFolders;  // messages for rows left out, and for a waiting archive that stays
     std::vector<std::pair<std::string, std::string>> FPendingRecords;  // job name, archive name
     bool FJobComplete = false;
     bool FPassIncomplete = false;

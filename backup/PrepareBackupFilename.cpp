@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "catalogue/TJob.h"
 #include "platform/RenameNoReplace.h"
+#include "platform/TemporaryFiles.h"
 #include "settings/TBackupStrategie.h"
 
 namespace vb {
@@ -27,11 +29,14 @@ std::string DaySuffix(const std::tm& now) {
     return text;
 }
 
+constexpr std::string_view kPendingSuffix = "_1.zip.vbneu";
+
 struct Generations {
-    std::string g1, g2, g3;
+    std::string g1, g2, g3, pending;
     explicit Generations(const TJob& job) {
         const std::string base = job.DestDir + "/" + job.Bezeichnung;
         g1 = base + "_1.zip", g2 = base + "_2.zip", g3 = base + "_3.zip";
+        pending = base + std::string(kPendingSuffix);
     }
 };
 
@@ -41,16 +46,68 @@ bool NameTaken(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+// Two names of one regular file: what a rename by link and unlink leaves when it is
+// cut short between the two.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && S_ISREG(sa.st_mode) &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// The one place that reads the tests' request to end the process at a step of the
+// rotation (see RotateGenerations); a real run never has the variable set.
+void ReachedRotationStep(int step) {
+    static const int exitAt = [] {
+        const char* value = std::getenv("VB_TEST_EXIT_AT_ROTATION_STEP");
+        return value ? std::atoi(value) : 0;
+    }();
+    if (step == exitAt) ::_exit(3);
+}
+
+// "-yy-mm-dd" at the end of `stem`, with any digits.
+bool EndsWithDay(std::string_view stem) {
+    if (stem.size() < 9) return false;
+    const std::string_view day = stem.substr(stem.size() - 9);
+    for (std::size_t i = 0; i < day.size(); ++i) {
+        const bool digit = day[i] >= '0' && day[i] <= '9';
+        if (i % 3 == 0 ? day[i] != '-' : !digit) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+std::string PendingGenerationPath(const TJob& job) { return Generations(job).pending; }
 
 bool RotateGenerations(const TJob& job) {
     const Generations g(job);
-    // All three are tested before anything moves.
+    // A step whose rename was cut short between link and unlink is done: the name it
+    // was leaving goes. When that was the last step, the rotation is complete.
+    if (SameFile(g.pending, g.g1)) return ::unlink(g.pending.c_str()) == 0;
+    if (SameFile(g.g1, g.g2)) ::unlink(g.g1.c_str());
+    if (SameFile(g.g2, g.g3)) ::unlink(g.g2.c_str());
+    // All are tested before anything moves; each step below is the one that the
+    // names found call for, so a repeated call after a killed one does what is left.
+    const bool waiting = IsExistingFile(g.pending);
     const bool e1 = IsExistingFile(g.g1), e2 = IsExistingFile(g.g2), e3 = IsExistingFile(g.g3);
+    ReachedRotationStep(1);
     if (e1 && e2 && e3) ::unlink(g.g3.c_str());
+    ReachedRotationStep(2);
     if (e1 && e2) platform::RenameNoReplace(g.g2, g.g3);
+    ReachedRotationStep(3);
     if (e1) platform::RenameNoReplace(g.g1, g.g2);
-    return !NameTaken(g.g1);
+    if (!waiting) return !NameTaken(g.g1);
+    ReachedRotationStep(4);
+    platform::RenameNoReplace(g.pending, g.g1);
+    ReachedRotationStep(5);
+    return !NameTaken(g.pending);
+}
+
+bool FinishInterruptedRotation(const TJob& job) {
+    const std::string pending = Generations(job).pending;
+    if (!NameTaken(pending)) return true;
+    return IsExistingFile(pending) && RotateGenerations(job);
 }
 
 bool GenerationsWillRotate(const TJob& job) {
@@ -75,6 +132,22 @@ std::string PrepareBackupFilename(const TJob& job, std::uint8_t strategie, const
     default:
         return "/" + job.Bezeichnung + DaySuffix(now);
     }
+}
+
+std::vector<std::string_view> JobsWhoseArchiveThisMayBe(std::string_view fileName) {
+    std::vector<std::string_view> jobs;
+    if (const auto original = platform::StandsInFor(fileName)) fileName = *original;
+    if (fileName.ends_with(kPendingSuffix)) {
+        jobs.push_back(fileName.substr(0, fileName.size() - kPendingSuffix.size()));
+        return jobs;
+    }
+    if (!fileName.ends_with(".zip")) return jobs;
+    const std::string_view stem = fileName.substr(0, fileName.size() - 4);
+    jobs.push_back(stem);  // same file
+    const std::size_t n = stem.size();
+    if (n >= 2 && stem[n - 2] == '_' && stem[n - 1] >= '1' && stem[n - 1] <= '3') jobs.push_back(stem.substr(0, n - 2));
+    if (EndsWithDay(stem)) jobs.push_back(stem.substr(0, n - 9));
+    return jobs;
 }
 
 }  // namespace vb

@@ -7,6 +7,8 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace vb {
 
@@ -23,22 +25,49 @@ class TJob;
 // split into volumes only when a removable medium fills up.
 //
 // Naming moves nothing: the generations rotate only once the new archive is written
-// whole (RotateGenerations, called by the run just before the new _1 takes its
-// place), so a run that fails or is killed leaves every generation as it was.
+// whole and kept under its pending name (RotateGenerations, called by the run after
+// that), so a run that fails or is killed before leaves every generation as it was,
+// and one killed later leaves a rotation that the next run finishes.
 std::string PrepareBackupFilename(const TJob& job, std::uint8_t strategie, const std::tm& now,
                                   const std::function<void(std::uint64_t)>& setSpanningThreshold = {});
 
+// Where a complete new _1 of the three-generation strategy waits while the older
+// generations rotate: "<job>_1.zip.vbneu" in the target folder (DestDir + "/" + ...).
+// The run writes the new archive under a temporary name, flushes it, and only then
+// gives it this name; from then on it is never removed, only moved to _1.
+std::string PendingGenerationPath(const TJob& job);
+
 // Rotation of the three generations (files in job.DestDir; a folder of such a name is
-// no generation): when _1, _2 and _3 all exist, _3 is deleted; when _1 and _2 exist,
-// _2 is renamed to _3; when _1 exists, _1 is renamed to _2. A rename never replaces
-// an existing file. A delete or rename that fails is ignored. True when nothing is
-// left at the name of _1 afterwards, so that the new archive can take it.
+// no generation), in steps that a killed run may leave half done and any later call
+// finishes: (1) when _1, _2 and _3 all exist, _3 is deleted; (2) when _1 and _2 exist,
+// _2 is renamed to _3; (3) when _1 exists, _1 is renamed to _2; (4) a new _1 waiting
+// under PendingGenerationPath is renamed to _1. A rename never replaces an existing
+// file. A name that a cut-short rename left on both sides of a step (where the file
+// system renames by link and unlink) is first given up on the side it was leaving.
+// A delete or rename that fails is ignored. True when the rotation is complete:
+// nothing waits under the pending name any more, and the name of _1 is free or holds
+// the archive that waited.
+//
+// For tests only: with VB_TEST_EXIT_AT_ROTATION_STEP=N in the environment the process
+// ends (_exit, status 3) just before step N (1 to 4) or, for N = 5, just after step 4,
+// so that tests can leave each state of the rotation behind deterministically.
 bool RotateGenerations(const TJob& job);
+
+// Finishes the rotation of a run that was killed while its complete new _1 waited
+// (RotateGenerations), and does nothing when none waits. True when none waits
+// afterwards.
+bool FinishInterruptedRotation(const TJob& job);
 
 // Whether RotateGenerations would leave the name of _1 free, judged from what the
 // target folder holds now, without changing anything. When it would not (a folder
 // named like _2 or _3 blocks the way), the run updates the existing _1 instead, so
 // nothing is lost but the generations do not advance.
 bool GenerationsWillRotate(const TJob& job);
+
+// The names of the jobs whose archive (by any naming strategy), pending new _1, or
+// temporary file of either a file named `fileName` (without folder) may be. Empty
+// for any other name. A name can fit more than one job: "A_1.zip" is the first
+// generation of "A" and the same-file archive of "A_1".
+std::vector<std::string_view> JobsWhoseArchiveThisMayBe(std::string_view fileName);
 
 }  // namespace vb

@@ -93,6 +93,9 @@ CsvGrid::CsvGrid(CsvTableModel* model, QWidget* parent) : QTableView(parent), FM
     setItemDelegate(new GridDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab and Shift+Tab go to the window's next or previous control, as everywhere
+    // else; the arrow keys move between cells.
+    setTabKeyNavigation(false);
     // A cell is one line: a text that does not fit ends in an ellipsis and shows
     // whole in the cell's hint, instead of wrapping out of the 17-pixel row.
     setWordWrap(false);

@@ -34,6 +34,9 @@ RecordNavigator::RecordNavigator(CsvGrid* grid, QWidget* parent) : QWidget(paren
         button->setText(QString::fromUtf8(looks[i].glyph));
         button->setToolTip(QString::fromUtf8(looks[i].hint));
         button->setFixedSize(24, 22);
+        // The buttons are no Tab stops and a click leaves the focus in the grid, whose
+        // keys do the same.
+        button->setFocusPolicy(Qt::NoFocus);
         connect(button, &QToolButton::clicked, this, [this, i] { Click(static_cast<Button>(i)); });
         layout->addWidget(button);
         FButtons[i] = button;

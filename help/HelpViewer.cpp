@@ -1,5 +1,8 @@
 #include "help/HelpViewer.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -55,7 +58,11 @@ THelpViewer::THelpViewer() {
     setWindowTitle("Vorlix Backup & Restore - Hilfe");
     // The help window does not keep the program running once the main window closes.
     setAttribute(Qt::WA_QuitOnClose, false);
-    resize(720, 540);
+    // The designed size, or what the screen offers (the window manager's frame included).
+    QSize size(720, 540);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(16, 48));
+    resize(size);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);

@@ -23,6 +23,7 @@ FileStatus FromStat(const struct stat& st) {
     s.ModifiedTime = st.st_mtim.tv_sec;
     s.ModifiedNanoseconds = st.st_mtim.tv_nsec;
     s.Owner = st.st_uid;
+    s.Group = st.st_gid;
     s.Mode = st.st_mode;
     s.Device = st.st_dev;
     s.Inode = st.st_ino;

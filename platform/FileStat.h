@@ -23,6 +23,7 @@ struct FileStatus {
     dev_t Device = 0;
     ino_t Inode = 0;
     uid_t Owner = 0;
+    gid_t Group = 0;  // st_gid
 };
 
 // Status of `path`; with `followLinks` false a symbolic link is reported as such.

@@ -38,13 +38,19 @@ UniqueFd CreateScratchFile(const std::string& folder, int& error) {
     return fd;
 }
 
+std::optional<std::string_view> StandsInFor(std::string_view name) {
+    const std::size_t tail = kMarker.size() + kRandomLength;
+    if (name.size() <= 1 + tail || name.front() != '.' || name.substr(name.size() - tail, kMarker.size()) != kMarker)
+        return std::nullopt;
+    return name.substr(1, name.size() - 1 - tail);
+}
+
 int RemoveStaleTemporaries(const std::string& folder, const std::string& fileName) {
-    const std::string prefix = "." + fileName + std::string(kMarker);
     const auto items = ListFolder(folder);
     if (!items) return 0;
     int removed = 0;
     for (const FolderItem& item : *items) {
-        if (item.Name.size() != prefix.size() + kRandomLength || item.Name.compare(0, prefix.size(), prefix) != 0) continue;
+        if (StandsInFor(item.Name) != std::string_view(fileName)) continue;
         const std::string path = folder + "/" + item.Name;
         struct stat st{};
         if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;

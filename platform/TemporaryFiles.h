@@ -3,7 +3,9 @@
 // folder, named "." + the file's name + ".vbtmp-" + six random characters (the
 // archive writer and the atomic file writer both use this form). A run that is
 // killed leaves such a file behind; the next run on the same file removes it.
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/UniqueFd.h"
 
@@ -16,6 +18,10 @@ UniqueFd CreateScratchFile(const std::string& folder, int& error);
 
 // "<folder>/.<name>.vbtmp-XXXXXX" for `file` = "<folder>/<name>", ready for mkstemp.
 std::string TemporaryTemplateFor(const std::string& file);
+
+// The name that a temporary file named `name` (without folder) stands in for:
+// "Daten.zip" for ".Daten.zip.vbtmp-a1B2c3"; nullopt for any other name.
+std::optional<std::string_view> StandsInFor(std::string_view name);
 
 // Removes what killed runs left beside `fileName` in `folder`: regular files named
 // ".<fileName>.vbtmp-" plus six characters, owned by this user, that no process

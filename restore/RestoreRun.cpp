@@ -17,6 +17,7 @@
 #include "restore/ArchiveListing.h"
 #include "settings/Settings.h"
 #include "util/Error.h"
+#include "util/EscapeControl.h"
 #include "util/Finally.h"
 #include "util/GermanFormat.h"
 
@@ -204,8 +205,9 @@ bool RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
         free = available;
         if (!FContext.Databases.TestExclusive(target)) {
             if (!unattended) {
-                FHost.ShowError(entry.Name + kStillOpen +
-                                "\n\nBitte schlie\xC3\x9F" "en Sie alle Anwendungen, die auf diese Datei zugreifen, "
+                FHost.ShowError(EscapeControl(entry.Name) + kStillOpen +
+                                "\n\nBitte schlie\xC3\x9F"
+                                "en Sie alle Anwendungen, die auf diese Datei zugreifen, "
                                 "und starten dann erneut.");
             }
             Skip(entry.Name, "die Datei ist noch ge\xC3\xB6" "ffnet", !unattended);
@@ -232,7 +234,7 @@ bool RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
         const auto now = std::chrono::steady_clock::now();
         if (now - lastBreath >= std::chrono::milliseconds(40) || done == toExtract.size()) {
             lastBreath = now;
-            FHost.SetStatus("Entpacke: " + root + name + " ...");
+            FHost.SetStatus("Entpacke: " + EscapeControl(root + name) + " ...");
             FHost.SetProgress(static_cast<int>(done), static_cast<int>(toExtract.size()));
             FHost.Breathe();
         }
@@ -244,12 +246,13 @@ void RestoreRun::ReportSkipped() {
     if (FSkipped.empty()) return;
     FPassIncomplete = true;
     if (FContext.Auto) {
-        for (const SkippedEntry& s : FSkipped) FHost.ShowError(s.Name + " wurde nicht wiederhergestellt: " + s.Reason);
+        for (const SkippedEntry& s : FSkipped)
+            FHost.ShowError(EscapeControl(s.Name) + " wurde nicht wiederhergestellt: " + EscapeControl(s.Reason));
         return;
     }
     std::string text;
     for (const SkippedEntry& s : FSkipped) {
-        if (!s.InUseBoxShown) text += "\n" + s.Name + " (" + s.Reason + ")";
+        if (!s.InUseBoxShown) text += "\n" + EscapeControl(s.Name) + " (" + EscapeControl(s.Reason) + ")";
     }
     if (!text.empty()) FHost.ShowError("Die folgenden Eintr\xC3\xA4ge wurden nicht wiederhergestellt:\n" + text);
 }

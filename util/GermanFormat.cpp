@@ -23,9 +23,11 @@ std::string FormatThousands(std::int64_t value) {
     std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     std::string digits = std::to_string(magnitude);
     std::string out;
-    const std::size_t lead = digits.size() % 3;
+    out.reserve(digits.size() + digits.size() / 3);
     for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i != 0 && (i - lead) % 3 == 0) out += '.';
+        // A separator goes before every digit that has a multiple of three digits after it.
+        const std::size_t remaining = digits.size() - i;
+        if (i != 0 && remaining % 3 == 0) out += '.';
         out += digits[i];
     }
     return negative ? "-" + out : out;

@@ -6,10 +6,12 @@
 
 #include "platform/AtomicFile.h"
 #include "util/Error.h"
+#include "util/EscapeControl.h"
 
 namespace vb {
 
-// One box, one line: its line breaks become blanks.
+// One box, one line: its line breaks become blanks, and any other control character
+// (a file name may hold one) is written out as an escape, never sent to the terminal.
 void StandardErrorBoxes::WriteLine(const std::string& title, const std::string& text, const std::string& answer) {
     std::string line = title + ": ";
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -17,7 +19,8 @@ void StandardErrorBoxes::WriteLine(const std::string& title, const std::string& 
         line += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
     }
     if (!answer.empty()) line += " -> " + answer;
-    std::fprintf(FOut, "%s\n", line.c_str());
+    const std::string shown = EscapeControl(line) + "\n";
+    std::fwrite(shown.data(), 1, shown.size(), FOut);
     std::fflush(FOut);
 }
 

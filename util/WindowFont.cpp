@@ -6,9 +6,11 @@
 namespace vb::gui {
 namespace {
 
-// Where Debian's fonts-wine puts its Tahoma (regular and bold). They are not in the
-// fontconfig search path, so the program adds them itself.
-constexpr const char* kTahomaFiles[] = {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"};
+// Where Debian's fonts-wine puts its Tahoma. It is not in the fontconfig search path,
+// so the program adds it itself. Only the regular face: the package's bold file
+// (tahomabd.ttf) draws strokes of regular weight with loose spacing, so bold text
+// would not stand out; without a bold face Qt emboldens the regular one.
+constexpr const char* kTahomaFiles[] = {"/usr/share/wine/fonts/tahoma.ttf"};
 
 QString FindFamily() {
     const QString tahoma = QStringLiteral("Tahoma");

@@ -9,6 +9,7 @@
 
 #include "backup/archive/ByteOrder.h"
 #include "backup/archive/EntryName.h"
+#include "backup/archive/OwnerFields.h"
 #include "backup/archive/ZipRecords.h"
 #include "platform/FileIo.h"
 
@@ -199,6 +200,7 @@ void ParseCentralDirectory(const std::string& central, std::uint64_t count, std:
         e.CentralExtra = RemoveExtraField(h->Extra, kZip64ExtraId);
         e.Comment = std::move(h->Comment);
         e.Name = DecodeName(h->Name, h->Flags, e.Host(), h->Extra);
+        ReadOwnerFields(e, h->Extra);
         dir.Entries.push_back(std::move(e));
     }
 }

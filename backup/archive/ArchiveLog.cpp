@@ -6,6 +6,7 @@
 
 #include "platform/FileIo.h"
 #include "util/Error.h"
+#include "util/EscapeControl.h"
 #include "util/GermanFormat.h"
 #include "util/Utf8.h"
 
@@ -36,7 +37,8 @@ void ArchiveLog::Start(const std::string& logPath, const std::string& archivePat
 void ArchiveLog::Line(const std::string& name, const std::string& event) {
     if (!FFd.Valid()) return;
     const std::time_t now = FClock ? FClock() : std::time(nullptr);
-    const std::string text = utf8::toUtf16le(name + event + FormatStamp(LocalTime(now)) + "\r\n");
+    // A name is shown with its control bytes escaped: the log never holds a raw one.
+    const std::string text = utf8::toUtf16le(EscapeControl(name) + event + FormatStamp(LocalTime(now)) + "\r\n");
     [[maybe_unused]] const platform::IoResult written = platform::WriteAll(FFd.Get(), text);
 }
 

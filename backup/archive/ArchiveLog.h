@@ -21,7 +21,8 @@ public:
     // the file cannot be created or emptied.
     void Start(const std::string& logPath, const std::string& archivePath);
 
-    // Writes `name` + `event` (which brings its own blanks) + date and time. Write
+    // Writes `name` (control bytes as "\xNN", see util/EscapeControl.h) + `event`
+    // (which brings its own blanks) + date and time. Write
     // errors are not reported. Nothing happens while no log is started.
     void Line(const std::string& name, const std::string& event);
 

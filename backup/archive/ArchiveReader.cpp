@@ -16,10 +16,11 @@
 #include "backup/archive/ArchiveDirectory.h"
 #include "backup/archive/ArchiveOpener.h"
 #include "backup/archive/DosTime.h"
+#include "backup/archive/EntryCipher.h"
 #include "backup/archive/EntryDecoder.h"
+#include "backup/archive/LayoutCheck.h"
 #include "backup/archive/RemovableDriveMedium.h"
 #include "backup/archive/WorkerPool.h"
-#include "backup/archive/ZipCrypto.h"
 #include "backup/archive/ZipRecords.h"
 #include "platform/FileIo.h"
 #include "platform/FileStat.h"
@@ -30,18 +31,23 @@
 #include "platform/TemporaryFiles.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
+#include "util/EscapeControl.h"
 
 namespace vb {
 namespace {
 
 constexpr const char* kInvalidPassword = "Cannot extract file - invalid password";
 
+// Why SafeSegments refused `name`, with its control characters escaped.
 std::string RefusedName(const std::string& name) {
-    return "Der Name " + name + " führt aus dem Zielordner hinaus oder enthält Steuerzeichen";
+    const std::string shown = EscapeControl(name);
+    if (shown != name) return "Der Name " + shown + " enthält Steuerzeichen";
+    return "Der Name " + name + " führt aus dem Zielordner hinaus";
 }
 
 // The parts of a stored name, or nullopt when the name is absolute or has an empty,
-// "." or ".." part (a folder's trailing "/" is allowed) or a control character.
+// "." or ".." part (a folder's trailing "/" is allowed; a leading "./", as bsdtar
+// writes it, is passed over) or a control character.
 std::optional<std::vector<std::string>> SafeSegments(const std::string& name) {
     if (name.empty() || name.front() == '/') return std::nullopt;
     for (const char c : name) {
@@ -52,11 +58,12 @@ std::optional<std::vector<std::string>> SafeSegments(const std::string& name) {
     while (start < name.size()) {
         const std::size_t slash = name.find('/', start);
         const std::string part = name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        start = slash == std::string::npos ? name.size() : slash + 1;
+        if (part == "." && parts.empty() && slash != std::string::npos) continue;
         if (part.empty() || part == "." || part == "..") return std::nullopt;
         parts.push_back(part);
-        if (slash == std::string::npos) break;
-        start = slash + 1;
     }
+    if (parts.empty() && name.back() != '/') return std::nullopt;
     return parts;
 }
 
@@ -97,7 +104,7 @@ struct ArchiveReader::Prepared {
     std::string Target;                         // its path, for messages
     zip::StoredAccount Account;
     std::uint64_t DataOffset = 0;
-    std::optional<zip::ZipCrypto> Cipher;
+    std::optional<zip::EntryCipher> Cipher;
 };
 
 ArchiveReader::ArchiveReader() : Medium(std::make_shared<RemovableDriveMedium>()) {}
@@ -133,6 +140,13 @@ void ArchiveReader::Open(const std::string& path) {
         }
         FEntries = std::move(parsed.Entries);
     } else {
+        // Entries that share bytes would make a small file unpack to any size, and a
+        // local header that disagrees with its central one unpacks other data than
+        // listed: the archive is damaged for reading as for an update.
+        if (!zip::EntriesAreSound(FFd.Get(), archive.Directory)) {
+            Close();
+            throw Error("Invalid file - not a PKZip file");
+        }
         FEntries = std::move(archive.Directory.Entries);
     }
     UpdateLog();
@@ -356,7 +370,7 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, int source, std::uint64_t
         reason = "Cannot extract file - newer version required";
         return false;
     }
-    if (entry.Method != 0 && entry.Method != 8) {
+    if (entry.Method != 0 && entry.Method != 8 && !(entry.Method == zip::kMethodAes && entry.IsEncrypted())) {
         reason = "Cannot extract file - unsupported compression method";
         return false;
     }
@@ -413,64 +427,51 @@ std::shared_ptr<const UniqueFd> ArchiveReader::FolderFor(const ArchiveEntry& ent
 }
 
 // The password of an encrypted entry: the one known so far, else asked for, until
-// its check byte matches or the retries are used up.
+// it opens the entry (check byte or AES verifier) or the retries are used up.
 bool ArchiveReader::FindCipher(const ArchiveEntry& entry, const zip::EntryData& data, Prepared& job,
                                std::string& reason) {
-    unsigned char header[zip::ZipCrypto::kHeaderSize];
-    if (entry.CompressedSize < sizeof header || !platform::ReadAt(job.Source, header, sizeof header, data.Offset)) {
-        reason = "Invalid file - not a PKZip file";
-        return false;
-    }
-    const unsigned char check = data.LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
-                                                     : static_cast<unsigned char>(entry.Crc32 >> 24);
-    // The password's ANSI bytes as this program writes them; archives made on
-    // Linux by other tools may use its UTF-8 bytes.
-    auto test = [&](const std::string& password) -> bool {
-        std::string ansi = encodeLossy(kAnsiCodePage, password);
-        for (const std::string& bytes : {ansi, password}) {
-            zip::ZipCrypto candidate(bytes);
-            unsigned char copy[sizeof header];
-            std::memcpy(copy, header, sizeof header);
-            candidate.Decrypt(copy, sizeof copy);
-            if (copy[11] == check) {
-                job.Cipher.emplace(candidate);
-                return true;
-            }
-        }
-        return false;
+    auto test = [&](const std::string& password) {
+        const auto match = zip::EntryCipher::Find(job.Source, data, entry, password, job.Cipher);
+        if (match == zip::EntryCipher::Match::Damaged) throw zip::EntryCipher::Match::Damaged;
+        return match == zip::EntryCipher::Match::Yes;
     };
     auto ask = [&](const std::string& current) { return OnNeedPassword ? OnNeedPassword(current) : std::string(); };
-    int attempts = 0;
-    std::string password = FPassword;
-    if (password.empty()) {
-        ++attempts;
-        password = ask(password);
+    try {
+        int attempts = 0;
+        std::string password = FPassword;
         if (password.empty()) {
-            reason = kInvalidPassword;
-            return false;
+            ++attempts;
+            password = ask(password);
+            if (password.empty()) {
+                reason = kInvalidPassword;
+                return false;
+            }
+            FPassword = password;
         }
-        FPassword = password;
-    }
-    while (!test(password)) {
-        ++attempts;
-        if (attempts > FPasswordRetries) {
-            reason = kInvalidPassword;
-            return false;
+        while (!test(password)) {
+            ++attempts;
+            if (attempts > FPasswordRetries) {
+                reason = kInvalidPassword;
+                return false;
+            }
+            password = ask(password);
+            if (password.empty()) {
+                reason = "Process aborted by user";
+                return false;
+            }
+            FPassword = password;
         }
-        password = ask(password);
-        if (password.empty()) {
-            reason = "Process aborted by user";
-            return false;
-        }
-        FPassword = password;
+    } catch (zip::EntryCipher::Match) {
+        reason = "Invalid file - not a PKZip file";
+        return false;
     }
     return true;
 }
 
-bool ArchiveReader::Finish(const Prepared& job, std::string& reason) const {
+bool ArchiveReader::Finish(Prepared& job, std::string& reason) const {
     const ArchiveEntry& entry = *job.Entry;
     const int folder = job.Directory->Get();
-    std::optional<zip::ZipCrypto> cipher = job.Cipher;
+    std::optional<zip::EntryCipher>& cipher = job.Cipher;
     // Into a file without a name in the target's folder, which takes the target's
     // place when complete.
     platform::ReplacingFile file(folder, job.Name, platform::ReplacingFile::Durability::Volatile,
@@ -481,11 +482,11 @@ bool ArchiveReader::Finish(const Prepared& job, std::string& reason) const {
         return false;
     }
     int writeError = 0;
-    reason = zip::DecodeEntry(job.Source, job.DataOffset + (cipher ? zip::ZipCrypto::kHeaderSize : 0), entry,
-                              cipher ? &*cipher : nullptr, [&](std::string_view bytes) {
-                                  writeError = platform::WriteAll(file.Fd(), bytes).Error;
-                                  return writeError == 0;
-                              });
+    reason =
+        zip::DecodeEntry(job.Source, job.DataOffset, entry, cipher ? &*cipher : nullptr, [&](std::string_view bytes) {
+            writeError = platform::WriteAll(file.Fd(), bytes).Error;
+            return writeError == 0;
+        });
     if (writeError != 0) reason = "Die Datei kann nicht geschrieben werden: " + SystemErrorText(writeError);
     if (!reason.empty()) return false;
 

@@ -43,7 +43,9 @@ public:
     ArchiveReader& operator=(const ArchiveReader&) = delete;
     ~ArchiveReader();
 
-    // Closes an archive still open, then opens `path` read-only.
+    // Closes an archive still open, then opens `path` read-only. An archive whose
+    // entries overlap or whose local headers disagree with the directory (LayoutCheck.h)
+    // is "Invalid file - not a PKZip file".
     void Open(const std::string& path);
     void Close();
     bool IsOpen() const { return FFd.Valid(); }
@@ -119,8 +121,8 @@ private:
     std::shared_ptr<const UniqueFd> FolderFor(const ArchiveEntry& entry, const std::vector<std::string>& parts,
                                               std::string& shown, std::string& reason);
     bool FindCipher(const ArchiveEntry& entry, const zip::EntryData& data, Prepared& job, std::string& reason);
-    // Decoding and writing one prepared file: safe on any thread.
-    bool Finish(const Prepared& job, std::string& reason) const;
+    // Decoding and writing one prepared file: safe on any thread (the job is its own).
+    bool Finish(Prepared& job, std::string& reason) const;
 
     std::string FPath;
     UniqueFd FFd;

@@ -6,8 +6,8 @@
 #include <cerrno>
 
 #include "backup/archive/ArchiveDirectory.h"
+#include "backup/archive/EntryCipher.h"
 #include "backup/archive/EntryDecoder.h"
-#include "backup/archive/ZipCrypto.h"
 #include "platform/FileIo.h"
 #include "platform/PageCache.h"
 #include "platform/SystemError.h"
@@ -67,22 +67,16 @@ void ArchiveVerifier::Verify(const std::string& path, const std::vector<ArchiveE
 std::string ArchiveVerifier::CheckEntryData(int fd, std::uint64_t size, const ArchiveEntry& entry) const {
     const auto data = zip::LocateEntryData(fd, size, entry);
     if (!data) return "der lokale Kopf fehlt oder die Daten reichen über das Dateiende hinaus";
-    std::optional<zip::ZipCrypto> cipher;
+    std::optional<zip::EntryCipher> cipher;
     if (entry.IsEncrypted()) {
-        unsigned char header[zip::ZipCrypto::kHeaderSize];
-        if (entry.CompressedSize < sizeof header || !platform::ReadAt(fd, header, sizeof header, data->Offset))
-            return "der Verschlüsselungskopf fehlt";
-        // The writer's bytes of the password: best fit in the ANSI code page.
-        const std::string bytes =
-            encodeBestFit(kAnsiCodePage, FPassword).value_or(encodeLossy(kAnsiCodePage, FPassword));
-        cipher.emplace(bytes);
-        cipher->Decrypt(header, sizeof header);
-        const unsigned char check = data->LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
-                                                          : static_cast<unsigned char>(entry.Crc32 >> 24);
-        if (header[11] != check) return "das Passwort der Sicherung entschlüsselt den Eintrag nicht";
+        switch (zip::EntryCipher::Find(fd, *data, entry, FPassword, cipher)) {
+        case zip::EntryCipher::Match::Yes: break;
+        case zip::EntryCipher::Match::No: return "das Passwort der Sicherung entschlüsselt den Eintrag nicht";
+        case zip::EntryCipher::Match::Damaged: return "der Verschlüsselungskopf fehlt";
+        }
     }
-    return zip::DecodeEntry(fd, data->Offset + (cipher ? zip::ZipCrypto::kHeaderSize : 0), entry,
-                            cipher ? &*cipher : nullptr, [](std::string_view) { return true; });
+    return zip::DecodeEntry(fd, data->Offset, entry, cipher ? &*cipher : nullptr,
+                            [](std::string_view) { return true; });
 }
 
 }  // namespace vb

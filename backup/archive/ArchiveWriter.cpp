@@ -15,6 +15,7 @@
 #include "backup/archive/EntryName.h"
 #include "backup/archive/LayoutCheck.h"
 #include "backup/archive/OutputFile.h"
+#include "backup/archive/OwnerFields.h"
 #include "backup/archive/RemovableDriveMedium.h"
 #include "backup/archive/SpannedWriter.h"
 #include "backup/archive/ZipCrypto.h"
@@ -70,21 +71,31 @@ std::uint16_t VersionNeeded(const ArchiveEntry& e, bool zip64) {
 // file as it was opened, its data from the compression pipeline.
 class NewEntry {
 public:
-    NewEntry(const ArchiveEntry& source, const zip::SourceInfo& info, const std::string& password,
-             std::uint64_t offset)
+    NewEntry(const ArchiveEntry& source, const zip::SourceInfo& info, const zip::OwnerFieldCache::Owner& owner,
+             const std::string& password, std::uint64_t offset)
         : FInfo(info), FPassword(password), FName(*zip::EncodeName(source.Name)), FEntry(source) {
         ArchiveEntry& e = FEntry;
         e.Action = EntryAction::Unchanged;
         e.HeaderName = FName.Bytes;
-        e.CentralExtra = FName.UnicodeExtra;
+        // Local and central header carry the same fields: the Unicode Path field, then
+        // owner and group.
+        FExtra = FName.UnicodeExtra + owner.Fields;
+        e.CentralExtra = FExtra;
         // No data descriptor, also when encrypted: the local header carries the real
         // CRC-32 and sizes, and the encryption header's check byte is the CRC's.
         e.Flags = static_cast<std::uint16_t>((Encrypted() ? zip::kFlagEncrypted : 0) |
                                              (FName.Utf8Flag ? zip::kFlagUtf8 : 0));
         e.DosTime = info.Dos.Time;
         e.DosDate = info.Dos.Date;
-        e.ExternalAttributes = info.Attributes;
-        if (FName.Host == zip::kHostUnix) e.ExternalAttributes |= (info.Status.Mode & 0xFFFFu) << 16;
+        // The Unix mode goes into the upper half on every host byte: the DOS attributes
+        // stay in the low byte for Windows, and Info-ZIP's unzip also takes the mode
+        // of a host 0 entry whose owner bits agree with them (see the README).
+        e.ExternalAttributes = info.Attributes | (info.Status.Mode & 0xFFFFu) << 16;
+        e.UnixMode = info.Status.Mode & 0xFFFFu;
+        e.Uid = info.Status.Owner;
+        e.Gid = info.Status.Group;
+        e.OwnerName = owner.OwnerName;
+        e.GroupName = owner.GroupName;
         e.InternalAttributes = 0;
         e.DiskStart = 0;
         e.LocalHeaderOffset = offset;
@@ -174,7 +185,7 @@ private:
     std::string LocalHeader() const {
         const std::string extra =
             FSizes64 ? zip::MakeLocalZip64Field(FEntry.UncompressedSize, FEntry.CompressedSize) : std::string();
-        return zip::MakeLocalHeader(FEntry, FSizes64, extra + FName.UnicodeExtra);
+        return zip::MakeLocalHeader(FEntry, FSizes64, extra + FExtra);
     }
 
     void SetVersions() {
@@ -204,6 +215,7 @@ private:
     const zip::SourceInfo& FInfo;
     const std::string& FPassword;  // the password's bytes; empty: no encryption
     const zip::EncodedName FName;
+    std::string FExtra;  // extra fields of both headers, without the Zip64 field
     ArchiveEntry FEntry;
     bool FSizes64 = false;
     bool FZip64 = false;
@@ -221,6 +233,7 @@ void ArchiveWriter::Release() {
     FOpen = false;
     FNew = false;
     FBeforePlacing = nullptr;
+    FPending.clear();
     FLog.Stop();
     FEntries.clear();
     FIndex.clear();
@@ -286,10 +299,16 @@ void ArchiveWriter::OpenNew(const std::string& path, std::function<void()> befor
     StartNew(path, std::move(beforePlacing));
 }
 
+void ArchiveWriter::OpenNew(const std::string& path, const std::string& pending, std::function<void()> place) {
+    OpenNew(path, std::move(place));
+    FPending = pending;
+}
+
 void ArchiveWriter::StartNew(const std::string& path, std::function<void()> beforePlacing) {
     FOpen = true;
     FNew = true;
     FBeforePlacing = std::move(beforePlacing);
+    FPending.clear();
     FPath = path;
     FTarget = path;
     FFd.Reset();
@@ -309,13 +328,26 @@ void ArchiveWriter::StartNew(const std::string& path, std::function<void()> befo
 }
 
 // A new archive takes its place only when complete: after the caller's step (the
-// rotation of the generations), by a rename that never replaces a file.
+// rotation of the generations), by a rename that never replaces a file; or first
+// under its pending name, from where the caller's step moves it.
 void ArchiveWriter::PlaceNewArchive(platform::ReplacingFile& file) {
-    if (FBeforePlacing) FBeforePlacing();
-    if (const int error = file.Commit(platform::ReplacingFile::Placing::NoReplace))
-        throw Error("Das Archiv " + FPath + " kann nicht an seinen Platz gebracht werden: " + SystemErrorText(error));
+    if (FPending.empty() && FBeforePlacing) FBeforePlacing();
+    if (const int error = file.Commit(platform::ReplacingFile::Placing::NoReplace)) {
+        throw Error("Das Archiv " + (FPending.empty() ? FPath : FPending) +
+                    " kann nicht an seinen Platz gebracht werden: " + SystemErrorText(error));
+    }
+    if (!FPending.empty()) {
+        if (FBeforePlacing) FBeforePlacing();
+        const auto placed = platform::StatPath(FTarget, false);
+        const auto self = platform::StatFd(file.Fd());
+        if (!placed || !self || placed->Device != self->Device || placed->Inode != self->Inode) {
+            throw Error("Das Archiv " + FPath + " kann nicht an seinen Platz gebracht werden; die neue Sicherung " +
+                        "bleibt vollständig unter " + FPending + " erhalten.");
+        }
+    }
     FNew = false;
     FBeforePlacing = nullptr;
+    FPending.clear();
 }
 
 // A file that cannot be read is left out of the archive; the log says so below the
@@ -350,11 +382,12 @@ void ArchiveWriter::AddFiles(const std::string& pattern) {
     zip::SelectFiles(pattern, FRecurse, handlers);
 }
 
-// The archive is never selected: neither the file it is now (a save in the middle of
-// a selection replaces it by another) nor a temporary file of its saves.
+// The archive is never selected: neither the file it is now (a save between two
+// selections replaces it by another) nor a temporary file of its saves.
 bool ArchiveWriter::IsArchiveFile(const std::string& path, const platform::FileStatus& status) const {
     if (FSelf && status.Device == FSelf->Device && status.Inode == FSelf->Inode) return true;
-    return BaseName(path).starts_with("." + BaseName(FTarget) + ".vbtmp-");
+    if (BaseName(path).starts_with("." + BaseName(FTarget) + ".vbtmp-")) return true;
+    return KeepOut && KeepOut(path);
 }
 
 void ArchiveWriter::TakeIdentity() {
@@ -367,6 +400,7 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
     const std::string name = zip::StoredNameFromPath(item.Path, item.Folder);
     if (name.empty()) return;
     if (!zip::EncodeName(name)) {
+        FLog.Line(name, " skipped ");
         if (OnFileSkipped) OnFileSkipped(item.Path);
         return;
     }
@@ -386,13 +420,10 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
         FLog.Line(name, " added ");
         return;
     }
+    // Two rows or masks that select the same file: it was taken in by the first, and
+    // the archive keeps one entry of it, saved with all the others at the end.
     const EntryAction pending = FEntries[found->second].Action;
-    FEntries[found->second].SourcePath = item.Path;
-    if (pending == EntryAction::Add || pending == EntryAction::Replace) {
-        Save();
-        found = FIndex.find(name);
-        if (found == FIndex.end()) return;  // left out by the save: its file cannot be read
-    }
+    if (pending == EntryAction::Add || pending == EntryAction::Replace) return;
     ArchiveEntry& entry = FEntries[found->second];
     takeSource(entry);
     // The status from the search decides; only a file that looks changed is opened.
@@ -517,6 +548,7 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
             jobs.push_back({e.SourcePath, e.IsFolder(), BaseName(e.SourcePath), e.SourceDevice, e.SourceInode});
     zip::CompressionPipeline pipeline(std::move(jobs), password, FThreads);
     std::size_t job = 0;
+    zip::OwnerFieldCache owners;
 
     std::vector<ArchiveEntry> written;
     written.reserve(FEntries.size());
@@ -552,7 +584,7 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
                    now->ModifiedNanoseconds != info.Status.ModifiedNanoseconds;
         };
 
-        NewEntry entry(source, info, password, out.Position());
+        NewEntry entry(source, info, owners.Of(info.Status.Owner, info.Status.Group), password, out.Position());
         if (info.ChunkCount == 0 || info.Whole) {
             if (!entry.WriteWhole(out, pipeline, changedWhileRead)) {
                 notSaved(std::nullopt);
@@ -590,7 +622,10 @@ void ArchiveWriter::WriteCentralDirectory(zip::OutputFile& out, const std::vecto
 }
 
 void ArchiveWriter::SaveToTemporaryFile() {
-    platform::ReplacingFile temp(FTarget);
+    // The temporary file is named after the archive also when a new one goes to its
+    // pending name first, so that the next run knows it as a leftover.
+    platform::ReplacingFile temp(FNew && !FPending.empty() ? FPending : FTarget,
+                                 platform::ReplacingFile::Durability::Durable, platform::TemporaryTemplateFor(FTarget));
     if (!temp.Valid()) CannotCreateTemporary(FolderOf(FTarget), temp.CreateError());
     // A new archive keeps the temporary file's mode 0600; an update takes the old
     // file's mode, owner and group.
@@ -631,6 +666,7 @@ void ArchiveWriter::SaveDirect() {
     out.Flush();
     if (FBeforePlacing) FBeforePlacing();
     FBeforePlacing = nullptr;
+    FPending.clear();
     FNew = false;
     zip::SpannedWriter spanned(*Medium, FTarget, FSpanningThreshold, OnRequestBlankDisk);
     const zip::SpannedResult result = spanned.Write(scratch.Get(), out.Position(), written);

@@ -85,6 +85,11 @@ public:
     // `written` lists its entries in order. An error thrown here abandons the save and
     // leaves the archive on disk as it was. Not called for a write to removable disks.
     std::function<void(int fd, const std::vector<ArchiveEntry>& written)> OnWritten;
+    // Asked for every file a selection finds, besides the archive's own files (which
+    // are always kept out): true keeps the file out too. The backup run keeps out
+    // every archive of its target folder. Asked once per file: it should answer from
+    // the path's text where it can.
+    std::function<bool(const std::string& path)> KeepOut;
     // The removable medium; the real drive unless a test gives another.
     std::shared_ptr<ArchiveMedium> Medium;
 
@@ -100,6 +105,14 @@ public:
     // save and removes the new file) and then renames it to `path`; that rename never
     // replaces a file, so a file still at `path` fails the save and stays as it was.
     void OpenNew(const std::string& path, std::function<void()> beforePlacing = {});
+    // The same with a waiting place between: Save writes the new archive whole under
+    // a temporary name, flushes it, gives it the name `pending` (never replacing a
+    // file there; the folder is flushed too, so from then on the complete archive
+    // survives a kill or a power cut) and then calls `place`, which is to move it from
+    // `pending` to `path` (the generations rotate there). When `place` throws, or
+    // `path` does not name the new archive afterwards, the save fails and the new
+    // archive stays whole under `pending`.
+    void OpenNew(const std::string& path, const std::string& pending, std::function<void()> place);
     // Selects the files of `pattern` (folder, "/", mask) and registers them. A
     // pattern without a folder is refused (vb::Error), never taken as the current or
     // the root folder.
@@ -157,7 +170,8 @@ private:
     UniqueFd FFd;              // the archive on disk; invalid while a new one is not saved yet
     std::optional<platform::FileStatus> FSelf;  // identity of the archive file now
     bool FNew = false;         // not yet placed at FPath
-    std::function<void()> FBeforePlacing;
+    std::function<void()> FBeforePlacing;  // with FPending set: the move from there to FPath
+    std::string FPending;                  // where a new archive waits, complete, before it is placed
     std::uint64_t FFileSize = 0;
     bool FSpanned = false;
     bool FCreatedHere = false;  // the file was missing or empty when opened

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "backup/archive/ArchiveDirectory.h"
+#include "backup/archive/EntryCipher.h"
 #include "backup/archive/ZipRecords.h"
 #include "platform/FileIo.h"
 
@@ -40,6 +41,13 @@ private:
     bool FReady = false;
 };
 
+constexpr const char* kReadError = "Das Archiv kann nicht gelesen werden";
+constexpr const char* kBadData = "Failed CRC Check";
+
+std::string DecodeData(int fd, std::uint64_t offset, std::uint64_t dataSize, std::uint16_t method,
+                       const ArchiveEntry& entry, EntryCipher* cipher,
+                       const std::function<bool(std::string_view)>& sink);
+
 }  // namespace
 
 std::optional<EntryData> LocateEntryData(int fd, std::uint64_t archiveSize, const ArchiveEntry& entry) {
@@ -56,11 +64,27 @@ std::optional<EntryData> LocateEntryData(int fd, std::uint64_t archiveSize, cons
     return data;
 }
 
-std::string DecodeEntry(int fd, std::uint64_t offset, const ArchiveEntry& entry, ZipCrypto* cipher,
+std::string DecodeEntry(int fd, std::uint64_t offset, const ArchiveEntry& entry, EntryCipher* cipher,
                         const std::function<bool(std::string_view)>& sink) {
-    const std::uint64_t headerBytes = cipher ? ZipCrypto::kHeaderSize : 0;
-    if (entry.CompressedSize < headerBytes) return "Invalid file - not a PKZip file";
-    const std::uint64_t dataSize = entry.CompressedSize - headerBytes;
+    const std::uint64_t around = cipher ? cipher->Leading() + cipher->Trailing() : 0;
+    if (entry.CompressedSize < around) return "Invalid file - not a PKZip file";
+    const std::uint64_t dataSize = entry.CompressedSize - around;
+    if (cipher) offset += cipher->Leading();
+    const std::uint16_t method = cipher ? cipher->Method(entry) : entry.Method;
+    const bool aes = cipher && cipher->IsAes();
+    // A changed AES entry may fail anywhere; whatever fails, it is the data that is
+    // not authentic.
+    const std::string reason = DecodeData(fd, offset, dataSize, method, entry, cipher, sink);
+    if (aes && (reason.empty() ? !cipher->Authentic(fd, offset + dataSize) : reason == kBadData))
+        return kAuthenticationFailed;
+    return reason;
+}
+
+namespace {
+
+std::string DecodeData(int fd, std::uint64_t offset, std::uint64_t dataSize, std::uint16_t method,
+                       const ArchiveEntry& entry, EntryCipher* cipher,
+                       const std::function<bool(std::string_view)>& sink) {
     std::uint32_t crc = 0;
     std::uint64_t produced = 0;
     auto emit = [&](const char* p, std::size_t n) {
@@ -68,10 +92,8 @@ std::string DecodeEntry(int fd, std::uint64_t offset, const ArchiveEntry& entry,
         produced += n;
         return sink(std::string_view(p, n));
     };
-    const char* kReadError = "Das Archiv kann nicht gelesen werden";
-
-    if (entry.Method == 0) {
-        if (dataSize != entry.UncompressedSize) return "Failed CRC Check";
+    if (method == 0) {
+        if (dataSize != entry.UncompressedSize) return kBadData;
         std::string buffer(static_cast<std::size_t>(std::min<std::uint64_t>(kReadSize, dataSize)), '\0');
         for (std::uint64_t at = 0; at < dataSize;) {
             const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), dataSize - at));
@@ -80,7 +102,7 @@ std::string DecodeEntry(int fd, std::uint64_t offset, const ArchiveEntry& entry,
             if (!emit(buffer.data(), n)) return kReadError;
             at += n;
         }
-    } else if (entry.Method == 8 && dataSize <= kWholeDecodeLimit && entry.UncompressedSize <= kWholeDecodeLimit) {
+    } else if (method == 8 && dataSize <= kWholeDecodeLimit && entry.UncompressedSize <= kWholeDecodeLimit) {
         std::string input(static_cast<std::size_t>(dataSize), '\0');
         if (!platform::ReadAt(fd, input.data(), input.size(), offset)) return kReadError;
         if (cipher) cipher->Decrypt(reinterpret_cast<unsigned char*>(input.data()), input.size());
@@ -88,9 +110,9 @@ std::string DecodeEntry(int fd, std::uint64_t offset, const ArchiveEntry& entry,
         std::size_t actual = 0;
         const auto rc = libdeflate_deflate_decompress(ThreadDecompressor(), input.data(), input.size(),
                                                       output.data(), output.size(), &actual);
-        if (rc != LIBDEFLATE_SUCCESS || actual != output.size()) return "Failed CRC Check";
+        if (rc != LIBDEFLATE_SUCCESS || actual != output.size()) return kBadData;
         if (!emit(output.data(), output.size())) return kReadError;
-    } else if (entry.Method == 8) {
+    } else if (method == 8) {
         ZlibInflater inflater;
         if (!inflater.Ready()) return kReadError;
         z_stream& z = inflater.Stream();
@@ -100,7 +122,7 @@ std::string DecodeEntry(int fd, std::uint64_t offset, const ArchiveEntry& entry,
         int rc = Z_OK;
         while (rc != Z_STREAM_END) {
             if (z.avail_in == 0) {
-                if (at >= dataSize) return "Failed CRC Check";  // the stream did not end
+                if (at >= dataSize) return kBadData;  // the stream did not end
                 const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(in.size(), dataSize - at));
                 if (!platform::ReadAt(fd, in.data(), n, offset + at)) return kReadError;
                 if (cipher) cipher->Decrypt(reinterpret_cast<unsigned char*>(in.data()), n);
@@ -111,16 +133,19 @@ std::string DecodeEntry(int fd, std::uint64_t offset, const ArchiveEntry& entry,
             z.next_out = reinterpret_cast<Bytef*>(out.data());
             z.avail_out = static_cast<uInt>(out.size());
             rc = inflate(&z, Z_NO_FLUSH);
-            if (rc != Z_OK && rc != Z_STREAM_END) return "Failed CRC Check";
+            if (rc != Z_OK && rc != Z_STREAM_END) return kBadData;
             const std::size_t n = out.size() - z.avail_out;
-            if (produced + n > entry.UncompressedSize) return "Failed CRC Check";
+            if (produced + n > entry.UncompressedSize) return kBadData;
             if (n > 0 && !emit(out.data(), n)) return kReadError;
         }
     } else {
         return "Cannot extract file - unsupported compression method";
     }
-    if (produced != entry.UncompressedSize || crc != entry.Crc32) return "Failed CRC Check";
+    if (produced != entry.UncompressedSize) return kBadData;
+    if ((!cipher || cipher->StoresCrc()) && crc != entry.Crc32) return kBadData;
     return {};
 }
+
+}  // namespace
 
 }  // namespace vb::zip

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "backup/archive/ArchiveEntry.h"
-#include "backup/archive/ZipCrypto.h"
 
 namespace vb::zip {
 
@@ -21,12 +20,20 @@ struct EntryData {
 // missing or the data would run past `archiveSize`.
 std::optional<EntryData> LocateEntryData(int fd, std::uint64_t archiveSize, const ArchiveEntry& entry);
 
-// Decodes the entry's data starting at `offset` (after the encryption header when
-// `cipher` is given, which then is ready for the data). `sink` receives the plain
-// bytes and returns false to stop. The result is empty on success, else the reason:
-// "Failed CRC Check", "Cannot extract file - unsupported compression method", or a
-// read or data error text.
-std::string DecodeEntry(int fd, std::uint64_t offset, const ArchiveEntry& entry, ZipCrypto* cipher,
+class EntryCipher;
+
+// The reason given for an AES entry whose data does not match its authentication code.
+inline constexpr const char* kAuthenticationFailed =
+    "Der Eintrag ist beschädigt: sein Authentifizierungscode stimmt nicht mit den Daten überein";
+
+// Decodes the entry's data, which begins at `offset` (directly behind the local
+// header; `cipher`, when given, knows how much encryption comes before and behind the
+// data and decrypts it). `sink` receives the plain bytes and returns false to stop.
+// The result is empty on success, else the reason: "Failed CRC Check", "Cannot
+// extract file - unsupported compression method", kAuthenticationFailed for an AES
+// entry whose data was changed, or a read or data error text. Bytes handed to the
+// sink count only on success: an AES entry is authenticated when all is read.
+std::string DecodeEntry(int fd, std::uint64_t offset, const ArchiveEntry& entry, EntryCipher* cipher,
                         const std::function<bool(std::string_view)>& sink);
 
 }  // namespace vb::zip

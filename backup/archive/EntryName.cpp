@@ -2,6 +2,8 @@
 
 #include <libdeflate.h>
 
+#include <algorithm>
+
 #include "backup/archive/ByteOrder.h"
 #include "backup/archive/ZipRecords.h"
 #include "util/CodePage.h"
@@ -61,8 +63,22 @@ std::optional<EncodedName> EncodeName(std::string_view storedName) {
     return out;
 }
 
-std::string DecodeName(std::string_view headerBytes, std::uint16_t flags, std::uint8_t host,
-                       std::string_view extra) {
+namespace {
+
+bool UsesBackslashes(std::uint8_t host) {
+    return host == kHostMsDos || host == kHostHpfs || host == kHostNtfs || host == kHostVfat;
+}
+
+// The decoded name in the program's form: "/" between folders, no drive in front.
+std::string ProgramForm(std::string name, std::uint8_t host) {
+    if (UsesBackslashes(host)) std::replace(name.begin(), name.end(), '\\', '/');
+    const char letter = static_cast<char>(name.empty() ? 0 : name[0] | 0x20);
+    const bool drive = name.size() >= 2 && name[1] == ':' && letter >= 'a' && letter <= 'z';
+    if (drive) name.erase(0, name.size() >= 3 && (name[2] == '/' || name[2] == '\\') ? 3 : 2);
+    return name;
+}
+
+std::string DecodeBytes(std::string_view headerBytes, std::uint16_t flags, std::uint8_t host, std::string_view extra) {
     const bool validUtf8 = utf8::isValid(headerBytes);
     if (validUtf8 && (flags & kFlagUtf8)) return std::string(headerBytes);
     // A field that names these very bytes is surer than a guess: code page bytes such
@@ -82,6 +98,12 @@ std::string DecodeName(std::string_view headerBytes, std::uint16_t flags, std::u
             return utf8::fromUtf16le(field->substr(6, 2 * count));
     }
     return decode(host == kHostMsDos ? kOemCodePage : kAnsiCodePage, headerBytes);
+}
+
+}  // namespace
+
+std::string DecodeName(std::string_view headerBytes, std::uint16_t flags, std::uint8_t host, std::string_view extra) {
+    return ProgramForm(DecodeBytes(headerBytes, flags, host, extra), host);
 }
 
 }  // namespace vb::zip

@@ -12,6 +12,9 @@ namespace vb::zip {
 inline constexpr std::uint8_t kHostMsDos = 0;
 inline constexpr std::uint8_t kHostNtfs = 11;
 inline constexpr std::uint8_t kHostUnix = 3;
+// Further hosts whose names have backslashes between folders.
+inline constexpr std::uint8_t kHostHpfs = 6;
+inline constexpr std::uint8_t kHostVfat = 14;
 
 // The stored name of a disk path: the leading "/" and any leading "../" (and "./")
 // parts are removed, repeated separators are folded, and a folder keeps one trailing
@@ -36,6 +39,11 @@ std::optional<EncodedName> EncodeName(std::string_view storedName);
 // field (0x7075) whose CRC matches the header bytes; else the bytes when they are
 // valid UTF-8 with a non-ASCII character; else an Xceed Unicode field (0x554E); else CP850 for
 // host 0 and Windows-1252 for every other host. Always returns valid UTF-8.
+// The name is then put into the program's form: a name from MS-DOS, HPFS, NTFS or VFAT
+// (hosts 0, 6, 11, 14) has backslashes between its folders, which become "/" (on other
+// hosts a backslash is part of the name); and from every host a drive at the start
+// ("C:", "C:/" or "C:" and a backslash, any letter A-Z in either case) is dropped. A
+// "/" in front stays. Control bytes stay too; logs show them escaped.
 std::string DecodeName(std::string_view headerBytes, std::uint16_t flags, std::uint8_t host,
                        std::string_view extra);
 

@@ -74,22 +74,29 @@ private slots:
         window.show();
         auto* line = window.findChild<QLabel*>("lblLetzterLauf");
         QVERIFY(line);
-        QCOMPARE(line->isVisibleTo(&window), false);  // the jobs page is shown at start
-        window.findChild<QToolButton*>("acBackup")->click();
+        // The notice is where the user looks first: above the jobs page shown at start,
+        // and above every other page.
+        QCOMPARE(window.CurrentPage(), int(TMainFrm::pgJobs));
         QCOMPARE(line->isVisible(), shown);
         if (shown) {
             QCOMPARE(line->text(), QString::fromStdString(LastPassText(pass)));
             QCOMPARE(line->palette().color(QPalette::WindowText), QColor(Qt::red));
         }
         // The status line says so on every page, and again after a run's text.
-        for (const char* page : {"acJobs", "acEinstellungen", "acBackup"}) {
+        for (const char* page : {"acJobs", "acEinstellungen", "acBackup", "acRestore", "acLogfiles"}) {
             window.findChild<QToolButton*>(page)->click();
+            QCOMPARE(line->isVisible(), shown);
             QCOMPARE(StatusText(window).startsWith("Letzte unbeaufsichtigte Sicherung fehlgeschlagen"), shown);
         }
         window.SetStatus("Packe: /daten/a.txt...");
         QCOMPARE(StatusText(window), QString("Packe: /daten/a.txt..."));
         window.SetStatus("");
         QCOMPARE(StatusText(window).isEmpty(), !shown);
+        if (!shown) return;
+        // Acknowledged, it goes from the pages and the status line.
+        window.findChild<QPushButton*>("btnLetzterLaufOk")->click();
+        QVERIFY(!line->isVisible());
+        QVERIFY(StatusText(window).isEmpty());
     }
 
     void settingsPageOffersTheScheduleDialog() {

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -102,6 +103,42 @@ private slots:
             QCOMPARE(window.Jobs().TextAt(row, archive), std::string(own ? "Schule.zip" : ""));
         }
         QVERIFY(window.close());
+    }
+
+    // Closing during a run, by the title bar's button or by "Beenden", says why the
+    // window stays and closes it once the run is over, its closing box read.
+    void aCloseDuringARunIsExplainedAndDoneAfterwards_data() {
+        QTest::addColumn<bool>("byButton");
+        QTest::newRow("title bar") << false;
+        QTest::newRow("Beenden") << true;
+    }
+    void aCloseDuringARunIsExplainedAndDoneAfterwards() {
+        QFETCH(bool, byButton);
+        Prepare({"Schule,ziel,1"});
+        TMainFrm window(FHome->Registry(), &FHome->Host());
+        window.show();
+        window.findChild<QToolButton*>("acBackup")->click();
+        QString during;
+        bool closed = true;
+        QTimer::singleShot(0, &window, [&] {  // runs in the first breath of the run
+            if (byButton) {
+                window.findChild<QToolButton*>("acEnde")->click();
+                closed = !window.isVisible();
+            } else {
+                closed = window.close();
+            }
+            during = window.findChild<QLabel*>("StatusBar1")->text();
+        });
+        window.findChild<QPushButton*>("btnStartBackup")->click();
+        QVERIFY(!closed);
+        QVERIFY2(during.startsWith(QString::fromUtf8("Die Sicherung läuft noch. Das Programm wird beendet, sobald sie "
+                                                     "abgeschlossen ist.")),
+                 qPrintable(during));
+        QCOMPARE(Shown(), std::vector<std::string>{kSuccess});
+        QVERIFY(QFileInfo::exists(Path("ziel/Schule.zip")));
+        QTRY_VERIFY(!window.isVisible());
+        // It closed as "Beenden" does, saving its placement.
+        QVERIFY(FHome->Registry().ReadString(RegistryRoot::CurrentUser, "Software\\Vorlix-Backup\\MainFrm", "NormPos"));
     }
 
     // The closing box of "Backup starten" claims success only for a written archive;

@@ -58,8 +58,9 @@ private slots:
         QCOMPARE(window.size(), QSize(721, 527));
         const char* names[] = {"acJobs", "acBackup", "acRestore", "acEinstellungen",
                                "acLogfiles", "acHilfe", "acInfo", "acEnde"};
-        const char* captions[] = {"Jobs verwalten", "Backup", "Restore", "Einstellungen",
-                                  "Log-Dateien", "Hilfe", "Info", "Beenden"};
+        // Each with its Alt key.
+        const char* captions[] = {"&Jobs verwalten", "&Backup", "&Restore", "&Einstellungen",
+                                  "&Log-Dateien",    "&Hilfe",  "&Info",    "Bee&nden"};
         int lastTop = -1;
         for (int i = 0; i < 8; ++i) {
             auto* button = window.findChild<QToolButton*>(names[i]);
@@ -109,6 +110,9 @@ private slots:
         auto* band = pages->currentWidget()->findChild<QLabel*>(pages->currentWidget()->objectName() + "Heading");
         QVERIFY(band);
         QCOMPARE(band->text(), heading);
+        // The navigation bar marks the page shown, and only that one.
+        for (const char* name : {"acJobs", "acBackup", "acRestore", "acEinstellungen", "acLogfiles"})
+            QCOMPARE(window.findChild<QToolButton*>(name)->isChecked(), action == name);
     }
 
     void logPageShowsLogsOrPlaceholder() {
@@ -362,6 +366,47 @@ private slots:
         auto* lookIn = dialog.findChild<QLabel*>("lookInLabel");
         QVERIFY(lookIn);
         QCOMPARE(lookIn->text(), QString("Suchen in:"));
+    }
+
+    // Tab goes through the navigation bar, then through the page shown from top left to
+    // bottom right, and back to the navigation bar; Shift+Tab goes the same way back.
+    void tabFollowsTheEyeOnEveryPage_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("chain");
+        const QStringList bar{"acJobs",     "acBackup", "acRestore", "acEinstellungen",
+                              "acLogfiles", "acHilfe",  "acInfo",    "acEnde"};
+        QTest::newRow("jobs") << "acJobs" << bar + QStringList{"ComboBox4", "btnStartAll", "JobGrid"};
+        QTest::newRow("backup") << "acBackup" << bar + QStringList{"ComboBox2", "btnStartBackup", "DefGrid"};
+        QTest::newRow("restore") << "acRestore" << bar + QStringList{"ComboBox3",       "ComboBox1", "JvDriveCombo1",
+                                                                     "btnStartRestore", "btnAll",    "AbZipView1"};
+        QTest::newRow("settings") << "acEinstellungen"
+                                  << bar + QStringList{"RadioGroup1Item0", "CheckBox1",  "CheckBox2",  "CheckBox3",
+                                                       "btnZeitplan",      "edDatenDir", "btnDatenDir"};
+        QTest::newRow("logs") << "acLogfiles"
+                              << bar + QStringList{"btnPreviewBackupLog",  "SpeedButton1", "memoBackupLog",
+                                                   "btnPreviewRestoreLog", "SpeedButton2", "memoRestoreLog"};
+    }
+    void tabFollowsTheEyeOnEveryPage() {
+        QFETCH(QString, action);
+        QFETCH(QStringList, chain);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        Click(window, action.toUtf8().constData());
+        window.findChild<QWidget*>("acJobs")->setFocus();
+        const auto walk = [&](Qt::Key key) {
+            QStringList seen{QApplication::focusWidget()->objectName()};
+            for (int i = 0; i < chain.size(); ++i) {
+                QTest::keyClick(QApplication::focusWidget(), key);
+                seen << QApplication::focusWidget()->objectName();
+            }
+            return seen;
+        };
+        QCOMPARE(walk(Qt::Key_Tab), chain + QStringList{"acJobs"});
+        QStringList back = chain + QStringList{"acJobs"};
+        std::reverse(back.begin(), back.end());
+        QCOMPARE(walk(Qt::Key_Backtab), back);
     }
 
     void storedPlacementAppliesOnlyWhenItFits_data() {

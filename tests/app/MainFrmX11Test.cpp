@@ -18,6 +18,7 @@
 #include "platform/RegistryStore.h"
 #include "settings/WindowPlacement.h"
 #include "support/FakeHost.h"
+#include "support/WindowFrame.h"
 #include "util/MessageBoxes.h"
 
 using namespace vb;
@@ -49,20 +50,6 @@ QString ShownTitle(QWidget* window) {
     return title;
 }
 
-// Waits until the window manager has framed the window and stopped moving it.
-bool WaitForFrame(QWidget* window) {
-    if (!QTest::qWaitFor([&] { return window->frameGeometry() != window->geometry(); }, 5000)) {
-        qWarning() << "not framed:" << window->geometry() << window->frameGeometry() << window->isVisible();
-        return false;
-    }
-    QRect last;
-    for (int i = 0; i < 20 && window->frameGeometry() != last; ++i) {
-        last = window->frameGeometry();
-        QTest::qWait(100);
-    }
-    return true;
-}
-
 }  // namespace
 
 class MainFrmX11Test : public QObject {
@@ -79,7 +66,7 @@ private:
     QRect StartAndClose() {
         TMainFrm window(*FRegistry, &FHost);
         window.show();
-        if (!WaitForFrame(&window)) return {};
+        if (!test::WaitForFrame(&window)) return {};
         const QRect shown = window.frameGeometry();
         window.findChild<QToolButton*>("acEnde")->click();
         return shown;
@@ -91,7 +78,7 @@ private slots:
         SetUpApplication(*qApp);
         QWidget probe;
         probe.show();
-        QVERIFY2(WaitForFrame(&probe), "no window manager frames the windows");
+        QVERIFY2(test::WaitForFrame(&probe), "no window manager frames the windows");
     }
     void init() {
         FDir = std::make_unique<QTemporaryDir>();
@@ -138,7 +125,7 @@ private slots:
     void titlesAreTheCaptions() {
         TMainFrm window(*FRegistry, &FHost);
         window.show();
-        QVERIFY(WaitForFrame(&window));
+        QVERIFY(test::WaitForFrame(&window));
         const QString caption = "Vorlix Backup & Restore " + QString::fromStdString(ProgramVersionInfo().FileVersion);
         QTRY_COMPARE(ShownTitle(&window), caption);
 

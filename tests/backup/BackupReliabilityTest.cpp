@@ -37,13 +37,29 @@ protected:
         return contents;
     }
     std::string JobList() const { return test::ReadFile(FData / "Backupjobs.csv"); }
+    // The content of brief.txt in `archive`.
+    static std::string Brief(const fs::path& archive) {
+        return test::CommandOutput("unzip -p '" + archive.string() + "' '*brief.txt'");
+    }
+    // Every file of the target folder with its brief.txt, each one checked by unzip -t.
+    std::map<std::string, std::string> TestedBriefs() const {
+        std::map<std::string, std::string> briefs;
+        for (const std::string& name : Archives()) {
+            SCOPED_TRACE(name);
+            EXPECT_TRUE(PassesUnzipTest(FTarget / name));
+            briefs[name] = Brief(FTarget / name);
+        }
+        return briefs;
+    }
     void UseStrategy(std::uint32_t strategy) { FRegistry.WriteDword("Software\\Vorlix-Backup", "STRATEGIE", strategy); }
 };
 
 // kill -9 at random moments of a run never costs an archive that existed: per day and
-// same file keep the old archive byte for byte; generations either stay as they
-// were or have moved on by one whole step. No empty archive is ever left, and the
-// next run clears the temporary files the killed ones left.
+// same file keep the old archive byte for byte or have the complete new one;
+// generations may be caught in the middle of their rotation, which the next run
+// finishes, losing none. No empty archive is ever left, and the next run clears the
+// temporary files the killed ones left. (RunEndedAtEachRotationStepIsFinished checks
+// every step of the rotation deterministically; this adds kills at any moment.)
 TEST_F(BackupReliabilityTest, KilledRunsLeaveEveryGenerationIntact) {
     test::WriteFile(FSource / "gross.mdb", RandomBytes(24 << 20, 7));
     std::mt19937 rng(20261210);
@@ -78,16 +94,31 @@ TEST_F(BackupReliabilityTest, KilledRunsLeaveEveryGenerationIntact) {
                 EXPECT_GT(bytes.size(), 22u) << "an empty archive was left";
                 EXPECT_TRUE(PassesUnzipTest(FTarget / name));
             }
-            if (after == before) continue;
-            // The run got to its end before the kill: the archive is the complete new
-            // one, and generations moved one whole step.
-            ASSERT_EQ(after.size(), before.size());
-            const std::string newest = strategy == 1 ? "Job 1_1.zip" : after.begin()->first;
-            EXPECT_EQ(test::CommandOutput("unzip -p '" + (FTarget / newest).string() + "' '*brief.txt'"), "Abbruch " + std::to_string(kill));
+            const std::string killed = "Abbruch " + std::to_string(kill);
             if (strategy == 1) {
-                EXPECT_EQ(after.at("Job 1_2.zip"), before.at("Job 1_1.zip"));
-                EXPECT_EQ(after.at("Job 1_3.zip"), before.at("Job 1_2.zip"));
+                // Wherever the kill landed, the next run finishes what it left: its own
+                // archive is the newest, then the killed run's when that was complete
+                // (under any name), then the older ones, none lost.
+                bool killedRunComplete = false;
+                for (const auto& [name, bytes] : after) killedRunComplete |= Brief(FTarget / name) == killed;
+                test::WriteFile(FSource / "brief.txt", "danach " + std::to_string(kill));
+                ASSERT_EQ(Backup().exitStatus, 0);
+                const auto next = ArchiveContents();
+                ASSERT_EQ(next.size(), 3u);
+                EXPECT_EQ(Brief(FTarget / "Job 1_1.zip"), "danach " + std::to_string(kill));
+                if (killedRunComplete) {
+                    EXPECT_EQ(Brief(FTarget / "Job 1_2.zip"), killed);
+                    EXPECT_EQ(next.at("Job 1_3.zip"), before.at("Job 1_1.zip"));
+                } else {
+                    EXPECT_EQ(next.at("Job 1_2.zip"), before.at("Job 1_1.zip"));
+                    EXPECT_EQ(next.at("Job 1_3.zip"), before.at("Job 1_2.zip"));
+                }
+                continue;
             }
+            if (after == before) continue;
+            // The run got to its end before the kill: the archive is the complete new one.
+            ASSERT_EQ(after.size(), before.size());
+            EXPECT_EQ(Brief(FTarget / after.begin()->first), killed);
         }
         // The next run completes and leaves no temporary file of a killed one.
         ASSERT_EQ(Backup().exitStatus, 0);
@@ -95,6 +126,66 @@ TEST_F(BackupReliabilityTest, KilledRunsLeaveEveryGenerationIntact) {
             EXPECT_EQ(item.path().filename().string().find(".vbtmp-"), std::string::npos) << item.path();
         }
     }
+}
+
+// A run ended at each step of the rotation (by VB_TEST_EXIT_AT_ROTATION_STEP) fails and
+// keeps its complete archive under the name of its step; the next run finishes that
+// rotation before its own, so every generation ends one further and none is lost.
+TEST_F(BackupReliabilityTest, RunEndedAtEachRotationStepIsFinishedByTheNextRun) {
+    UseStrategy(1);
+    const std::string pending = "Job 1_1.zip.vbneu";
+    const struct {
+        int step;
+        std::map<std::string, std::string> left;  // archive -> its brief.txt
+    } cases[] = {
+        {1, {{pending, "Lauf 4"}, {"Job 1_1.zip", "Lauf 3"}, {"Job 1_2.zip", "Lauf 2"}, {"Job 1_3.zip", "Lauf 1"}}},
+        {2, {{pending, "Lauf 4"}, {"Job 1_1.zip", "Lauf 3"}, {"Job 1_2.zip", "Lauf 2"}}},
+        {3, {{pending, "Lauf 4"}, {"Job 1_1.zip", "Lauf 3"}, {"Job 1_3.zip", "Lauf 2"}}},
+        {4, {{pending, "Lauf 4"}, {"Job 1_2.zip", "Lauf 3"}, {"Job 1_3.zip", "Lauf 2"}}},
+        {5, {{"Job 1_1.zip", "Lauf 4"}, {"Job 1_2.zip", "Lauf 3"}, {"Job 1_3.zip", "Lauf 2"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("step " + std::to_string(c.step));
+        fs::remove_all(FTarget);
+        for (int run = 1; run <= 3; ++run) {
+            test::WriteFile(FSource / "brief.txt", "Lauf " + std::to_string(run));
+            ASSERT_EQ(Backup().exitStatus, 0);
+        }
+        test::WriteFile(FSource / "brief.txt", "Lauf 4");
+        const auto ended = Backup({}, {{"VB_TEST_EXIT_AT_ROTATION_STEP", std::to_string(c.step)}});
+        EXPECT_NE(ended.exitStatus, 0);
+        EXPECT_EQ(TestedBriefs(), c.left);
+
+        test::WriteFile(FSource / "brief.txt", "Lauf 5");
+        const auto next = Backup();
+        ASSERT_EQ(next.exitStatus, 0) << next.standardError;
+        EXPECT_EQ(TestedBriefs(),
+                  (std::map<std::string, std::string>{
+                      {"Job 1_1.zip", "Lauf 5"}, {"Job 1_2.zip", "Lauf 4"}, {"Job 1_3.zip", "Lauf 3"}}));
+        EXPECT_NE(JobList().find(",Job 1_1.zip\r\n"), std::string::npos) << JobList();
+    }
+}
+
+// A waiting new _1 that still cannot take its place (a folder named like _2 is in the
+// way) stays whole under its name; the run updates _1 instead, says so and fails.
+TEST_F(BackupReliabilityTest, WaitingArchiveThatCannotBePlacedIsKeptAndThePassFails) {
+    UseStrategy(1);
+    ASSERT_EQ(Backup().exitStatus, 0);
+    test::WriteFile(FSource / "brief.txt", "wartend");
+    ASSERT_NE(Backup({}, {{"VB_TEST_EXIT_AT_ROTATION_STEP", "1"}}).exitStatus, 0);
+    const fs::path pending = FTarget / "Job 1_1.zip.vbneu";
+    const std::string waiting = test::ReadFile(pending);
+    fs::create_directory(FTarget / "Job 1_2.zip");
+    test::WriteFile(FSource / "brief.txt", "danach");
+    const auto result = Backup();
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.standardError.find("Die vollst\u00E4ndige Sicherung " + pending.string() +
+                                        " eines abgebrochenen Laufs kann nicht an ihren Platz gebracht werden"),
+              std::string::npos)
+        << result.standardError;
+    EXPECT_TRUE(test::ReadFile(pending) == waiting);
+    EXPECT_EQ(Brief(pending), "wartend");
+    EXPECT_EQ(Brief(FTarget / "Job 1_1.zip"), "danach");
 }
 
 // A full disk (here a file-size limit) fails one job whole: its archive is not

@@ -155,6 +155,93 @@ TEST_F(PrepareBackupFilenameTest, RotatesThreeGenerationsAndNeverReplacesAFile) 
     }
 }
 
+// A complete new _1 waits as "_1.zip.vbneu" while the generations rotate. Each case is
+// a state that a run killed at one step leaves ("=X" names another name of X's file,
+// left by a rename through link and unlink that was cut short); finishing it, once or
+// again, always ends with the new archive at _1 and the older ones each one further.
+TEST_F(PrepareBackupFilenameTest, WaitingNewGenerationTakesItsPlaceFromEveryStep) {
+    using Files = std::map<std::string, std::string>;
+    const Files done = {{"Daten_1.zip", "neu"}, {"Daten_2.zip", "A"}, {"Daten_3.zip", "B"}};
+    const struct {
+        const char* name;
+        Files before;
+        Files after;
+    } cases[] = {
+        {"before any step", {{"_1.zip.vbneu", "neu"}, {"_1.zip", "A"}, {"_2.zip", "B"}, {"_3.zip", "C"}}, done},
+        {"after _3 was deleted", {{"_1.zip.vbneu", "neu"}, {"_1.zip", "A"}, {"_2.zip", "B"}}, done},
+        {"after _2 became _3", {{"_1.zip.vbneu", "neu"}, {"_1.zip", "A"}, {"_3.zip", "B"}}, done},
+        {"after _1 became _2", {{"_1.zip.vbneu", "neu"}, {"_2.zip", "A"}, {"_3.zip", "B"}}, done},
+        {"after the new one became _1", {{"_1.zip", "neu"}, {"_2.zip", "A"}, {"_3.zip", "B"}}, done},
+        {"cut short in _2 to _3",
+         {{"_1.zip.vbneu", "neu"}, {"_1.zip", "A"}, {"_2.zip", "B"}, {"_3.zip", "=_2.zip"}},
+         done},
+        {"cut short in _1 to _2",
+         {{"_1.zip.vbneu", "neu"}, {"_1.zip", "A"}, {"_2.zip", "=_1.zip"}, {"_3.zip", "B"}},
+         done},
+        {"cut short in the last step",
+         {{"_1.zip.vbneu", "neu"}, {"_1.zip", "=_1.zip.vbneu"}, {"_2.zip", "A"}, {"_3.zip", "B"}},
+         done},
+        {"first archive of the job", {{"_1.zip.vbneu", "neu"}}, {{"Daten_1.zip", "neu"}}},
+        {"second archive of the job",
+         {{"_1.zip.vbneu", "neu"}, {"_1.zip", "A"}},
+         {{"Daten_1.zip", "neu"}, {"Daten_2.zip", "A"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(FDir.Path());
+        fs::create_directories(FDir.Path());
+        for (const auto& [suffix, content] : c.before) {
+            if (content.front() != '=') WriteFile(FDir / ("Daten" + suffix), content);
+        }
+        for (const auto& [suffix, content] : c.before) {
+            if (content.front() == '=')
+                fs::create_hard_link(FDir / ("Daten" + content.substr(1)), FDir / ("Daten" + suffix));
+        }
+        EXPECT_EQ(PendingGenerationPath(Job("Daten")), (FDir / "Daten_1.zip.vbneu").string());
+        EXPECT_TRUE(FinishInterruptedRotation(Job("Daten")));
+        EXPECT_EQ(FilesIn(FDir.Path()), c.after);
+        EXPECT_TRUE(FinishInterruptedRotation(Job("Daten")));
+        EXPECT_EQ(FilesIn(FDir.Path()), c.after) << "a second call must change nothing";
+    }
+}
+
+// Without a waiting new _1, finishing changes nothing: the generations move only for
+// a new archive.
+TEST_F(PrepareBackupFilenameTest, NothingWaitingMovesNothing) {
+    WriteFile(FDir / "Daten_1.zip", "A");
+    WriteFile(FDir / "Daten_2.zip", "B");
+    EXPECT_TRUE(FinishInterruptedRotation(Job("Daten")));
+    EXPECT_EQ(FilesIn(FDir.Path()), (std::map<std::string, std::string>{{"Daten_1.zip", "A"}, {"Daten_2.zip", "B"}}));
+}
+
+// Every name a job's archives, its waiting new _1 and their temporary files can have
+// leads back to the job; other names lead to none.
+TEST_F(PrepareBackupFilenameTest, ArchiveNamesLeadBackToTheirJobs) {
+    using Jobs = std::vector<std::string_view>;
+    const struct {
+        const char* file;
+        Jobs jobs;
+    } cases[] = {
+        {"Daten.zip", {"Daten"}},
+        {"Daten_1.zip", {"Daten_1", "Daten"}},
+        {"Daten_3.zip", {"Daten_3", "Daten"}},
+        {"Daten_4.zip", {"Daten_4"}},
+        {"Daten-24-12-31.zip", {"Daten-24-12-31", "Daten"}},
+        {"Daten-24-1-31.zip", {"Daten-24-1-31"}},
+        {"Daten_1.zip.vbneu", {"Daten"}},
+        {".Daten_2.zip.vbtmp-a1B2c3", {"Daten_2", "Daten"}},
+        {".Daten-24-12-31.zip.vbtmp-a1B2c3", {"Daten-24-12-31", "Daten"}},
+        {".Daten.zip.vbtmp-kurz", {}},
+        {"Daten.zip.bak", {}},
+        {"Daten.ZIP", {}},
+        {"Daten_1.zip.vbneu.txt", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(JobsWhoseArchiveThisMayBe(c.file), c.jobs);
+    }
+}
+
 TEST_F(PrepareBackupFilenameTest, RepeatedRunsKeepTheNewestThreeGenerations) {
     // The run writes _1 after naming; here a file with the run number stands for it.
     for (int run = 1; run <= 4; ++run) {

@@ -57,7 +57,8 @@ private:
     }
     // The selectors, the label and the buttons of the restore page's top row lie side
     // by side within the page, none covering another.
-    static void VerifyTopRowFits(TMainFrm& window) {
+    // The row's geometries go to `geometries` when given.
+    static void VerifyTopRowFits(TMainFrm& window, QList<QRect>* geometries = nullptr) {
         QList<QWidget*> row = {window.findChild<QComboBox*>("ComboBox1")};
         for (QLabel* label : window.findChildren<QLabel*>()) {
             if (label->text() == "Ziellaufwerk:") row << label;
@@ -70,6 +71,8 @@ private:
                      qPrintable(row[i]->objectName() + " covers the widget beside it"));
         }
         QVERIFY(row.last()->geometry().right() < row.last()->parentWidget()->width());
+        if (geometries)
+            for (QWidget* w : row) *geometries << w->geometry();
     }
     static QStringList SelectedNames(gui::AbZipView* view) {
         QStringList names;
@@ -197,11 +200,13 @@ private slots:
         gui::AbZipView* view = View(window);
         auto* all = window.findChild<QPushButton*>("btnAll");
         QCOMPARE(all->text(), QString::fromUtf8("&Alle ausw\u00e4hlen"));
-        VerifyTopRowFits(window);
+        QList<QRect> before, after;
+        VerifyTopRowFits(window, &before);
         all->click();
         QCOMPARE(all->text(), QString("&Auswahl aufheben"));
         QApplication::processEvents();
-        VerifyTopRowFits(window);
+        VerifyTopRowFits(window, &after);
+        QCOMPARE(after, before);  // the other caption moves nothing
         QCOMPARE(SelectedNames(view).size(), 3);
         const int liste = Names(view).indexOf("liste.txt");
         ClickRow(view, liste, Qt::ControlModifier);  // all but liste.txt

@@ -258,5 +258,30 @@ TEST_F(RestoreRunTest, EntriesThatCannotFitRestoreNothing) {
         << FWindow.FShown[0];
 }
 
+// Names as other hosts and other tools write them: a backslash of a DOS or Windows
+// host separates folders, a drive is dropped, and a name with control characters is
+// refused and shown escaped, never raw.
+TEST_F(RestoreRunTest, NamesOfOtherHostsAndControlCharacters) {
+    MakeZip(FArchives / "Job.zip", {"dir\\sub\\x.txt:X:nomode", "C:\\Daten\\y.txt:Y:nomode", "C:/z.txt:Z",
+                                    "unix\\name.txt:U", "esc\x1b[31m.txt:E", "zeile\nzwei.txt:N"});
+    FAuto = true;
+    FRun.doRestore("");
+    EXPECT_EQ(Read("dir/sub/x.txt"), "X");
+    EXPECT_EQ(Read("Daten/y.txt"), "Y");
+    EXPECT_EQ(Read("z.txt"), "Z");
+    EXPECT_EQ(Read("unix\\name.txt"), "U");  // made on Unix: the backslash is part of the name
+    EXPECT_FALSE(fs::exists(FRoot / "esc\x1b[31m.txt"));
+    EXPECT_FALSE(fs::exists(FRoot / "zeile\nzwei.txt"));
+    EXPECT_EQ(
+        FWindow.FShown,
+        (std::vector<std::string>{
+            "Fehler: esc\\x1b[31m.txt wurde nicht wiederhergestellt: Der Name esc\\x1b[31m.txt enthält Steuerzeichen",
+            "Fehler: zeile\\x0azwei.txt wurde nicht wiederhergestellt: Der Name zeile\\x0azwei.txt enthält "
+            "Steuerzeichen"}));
+    const std::string log = Log();
+    EXPECT_NE(log.find("esc\\x1b[31m.txt skipped "), std::string::npos) << log;
+    EXPECT_EQ(log.find('\x1b'), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vb

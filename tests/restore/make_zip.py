@@ -40,8 +40,11 @@ with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
             info.external_attr = 0o40755 << 16 | 0x10
             z.writestr(info, b"")
         else:
+            drive = ""
+            if len(item) > 2 and item[1] == ":" and item[0].isalpha() and item[2] in "/\\":
+                drive, item = item[:2], item[2:]  # a drive before the name, as Windows tools write it
             parts = item.split(":")
-            name, content = parts[0], parts[1]
+            name, content = drive + parts[0], parts[1]
             info = zipfile.ZipInfo(name, info_time)
             info.create_system = 3
             info.compress_type = zipfile.ZIP_DEFLATED

@@ -79,6 +79,7 @@ private slots:
         QVERIFY(!boxes.ConfirmOkCancel("Bitte eine leere, formatierte Diskette einlegen"));
         QVERIFY(!boxes.ConfirmYesNo("Frage"));
         boxes.ShowError("Zeile 1\r\nZeile 2");
+        boxes.ShowError(std::string("Datei \x1b[2Jweg\0ende", 18));
         boxes.ShowMessage("Backup erfolgreich abgeschlossen.");
         QCOMPARE(boxes.AskPassword("Backup-Passwortschutz", "Passwort:"), std::nullopt);
         std::rewind(out);
@@ -89,6 +90,7 @@ private slots:
                  QString::fromUtf8("Bestätigen: Bitte eine leere, formatierte Diskette einlegen -> Abbrechen\n"
                                    "Bestätigen: Frage -> Nein\n"
                                    "Fehler: Zeile 1 Zeile 2\n"
+                                   "Fehler: Datei \\x1b[2Jweg\\x00ende\n"
                                    "Vorlix-Backup: Backup erfolgreich abgeschlossen.\n"));
 
         qputenv("VORLIXBACKUP_PASSWORD", "aus der Umgebung");

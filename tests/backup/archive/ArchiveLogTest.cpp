@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "ArchiveTestSupport.h"
 #include "backup/archive/ArchiveLog.h"
 #include "backup/archive/ArchiveReader.h"
@@ -30,6 +32,17 @@ std::vector<std::string> Lines(const fs::path& log) {
     return lines;
 }
 
+// The lines of `log` after the writer, logging into it, added `pattern` to `archive`.
+std::vector<std::string> LoggedAdd(ArchiveWriter& writer, const fs::path& log, const std::string& archive,
+                                   const std::string& pattern) {
+    writer.SetLogFile(log.string());
+    writer.SetLogging(true);
+    writer.Open(archive);
+    writer.AddFiles(pattern);
+    writer.Close();
+    return Lines(log);
+}
+
 TEST(ArchiveLog, StampLeavesOutMidnight) {
     std::tm t{};
     t.tm_year = 116;
@@ -51,12 +64,7 @@ TEST(ArchiveLog, BackupAndRestoreLines) {
     const std::string base = fs::relative(dir / "Daten", "/").string();
 
     ArchiveWriter writer;
-    writer.SetLogFile(log.string());
-    writer.SetLogging(true);
-    writer.Open(archive);
-    writer.AddFiles((dir / "Daten" / "*.mdb").string());
-    writer.Close();
-    auto lines = Lines(log);
+    auto lines = LoggedAdd(writer, log, archive, (dir / "Daten" / "*.mdb").string());
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(lines[0].starts_with(archive + " logging ")) << lines[0];
     EXPECT_TRUE(lines[1].starts_with(base + "/Schüler.mdb added ")) << lines[1];
@@ -97,6 +105,38 @@ TEST(ArchiveLog, BackupAndRestoreLines) {
     lines = Lines(restoreLog);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(lines[1].starts_with(reader.Entry(0).Name + " extracted ")) << lines[1];
+}
+
+// Names with control bytes reach the log escaped: an escape sequence in a file name
+// must not recolour the terminal that shows the log, nor a line break forge a line.
+TEST(ArchiveLog, ControlBytesInNamesAreEscaped) {
+    TempDir dir;
+    MakeFile(dir / "Daten" / "rot\x1b[31m.txt", "rot");
+    const std::string archive = (dir / "a\nb.zip").string();
+    const fs::path log = dir / "VB-Backup.log";
+    const std::string base = fs::relative(dir / "Daten", "/").string();
+
+    ArchiveWriter writer;
+    auto lines = LoggedAdd(writer, log, archive, (dir / "Daten" / "*.*").string());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].starts_with((dir / "a\\x0ab.zip").string() + " logging ")) << lines[0];
+    EXPECT_TRUE(lines[1].starts_with(base + "/rot\\x1b[31m.txt added ")) << lines[1];
+
+    ArchiveLog direct;
+    direct.Start((dir / "direct.log").string(), "a.zip");
+    direct.Line(std::string("x\0y\x7f", 4), " skipped ");
+    direct.Stop();
+    lines = Lines(dir / "direct.log");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[1].starts_with("x\\x00y\\x7f skipped ")) << lines[1];
+
+    for (const fs::path& file : {log, dir / "direct.log"}) {
+        const std::string text = utf8::fromUtf16le(ReadFile(file));
+        const auto raw = std::find_if(text.begin(), text.end(), [](char c) {
+            return (static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n') || c == 0x7f;
+        });
+        EXPECT_EQ(raw, text.end()) << file;
+    }
 }
 
 // A log that cannot be created fails at once; a FIFO in its place neither hangs the

@@ -4,6 +4,9 @@
 #include "ArchiveTestSupport.h"
 #include "backup/archive/ArchiveReader.h"
 #include "backup/archive/ArchiveWriter.h"
+#include "backup/archive/ByteOrder.h"
+#include "backup/archive/EntryDecoder.h"
+#include "backup/archive/WinZipAes.h"
 #include "support/PasswordCheck.h"
 #include "util/Error.h"
 
@@ -60,7 +63,18 @@ TEST_F(ReaderTest, ReadsArchivesOfOtherTools) {
     } cases[] = {
         {"zip", "cd src && zip -qr ../t.zip .", ""},
         {"zip -e", "cd src && zip -qr -P geheim ../t.zip .", "geheim"},
-        {"7z ZipCrypto", "cd src && $(command -v 7z || command -v 7zz) a -tzip -mem=ZipCrypto -pgeheim ../t.zip . >/dev/null", "geheim"},
+        {"7z ZipCrypto",
+         "cd src && $(command -v 7z || command -v 7zz) a -tzip -mem=ZipCrypto -pgeheim ../t.zip . >/dev/null",
+         "geheim"},
+        {"7z AES-256",
+         "cd src && $(command -v 7z || command -v 7zz) a -tzip -mem=AES256 -pgeheim ../t.zip . >/dev/null", "geheim"},
+        {"7z AES-128 stored",
+         "cd src && $(command -v 7z || command -v 7zz) a -tzip -mx0 -mem=AES128 -pgeheim ../t.zip . >/dev/null",
+         "geheim"},
+        {"bsdtar AES-256",
+         "cd src && bsdtar --format zip --options zip:encryption=aes256 --passphrase 'Grüße' -cf ../t.zip .", "Grüße"},
+        {"bsdtar AES-128",
+         "cd src && bsdtar --format zip --options zip:encryption=aes128 --passphrase geheim -cf ../t.zip .", "geheim"},
         {"python", "python3 " + kPeers + " make t.zip src", ""},
         {"python zip64", "python3 " + kPeers + " make t.zip src zip64", ""},
     };
@@ -145,6 +159,99 @@ TEST_F(ReaderTest, OpeningErrors) {
     EXPECT_EQ(ErrorOf([&] { reader.SetBaseDirectory((Dir / "nowhere").string()); }), "Directory does not exist");
 }
 
+// Entries that share bytes are refused when the archive is opened, as an update
+// refuses them: 20 central entries on one local entry of 200 KiB make a file of 205 KB
+// that unpacks to 4 MB. The same entry listed once, and archives of zip and 7-Zip, open.
+TEST_F(ReaderTest, ArchiveWithOverlappingEntriesIsRefusedWhenOpened) {
+    const std::string sevenZip = "$(command -v 7z || command -v 7zz)";
+    const struct Case {
+        const char* what;
+        std::string commands;  // in the test folder, making t.zip
+        bool opens;
+    } cases[] = {
+        {"one entry", "python3 " + kPeers + " make-overlap t.zip 1", true},
+        {"twenty entries on one", "python3 " + kPeers + " make-overlap t.zip 20", false},
+        {"zip", "cd src && zip -qr ../t.zip .", true},
+        {"7-Zip", "cd src && " + sevenZip + " a -tzip ../t.zip . >/dev/null", true},
+        {"entry reaching into the next",
+         "python3 " + kPeers + " make t.zip src && python3 " + kPeers + " damage t.zip size", false},
+        {"local header disagreeing",
+         "python3 " + kPeers + " make t.zip src && python3 " + kPeers + " damage t.zip local", false},
+        {"no entries after data", "python3 " + kPeers + " make t.zip src && python3 " + kPeers + " damage t.zip empty",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(Dir / "t.zip");
+        std::string output;
+        ASSERT_EQ(RunCommand("cd " + Quote(Dir.Path().string()) + " && " + c.commands, &output), 0) << output;
+        ArchiveReader reader;
+        EXPECT_EQ(ErrorOf([&] { reader.Open((Dir / "t.zip").string()); }),
+                  c.opens ? "" : "Invalid file - not a PKZip file");
+        EXPECT_EQ(reader.IsOpen(), c.opens);
+        EXPECT_EQ(reader.Count() > 0, c.opens);
+    }
+}
+
+// The Unix mode comes from the upper half of the external attributes only where it is
+// one (any value on host 3, a file, folder or link type elsewhere), never from DOS
+// attributes; ids and names only from well-formed fields.
+TEST_F(ReaderTest, OwnerAndModeAreReadAsStored) {
+    ASSERT_EQ(RunCommand("cd " + Quote(Dir.Path().string()) + " && python3 " + kPeers + " make-owners o.zip"), 0);
+    using Id = std::optional<std::uint32_t>;
+    const struct Case {
+        const char* name;
+        Id mode, uid, gid;
+        const char* owner;
+        const char* group;
+    } cases[] = {
+        {"dos.txt", {}, {}, {}, "", ""},
+        {"dos-mode.txt", 0100640, {}, {}, "", ""},
+        {"ntfs-dir/", 040750, {}, {}, "", ""},
+        {"ntfs-fifo.txt", {}, {}, {}, "", ""},
+        {"link", 0120777, {}, {}, "", ""},
+        {"unix.txt", 0100755, {}, {}, "", ""},
+        {"unix-zero.txt", {}, {}, {}, "", ""},
+        {"ids.txt", 0100600, 1000, 100, "anna", "users"},
+        {"wide-ids.txt", 0100600, {}, 7, "", ""},
+        {"bad-names.txt", 0100600, {}, {}, "", "staff"},
+        {"short-ids.txt", 0100600, {}, {}, "", ""},
+        {"other-version.txt", 0100600, {}, {}, "", ""},
+    };
+    ArchiveReader reader;
+    reader.Open((Dir / "o.zip").string());
+    ASSERT_EQ(reader.Count(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const ArchiveEntry& e = reader.Entry(i);
+        EXPECT_EQ(e.Name, c.name);
+        EXPECT_EQ(e.UnixMode, c.mode);
+        EXPECT_EQ(e.Uid, c.uid);
+        EXPECT_EQ(e.Gid, c.gid);
+        EXPECT_EQ(e.OwnerName, c.owner);
+        EXPECT_EQ(e.GroupName, c.group);
+    }
+
+    // zip keeps the owner in 0x7875 and the mode with host 3; 7-Zip keeps the mode.
+    struct stat st {};
+    ASSERT_EQ(::stat((Source / "Liste.txt").c_str(), &st), 0);
+    for (const std::string tool : {"zip -q", "$(command -v 7z || command -v 7zz) a -tzip"}) {
+        SCOPED_TRACE(tool);
+        fs::remove(Dir / "t.zip");
+        std::string output;
+        ASSERT_EQ(RunCommand("cd " + Quote(Source.string()) + " && " + tool + " ../t.zip Liste.txt", &output), 0)
+            << output;
+        reader.Open((Dir / "t.zip").string());
+        ASSERT_EQ(reader.Count(), 1u);
+        EXPECT_EQ(reader.Entry(0).UnixMode, Id(st.st_mode));
+        if (tool.starts_with("zip")) {
+            EXPECT_EQ(reader.Entry(0).Uid, Id(st.st_uid));
+            EXPECT_EQ(reader.Entry(0).Gid, Id(st.st_gid));
+        }
+    }
+}
+
 TEST_F(ReaderTest, DamagedEntryFailsWithoutLeavingAPartialFileAndKeepsTheOldOne) {
     const std::string archive = (Dir / "t.zip").string();
     ASSERT_EQ(RunCommand("cd " + Quote(Source.string()) + " && zip -q -0 " + Quote(archive) + " Liste.txt"), 0);
@@ -165,6 +272,55 @@ TEST_F(ReaderTest, DamagedEntryFailsWithoutLeavingAPartialFileAndKeepsTheOldOne)
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& item : fs::directory_iterator(Out)) ++files;
     EXPECT_EQ(files, 1u);
+}
+
+// An AES entry is authenticated: a wrong password is refused by its verifier, and
+// data changed after encryption by its authentication code; neither writes a file.
+TEST_F(ReaderTest, AesEntriesAreAuthenticatedBeforeAnythingIsWritten) {
+    const std::string archive = (Dir / "t.zip").string();
+    std::string bytes;
+    // The 2-byte verifier lets one wrong password in 65,536 pass: the archive is made
+    // again until the wrong one of this test is not such a one.
+    for (bool lucky = true; lucky;) {
+        fs::remove(archive);
+        ASSERT_EQ(RunCommand("cd " + Quote(Source.string()) +
+                             " && $(command -v 7z || command -v 7zz) a -tzip -mx0 "
+                             "-mem=AES256 -pgeheim " +
+                             Quote(archive) + " Liste.txt >/dev/null"),
+                  0);
+        bytes = ReadFile(archive);
+        const auto* local = reinterpret_cast<const unsigned char*>(bytes.data());
+        const std::size_t data = 30 + zip::Get16(local + 26) + zip::Get16(local + 28);
+        const zip::WinZipAes wrong("falsch", bytes.substr(data, 16), 3);
+        lucky = bytes.compare(data + 16, 2, reinterpret_cast<const char*>(wrong.Verifier().data()), 2) == 0;
+    }
+    struct Case {
+        const char* Name;
+        std::string Password;
+        bool Flip;
+        std::string Reason;
+    };
+    const Case cases[] = {
+        {"wrong password", "falsch", false, "Cannot extract file - invalid password"},
+        {"changed data", "geheim", true, zip::kAuthenticationFailed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::string copy = bytes;
+        if (c.Flip) copy[copy.size() / 2] ^= 0x01;
+        WriteFile(archive, copy);
+        fs::remove_all(Out);
+        fs::create_directories(Out);
+        ArchiveReader reader;
+        reader.SetPassword(c.Password);
+        reader.SetPasswordRetries(0);
+        reader.Open(archive);
+        reader.SetBaseDirectory(Out.string());
+        std::string reason;
+        EXPECT_FALSE(reader.ExtractAt(0, &reason));
+        EXPECT_EQ(reason, c.Reason);
+        EXPECT_TRUE(fs::is_empty(Out));
+    }
 }
 
 TEST_F(ReaderTest, UnsupportedMethodIsSkipped) {

@@ -67,6 +67,15 @@ protected:
     }
 };
 
+// Where the entry's data begins in the archive `fd`: behind its local header's name
+// and extra fields.
+off_t DataOffset(int fd, const ArchiveEntry& e) {
+    unsigned char fixed[30] = {};
+    if (::pread(fd, fixed, sizeof fixed, static_cast<off_t>(e.LocalHeaderOffset)) != 30) ADD_FAILURE() << e.Name;
+    const int variable = (fixed[26] | (fixed[27] << 8)) + (fixed[28] | (fixed[29] << 8));
+    return static_cast<off_t>(e.LocalHeaderOffset) + 30 + variable;
+}
+
 TEST_F(VerifierTest, SoundArchivesPassPlainAndEncrypted) {
     for (const std::string password : {"", "Geheimä"}) {
         SCOPED_TRACE(password);
@@ -90,13 +99,14 @@ TEST_F(VerifierTest, EachDamageIsNamed) {
         std::string expected;
     } cases[] = {
         {"sound", [](int) {}, "Geheim", ""},
-        {"a flipped byte in compressed data", [&](int fd) { ::pwrite(fd, "\xFF\x00\xFF", 3, static_cast<off_t>(liste.LocalHeaderOffset + 30 + liste.HeaderName.size() + 40)); },
-         "Geheim", "Liste.txt: "},
+        {"a flipped byte in compressed data",
+         [&](int fd) { ::pwrite(fd, "\xFF\x00\xFF", 3, DataOffset(fd, liste) + 40); }, "Geheim", "Liste.txt: "},
         {"another password", [](int) {}, "Anders", ": das Passwort der Sicherung entschl"},
         {"central directory cut off", [&](int fd) { ::ftruncate(fd, static_cast<off_t>(size - 30)); }, "Geheim",
          "das Inhaltsverzeichnis des Archivs ist besch"},
-        {"local header overwritten", [&](int fd) { ::pwrite(fd, "XXXX", 4, static_cast<off_t>(liste.LocalHeaderOffset)); },
-         "Geheim", "Liste.txt: der lokale Kopf fehlt"},
+        {"local header overwritten",
+         [&](int fd) { ::pwrite(fd, "XXXX", 4, static_cast<off_t>(liste.LocalHeaderOffset)); }, "Geheim",
+         "Liste.txt: der lokale Kopf fehlt"},
     };
     const std::string good = ReadFile(Archive);
     for (const Case& c : cases) {
@@ -145,9 +155,10 @@ TEST_F(VerifierTest, FailedCheckKeepsTheOldArchiveAndIsLogged) {
         writer.SetRecurse(true);
         writer.AddFiles(Data.string() + "/*.*");
         writer.OnWritten = [&](int fd, const std::vector<ArchiveEntry>& written) {
-            for (const auto& e : written)
-                if (e.Name.find("Liste.txt") != std::string::npos)
-                    ::pwrite(fd, "\xFF\xFF\xFF\xFF", 4, static_cast<off_t>(e.LocalHeaderOffset + 30 + e.HeaderName.size() + 20));
+            for (const auto& e : written) {
+                if (e.Name.find("Liste.txt") == std::string::npos) continue;
+                ::pwrite(fd, "\xFF\xFF\xFF\xFF", 4, DataOffset(fd, e) + 20);
+            }
         };
         const std::string error = ErrorOf([&] { SaveAndCloseArchive(writer, verify); });
         writer.OnWritten = nullptr;

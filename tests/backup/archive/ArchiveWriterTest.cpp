@@ -1,4 +1,6 @@
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,11 +13,12 @@
 #include <random>
 
 #include "ArchiveTestSupport.h"
-#include "support/RandomBytes.h"
 #include "backup/archive/ArchiveReader.h"
 #include "backup/archive/ArchiveWriter.h"
 #include "backup/archive/CompressionPipeline.h"
+#include "support/RandomBytes.h"
 #include "util/Error.h"
+#include "util/Utf8.h"
 
 namespace vb::test {
 namespace {
@@ -147,7 +150,13 @@ TEST_F(WriterTest, EntryFieldsFollowTheFormat) {
         SCOPED_TRACE(e.Name);
         if (e.IsFolder()) continue;  // folders carry the time of their last change
         const bool hidden = e.Name.find("/.sync_state") != std::string::npos;
-        EXPECT_EQ(e.ExternalAttributes, 0x20u | (hidden ? 0x02u : 0u));
+        // DOS attributes in the low half, the file's Unix mode in the upper one, also
+        // for these names stored in CP850 (host 0).
+        EXPECT_EQ(e.ExternalAttributes & 0xFFFF, 0x20u | (hidden ? 0x02u : 0u));
+        struct stat st {};
+        ASSERT_EQ(::stat(("/" + e.Name).c_str(), &st), 0);
+        EXPECT_EQ(e.ExternalAttributes >> 16, static_cast<std::uint32_t>(st.st_mode))
+            << std::hex << e.ExternalAttributes;
         EXPECT_EQ(e.DosDate, ((2024 - 1980) << 9) | (3 << 5) | 15);
     }
 }
@@ -208,6 +217,108 @@ TEST_F(WriterTest, ArchivesPassEveryPeerAndExtractUnderTheirNames) {
     }
 }
 
+// Owner, group and mode travel with every entry, whichever way its name is stored.
+// Our reader gives them back; unzip -X, run as root, gives every file its owner and
+// group (from the 0x7875 field) and takes the mode where it trusts the upper half:
+// always on host 3, on host 0 when the owner bits agree with the DOS attributes (so
+// not for an executable file), never on host 11. The peers accept both fields.
+TEST_F(WriterTest, OwnerGroupAndModeTravelWithTheEntries) {
+    if (::geteuid() != 0) GTEST_SKIP() << "files of other owners can only be made as root";
+    struct User {
+        uid_t Uid = 0;
+        gid_t Gid = 0;
+        std::string Name, Group;
+    };
+    auto user = [](const char* name) {
+        const passwd* p = ::getpwnam(name);  // static storage: copied at once
+        const group* g = p ? ::getgrgid(p->pw_gid) : nullptr;
+        return p && g ? std::optional<User>(User{p->pw_uid, p->pw_gid, p->pw_name, g->gr_name}) : std::nullopt;
+    };
+    const auto nobody = user("nobody"), daemon = user("daemon");
+    ASSERT_TRUE(nobody && daemon);
+    ASSERT_NE(nobody->Uid, daemon->Uid);
+    ASSERT_NE(nobody->Gid, daemon->Gid);
+    const struct File {
+        const char* name;
+        mode_t mode;
+        const std::optional<User>& owner;
+        mode_t unzipMode;  // what unzip -X makes of it with umask 022
+        const char* raw;   // version made by and host
+    } files[] = {
+        {"privat.txt", 0600, nobody, 0600, " 20 0 "},     {"gruppe.txt", 0640, daemon, 0640, " 20 0 "},
+        {"skript.sh", 0755, daemon, 0644, " 20 0 "},      {"Łódź.sh", 0755, nobody, 0755, " 20 3 "},
+        {"Liste Ö–Z.txt", 0640, nobody, 0644, " 20 11 "},
+    };
+    const fs::path rights = Dir / "Rechte";
+    for (const auto& f : files) {
+        MakeFile(rights / f.name, std::string("Inhalt von ") + f.name);
+        ASSERT_EQ(::chown((rights / f.name).c_str(), f.owner->Uid, f.owner->Gid), 0);
+        ASSERT_EQ(::chmod((rights / f.name).c_str(), f.mode), 0);
+    }
+    auto save = [&] {
+        ArchiveWriter writer;
+        writer.Open(Archive);
+        writer.AddFiles(rights.string() + "/*.*");
+        writer.Save();
+        writer.Close();
+    };
+    save();
+    ExpectPeersAccept();
+    std::string out;
+    EXPECT_EQ(RunCommand("bsdtar -tf " + Quote(Archive), &out), 0) << out;
+
+    const std::string base = fs::relative(rights, "/").string();
+    ArchiveReader reader;
+    reader.Open(Archive);
+    ASSERT_EQ(reader.Count(), std::size(files));
+    auto entry = [&](const std::string& name) {
+        const auto e = std::find_if(reader.Entries().begin(), reader.Entries().end(),
+                                    [&](const ArchiveEntry& entry) { return entry.Name == base + "/" + name; });
+        return e == reader.Entries().end() ? nullptr : &*e;
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        const ArchiveEntry* e = entry(f.name);
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->UnixMode, std::optional<std::uint32_t>(S_IFREG | f.mode));
+        EXPECT_EQ(e->Uid, std::optional<std::uint32_t>(f.owner->Uid));
+        EXPECT_EQ(e->Gid, std::optional<std::uint32_t>(f.owner->Gid));
+        EXPECT_EQ(e->OwnerName, f.owner->Name);
+        EXPECT_EQ(e->GroupName, f.owner->Group);
+        RunCommand("python3 " + kPeers + " raw " + Quote(Archive) + " " + Quote(base + "/" + f.name), &out);
+        EXPECT_NE(out.find(f.raw), std::string::npos) << out;
+        EXPECT_TRUE(out.ends_with("7875,4256\n")) << out;  // after a Unicode Path field, if any
+    }
+
+    const fs::path target = Dir / "unzip";
+    ASSERT_EQ(
+        RunCommand("umask 022 && LC_ALL=C.UTF-8 unzip -q -X " + Quote(Archive) + " -d " + Quote(target.string()), &out),
+        0)
+        << out;
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        struct stat st {};
+        ASSERT_EQ(::stat((target / base / f.name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, f.owner->Uid);
+        EXPECT_EQ(st.st_gid, f.owner->Gid);
+        EXPECT_EQ(st.st_mode & 07777, f.unzipMode) << std::oct << st.st_mode;
+    }
+
+    // An update copies an unchanged entry as it is, with the owner it was saved with
+    // (a new owner alone changes neither time nor size); a changed file's entry is
+    // written anew with its owner now.
+    ASSERT_EQ(::chown((rights / "privat.txt").c_str(), daemon->Uid, daemon->Gid), 0);
+    MakeFile(rights / "gruppe.txt", "neuer Inhalt", 1710496800 + 86400);
+    ASSERT_EQ(::chown((rights / "gruppe.txt").c_str(), nobody->Uid, nobody->Gid), 0);
+    save();
+    reader.Open(Archive);
+    ASSERT_TRUE(entry("privat.txt") && entry("gruppe.txt"));
+    EXPECT_EQ(entry("privat.txt")->Uid, std::optional<std::uint32_t>(nobody->Uid));
+    EXPECT_EQ(entry("privat.txt")->OwnerName, nobody->Name);
+    EXPECT_EQ(entry("gruppe.txt")->Uid, std::optional<std::uint32_t>(nobody->Uid));
+    EXPECT_EQ(entry("gruppe.txt")->OwnerName, nobody->Name);
+    EXPECT_EQ(entry("gruppe.txt")->UnixMode, std::optional<std::uint32_t>(S_IFREG | 0640));
+}
 
 TEST_F(WriterTest, WrongPasswordIsRefusedByThePeers) {
     ArchiveWriter writer;
@@ -410,18 +521,48 @@ TEST_F(WriterTest, NamesDifferingInCaseAreTwoEntries) {
     EXPECT_EQ(reader.Count(), 2u);
 }
 
-TEST_F(WriterTest, SecondSelectionSavesFirstAndStoresOnce) {
-    ArchiveWriter writer;
-    writer.Open(Archive);
-    writer.AddFiles(Data.string() + "/*.txt");
-    writer.AddFiles(Data.string() + "/Liste.*");
-    // The second selection saved the archive: it is complete on disk already.
-    ArchiveReader reader;
-    reader.Open(Archive);
-    EXPECT_EQ(reader.Count(), 2u);
-    writer.Close();
-    reader.Open(Archive);
-    EXPECT_EQ(reader.Count(), 2u);
+// Two selections that both take a file in (two rows, overlapping masks) store it
+// once, and nothing is written before the save at the end: a run killed in between
+// never leaves a complete-looking archive that lacks the rest of the selection.
+TEST_F(WriterTest, FileSelectedTwiceIsStoredOnceAndSavedOnlyAtTheEnd) {
+    const struct {
+        const char* name;
+        bool update;  // an existing archive whose Liste.txt changed
+    } cases[] = {{"new archive", false}, {"update", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(Archive);
+        std::string before;
+        if (c.update) {
+            ArchiveWriter first;
+            first.Open(Archive);
+            first.AddFiles(Data.string() + "/*.txt");
+            first.Close();
+            before = ReadFile(Archive);
+            MakeFile(Data / "Liste.txt", TextBytes(6000), 1710496800 + 86400);
+        }
+        ArchiveWriter writer;
+        int saves = 0;
+        writer.OnWritten = [&](int, const std::vector<ArchiveEntry>&) { ++saves; };
+        writer.Open(Archive);
+        writer.AddFiles(Data.string() + "/*.txt");
+        writer.AddFiles(Data.string() + "/Liste.*");
+        writer.AddFiles(Data.string() + "/*.txt");
+        EXPECT_EQ(saves, 0);
+        if (c.update)
+            EXPECT_TRUE(ReadFile(Archive) == before) << "the archive changed before the end";
+        else
+            EXPECT_FALSE(fs::exists(Archive)) << "the archive was written before the end";
+        writer.Close();
+        EXPECT_EQ(saves, 1);
+        ArchiveReader reader;
+        reader.Open(Archive);
+        std::vector<std::string> names;
+        for (const auto& e : reader.Entries()) names.push_back(fs::path(e.Name).filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"Liste.txt", "leer.txt"}));
+        ExpectPeersAccept();
+    }
 }
 
 TEST_F(WriterTest, OpeningRules) {
@@ -523,10 +664,16 @@ TEST_F(WriterTest, NamesThatAreNoUtf8AreReportedAndSkipped) {
     std::vector<std::string> skipped;
     ArchiveWriter writer;
     writer.OnFileSkipped = [&](const std::string& path) { skipped.push_back(path); };
+    const fs::path log = Dir / "VB-Backup.log";
+    writer.SetLogFile(log.string());
+    writer.SetLogging(true);
     writer.Open(Archive);
     writer.AddFiles(Data.string() + "/*.txt");
     writer.Close();
     EXPECT_EQ(skipped, std::vector<std::string>{(Data / "Sch\xFCler.txt").string()});
+    // The log names it too, its undecodable byte shown as U+FFFD.
+    const std::string lines = utf8::fromUtf16le(ReadFile(log));
+    EXPECT_NE(lines.find(fs::relative(Data, "/").string() + "/Sch\uFFFDler.txt skipped "), std::string::npos) << lines;
     ExpectPeersAccept();
 }
 
@@ -659,8 +806,8 @@ TEST_F(WriterTest, UnreadableFolderAndUnopenableChangedFileAreReported) {
     EXPECT_TRUE(fs::exists(target / fs::relative(Data / "Gesperrt" / "a.txt", "/")));  // from the first run
 }
 
-// The archive never takes itself in: a save in the middle of a selection replaces
-// the archive file, and the search that goes on must still know it.
+// The archive never takes itself in: a save between two selections replaces the
+// archive file, and the search that goes on must still know it.
 TEST_F(WriterTest, ArchiveInASearchedFolderIsNeverSelected) {
     Archive = (Data / "backup" / "Daten.zip").string();
     fs::create_directories(Data / "backup");
@@ -671,8 +818,9 @@ TEST_F(WriterTest, ArchiveInASearchedFolderIsNeverSelected) {
         ArchiveWriter writer;
         writer.Open(Archive);
         writer.AddFiles(Data.string() + "/*.mdb");
+        writer.Save();
         writer.SetRecurse(true);
-        writer.AddFiles(Data.string() + "/*.*");  // selects noten.mdb again: a save in between
+        writer.AddFiles(Data.string() + "/*.*");
         writer.Close();
         ArchiveReader reader;
         reader.Open(Archive);

@@ -125,6 +125,41 @@ TEST(NameBytes, DecodingRules) {
     }
 }
 
+// Names are read into the program's form: a backslash separates folders on the hosts that
+// use it and is a character elsewhere; a drive in front goes from every host.
+TEST(NameBytes, FoldersAndDrivesOfOtherHosts) {
+    constexpr std::uint8_t kMacintosh = 7;
+    const struct Case {
+        const char* what;
+        std::string bytes;
+        std::uint16_t flags;
+        std::uint8_t host;
+        std::string name;
+    } cases[] = {
+        {"ms-dos folders", "dir\\sub\\x.txt", 0, kHostMsDos, "dir/sub/x.txt"},
+        {"ntfs folders", "dir\\sub\\", 0, kHostNtfs, "dir/sub/"},
+        {"hpfs folders", "a\\b", 0, kHostHpfs, "a/b"},
+        {"vfat folders", "a\\b", 0, kHostVfat, "a/b"},
+        {"vfat folders in utf-8", "Sch\xC3\xBCler\\x", kFlagUtf8, kHostVfat, "Schüler/x"},
+        {"unix keeps the backslash", "dir\\sub\\x.txt", 0, kHostUnix, "dir\\sub\\x.txt"},
+        {"macintosh keeps the backslash", "a\\b", 0, kMacintosh, "a\\b"},
+        {"drive with backslash", "C:\\a\\b", 0, kHostMsDos, "a/b"},
+        {"drive with slash, small letter", "c:/x", 0, kHostUnix, "x"},
+        {"bare drive", "z:x.txt", 0, kHostNtfs, "x.txt"},
+        {"drive on unix with backslash", "C:\\a\\b", 0, kHostUnix, "a\\b"},
+        {"only the first drive", "C:/D:/x", 0, kHostMsDos, "D:/x"},
+        {"no letter, no drive", "1:/x", 0, kHostMsDos, "1:/x"},
+        {"colon later stays", "ab:c", 0, kHostMsDos, "ab:c"},
+        {"absolute stays absolute", "/etc/passwd", 0, kHostUnix, "/etc/passwd"},
+        {"absolute after a drive", "C:\\\\x", 0, kHostMsDos, "/x"},
+        {"control bytes stay", "a\x1b\\b", 0, kHostMsDos, "a\x1b/b"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(DecodeName(c.bytes, c.flags, c.host, ""), c.name);
+    }
+}
+
 TEST(Mask, MatchesWithoutAsciiCase) {
     struct Case {
         const char* name;

@@ -14,6 +14,10 @@ peers.py make-gaps ARCHIVE DIR           DIR's folders and files named from "/",
                                         each entry, the central directory in reverse order
 peers.py raw ARCHIVE NAME               prints method, flags, compressed size, versions, extra ids
                                         (NAME as stored, or as its Unicode Path field gives it)
+peers.py make-overlap ARCHIVE COUNT    one stored entry of 200 KiB and COUNT central headers that
+                                        all point at it (an archive that unpacks to COUNT times its size)
+peers.py make-owners ARCHIVE            entries of several hosts with modes, ids and owner names
+                                        stored well and badly (see the table there)
 peers.py make-upath ARCHIVE             two deflated entries written as a stream (so with
                                         data descriptors), the first with a Unicode Path field
 """
@@ -123,6 +127,61 @@ def main():
             struct.pack_into("<I", data, offset + 14, struct.unpack_from("<I", data, offset + 14)[0] ^ 1)
         elif kind == "empty":
             data[end:] = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0, 0, 0, 0, 0)
+        open(archive, "wb").write(bytes(data))
+    elif cmd == "make-overlap":
+        count = int(sys.argv[3])
+        buffer = io.BytesIO()
+        with zipfile.ZipFile(buffer, "w", zipfile.ZIP_STORED) as z:
+            z.writestr(zipfile.ZipInfo("Noten.txt", (2024, 3, 15, 10, 0, 0)), b"Klasse Noten " * 15754)
+        data = buffer.getvalue()
+        end = data.rfind(b"PK\x05\x06")
+        central_offset = struct.unpack_from("<I", data, end + 16)[0]
+        header = data[central_offset:end]
+        central = header * count
+        eocd = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, count, count, len(central), central_offset, 0)
+        open(archive, "wb").write(data[:central_offset] + central + eocd)
+    elif cmd == "make-owners":
+        def field(fid, data):
+            return struct.pack("<HH", fid, len(data)) + data
+
+        def ids(uid, gid, size=4):
+            return field(0x7875, bytes([1, size]) + uid.to_bytes(size, "little") + bytes([size]) +
+                         gid.to_bytes(size, "little"))
+
+        def names(owner, group):
+            return field(0x4256, bytes([1, len(owner)]) + owner + bytes([len(group)]) + group)
+
+        rows = [  # name, host, external attributes, extra fields
+            ("dos.txt", 0, 0x21, b""),
+            ("dos-mode.txt", 0, (0o100640 << 16) | 0x20, b""),
+            ("ntfs-dir/", 11, (0o40750 << 16) | 0x10, b""),
+            ("ntfs-fifo.txt", 11, (0o10644 << 16) | 0x20, b""),
+            ("link", 0, 0o120777 << 16, b""),
+            ("unix.txt", 3, 0o100755 << 16, b""),
+            ("unix-zero.txt", 3, 0, b""),
+            ("ids.txt", 3, 0o100600 << 16, ids(1000, 100) + names(b"anna", b"users")),
+            ("wide-ids.txt", 3, 0o100600 << 16, ids(2**32 + 1, 7, 8)),
+            ("bad-names.txt", 3, 0o100600 << 16, names(b"\xff\xfe", b"staff")),
+            ("short-ids.txt", 3, 0o100600 << 16, field(0x7875, bytes([1, 4, 1, 0]))),
+            ("other-version.txt", 3, 0o100600 << 16, field(0x7875, bytes([2, 1, 5, 1, 5])) + field(0x4256, b"\x02\x01a\x01b")),
+        ]
+        with zipfile.ZipFile(archive, "w") as z:
+            for name, host, external, extra in rows:
+                info = zipfile.ZipInfo(name, (2024, 3, 15, 10, 0, 0))
+                info.create_system = host
+                info.external_attr = external
+                info.extra = extra
+                z.writestr(info, b"" if name.endswith("/") else name.encode())
+        # zipfile gives an entry without attributes the mode 0600: "unix-zero.txt" gets
+        # its zeros in its central header afterwards
+        data = bytearray(open(archive, "rb").read())
+        end = data.rfind(b"PK\x05\x06")
+        at = struct.unpack_from("<I", data, end + 16)[0]
+        while at < end:
+            name_length, extra_length, comment_length = struct.unpack_from("<HHH", data, at + 28)
+            if data[at + 46:at + 46 + name_length] == b"unix-zero.txt":
+                struct.pack_into("<I", data, at + 38, 0)
+            at += 46 + name_length + extra_length + comment_length
         open(archive, "wb").write(bytes(data))
     elif cmd == "make-duplicates":
         # FILE twice under its name from "/", each time with old content
