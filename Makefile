@@ -81,7 +81,9 @@ test: build
 # dpkg-buildpackage writes beside the source folder, so the package is built from a
 # copy of the checked-in and new files in $(PACKAGE_WORK); the .deb then moves to
 # $(BUILD). The copy's path is always the same, and SOURCE_DATE_EPOCH comes from
-# debian/changelog: two builds of one commit give the same bytes.
+# debian/changelog, so that the file dates and the program's build date are those of
+# the release. (The compiled help still carries the time of its compilation; see the
+# README.)
 PACKAGE_WORK = $(BUILD)/debian-build
 package: package-deps
 	rm -rf $(PACKAGE_WORK) && mkdir -p $(PACKAGE_WORK)/vorlixbackup $(BUILD)
