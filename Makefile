@@ -1,6 +1,7 @@
 # make run   install what is missing, build, start (ARGS='/BACKUP' passes arguments)
 # make test  install what is missing, build, run every test
 # make package  build the Debian package $(BUILD)/vorlixbackup_<version>_<arch>.deb
+# make lintian  build it and check it with lintian
 # make asan  the engine's tests again, built with AddressSanitizer and UBSan (build-asan/)
 # make fuzz  the libFuzzer targets, each FUZZ_SECONDS from its seeds (build-fuzz/)
 
@@ -22,6 +23,9 @@ PACKAGES = build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev \
            dpkg-dev desktop-file-utils appstream \
            qt6-translations-l10n fonts-wine openbox x11-utils systemd \
            fp-utils libchm-dev poppler-utils man-db
+# `make package` builds the Debian package with these; the build dependencies come from
+# debian/control.
+PACKAGE_TOOLS = debhelper dpkg-dev lintian
 # Only `make fuzz` needs clang and its sanitizer and libFuzzer runtimes.
 FUZZ_PACKAGES = clang libclang-rt-14-dev
 
@@ -30,7 +34,7 @@ FUZZ_TARGETS = archive_reader_fuzz aes_entry_fuzz csv_table_fuzz reg_file_fuzz j
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps fuzz-deps configure build run test package asan fuzz bench clean
+.PHONY: all deps fuzz-deps package-deps configure build run test package lintian asan fuzz bench clean
 
 all: build
 
@@ -52,6 +56,13 @@ deps:
 fuzz-deps: deps
 	$(call install-missing,$(FUZZ_PACKAGES))
 
+# The tools, then what debian/control's Build-Depends lists and is missing.
+package-deps:
+	$(call install-missing,$(PACKAGE_TOOLS))
+	@dpkg-checkbuilddeps 2>/dev/null || { \
+	  if [ "$$(id -u)" = 0 ]; then SUDO=""; else SUDO="sudo"; fi; \
+	  $$SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get build-dep -y -qq ./ >/dev/null; }
+
 configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 
@@ -67,8 +78,25 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-package: build
-	cd $(BUILD) && cpack -G DEB
+# dpkg-buildpackage writes beside the source folder, so the package is built from a
+# copy of the checked-in and new files in $(PACKAGE_WORK); the .deb then moves to
+# $(BUILD). The copy's path is always the same, and SOURCE_DATE_EPOCH comes from
+# debian/changelog, so that the file dates and the program's build date are those of
+# the release. (The compiled help still carries the time of its compilation; see the
+# README.)
+PACKAGE_WORK = $(BUILD)/debian-build
+package: package-deps
+	rm -rf $(PACKAGE_WORK) && mkdir -p $(PACKAGE_WORK)/vorlixbackup $(BUILD)
+	git ls-files -z --cached --others --exclude-standard | grep -zv '^$(BUILD)/' | \
+	  xargs -0 tar -c --no-recursion -f - | tar -x -C $(PACKAGE_WORK)/vorlixbackup
+	cd $(PACKAGE_WORK)/vorlixbackup && nice dpkg-buildpackage -b -us -uc -j$(JOBS)
+	rm -f $(BUILD)/vorlixbackup_*.deb
+	mv $(PACKAGE_WORK)/vorlixbackup_*.deb $(BUILD)/
+	@ls $(BUILD)/vorlixbackup_*.deb
+
+# lintian as a Debian maintainer runs it; any warning or error fails.
+lintian: package
+	lintian --pedantic --fail-on warning,error --display-info $(BUILD)/vorlixbackup_*.deb
 
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DVB_SANITIZE=ON -DVB_BENCH=OFF $(CMAKE_FLAGS)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "help/VersionInfo.h"
 #include "util/Utf8.h"
 
 namespace vb {
@@ -82,12 +83,18 @@ std::string UsageText() {
            "  vorlixbackup /BACKUP Job1,Job2   sichert die genannten Jobs\n"
            "  vorlixbackup /RESTORE            stellt alle Jobs mit Automatik wieder her\n"
            "  vorlixbackup --help              zeigt diesen Text\n"
+           "  vorlixbackup --version           zeigt die Version\n"
            "\n"
            "Schalter beginnen mit / oder -, Groß- und Kleinschreibung ist gleich.\n"
            "Passwort für geschützte Archive ohne Bildschirm: erste Zeile der Datei\n"
            "VORLIXBACKUP_PASSWORD_FILE (Rechte 600), sonst VORLIXBACKUP_PASSWORD.\n"
            "Rückgabewert: 0 alles gesichert, 1 Fehler oder fehlende Dateien,\n"
            "2 unzulässiger Parameter. Mehr: man vorlixbackup\n";
+}
+
+std::string VersionText() {
+    const VersionInfo& info = ProgramVersionInfo();
+    return info.InternalName + " " + info.FileVersion + "\n";
 }
 
 EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std::string& rawCommandLine,
@@ -109,6 +116,8 @@ EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std:
                    return parameter == "--help" || parameter == "/?" || parameter == "-?";
                })) {
         decision.mode = EntryMode::Help;
+    } else if (std::find(parameters.begin(), parameters.end(), "--version") != parameters.end()) {
+        decision.mode = EntryMode::Version;
     } else {
         decision.mode = EntryMode::UsageError;
         decision.errorMessage = "Unzulässiger Parameter! (" + parameters.front() + ")\n" +

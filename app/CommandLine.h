@@ -8,7 +8,7 @@ namespace vb {
 
 inline constexpr const char* kApplicationTitle = "Vorlix-Backup";
 
-enum class EntryMode { Interactive, Backup, Restore, UsageError, Help };
+enum class EntryMode { Interactive, Backup, Restore, UsageError, Help, Version };
 
 struct EntryDecision {
     EntryMode mode = EntryMode::Interactive;
@@ -38,9 +38,13 @@ std::string JobListText(const std::vector<std::string>& parameters, const std::s
 // the error box, then the passes, the password variables and the exit status.
 std::string UsageText();
 
+// What `vorlixbackup --version` prints on standard output: the product name and the
+// version, on one line.
+std::string VersionText();
+
 // The whole decision of the entry. `parameters` excludes the program path. Without
 // /BACKUP or /RESTORE, a parameter --help, /? or -? asks for the usage text (Help)
-// instead of the error box.
+// instead of the error box, and else a parameter --version for the version (Version).
 EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std::string& rawCommandLine,
                           std::size_t programPathLength = 0);
 

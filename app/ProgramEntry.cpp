@@ -60,8 +60,8 @@ int RunProgram(int argc, char** argv) {
     std::vector<std::string> parameters(argv + 1, argv + argc);
     const std::string programPath = argc > 0 ? std::filesystem::absolute(argv[0]).string() : "vorlixbackup";
     const EntryDecision decision = DecideEntry(parameters, RawCommandLine(programPath, parameters), CharacterCount(programPath));
-    if (decision.mode == EntryMode::Help) {
-        std::fputs(UsageText().c_str(), stdout);
+    if (decision.mode == EntryMode::Help || decision.mode == EntryMode::Version) {
+        std::fputs((decision.mode == EntryMode::Help ? UsageText() : VersionText()).c_str(), stdout);
         return kExitOk;
     }
 
@@ -131,7 +131,7 @@ int RunProgram(int argc, char** argv) {
         break;
     case EntryMode::Interactive:
     case EntryMode::Help:
-        break;
+    case EntryMode::Version: break;
     }
     if (status == kExitOk && window.PassFailed()) status = kExitFailed;
     if (decision.mode == EntryMode::Backup || decision.mode == EntryMode::Restore)

@@ -86,7 +86,7 @@ void TMainFrm::FormCreate() {
     // the standard help, which is not used while the compiled help can be shown.
     const QFileInfo program(QCoreApplication::applicationFilePath());
     const QString base = program.path() + "/" + program.completeBaseName();
-    FchmFilename = S(base + ".chm");
+    FchmFilename = ProgramDataFile(S(program.path()), S(program.completeBaseName() + ".chm"));
     gui::SetApplicationHelpFile(S(base + ".hlp"));
     if (gui::HtmlHelpAvailable()) gui::SetApplicationHelpFile("");
     gui::SetHelpHook([this](int command, quintptr data, bool& callHelp) {
@@ -111,7 +111,7 @@ void TMainFrm::FormCreate() {
 void TMainFrm::OpenJobCatalogue() {
     const std::string programFiles = ProgramFilesFolder(FRegistry);
     try {
-        FJobList.Open(FOptions.FDatenDir, programFiles);
+        FJobList.Open(FOptions.FDatenDir, kDefaultBackupFolder);
         JobDataSet.First();
         FJobList.CopyCurrentJob(FJob);
         FDefList.OpenWithDefaults(FJob, programFiles);

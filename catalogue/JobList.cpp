@@ -12,13 +12,13 @@ namespace vb {
 
 std::string JobListFile(const std::string& datenDir) { return datenDir + "/" + kJobListFileName; }
 
-bool CreateJobListFile(const std::string& file, const std::string& programFilesDir, const std::string& datenDir) {
+bool CreateJobListFile(const std::string& file, const std::string& backupFolder, const std::string& datenDir) {
     std::error_code ec;
     if (std::filesystem::exists(file, ec) || ec) return false;
     // The folders are quoted when they hold a comma or a quote, so that they read
     // back as one field each.
-    const std::string defaultJob = "Vorlix-Backup," + QuoteCsvValue(programFilesDir + "/Vorlix/Backups") + "," +
-                                   QuoteCsvValue(datenDir + "/Vorlixbackup.csv") + ",1";
+    const std::string defaultJob =
+        "Vorlix-Backup," + QuoteCsvValue(backupFolder) + "," + QuoteCsvValue(datenDir + "/Vorlixbackup.csv") + ",1";
     WriteCsvFile(file, {"BEZEICHNUNG:$255,ZIELVERZEICHNIS:$255,DEFINITIONSDATEI:$255,AUTOMATIK:!", defaultJob});
     return true;
 }
@@ -66,9 +66,9 @@ JobList::JobList(CsvTable& table, JobListHost& host, Boxes& boxes) : FTable(tabl
 
 JobList::~JobList() { FTable.Events() = CsvTableEvents{}; }
 
-void JobList::Open(const std::string& datenDir, const std::string& programFilesDir) {
+void JobList::Open(const std::string& datenDir, const std::string& backupFolder) {
     const std::string file = JobListFile(datenDir);
-    CreateJobListFile(file, programFilesDir, datenDir);
+    CreateJobListFile(file, backupFolder, datenDir);
     FTable.Close();
     FTable.SetFileName(file);
     FTable.Open();

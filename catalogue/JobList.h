@@ -34,10 +34,9 @@ public:
 std::string JobListFile(const std::string& datenDir);
 
 // Writes a new job list with the header of four columns and the default job
-// "Vorlix-Backup" (target <programFiles>/Vorlix/Backups, definition file
-// <datenDir>/Vorlixbackup.csv, automatic) when the file does not exist. True when
-// it wrote the file.
-bool CreateJobListFile(const std::string& file, const std::string& programFilesDir, const std::string& datenDir);
+// "Vorlix-Backup" (target `backupFolder`, definition file <datenDir>/Vorlixbackup.csv,
+// automatic) when the file does not exist. True when it wrote the file.
+bool CreateJobListFile(const std::string& file, const std::string& backupFolder, const std::string& datenDir);
 
 // Records archive names in BACKUPDATEI of the job list file as it is on disk now:
 // for each (job name, archive name) the cell of the first row with that name
@@ -63,8 +62,8 @@ public:
     JobList& operator=(const JobList&) = delete;
 
     // The creation step's part: creates the list when missing and opens it, which
-    // makes its first job current.
-    void Open(const std::string& datenDir, const std::string& programFilesDir);
+    // makes its first job current. A new list's default job writes to `backupFolder`.
+    void Open(const std::string& datenDir, const std::string& backupFolder);
 
     // The current row as a job; an empty job when the table has no rows.
     // BackupFilename and JobNr stay at their defaults.

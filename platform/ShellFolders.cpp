@@ -45,9 +45,16 @@ std::string UserDirsDocuments(const std::string& home) {
 
 }  // namespace
 
-std::string CommonDocumentsFolder() {
+std::string SharedDataFolder() {
     const std::string overridden = Environment("VORLIXBACKUP_COMMON_DOCUMENTS");
-    return WithoutTrailingSeparator(overridden.empty() ? "/var/opt" : overridden);
+    return overridden.empty() ? "/var/lib/vorlixbackup" : WithoutTrailingSeparator(overridden) + "/VorlixBackup";
+}
+
+std::string ProgramDataFile(const std::string& programFolder, const std::string& name) {
+    const std::string beside = WithoutTrailingSeparator(programFolder) + "/" + name;
+    std::error_code ec;
+    if (fs::exists(beside, ec)) return beside;
+    return std::string(kInstalledDataFolder) + "/" + name;
 }
 
 std::string PersonalDocumentsFolder() {

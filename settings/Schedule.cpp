@@ -119,10 +119,16 @@ std::optional<TSchedule> ParseTimerUnit(const std::string& text) {
 }
 
 std::string CronLine(const TSchedule& schedule, const ScheduledCommand& command) {
-    std::string line = CronTimeFields(schedule);
+    std::string line = CronTimeFields(schedule) + " out=$(";
     for (const auto& [name, value] : command.Environment) line += " " + name + "=" + CronQuoted(value);
     if (schedule.UsePasswordFile) line += " VORLIXBACKUP_PASSWORD_FILE=" + CronQuoted(command.PasswordFile);
-    return line + " " + CronQuoted(command.Program) + " /BACKUP 2>&1 | logger -t vorlixbackup " + kCronMarker;
+    // The pass's lines go to the system log; a failure and its lines go to standard
+    // output as well, which cron mails, and the line ends with the pass's exit status.
+    // ("\%" is how a crontab line writes "%".)
+    return line + " " + CronQuoted(command.Program) +
+           " /BACKUP 2>&1); rc=$?; [ -z \"$out\" ] || printf '\\%s\\n' \"$out\" | logger -t vorlixbackup;"
+           " [ $rc -eq 0 ] || printf 'VorlixBackup /BACKUP: R\u00FCckgabewert \\%s\\n\\%s\\n' $rc \"$out\"; exit $rc " +
+           kCronMarker;
 }
 
 std::optional<TSchedule> ParseCrontab(const std::string& crontab) {

@@ -41,7 +41,9 @@ std::string TimerUnitText(const TSchedule& schedule);
 // The weekdays and time of a timer this program wrote; nullopt for any other text.
 std::optional<TSchedule> ParseTimerUnit(const std::string& text);
 
-// The crontab line, ending in kCronMarker.
+// The crontab line, ending in kCronMarker. It runs the pass, writes its output to the
+// system log (tag vorlixbackup) and, when the pass fails, to standard output too, so
+// that cron mails it; the line's exit status is the pass's.
 std::string CronLine(const TSchedule& schedule, const ScheduledCommand& command);
 // The schedule of the marked line in `crontab`; nullopt when there is none.
 std::optional<TSchedule> ParseCrontab(const std::string& crontab);

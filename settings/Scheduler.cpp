@@ -146,9 +146,14 @@ ScheduleStatus Scheduler::Status(ScheduleKind kind) {
     return status;
 }
 
+std::string ScheduledProgram(const std::string& running, const std::string& installed) {
+    std::error_code ec;
+    return std::filesystem::equivalent(running, installed, ec) ? installed : running;
+}
+
 ScheduledCommand CommandForThisProcess(const std::string& program, bool root) {
     ScheduledCommand command;
-    command.Program = program;
+    command.Program = ScheduledProgram(program);
     command.PasswordFile = (RegistryStore::DefaultPath().parent_path() / "passwort").string();
     std::vector<const char*> names = {"XDG_CONFIG_HOME", "VORLIXBACKUP_COMMON_DOCUMENTS"};
     if (root) names.insert(names.begin(), "HOME");

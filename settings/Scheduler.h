@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ShellFolders.h"
 #include "settings/Schedule.h"
 
 namespace vb {
@@ -71,7 +72,12 @@ private:
     ScheduledCommand FCommand;
 };
 
-// The pass as this process would start it: `program` with /BACKUP, the password
+// The program a schedule calls: `installed` when `running` is that very file (the
+// installed program's path stays valid across upgrades, whatever links lead to it),
+// else `running` itself (a program run from its build tree).
+std::string ScheduledProgram(const std::string& running, const std::string& installed = kInstalledProgram);
+
+// The pass as this process would start it: ScheduledProgram(`program`) with /BACKUP, the password
 // file beside the settings file, and the environment values that choose the
 // settings and the data folder (XDG_CONFIG_HOME, VORLIXBACKUP_COMMON_DOCUMENTS, and
 // HOME for system units, which get none of their own).

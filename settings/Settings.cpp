@@ -1,5 +1,7 @@
 #include "settings/Settings.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "platform/RegistryStore.h"
@@ -38,12 +40,11 @@ bool SaveSettings(RegistryStore& store, const TOptions& options) {
 std::string DefaultDataFolder() {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const std::string common = CommonDocumentsFolder();
-    if (!common.empty()) {
-        const std::string folder = common + "/VorlixBackup";
-        fs::create_directories(folder, ec);
-        if (!ec && fs::is_directory(folder, ec)) return folder;
-    }
+    const std::string shared = SharedDataFolder();
+    fs::create_directories(shared, ec);
+    // The package's folder exists for everybody, but only the members of its group
+    // may write there; the others keep their data in their own documents.
+    if (!ec && fs::is_directory(shared, ec) && ::access(shared.c_str(), W_OK | X_OK) == 0) return shared;
     const std::string personal = PersonalDocumentsFolder();
     if (!personal.empty()) fs::create_directories(personal, ec);
     return personal;

@@ -44,9 +44,10 @@ LoadedSettings LoadSettings(RegistryStore& store, const std::function<std::strin
 // opened; a failing write throws RegistryError.
 bool SaveSettings(RegistryStore& store, const TOptions& options);
 
-// The shared documents folder with "/VorlixBackup", created with its parents; when it
-// cannot be created, the user's own documents folder itself (created as well, since
-// it becomes the data folder). Empty when neither folder is known.
+// The shared data folder (SharedDataFolder), created with its parents; when it cannot
+// be created or this user may not write there, the user's own documents folder itself
+// (created as well, since it becomes the data folder). Empty when neither folder is
+// known.
 std::string DefaultDataFolder();
 
 }  // namespace vb

@@ -23,12 +23,19 @@ TEST(CommandLine, Decisions) {
         {"restore ignores names", {"/RESTORE", "Job1"}, EntryMode::Restore, ""},
         {"backup wins, nothing after it", {"/RESTORE", "/BACKUP"}, EntryMode::Backup, ""},
         {"backup wins, restore as a name", {"/BACKUP", "/RESTORE"}, EntryMode::Backup, " /RESTORE"},
-        {"switch not found: from the seventh character", {"Job1", "/BACKUP"}, EntryMode::Backup,
+        {"switch not found: from the seventh character",
+         {"Job1", "/BACKUP"},
+         EntryMode::Backup,
          "orlixBackup/vorlixbackup Job1 /BACKUP"},
         {"umlauts keep their positions", {"/backup", "Schüler"}, EntryMode::Backup, " Schüler"},
         {"no switch character", {"BACKUP"}, EntryMode::UsageError, ""},
         {"unknown switch", {"/backupx"}, EntryMode::UsageError, ""},
         {"help", {"/help"}, EntryMode::UsageError, ""},
+        {"--help", {"--help"}, EntryMode::Help, ""},
+        {"--version", {"--version"}, EntryMode::Version, ""},
+        {"help wins over version", {"--version", "--help"}, EntryMode::Help, ""},
+        {"backup wins over version", {"/BACKUP", "--version"}, EntryMode::Backup, " --version"},
+        {"version as a switch is unknown", {"/version"}, EntryMode::UsageError, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

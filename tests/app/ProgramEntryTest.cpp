@@ -4,6 +4,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <vector>
+
 #include "platform/RegistryStore.h"
 #include "support/Headless.h"
 #include "support/RunCommand.h"
@@ -143,16 +145,40 @@ TEST(ProgramHelp, HelpSwitchesPrintTheUsageWithoutADisplay) {
     }
 }
 
-TEST(ProgramHelp, ManualPageIsBuiltBesideTheProgramAndRendersWithoutWarnings) {
-    const std::string page = VB_BINARY_DIR "/vorlixbackup.1";
-    ASSERT_TRUE(std::filesystem::exists(page));
+TEST(ProgramHelp, VersionSwitchPrintsTheVersionWithoutADisplay) {
+    std::string out;
+    EXPECT_EQ(test::RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + kProgram + " --version", &out),
+              0);
+    EXPECT_EQ(out, "VorlixBackup " VB_FILE_VERSION "\n");
+}
+
+// The German page and the English one, built beside the program.
+TEST(ProgramHelp, ManualPagesAreBuiltBesideTheProgramAndRenderWithoutWarnings) {
+    const struct {
+        const char* file;
+        std::vector<const char*> parts;
+    } pages[] = {
+        {"vorlixbackup.de.1",
+         {"BEZEICHNUNG", "/BACKUP", "/RESTORE", "--version", "RÜCKGABEWERT", "VORLIXBACKUP_PASSWORD_FILE",
+          "/var/lib/vorlixbackup", "/var/backups/vorlixbackup"}},
+        {"vorlixbackup.1",
+         {"NAME", "/BACKUP", "/RESTORE", "--version", "EXIT STATUS", "VORLIXBACKUP_PASSWORD_FILE",
+          "/var/lib/vorlixbackup", "/var/backups/vorlixbackup"}},
+    };
     if (!test::HaveTool("man")) GTEST_SKIP() << "man (man-db) is not installed";
-    std::string warnings;
-    EXPECT_EQ(test::RunCommand("(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l " + page + " >/dev/null)", &warnings), 0);
-    EXPECT_EQ(warnings, "");
-    const std::string text = test::CommandOutput("LC_ALL=C.UTF-8 MANWIDTH=80 man -l " + page);
-    for (const char* part : {"BEZEICHNUNG", "/BACKUP", "/RESTORE", "RÜCKGABEWERT", "VORLIXBACKUP_PASSWORD_FILE"})
-        EXPECT_NE(text.find(part), std::string::npos) << part;
+    for (const auto& page : pages) {
+        SCOPED_TRACE(page.file);
+        const std::string path = VB_BINARY_DIR "/" + std::string(page.file);
+        ASSERT_TRUE(std::filesystem::exists(path));
+        std::string warnings;
+        EXPECT_EQ(test::RunCommand("(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l " + path + " >/dev/null)", &warnings),
+                  0);
+        EXPECT_EQ(warnings, "");
+        // man may break a long word with a hyphen at the line end; the check reads the
+        // text without such breaks.
+        const std::string text = test::CommandOutput("LC_ALL=C.UTF-8 MANWIDTH=200 man -l " + path);
+        for (const char* part : page.parts) EXPECT_NE(text.find(part), std::string::npos) << part;
+    }
 }
 
 }  // namespace

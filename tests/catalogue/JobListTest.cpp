@@ -49,15 +49,16 @@ TEST_F(JobListTest, FirstStartWritesTheDefaultFilesByteForByte) {
     CsvTable defTable(kDefinitionListDefinition);
     DefinitionList definitions(defTable, defHost);
 
-    FList.Open(FHost.FDatenDir, "/opt");
+    FList.Open(FHost.FDatenDir, "/var/backups/vorlixbackup");
     EXPECT_EQ(FHost.FLoads, 1);  // opening made the first job current
     EXPECT_EQ(FHost.FJob.Bezeichnung, "Vorlix-Backup");
-    EXPECT_EQ(FHost.FJob.DestDir, "/opt/Vorlix/Backups");
+    EXPECT_EQ(FHost.FJob.DestDir, "/var/backups/vorlixbackup");
     EXPECT_EQ(FHost.FJob.DefFile, Daten("Vorlixbackup.csv"));
     EXPECT_TRUE(FHost.FJob.Auto);
     definitions.OpenWithDefaults(FHost.FJob, "/opt");
 
-    const std::string jobs = kFourColumnHeader + "\r\nVorlix-Backup,/opt/Vorlix/Backups," + Daten("Vorlixbackup.csv") + ",1\r\n";
+    const std::string jobs =
+        kFourColumnHeader + "\r\nVorlix-Backup,/var/backups/vorlixbackup," + Daten("Vorlixbackup.csv") + ",1\r\n";
     EXPECT_EQ(ReadFile(FDir / "Backupjobs.csv"), jobs);
     EXPECT_EQ(ReadFile(FDir / "Vorlixbackup.csv"),
               "NAME:$255,PFAD:$255,DATEIMASKE:$255,SICHERN:!,REKURSIV:!\r\n"
@@ -83,7 +84,7 @@ TEST_F(JobListTest, FirstStartWritesTheDefaultFilesByteForByte) {
     FTable.Close();
     EXPECT_EQ(ReadFile(FDir / "Backupjobs.csv"),
               kFourColumnHeader + ",BACKUPDATEI\r\nJob_2,/mnt/Sicherung," + Daten("JobDef_2.csv") +
-                  ",1,\r\nVorlix-Backup,/opt/Vorlix/Backups," + Daten("Vorlixbackup.csv") + ",1\r\n");
+                  ",1,\r\nVorlix-Backup,/var/backups/vorlixbackup," + Daten("Vorlixbackup.csv") + ",1\r\n");
 }
 
 TEST_F(JobListTest, DataFolderWithACommaStaysOneField) {

@@ -1,10 +1,13 @@
 // Unpacks the Debian package that `make package` builds and checks what a fresh
-// system gets from it: the files in their places, a desktop entry and metainfo that
-// the desktop's own validators accept, dependencies found by dpkg-shlibdeps, and a
-// program that runs an unattended backup from the unpacked tree.
+// system gets from it: the files in their places (nothing in /opt), a desktop entry
+// and metainfo that the desktop's own validators accept, dependencies found by
+// dh_shlibdeps, a program built with Debian's hardening flags, and a program that runs
+// an unattended backup from the unpacked tree.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "support/Headless.h"
 #include "support/RunCommand.h"
@@ -42,6 +45,8 @@ protected:
     fs::path FDeb = PackageFile();
 
     void SetUp() override {
+        if (FDeb.empty() && !std::getenv("VB_REQUIRE_PACKAGE"))
+            GTEST_SKIP() << "no package in " << VB_TEST_DEB_DIR << "; `make package` builds it";
         ASSERT_FALSE(FDeb.empty()) << "no package in " << VB_TEST_DEB_DIR;
         const auto unpacked = RunShell("dpkg-deb -x " + ShellQuote(FDeb) + " " + ShellQuote(FRoot));
         ASSERT_EQ(unpacked.exitStatus, 0) << unpacked.output;
@@ -51,40 +56,85 @@ protected:
     }
 };
 
-TEST_F(PackageTest, HoldsTheProgramItsLinkAndTheDesktopFiles) {
-    EXPECT_EQ(FDeb.filename().string().rfind("vorlixbackup_", 0), 0u) << FDeb;
-    const fs::path program = FRoot / "opt/vorlixbackup/vorlixbackup";
-    ASSERT_TRUE(fs::is_regular_file(program));
+TEST_F(PackageTest, HoldsTheProgramItsHelpPagesAndDesktopFilesInTheirPlaces) {
+    std::string architecture = RunShell("dpkg --print-architecture").output;
+    if (!architecture.empty()) architecture.pop_back();
+    EXPECT_EQ(FDeb.filename().string(), "vorlixbackup_" VB_FILE_VERSION "_" + architecture + ".deb");
+    const fs::path program = FRoot / "usr/bin/vorlixbackup";
+    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(program)));
     EXPECT_NE(fs::status(program).permissions() & fs::perms::others_exec, fs::perms::none);
-    // The link is relative, so it leads to the program in any unpacked tree too.
-    const fs::path link = FRoot / "usr/bin/vorlixbackup";
-    ASSERT_TRUE(fs::is_symlink(link));
-    EXPECT_TRUE(fs::read_symlink(link).is_relative()) << fs::read_symlink(link);
-    EXPECT_TRUE(fs::equivalent(link, program));
-
-    for (const char* file : {"usr/share/applications/de.vorlix.VorlixBackup.desktop",
-                             "usr/share/icons/hicolor/scalable/apps/de.vorlix.VorlixBackup.svg",
-                             "usr/share/metainfo/de.vorlix.VorlixBackup.metainfo.xml"}) {
+    for (const char* file :
+         {"usr/share/vorlixbackup/vorlixbackup.chm", "usr/share/applications/de.vorlix.VorlixBackup.desktop",
+          "usr/share/icons/hicolor/scalable/apps/de.vorlix.VorlixBackup.svg",
+          "usr/share/metainfo/de.vorlix.VorlixBackup.metainfo.xml", "usr/share/doc/vorlixbackup/copyright",
+          "usr/share/doc/vorlixbackup/changelog.gz"}) {
         SCOPED_TRACE(file);
         EXPECT_TRUE(fs::is_regular_file(FRoot / file));
     }
-    if (fs::exists(VB_SOURCE_DIR "/doc/vorlixbackup.1")) {
-        const fs::path page = FRoot / "usr/share/man/man1/vorlixbackup.1.gz";
-        ASSERT_TRUE(fs::is_regular_file(page));
-        // man reads it: the compressed page renders without a complaint from groff.
-        const auto rendered = RunShell("zcat " + ShellQuote(page) + " | groff -man -Tutf8 -ww -z");
+    // man reads both pages: each compressed page renders without a complaint from groff.
+    for (const char* page : {"usr/share/man/man1/vorlixbackup.1.gz", "usr/share/man/de/man1/vorlixbackup.1.gz"}) {
+        SCOPED_TRACE(page);
+        ASSERT_TRUE(fs::is_regular_file(FRoot / page));
+        const auto rendered = RunShell("zcat " + ShellQuote(FRoot / page) + " | groff -man -Tutf8 -ww -z");
         EXPECT_EQ(rendered.exitStatus, 0) << rendered.output;
         EXPECT_EQ(rendered.output, "");
+    }
+    // Only /usr: /opt, /etc and the folders below /var are no part of the package's
+    // files (the maintainer scripts make the shared folders).
+    const auto listing = RunShell("dpkg-deb -c " + ShellQuote(FDeb) + " | awk '{print $6}'");
+    ASSERT_EQ(listing.exitStatus, 0);
+    std::istringstream paths(listing.output);
+    for (std::string path; std::getline(paths, path);) {
+        SCOPED_TRACE(path);
+        EXPECT_TRUE(path == "./" || path.rfind("./usr/", 0) == 0);
     }
     // Nothing points back into the build folder.
     EXPECT_EQ(RunShell("readelf -d " + ShellQuote(program) + " | grep -E 'RPATH|RUNPATH'").output, "");
 }
 
+// dpkg-buildflags with hardening=+all: a position-independent executable, relocations
+// read-only and bound at start, the stack protector and the checked variants of the C
+// library's string and memory functions.
+TEST_F(PackageTest, ProgramIsBuiltWithDebianHardening) {
+    const std::string program = ShellQuote(FRoot / "usr/bin/vorlixbackup");
+    const std::string header = RunShell("readelf -h " + program).output;
+    EXPECT_NE(header.find("DYN (Position-Independent Executable file)"), std::string::npos) << header;
+    const std::string dynamic = RunShell("readelf -d " + program).output;
+    EXPECT_NE(dynamic.find("BIND_NOW"), std::string::npos) << dynamic;
+    EXPECT_NE(dynamic.find("PIE"), std::string::npos) << dynamic;
+    const std::string segments = RunShell("readelf -lW " + program).output;
+    EXPECT_NE(segments.find("GNU_RELRO"), std::string::npos);
+    EXPECT_EQ(segments.find("RWE"), std::string::npos) << "an executable stack";
+    const std::string symbols = RunShell("readelf --dyn-syms -W " + program).output;
+    EXPECT_NE(symbols.find("__stack_chk_fail"), std::string::npos);
+    EXPECT_NE(symbols.find("_chk@"), std::string::npos) << "no fortified function";
+}
+
+// The control fields a Debian maintainer looks at.
+TEST_F(PackageTest, ControlFieldsAreEnglishCompleteAndTrue) {
+    EXPECT_EQ(Field("Version"), VB_FILE_VERSION "\n");
+    // No Homepage: the maker has none to name.
+    const std::string control = RunShell("dpkg-deb -f " + ShellQuote(FDeb)).output;
+    EXPECT_EQ(control.find("Homepage:"), std::string::npos) << control;
+    const std::string description = Field("Description");
+    EXPECT_EQ(description.rfind("back up school administration data folders into ZIP archives\n", 0), 0u)
+        << description;
+    const std::string recommends = Field("Recommends");
+    for (const char* package : {"qt6-translations-l10n", "fonts-wine"}) {
+        SCOPED_TRACE(package);
+        EXPECT_NE(recommends.find(package), std::string::npos) << recommends;
+    }
+    // Installed-Size counts KiB of the unpacked files: it matches what du counts.
+    const long declared = std::stol(Field("Installed-Size"));
+    const long counted = std::stol(RunShell("du -sk --apparent-size " + ShellQuote(FRoot)).output);
+    EXPECT_LT(std::labs(declared - counted), counted / 10 + 8) << declared << " KiB declared, " << counted << " KiB";
+}
+
 TEST_F(PackageTest, DependenciesComeFromTheLibrariesTheProgramLinks) {
     EXPECT_EQ(Field("Package"), "vorlixbackup\n");
     const std::string depends = Field("Depends");
-    for (const char* library : {"libc6", "libqt6widgets6", "libqt6gui6", "zlib1g",
-                                "libdeflate0", "libstdc++6"}) {
+    for (const char* library :
+         {"libc6", "libqt6widgets6", "libqt6gui6", "zlib1g", "libdeflate0", "libstdc++6", "libchm1", "adduser"}) {
         SCOPED_TRACE(library);
         EXPECT_NE(depends.find(library), std::string::npos) << depends;
     }
@@ -124,6 +174,16 @@ TEST_F(PackageTest, UnpackedProgramRunsAnUnattendedBackupWithoutDisplay) {
     const auto check = RunShell("unzip -t " + ShellQuote(archives.front()));
     EXPECT_EQ(check.exitStatus, 0) << check.output;
     EXPECT_NE(check.output.find("Noten.txt"), std::string::npos) << check.output;
+}
+
+// The version and its date stand in three places that must agree: the build's
+// version, debian/changelog (whose date becomes SOURCE_DATE_EPOCH) and the release
+// date of the metainfo.
+TEST(PackageSource, ChangelogNamesTheBuildsVersionAndReleaseDate) {
+    const std::string changelog = ShellQuote(VB_SOURCE_DIR "/debian/changelog");
+    EXPECT_EQ(RunShell("dpkg-parsechangelog -l " + changelog + " -S Version").output, VB_FILE_VERSION "\n");
+    EXPECT_EQ(RunShell("date -u -d \"$(dpkg-parsechangelog -l " + changelog + " -S Date)\" +%F").output,
+              VB_RELEASE_DATE "\n");
 }
 
 }  // namespace

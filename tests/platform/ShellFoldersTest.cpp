@@ -21,19 +21,40 @@ TEST(ShellFolders, DocumentsFolderFromUserDirs) {
     EXPECT_EQ(PersonalDocumentsFolder(), "/srv/docs");
 }
 
-TEST(ShellFolders, CommonDocumentsAndTemporaryFolder) {
+TEST(ShellFolders, SharedDataAndTemporaryFolder) {
     {
         test::ScopedEnv common("VORLIXBACKUP_COMMON_DOCUMENTS", "");
-        EXPECT_EQ(CommonDocumentsFolder(), "/var/opt");
+        EXPECT_EQ(SharedDataFolder(), "/var/lib/vorlixbackup");
     }
     test::ScopedEnv common("VORLIXBACKUP_COMMON_DOCUMENTS", "/srv/shared/");
-    EXPECT_EQ(CommonDocumentsFolder(), "/srv/shared");
+    EXPECT_EQ(SharedDataFolder(), "/srv/shared/VorlixBackup");
 
     test::TempDir dir;
     test::ScopedEnv tmp("TMPDIR", dir.Path().string() + "/");
     EXPECT_EQ(TemporaryFolder(), dir.Path().string());
     test::ScopedEnv missing("TMPDIR", (dir / "missing").string());
     EXPECT_EQ(TemporaryFolder(), "/tmp");
+}
+
+// The help is found beside the program in a build tree and in the package's data
+// folder when installed.
+TEST(ShellFolders, ProgramDataFileBesideTheProgramElseInstalled) {
+    test::TempDir dir;
+    test::WriteFile(dir / "vorlixbackup.chm", "");
+    const struct {
+        const char* name;
+        std::string folder;
+        std::string expected;
+    } cases[] = {
+        {"build tree", dir.Path().string(), (dir / "vorlixbackup.chm").string()},
+        {"build tree, trailing separator", dir.Path().string() + "/", (dir / "vorlixbackup.chm").string()},
+        {"installed", "/usr/bin", "/usr/share/vorlixbackup/vorlixbackup.chm"},
+        {"not beside this one", (dir / "missing").string(), "/usr/share/vorlixbackup/vorlixbackup.chm"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ProgramDataFile(c.folder, "vorlixbackup.chm"), c.expected);
+    }
 }
 
 }  // namespace

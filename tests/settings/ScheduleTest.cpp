@@ -91,13 +91,22 @@ TEST(Schedule, UnitFilesPassSystemdAnalyzeVerify) {
     EXPECT_EQ(ServiceUnitText(kWorkdays, command).find("PASSWORD_FILE"), std::string::npos);
 }
 
-// The command part of the crontab line, run by sh, starts the program with /BACKUP and
-// the values exactly as given.
-TEST(Schedule, CronLineRunsTheProgramWithItsValues) {
+// The command part of the crontab line, run by sh as cron runs it, starts the program
+// with /BACKUP and the values exactly as given, hands its lines to the system log, and
+// ends with the pass's exit status; only a failed pass writes to standard output,
+// which cron mails.
+TEST(Schedule, CronLineKeepsTheExitStatusAndReportsOnlyFailures) {
     test::TempDir dir;
     const fs::path program = dir / "it's 100% vorlix";
-    test::WriteFile(program, "#!/bin/sh\nprintf '%s|%s|%s' \"$VORLIXBACKUP_PASSWORD_FILE\" \"$XDG_CONFIG_HOME\" \"$*\" > \"$0.out\"\n");
+    test::WriteFile(
+        program,
+        "#!/bin/sh\nprintf '%s|%s|%s' \"$VORLIXBACKUP_PASSWORD_FILE\" \"$XDG_CONFIG_HOME\" \"$*\" > \"$0.out\"\n"
+        "echo \"Lauf $STATUS\" >&2\nexit \"$STATUS\"\n");
     ::chmod(program.c_str(), 0755);
+    // The system log, as far as this line uses it.
+    fs::create_directories(dir / "bin");
+    test::WriteFile(dir / "bin/logger", "#!/bin/sh\necho \"$*\" >> \"$LOG\"\ncat >> \"$LOG\"\n");
+    ::chmod((dir / "bin/logger").c_str(), 0755);
     const std::string line =
         CronLine(kWeekendEarly, {program.string(), "/home/x/pass 5%", {{"XDG_CONFIG_HOME", "/home/x/.config"}}});
     ASSERT_EQ(line.rfind("5 6 * * 6,0 ", 0), 0u) << line;
@@ -105,9 +114,55 @@ TEST(Schedule, CronLineRunsTheProgramWithItsValues) {
     std::string command = line.substr(std::string("5 6 * * 6,0 ").size());
     // cron hands "\%" on as "%"; sh reads the rest.
     for (std::size_t at; (at = command.find("\\%")) != std::string::npos;) command.replace(at, 2, "%");
-    std::string out;
-    ASSERT_EQ(RunCommand("PATH=/usr/bin:/bin sh -c " + Quote(command), &out), 0) << out;
-    EXPECT_EQ(test::ReadFile(program.string() + ".out"), "/home/x/pass 5%|/home/x/.config|/BACKUP");
+    const struct {
+        const char* status;
+        std::string log;
+        std::string mailed;
+    } cases[] = {
+        {"0", "-t vorlixbackup\nLauf 0\n", ""},
+        {"1", "-t vorlixbackup\nLauf 1\n", "VorlixBackup /BACKUP: R\u00FCckgabewert 1\nLauf 1\n"},
+        {"2", "-t vorlixbackup\nLauf 2\n", "VorlixBackup /BACKUP: R\u00FCckgabewert 2\nLauf 2\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        const fs::path log = dir / ("log" + std::string(c.status));
+        std::string out;
+        EXPECT_EQ(RunCommand("STATUS=" + std::string(c.status) + " LOG=" + Quote(log.string()) + " PATH=" +
+                                 Quote((dir / "bin").string()) + ":/usr/bin:/bin sh -c " + Quote(command) + " 2>&1",
+                             &out),
+                  std::stoi(c.status));
+        EXPECT_EQ(out, c.mailed);
+        EXPECT_EQ(fs::exists(log) ? test::ReadFile(log.string()) : std::string(), c.log);
+        EXPECT_EQ(test::ReadFile(program.string() + ".out"), "/home/x/pass 5%|/home/x/.config|/BACKUP");
+    }
+}
+
+// A schedule written by the installed program calls it by its installed path, also
+// when it was started through a link; a program elsewhere is called where it is.
+TEST(Schedule, ScheduledProgramIsTheInstalledPathWhenItIsThatFile) {
+    test::TempDir dir;
+    const fs::path installed = dir / "usr/bin/vorlixbackup", elsewhere = dir / "build/vorlixbackup";
+    fs::create_directories(installed.parent_path());
+    fs::create_directories(elsewhere.parent_path());
+    test::WriteFile(installed, "");
+    test::WriteFile(elsewhere, "");
+    fs::create_symlink(installed, dir / "link");
+    const struct {
+        const char* name;
+        fs::path running;
+        fs::path expected;
+    } cases[] = {
+        {"the installed file", installed, installed},
+        {"through a link", dir / "link", installed},
+        {"through another path of the same folder", dir / "usr/bin/../bin/vorlixbackup", installed},
+        {"a build tree", elsewhere, elsewhere},
+        {"a path that does not exist", dir / "missing", dir / "missing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ScheduledProgram(c.running.string(), installed.string()), c.expected.string());
+    }
+    EXPECT_EQ(CommandForThisProcess(elsewhere.string(), false).Program, elsewhere.string());
 }
 
 TEST(Schedule, ReplacingTheMarkedLineKeepsEveryOtherLine) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/RegistryStore.h"
 #include "support/TempDir.h"
@@ -99,6 +100,22 @@ TEST(Settings, DefaultDataFolderIsCreatedBelowTheSharedDocuments) {
     test::ScopedEnv blocked("VORLIXBACKUP_COMMON_DOCUMENTS", (dir / "blocked").string());
     EXPECT_EQ(DefaultDataFolder(), (dir / "home/Documents").string());
     EXPECT_TRUE(std::filesystem::is_directory(dir / "home/Documents"));
+}
+
+// The package's shared folder exists for everybody; a user outside its group, who may
+// not write there, keeps the data in the own documents instead.
+TEST(Settings, SharedFolderThisUserMayNotWriteIsPassedOver) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write into any folder";
+    test::TempDir dir;
+    test::ScopedEnv common("VORLIXBACKUP_COMMON_DOCUMENTS", (dir / "shared").string());
+    test::ScopedEnv home("HOME", (dir / "home").string());
+    test::ScopedEnv config("XDG_CONFIG_HOME", (dir / "home/.config").string());
+    std::filesystem::create_directories(dir / "shared/VorlixBackup");
+    std::filesystem::permissions(dir / "shared/VorlixBackup",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_EQ(DefaultDataFolder(), (dir / "home/Documents").string());
+    std::filesystem::permissions(dir / "shared/VorlixBackup", std::filesystem::perms::owner_all);
+    EXPECT_EQ(DefaultDataFolder(), (dir / "shared/VorlixBackup").string());
 }
 
 }  // namespace
