@@ -1,8 +1,6 @@
 #include "platform/ReplacingFile.h"
 
 #include <fcntl.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cerrno>
