@@ -1,12 +1,12 @@
 #include "backup/PrepareBackupFilename.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "catalogue/TJob.h"
+#include "platform/FileStat.h"
 #include "platform/RenameNoReplace.h"
 #include "platform/TemporaryFiles.h"
 #include "settings/TBackupStrategie.h"
@@ -16,8 +16,8 @@ namespace {
 
 // A file of that name exists; a folder does not count.
 bool IsExistingFile(const std::string& path) {
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    const auto status = platform::StatPath(path, true);
+    return status && status->Kind != platform::FileKind::Directory;
 }
 
 // "-yy-mm-dd.zip": two-digit year, month and day with literal hyphens, so the names
@@ -41,18 +41,14 @@ struct Generations {
 };
 
 // Anything at all of that name: file, folder or link.
-bool NameTaken(const std::string& path) {
-    struct stat st{};
-    return ::lstat(path.c_str(), &st) == 0;
-}
+bool NameTaken(const std::string& path) { return platform::StatPath(path, false).has_value(); }
 
 // Two names of one regular file: what a rename by link and unlink leaves when it is
 // cut short between the two.
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && S_ISREG(sa.st_mode) &&
-           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    const auto sa = platform::StatPath(a, false);
+    const auto sb = platform::StatPath(b, false);
+    return sa && sb && sa->Kind == platform::FileKind::Regular && sa->Device == sb->Device && sa->Inode == sb->Inode;
 }
 
 // The one place that reads the tests' request to end the process at a step of the

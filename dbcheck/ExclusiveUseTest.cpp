@@ -1,9 +1,9 @@
 #include "dbcheck/ExclusiveUseTest.h"
 
-#include <sys/stat.h>
 
 #include "dbcheck/DBPassword.h"
 #include "dbcheck/JetConnection.h"
+#include "platform/FileStat.h"
 #include "util/Error.h"
 #include "util/RunPhases.h"
 
@@ -26,8 +26,9 @@ std::string LowerFileName(const std::string& path) {
 // Anything at the path except a folder counts as a file (a FIFO or device then fails
 // the open and reads as in use, so nothing writes into it).
 bool FileExists(const std::string& path) {
-    struct stat st{};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    if (path.empty()) return false;
+    const auto status = platform::StatPath(path, true);
+    return status && status->Kind != platform::FileKind::Directory;
 }
 
 }  // namespace

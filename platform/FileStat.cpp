@@ -53,10 +53,13 @@ std::optional<std::vector<FolderItem>> ListOpened(std::unique_ptr<DIR, DirCloser
 
 }  // namespace
 
-std::optional<FileStatus> StatPath(const std::string& path, bool followLinks) {
+std::optional<FileStatus> StatPath(const std::string& path, bool followLinks, int* error) {
     struct stat st{};
     const int rc = followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
-    if (rc != 0) return std::nullopt;
+    if (rc != 0) {
+        if (error) *error = errno;
+        return std::nullopt;
+    }
     return FromStat(st);
 }
 

@@ -27,8 +27,9 @@ struct FileStatus {
 };
 
 // Status of `path`; with `followLinks` false a symbolic link is reported as such.
-// Nullopt when the path does not exist or cannot be examined.
-std::optional<FileStatus> StatPath(const std::string& path, bool followLinks);
+// Nullopt when the path does not exist or cannot be examined, with the errno value of
+// the failure in `error` when given.
+std::optional<FileStatus> StatPath(const std::string& path, bool followLinks, int* error = nullptr);
 
 // The file a path names in the end: a symbolic link in the last part is followed
 // (relative targets from the link's folder) until a name that is no link, or one that

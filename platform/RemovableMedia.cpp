@@ -10,6 +10,8 @@
 #include <fstream>
 #include <memory>
 
+#include "util/PathText.h"
+
 namespace vb::platform {
 namespace {
 
@@ -21,12 +23,6 @@ bool ReadsOne(const std::string& file) {
 
 std::string DeviceNode(dev_t device) {
     return "/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace

@@ -9,14 +9,10 @@
 #include "platform/RenameNoReplace.h"
 #include "platform/TemporaryFiles.h"
 
+#include "util/PathText.h"
+
 namespace vb::platform {
 namespace {
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // An unnamed file is linked in through its path below /proc.
 bool ProcMounted() {

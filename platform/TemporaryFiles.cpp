@@ -10,17 +10,13 @@
 #include "platform/FileStat.h"
 #include "platform/OpenFiles.h"
 
+#include "util/PathText.h"
+
 namespace vb::platform {
 namespace {
 
 constexpr std::string_view kMarker = ".vbtmp-";
 constexpr std::size_t kRandomLength = 6;
-
-std::string FolderOf(const std::string& file) {
-    const auto slash = file.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : file.substr(0, slash);
-}
 
 }  // namespace
 

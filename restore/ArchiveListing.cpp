@@ -8,20 +8,12 @@
 #include "platform/PathWalk.h"
 #include "util/Error.h"
 #include "util/GermanFormat.h"
+#include "util/PathText.h"
 
 namespace vb {
 namespace {
 
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EndsWithZip(const std::string& name) {
-    static constexpr char kExtension[] = ".ZIP";
-    if (name.size() < 4) return false;
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (UpperAscii(name[name.size() - 4 + i]) != kExtension[i]) return false;
-    }
-    return true;
-}
 
 // Letters without regard to case first, then the bytes, so that the order is total.
 bool NameOrder(const std::string& a, const std::string& b) {

@@ -123,9 +123,9 @@ ArchiveReader::~ArchiveReader() { Close(); }
 
 void ArchiveReader::Open(const std::string& path) {
     Close();
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) throw Error("File not found");
-    if (S_ISREG(st.st_mode) && st.st_size == 0) throw Error("Invalid Stream");
+    const auto status = platform::StatPath(path, true);
+    if (!status) throw Error("File not found");
+    if (status->Kind == platform::FileKind::Regular && status->Size == 0) throw Error("Invalid Stream");
     zip::OpenedArchive archive = zip::OpenExistingArchive(path, Medium.get(), OnRequestLastDisk);
     if (archive.Size == 0) throw Error("Invalid Stream");
     FPath = path;

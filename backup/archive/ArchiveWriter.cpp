@@ -27,23 +27,11 @@
 #include "platform/TemporaryFiles.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
+#include "util/PathText.h"
 #include "util/RunPhases.h"
 
 namespace vb {
 namespace {
-
-bool EndsWithZip(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string tail = path.substr(path.size() - 4);
-    for (auto& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".zip";
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 std::string BaseName(const std::string& path) {
     std::string p = path;
