@@ -1,5 +1,6 @@
 # make run   install what is missing, build, start (ARGS='/BACKUP' passes arguments)
 # make test  install what is missing, build, run every test
+# make check build, run the fast tests (CTest label `fast`; under a minute)
 # make package  build the Debian package $(BUILD)/vorlixbackup_<version>_<arch>.deb
 # make lintian  build it and check it with lintian
 # make asan  the engine's tests again, built with AddressSanitizer and UBSan (build-asan/)
@@ -34,7 +35,7 @@ FUZZ_TARGETS = archive_reader_fuzz aes_entry_fuzz csv_table_fuzz reg_file_fuzz j
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps fuzz-deps package-deps configure build run test package lintian asan fuzz bench clean
+.PHONY: all deps fuzz-deps package-deps configure build run test check package lintian asan fuzz bench clean
 
 all: build
 
@@ -77,6 +78,11 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The quick loop while working: the engine's and the offscreen widgets' tests, without
+# the archive peers, the virtual X display and runs of the whole program.
+check: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L fast
 
 # dpkg-buildpackage writes beside the source folder, so the package is built from a
 # copy of the checked-in and new files in $(PACKAGE_WORK); the .deb then moves to
