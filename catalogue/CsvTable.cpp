@@ -50,11 +50,6 @@ CsvTable::CsvTable(std::string definition) : FDefinition(std::move(definition)) 
 }
 
 CsvTable::~CsvTable() {
-    // The last chance to write the table; nobody is left to hear about a failure.
-    try {
-        Close();
-    } catch (...) {
-    }
     const auto observers = FObservers;
     for (CsvTableObserver* observer : observers) observer->TableDestroyed();
 }
@@ -179,6 +174,10 @@ void CsvTable::Close() {
     if (FState == CsvTableState::Edit || FState == CsvTableState::Insert) Cancel();
     if (FDirty) Save();
     DropRows();
+}
+
+void CsvTable::SaveChanges() {
+    if (Active() && FDirty) Save();
 }
 
 void CsvTable::CloseDiscarding() {

@@ -56,6 +56,8 @@ struct CsvTableEvents {
 class CsvTable {
 public:
     explicit CsvTable(std::string definition);
+    // Never saves: changes that nobody saved or closed are dropped. Saving can fail,
+    // and only its owner can say so (Close, SaveChanges).
     ~CsvTable();
     CsvTable(const CsvTable&) = delete;
     CsvTable& operator=(const CsvTable&) = delete;
@@ -83,6 +85,9 @@ public:
     void Close();
     // Closes without saving (used where a save error must not stop the program).
     void CloseDiscarding();
+    // Writes the rows to the file when they changed; the table stays open. When the
+    // save fails the error names the file and the rows stay, still unsaved.
+    void SaveChanges();
     bool Active() const { return FState != CsvTableState::Inactive; }
     bool Dirty() const { return FDirty; }
     CsvTableState State() const { return FState; }
