@@ -1,7 +1,5 @@
 #include "app/ProgramEntry.h"
 
-#include <QTimer>
-#include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -13,8 +11,11 @@
 #include "app/LastPass.h"
 #include "app/TMainFrm.h"
 #include "app/VbApplication.h"
+#include "pass/StandAlonePass.h"
 #include "platform/RegistryStore.h"
 #include "platform/TerminationSignals.h"
+#include "settings/Settings.h"
+#include "util/MessageBoxes.h"
 #include "util/RunPhases.h"
 #include "util/StandardErrorBoxes.h"
 
@@ -43,13 +44,41 @@ void EnsureListSeparator(RegistryStore& registry) {
 }
 
 // The pass leaves its result in the data folder, for the window's next start.
-void RecordPass(const TMainFrm& window, bool restore, int status) {
-    if (window.Options().FDatenDir.empty()) return;
+void RecordPass(const std::string& datenDir, bool restore, int status, const std::string& firstError) {
+    if (datenDir.empty()) return;
     try {
-        RecordLastPass(window.Options().FDatenDir, {restore, std::time(nullptr), status, window.FirstError()});
+        RecordLastPass(datenDir, {restore, std::time(nullptr), status, firstError});
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Fehler: %s\n", e.what());
     }
+}
+
+// An unattended pass (or a usage error) without any window: the options from the
+// store, the boxes as chosen by the entry, and the pass engine. Never saves the
+// options.
+int RunWithoutWindow(const EntryDecision& decision, RegistryStore& registry, Boxes& boxes,
+                     std::optional<RunPhase>& phase) {
+    BoxesOnlyHost host(boxes);
+    if (decision.mode == EntryMode::UsageError) {
+        host.ShowError(decision.errorMessage);
+        return kExitUsage;
+    }
+    const TOptions options = LoadSettings(registry, DefaultDataFolder).options;
+    // A damaged or unreadable settings file is said at once, and the pass does not
+    // start, since it would run with settings nobody chose.
+    if (!registry.Problem().empty()) host.ShowError(registry.Problem());
+    const bool restore = decision.mode == EntryMode::Restore;
+    bool incomplete = false;
+    if (!host.Errors().Any()) {
+        phase.reset();
+        phase.emplace("pass");
+        StandAlonePass pass(registry, options, host);
+        pass.Run(restore ? PassKind::Restore : PassKind::Backup, decision.jobs);
+        incomplete = pass.Incomplete();
+    }
+    const int status = host.Errors().Any() || incomplete ? kExitFailed : kExitOk;
+    RecordPass(options.FDatenDir, restore, status, host.Errors().First());
+    return status;
 }
 
 }  // namespace
@@ -65,84 +94,46 @@ int RunProgram(int argc, char** argv) {
         return kExitOk;
     }
 
-    // Without a display an unattended pass runs on the offscreen platform with its
-    // boxes on standard error; the window cannot be used without one.
+    // The window cannot be used without a display; an unattended pass needs none.
     const bool headless = !HasDisplay();
-    if (headless && decision.mode == EntryMode::Interactive) {
+    const bool unattended = decision.mode != EntryMode::Interactive;
+    if (headless && !unattended) {
         std::fprintf(stderr,
                      "Vorlix-Backup: Keine grafische Anzeige gefunden (DISPLAY ist nicht gesetzt).\n"
                      "Unbeaufsichtigt: vorlixbackup /BACKUP oder vorlixbackup /RESTORE\n");
         return kExitUsage;
     }
-    if (headless) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     // From here on SIGTERM ends the window like a close (once the event loop runs);
     // an unattended pass keeps the default and never saves the options.
-    if (decision.mode == EntryMode::Interactive) platform::CatchTerminationSignals();
+    if (!unattended) platform::CatchTerminationSignals();
 
     RegistryStore registry(RegistryStore::DefaultPath());
     EnsureListSeparator(registry);
 
-    // Qt's own diagnostics of the offscreen platform (size hints it cannot pass on, a
-    // missing runtime folder) say nothing about the pass: standard error keeps the
-    // program's messages alone, so that a scheduler's log and the record of the last
-    // pass hold only what went wrong. Qt's critical and fatal messages still pass.
+    // Without a display nobody can answer a box of a pass: the boxes go to standard
+    // error, and no part of Qt's display is started. With one, the pass shows its
+    // boxes and prompts as message boxes, but no window.
     if (headless) {
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-            if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", qPrintable(message));
-        });
+        StandardErrorBoxes standardError;
+        const int status = RunWithoutWindow(decision, registry, standardError, phase);
+        phase.reset();
+        return status;
     }
     VbApplication app(argc, argv);
     SetUpApplication(app);
-    const bool unattended = decision.mode != EntryMode::Interactive;
-    // Nobody can answer a box of a pass without a display: the boxes go to standard
-    // error, once and for the whole run.
-    StandardErrorBoxes standardError;
-    const bool nobodyToAsk = unattended && VbApplication::platformName() == "offscreen";
-
-    TMainFrm window(registry, nobodyToAsk ? &standardError : nullptr, nullptr, unattended);
+    if (unattended) {
+        gui::WidgetBoxes boxes(nullptr);
+        const int status = RunWithoutWindow(decision, registry, boxes, phase);
+        phase.reset();
+        return status;
+    }
+    TMainFrm window(registry);
     app.SetErrorHandler([&window](const std::string& message) { window.HandleError(message); });
-    if (!unattended) CloseWithTheSession(app, window);
-    // Without a display nobody sees the window: it is shown (its pages and runs behave
-    // as in a window) but never painted.
-    if (nobodyToAsk) window.setUpdatesEnabled(false);
+    CloseWithTheSession(app, window);
     window.show();
-
-    if (!unattended) {
-        VbApplication::exec();
-        return kExitOk;
-    }
-    window.SetAuto(true);
     phase.reset();
-    phase.emplace("pass");
-    // An error while the window was created has been shown already; a pass on a window
-    // that is only half set up could only do harm, so the remaining work is skipped.
-    const bool started = !window.ErrorReported();
-    int status = kExitOk;
-    switch (started ? decision.mode : EntryMode::Interactive) {
-    case EntryMode::Backup:
-        window.Guard([&] { window.doBackup(decision.jobs); });
-        break;
-    case EntryMode::Restore:
-        window.Guard([&] { window.doRestore(""); });
-        break;
-    case EntryMode::UsageError:
-        window.ShowError(decision.errorMessage);
-        status = kExitUsage;
-        break;
-    case EntryMode::Interactive:
-    case EntryMode::Help:
-    case EntryMode::Version: break;
-    }
-    if (status == kExitOk && window.PassFailed()) status = kExitFailed;
-    if (decision.mode == EntryMode::Backup || decision.mode == EntryMode::Restore)
-        RecordPass(window, decision.mode == EntryMode::Restore, status);
-    phase.reset();
-    phase.emplace("shutdown");
-    // The pass is over: handle what is queued, then end. The window is not closed, so
-    // the options stay as they were (exit, unlike quit, closes no window).
-    QTimer::singleShot(0, &app, [] { VbApplication::exit(0); });
     VbApplication::exec();
-    return status;
+    return kExitOk;
 }
 
 }  // namespace vb

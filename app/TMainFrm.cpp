@@ -58,11 +58,8 @@ std::string S(const QString& text) { return text.toStdString(); }
 
 }  // namespace
 
-TMainFrm::TMainFrm(RegistryStore& registry, Boxes* boxes, QWidget* parent, bool unattendedStart)
-    : QWidget(parent),
-      FRegistry(registry),
-      FBoxes(boxes ? boxes : &FWidgetBoxes),
-      FUnattendedStart(unattendedStart) {
+TMainFrm::TMainFrm(RegistryStore& registry, Boxes* boxes, QWidget* parent)
+    : QWidget(parent), FRegistry(registry), FBoxes(boxes ? boxes : &FWidgetBoxes) {
     BuildWindow();
     BuildCatalogueWidgets();
     CreateAboutDialog();
@@ -73,7 +70,6 @@ TMainFrm::~TMainFrm() { FormDestroy(); }
 
 // The creation step, in its order. An error leaves the steps done so far in place.
 void TMainFrm::FormCreate() {
-    FAuto = false;
     // The archive view's columns are set while the page is built; the pages have no
     // tabs and are reached through the navigation bar only.
     FTempDir = TemporaryFolder();
@@ -109,17 +105,11 @@ void TMainFrm::FormCreate() {
 // The job list is opened, or created with the default job; the first job becomes
 // current with its definition list, written with the default rows when missing.
 void TMainFrm::OpenJobCatalogue() {
-    const std::string programFiles = ProgramFilesFolder(FRegistry);
-    try {
-        FJobList.Open(FOptions.FDatenDir, kDefaultBackupFolder);
-        JobDataSet.First();
-        FJobList.CopyCurrentJob(FJob);
-        FDefList.OpenWithDefaults(FJob, programFiles);
-        LoadCurrentJob();
-    } catch (const std::exception&) {
-        // The job list itself must have opened; only the first job may be at fault.
-        if (!FUnattendedStart || !JobDataSet.Active()) throw;
-    }
+    FJobList.Open(FOptions.FDatenDir, kDefaultBackupFolder);
+    JobDataSet.First();
+    FJobList.CopyCurrentJob(FJob);
+    FDefList.OpenWithDefaults(FJob, ProgramFilesFolder(FRegistry));
+    LoadCurrentJob();
     FillJobSelectors();
 }
 
@@ -382,8 +372,6 @@ void TMainFrm::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainFrm::EndSession(bool deferred) {
-    // An unattended pass never closes the window; it ends the program by itself.
-    if (FAuto) return false;
     if (FBusyDepth > 0) {
         FCloseWhenIdle = FCloseWhenIdle || deferred;
         return false;
@@ -392,10 +380,17 @@ bool TMainFrm::EndSession(bool deferred) {
 }
 
 void TMainFrm::FormClose() {
-    // A row still being edited is stored, as leaving the row would store it; closing
-    // the tables alone would drop the edit.
-    JobDataSet.CheckBrowseMode();
-    DefDataSet.CheckBrowseMode();
+    // A row still being edited is stored, as leaving the row would store it, and the
+    // tables are saved. Each save is tried whatever the one before did; each failure
+    // is shown.
+    Guard([this] {
+        JobDataSet.CheckBrowseMode();
+        JobDataSet.SaveChanges();
+    });
+    Guard([this] {
+        DefDataSet.CheckBrowseMode();
+        DefDataSet.SaveChanges();
+    });
     ReadOptionsFromControls();
     SaveSettings(FRegistry, FOptions);
 }
@@ -404,13 +399,16 @@ void TMainFrm::FormDestroy() {
     if (!FPlacementSaved) SaveWindowPlacement();
 }
 
-void TMainFrm::doBackup(const std::string& jobs) { FBackupRun.doBackup(jobs); }
+void TMainFrm::doBackup(const std::string& jobs) {
+    FPass.Run(PassKind::Backup, jobs);
+    LoadCurrentJob();
+}
 
 void TMainFrm::btnStartBackupClick() {
     Guard([this] {
         // What the run left out it has reported itself; success is claimed only for
         // a complete archive.
-        if (FBackupRun.BackupJob(FJob) && FBackupRun.JobComplete()) ShowMessage("Backup erfolgreich abgeschlossen.");
+        if (FPass.BackupOne(FJob)) ShowMessage("Backup erfolgreich abgeschlossen.");
     });
 }
 
@@ -522,7 +520,7 @@ private:
 void TMainFrm::RestoreJob(const TJob& job) {
     const InputPause pause{FPages, findChild<QWidget*>("pnlNavigation")};
     const QScopedValueRollback restoring(FRestoring, true);
-    FRestoreRun.RestoreJob(job, FAuto);
+    FPass.RestoreOne(job);
 }
 
 void TMainFrm::btnStartRestoreClick() {
@@ -536,7 +534,8 @@ void TMainFrm::Wiederherstellen1Click() {
 void TMainFrm::doRestore(const std::string& jobs) {
     const InputPause pause{FPages, findChild<QWidget*>("pnlNavigation")};
     const QScopedValueRollback restoring(FRestoring, true);
-    FRestoreRun.doRestore(jobs);
+    FPass.Run(PassKind::Restore, jobs);
+    LoadCurrentJob();
 }
 
 void TMainFrm::HandleError(const std::string& message) {
@@ -546,8 +545,7 @@ void TMainFrm::HandleError(const std::string& message) {
 // RunHost ----------------------------------------------------------------------------
 
 void TMainFrm::ShowError(const std::string& text) {
-    FErrorReported = true;
-    if (FFirstError.empty()) FFirstError = text;
+    FErrors.NoteError(text);
     FBoxes->ShowError(text);
 }
 
@@ -556,7 +554,7 @@ bool TMainFrm::ConfirmYesNo(const std::string& text) { return FBoxes->ConfirmYes
 bool TMainFrm::ConfirmOkCancel(const std::string& text) { return FBoxes->ConfirmOkCancel(text); }
 
 void TMainFrm::ShowMessage(const std::string& text) {
-    if (FFirstError.empty() && text.rfind("Fehler", 0) == 0) FFirstError = text;
+    FErrors.NoteMessage(text);
     FBoxes->ShowMessage(text);
 }
 

@@ -17,6 +17,7 @@
 #include "catalogue/JobList.h"
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"
+#include "pass/Pass.h"
 #include "platform/MountPoints.h"
 #include "restore/RestoreRun.h"
 #include "settings/Settings.h"
@@ -59,33 +60,26 @@ public:
 
     // Builds the window and runs its creation step. An error in the creation step ends
     // the step where it happened; it is shown and the window stays usable.
-    // With `unattendedStart` (the entry will run a pass), a fault of the first job's
-    // definition list is not shown while the window is created: it concerns that job
-    // alone, which reports it when the pass runs it, and must not stop the others.
-    // Everything the window asks and tells goes to `boxes`, chosen once by the
-    // program's entry (standard error for a pass without a display) or by a test;
-    // without one the window shows its own message boxes.
-    explicit TMainFrm(RegistryStore& registry, Boxes* boxes = nullptr, QWidget* parent = nullptr,
-                      bool unattendedStart = false);
+    // Everything the window asks and tells goes to `boxes` when a test gives them;
+    // without them the window shows its own message boxes.
+    explicit TMainFrm(RegistryStore& registry, Boxes* boxes = nullptr, QWidget* parent = nullptr);
     ~TMainFrm() override;
 
-    bool Auto() const { return FAuto; }
-    void SetAuto(bool value) { FAuto = value; }
-
-    // The batch passes of the unattended mode. `jobs` is the job-list text: empty for
-    // every automatic job, else job names separated by commas.
+    // The passes of the menu items "Sichern" and "Wiederherstellen" (pass/Pass.h).
+    // `jobs` is the job-list text: empty for every automatic job, else job names
+    // separated by commas. The current job stays, and is shown again afterwards.
     void doBackup(const std::string& jobs);
     void doRestore(const std::string& jobs);
 
     // True once an error was reported (a box of the kind "Fehler", or an error that
     // reached the general error handling).
-    bool ErrorReported() const { return FErrorReported; }
-    // True when the unattended pass must exit with 1: an error was reported, or a job
-    // failed or left files out of its archive.
-    bool PassFailed() const { return FErrorReported || FBackupRun.PassIncomplete() || FRestoreRun.PassIncomplete(); }
+    bool ErrorReported() const { return FErrors.Any(); }
+    // True when an error was reported, or a job of the last pass failed or left files
+    // out of its archive.
+    bool PassFailed() const { return FErrors.Any() || FPass.Incomplete(); }
     // The first error text reported (error boxes, the general error handling, and
     // plain boxes that report a failure such as "Fehler beim Packen!").
-    const std::string& FirstError() const { return FFirstError; }
+    const std::string& FirstError() const { return FErrors.First(); }
     // The general error handling: shows the error and keeps the window usable.
     void HandleError(const std::string& message);
     // Runs a user action under the general error handling.
@@ -235,10 +229,8 @@ private:
     gui::WidgetBoxes FWidgetBoxes{this};
     Boxes* FBoxes;  // what the window asks and tells goes here
     TOptions FOptions;
-    bool FAuto = false;
-    bool FUnattendedStart = false;
-    bool FErrorReported = false;
-    std::string FFirstError;
+    const bool FAuto = false;  // the window's runs are watched
+    ReportedErrors FErrors;
     std::string FLastPassWarning;  // the status line's text while nothing else is shown
     bool FPlacementSaved = false;
     bool FPlacementRestored = false;
@@ -256,7 +248,7 @@ private:
     gui::TAboutDialog* AboutDialog1 = nullptr;  // owned by the window
 
     // The tables come before the rules that hook into their events, so that the rules
-    // are gone first; the tables save themselves when they go.
+    // are gone first. Closing the window saves them (FormClose); a failure is shown.
     CsvTable JobDataSet{kJobListDefinition};
     CsvTable DefDataSet{kDefinitionListDefinition};
     TJob FJob;
@@ -265,9 +257,9 @@ private:
     ArchiveWriter FArchiveWriter;
     ArchiveReader FArchiveReader;
     ExclusiveUseTest FDatabases{FRegistry};  // FVorlixDB stays empty
-    BackupRun FBackupRun{{JobDataSet, FJobList, DefDataSet, FDefList, FArchiveWriter, FDatabases, FJob, FOptions},
-                         *this, *this};
-    RestoreRun FRestoreRun{{JobDataSet, FJobList, FArchiveReader, FDatabases, FJob, FOptions, FAuto}, *this, *this};
+    BackupRun FBackupRun{{JobDataSet, DefDataSet, FDefList, FArchiveWriter, FDatabases, FOptions}, *this, *this};
+    RestoreRun FRestoreRun{{FArchiveReader, FDatabases, FOptions, FAuto}, *this, *this};
+    Pass FPass{JobDataSet, FBackupRun, FRestoreRun, *this, FOptions};
     std::vector<platform::MountPoint> FRestoreRoots;  // the drive selector's items
 
     // Widgets, owned by Qt's parent chain.

@@ -8,8 +8,8 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
-#include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "backup/PrepareBackupFilename.h"
 #include "backup/VerifiedSave.h"
@@ -29,6 +29,7 @@
 #include "util/Error.h"
 #include "util/Finally.h"
 #include "util/GermanFormat.h"
+#include "util/PathText.h"
 #include "util/Splitter.h"
 
 namespace vb {
@@ -39,33 +40,21 @@ namespace {
 // list rewrites the list a bounded number of times (a short list: after every job).
 constexpr std::size_t kRecordBatch = 64;
 
-std::string FileNamePart(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string TrimBlanksAndControls(std::string_view text) {
-    auto isTrimmed = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!text.empty() && isTrimmed(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isTrimmed(text.back())) text.remove_suffix(1);
-    return std::string(text);
-}
-
 std::string Quoted(const std::string& text) { return "„" + text + "“"; }
 
 // Why a definition file cannot serve, "" when it can.
 std::string DefinitionFileProblem(const TJob& job) {
     if (job.DefFile.empty()) return "Für den Job " + Quoted(job.Bezeichnung) + " ist keine Definitionsdatei angegeben.";
-    struct stat st{};
-    if (::stat(job.DefFile.c_str(), &st) != 0) {
-        const int error = errno;
+    int error = 0;
+    const auto status = platform::StatPath(job.DefFile, true, &error);
+    if (!status) {
         if (error == ENOENT) {
             return "Die Definitionsdatei " + job.DefFile + " des Jobs " + Quoted(job.Bezeichnung) + " existiert nicht.";
         }
         return "Die Definitionsdatei " + job.DefFile + " des Jobs " + Quoted(job.Bezeichnung) +
                " kann nicht gelesen werden: " + SystemErrorText(error);
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (status->Kind != platform::FileKind::Regular) {
         return "Die Definitionsdatei " + job.DefFile + " des Jobs " + Quoted(job.Bezeichnung) +
                " ist keine gewöhnliche Datei.";
     }
@@ -162,38 +151,14 @@ const char* const kPasswordNotAnsi =
 BackupRun::BackupRun(BackupRunContext context, RunHost& host, BackupRunHost& window)
     : FContext(context), FHost(host), FWindow(window) {}
 
-bool BackupRun::TakePassLock(bool& taken) {
-    taken = false;
-    if (FLock) return true;
-    try {
-        FLock.emplace(FContext.Options.FDatenDir);
-    } catch (const Error& e) {
-        FHost.ShowError(e.what());
-        return false;
-    }
-    taken = true;
-    // What killed runs left of the job list's temporary files goes now, under the lock.
-    if (const std::string& list = FContext.Jobs.FileName(); !list.empty()) {
-        const std::filesystem::path file(list);
-        platform::RemoveStaleTemporaries(file.has_parent_path() ? file.parent_path().string() : ".",
-                                         file.filename().string());
-    }
-    return true;
-}
-
-// Everything that can be known before anything is written.
-bool BackupRun::CheckJob(const TJob& job, std::vector<SourceRow>& rows) {
-    if (const std::string problem = JobNameProblem(job.Bezeichnung); !problem.empty()) {
-        FHost.ShowError(problem);
-        return false;
-    }
-    if (const std::string problem = DefinitionFileProblem(job); !problem.empty()) {
-        FHost.ShowError(problem);
-        return false;
-    }
+// Everything that can be known before anything is written: the rows to save. A
+// check that fails throws vb::Error with the message the user sees.
+std::vector<BackupRun::SourceRow> BackupRun::CheckJob(const TJob& job) {
+    if (const std::string problem = JobNameProblem(job.Bezeichnung); !problem.empty()) throw Error(problem);
+    if (const std::string problem = DefinitionFileProblem(job); !problem.empty()) throw Error(problem);
     FContext.DefinitionRules.OpenForJob(job);
     CsvTable& table = FContext.Definitions;
-    rows.clear();
+    std::vector<SourceRow> rows;
     if (table.First()) {
         do {
             if (!table.GetBool("SICHERN")) continue;
@@ -202,27 +167,24 @@ bool BackupRun::CheckJob(const TJob& job, std::vector<SourceRow>& rows) {
         } while (table.Next());
     }
     if (rows.empty()) {
-        FHost.ShowError("Der Job " + Quoted(job.Bezeichnung) + " hat keine Zeile, die gesichert werden soll (" +
-                        "Definitionsdatei " + job.DefFile + "). Es wurde keine Sicherung geschrieben.");
-        return false;
+        throw Error("Der Job " + Quoted(job.Bezeichnung) + " hat keine Zeile, die gesichert werden soll (" +
+                    "Definitionsdatei " + job.DefFile + "). Es wurde keine Sicherung geschrieben.");
     }
 
     const std::string openDatabase = FContext.Databases.FindOpenDatabase();
     if (!openDatabase.empty()) {
-        FHost.ShowError("Die folgenden Dateien sind noch geöffnet: \n\n" + openDatabase +
-                        "\n\nBitte schließen Sie alle Anwendungen, die darauf zugreifen, und starten dann erneut.");
-        return false;
+        throw Error("Die folgenden Dateien sind noch geöffnet: \n\n" + openDatabase +
+                    "\n\nBitte schließen Sie alle Anwendungen, die darauf zugreifen, und starten dann erneut.");
     }
 
     if (job.DestDir.empty()) throw Error("Unable to create directory");
     std::error_code ec;
     std::filesystem::create_directories(job.DestDir, ec);
     if (ec || !std::filesystem::is_directory(job.DestDir, ec)) {
-        FHost.ShowError("Das Zielverzeichnis " + job.DestDir + " kann nicht angelegt werden" +
-                        (ec ? ": " + SystemErrorText(ec.value()) : std::string()) + ".");
-        return false;
+        throw Error("Das Zielverzeichnis " + job.DestDir + " kann nicht angelegt werden" +
+                    (ec ? ": " + SystemErrorText(ec.value()) : std::string()) + ".");
     }
-    return true;
+    return rows;
 }
 
 // The password for a protected archive. Cancelling the prompt writes an unprotected
@@ -250,7 +212,7 @@ std::string BackupRun::AskBackupPassword() {
 // updated instead, so nothing is lost.
 void BackupRun::OpenArchive(const TJob& job, const std::string& path) {
     ArchiveWriter& writer = FContext.Writer;
-    platform::RemoveStaleTemporaries(job.DestDir, FileNamePart(path));
+    platform::RemoveStaleTemporaries(job.DestDir, FileNameOf(path));
     const std::string pending = PendingGenerationPath(job);
     const bool earlierWaits = !FinishInterruptedRotation(job);
     if (earlierWaits) {
@@ -302,18 +264,18 @@ bool BackupRun::BackupJob(TJob& current) {
     FOutdated.clear();
     FSkippedFolders.clear();
     FJobComplete = false;
-    bool lockTaken = false;
-    if (!TakePassLock(lockTaken)) return false;
-    Finally releaseLock([&] {
-        if (lockTaken) FLock.reset();
-    });
     ArchiveWriter& writer = FContext.Writer;
     // Whatever an earlier failure left open is never saved later.
     if (writer.IsOpen()) writer.Discard();
     const int jobRow = FContext.Jobs.CurrentRow();
 
     std::vector<SourceRow> rows;
-    if (!CheckJob(job, rows)) return false;
+    try {
+        rows = CheckJob(job);
+    } catch (const Error& e) {
+        FHost.ShowError(e.what());
+        return false;
+    }
 
     StartPacking();
     std::string path;
@@ -329,10 +291,9 @@ bool BackupRun::BackupJob(TJob& current) {
     }
     if (packed != Packed::Written) return false;
 
-    const std::string archiveName = FileNamePart(path);
+    const std::string archiveName = FileNameOf(path);
     if (current.Bezeichnung == job.Bezeichnung) current.BackupFilename = archiveName;
     RecordArchiveName(job, jobRow, archiveName);
-    if (lockTaken) FlushRecords();
     FJobComplete = FMissing.empty() && FOutdated.empty() && FSkippedFolders.empty();
     if (!FJobComplete) FHost.ShowError(MissingFilesText());
     FWindow.ShowArchiveInBrowser(archiveName);
@@ -467,10 +428,10 @@ void BackupRun::RecordArchiveName(const TJob& job, int row, const std::string& f
         if (row >= 0) jobs.SetStoredText(row, jobs.FieldByName("BACKUPDATEI"), fileName);
     }
     FPendingRecords.emplace_back(job.Bezeichnung, fileName);
-    if (FPendingRecords.size() * kRecordBatch >= static_cast<std::size_t>(jobs.RecordCount())) FlushRecords();
+    if (FPendingRecords.size() * kRecordBatch >= static_cast<std::size_t>(jobs.RecordCount())) WriteRecords();
 }
 
-void BackupRun::FlushRecords() {
+void BackupRun::WriteRecords() {
     if (FPendingRecords.empty()) return;
     const auto records = std::move(FPendingRecords);
     FPendingRecords.clear();
@@ -479,85 +440,15 @@ void BackupRun::FlushRecords() {
     try {
         RecordBackupFiles(list, records);
     } catch (const std::exception& e) {
-        FPassIncomplete = true;
+        FRecordsFailed = true;
         FHost.ShowError("Die Namen der geschriebenen Sicherungen können nicht in die Jobliste eingetragen werden.\n" +
                         std::string(e.what()));
     }
 }
 
-void BackupRun::RunCurrentJob() {
-    bool ok = false;
-    try {
-        ok = BackupJob(FContext.FJob);
-    } catch (const std::exception& e) {
-        // A job's failure concerns that job alone; the next one still runs.
-        FHost.ShowError(e.what());
-    }
-    if (!ok || !FJobComplete) FPassIncomplete = true;
-}
-
-void BackupRun::doBackup(const std::string& jobs) {
-    FPassIncomplete = false;
-    bool lockTaken = false;
-    if (!TakePassLock(lockTaken)) {
-        FPassIncomplete = true;
-        return;
-    }
-    Finally releaseLock([&] {
-        if (lockTaken) FLock.reset();
-    });
-    Finally flush([&] { FlushRecords(); });
-    CsvTable& table = FContext.Jobs;
-    auto loadRow = [&](int row) { FContext.JobRules.MakeCurrent(row); };
-    if (jobs.empty()) {
-        const int autoColumn = table.Active() ? table.FieldByName("AUTOMATIK") : -1;
-        int ran = 0;
-        for (int row = 0; row < table.RecordCount(); ++row) {
-            // Only automatic jobs are loaded: a job that is not run cannot stop the pass.
-            if (!table.BoolAt(row, autoColumn).value_or(false)) continue;
-            ++ran;
-            try {
-                loadRow(row);
-            } catch (const std::exception& e) {
-                FHost.ShowError(e.what());
-                FPassIncomplete = true;
-                continue;
-            }
-            RunCurrentJob();
-        }
-        if (ran == 0) {
-            FHost.ShowError("Die Jobliste " + table.FileName() + " enthält keinen automatischen Job; es wurde nichts gesichert.");
-            FPassIncomplete = true;
-        }
-        return;
-    }
-    std::unordered_map<std::string, int> rows;
-    if (table.Active()) {
-        const int nameColumn = table.FieldByName("BEZEICHNUNG");
-        for (int row = table.RecordCount() - 1; row >= 0; --row) rows[table.TextAt(row, nameColumn)] = row;
-    }
-    std::size_t start = 0;
-    while (start <= jobs.size()) {
-        std::size_t comma = jobs.find(',', start);
-        if (comma == std::string::npos) comma = jobs.size();
-        const std::string name = TrimBlanksAndControls(std::string_view(jobs).substr(start, comma - start));
-        start = comma + 1;
-        const auto found = rows.find(name);
-        if (found == rows.end()) {
-            FHost.ShowError("Einen Job namens " + Quoted(name) + " gibt es in der Jobliste " + table.FileName() +
-                            " nicht; er wurde nicht gesichert.");
-            FPassIncomplete = true;
-            continue;
-        }
-        try {
-            loadRow(found->second);
-        } catch (const std::exception& e) {
-            FHost.ShowError(e.what());
-            FPassIncomplete = true;
-            continue;
-        }
-        RunCurrentJob();
-    }
+bool BackupRun::FlushRecords() {
+    WriteRecords();
+    return !std::exchange(FRecordsFailed, false);
 }
 
 std::string BackupRun::MissingFilesText() const {

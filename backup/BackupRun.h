@@ -1,15 +1,13 @@
 #pragma once
 // The backup run: packs the files that one job's definition rows name into the job's
-// ZIP archive, for the button "Backup starten", the menu item "Sichern" and the
-// unattended /BACKUP pass. The main window owns everything the run touches and lends
-// it for the run; the run talks back through RunHost (boxes, prompts, status) and
-// BackupRunHost (the window's own operations); the job follows the job table's current
-// row through the job list's rules.
+// ZIP archive, for each job of a pass (pass/Pass.h). Its owner (the window, or the
+// unattended pass) lends it the tables and the writer; the run talks back through
+// RunHost (boxes, prompts, status) and BackupRunHost (what the window shows). The
+// caller holds the data folder's pass lock.
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/PassLock.h"
 #include "util/RunHost.h"
 
 namespace vb {
@@ -17,7 +15,6 @@ namespace vb {
 class ArchiveWriter;
 class CsvTable;
 class DefinitionList;
-class JobList;
 class ExclusiveUseTest;
 class TJob;
 struct TOptions;
@@ -33,16 +30,15 @@ public:
     virtual void ShowArchiveInBrowser(const std::string& fileName) = 0;
 };
 
-// What the window lends a run: its tables, rules, archive writer, database check, the
-// current job and the options. The window keeps owning all of it.
+// What the owner lends a run: the job table (archive names are recorded there), the
+// definition table with its rules, the archive writer, the database check and the
+// options. The owner keeps all of it.
 struct BackupRunContext {
-    CsvTable& Jobs;                // JobDataSet
-    JobList& JobRules;             // its rules: the current job follows the current row
-    CsvTable& Definitions;         // DefDataSet
+    CsvTable& Jobs;
+    CsvTable& Definitions;
     DefinitionList& DefinitionRules;
     ArchiveWriter& Writer;
     ExclusiveUseTest& Databases;
-    TJob& FJob;
     const TOptions& Options;
 };
 
@@ -54,18 +50,18 @@ public:
     // of it taken at the start: FJob follows the job table's row, which the user may
     // move during the run). True when the archive was
     // written and stamped. The run reports everything itself, once: a check that
-    // fails before anything is written (job name, definition file, no row to save,
-    // database in use, target folder) in an error box; errors of the archive work as
-    // "Fehler beim Packen!"; folders and files left out in an error box after the
-    // job. A failed job writes no archive, moves no generation, records nothing and
-    // leaves the writer clean for the next job. Errors outside the archive work (a
-    // definition file that cannot be read) pass on to the caller.
+    // fails before anything is written (job name, definition file missing or
+    // unreadable, no row to save, database in use, target folder) in an error box;
+    // errors of the archive work as "Fehler beim Packen!"; folders and files left out
+    // in an error box after the job. A failed job writes no archive, moves no
+    // generation, records nothing and leaves the writer clean for the next job.
     bool BackupJob(TJob& job);
 
-    // The batch: empty `jobs` runs every automatic job in table order, else the
-    // comma-separated names (trimmed). An unknown name, an empty job list and a job
-    // that fails are reported, and the other jobs still run.
-    void doBackup(const std::string& jobs);
+    // The archive names recorded since the last flush go into the job list file
+    // (BackupJob writes them in batches, so that a pass over a long list rewrites the
+    // file a bounded number of times). False, after the message, when a write since
+    // the last call failed.
+    bool FlushRecords();
 
     // The files of the last BackupJob that are missing from its archive because they
     // could not be read, or because their names cannot be stored.
@@ -80,9 +76,6 @@ public:
     // every file up to date.
     bool JobComplete() const { return FJobComplete; }
 
-    // True when a job of the last doBackup did not succeed or left files out.
-    bool PassIncomplete() const { return FPassIncomplete; }
-
 private:
     // A definition row marked to be saved.
     struct SourceRow {
@@ -92,11 +85,9 @@ private:
         bool Recursive = false;
     };
 
-    // Takes the pass lock unless this run holds it already; false (after the
-    // message) when another pass runs.
-    bool TakePassLock(bool& taken);
-    // The checks of a job before anything is written; false after the message.
-    bool CheckJob(const TJob& job, std::vector<SourceRow>& rows);
+    // The checks of a job before anything is written; its rows to save. Throws
+    // vb::Error with the message when a check fails.
+    std::vector<SourceRow> CheckJob(const TJob& job);
     std::string AskBackupPassword();
     enum class Packed { Written, NothingReadable, Failed };
     void StartPacking();
@@ -107,19 +98,17 @@ private:
     std::vector<SourceRow> ReadableRows(const std::vector<SourceRow>& rows);
     void AddRows(const std::vector<SourceRow>& rows);
     void RecordArchiveName(const TJob& job, int row, const std::string& fileName);
-    void FlushRecords();
-    void RunCurrentJob();
+    void WriteRecords();
 
     BackupRunContext FContext;
     RunHost& FHost;
     BackupRunHost& FWindow;
-    std::optional<platform::PassLock> FLock;  // held while a pass runs
     std::vector<std::string> FMissing;
     std::vector<std::string> FOutdated;
     std::vector<std::string> FSkippedFolders;  // messages for rows left out, and for a waiting archive that stays
     std::vector<std::pair<std::string, std::string>> FPendingRecords;  // job name, archive name
     bool FJobComplete = false;
-    bool FPassIncomplete = false;
+    bool FRecordsFailed = false;  // a write of the records failed since the last FlushRecords
     int FProgressDone = 0;   // entries packed by the final save so far
     int FProgressTotal = 0;  // entries the final save packs
 };

@@ -3,14 +3,11 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <sstream>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "backup/archive/ArchiveReader.h"
-#include "catalogue/CsvTable.h"
 #include "catalogue/DefinitionList.h"
-#include "catalogue/JobList.h"
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"
 #include "platform/FileStat.h"
@@ -78,40 +75,17 @@ void RestoreRun::Skip(const std::string& name, const std::string& reason, bool b
     FContext.Reader.Log().Line(name, " skipped ");
 }
 
-bool RestoreRun::TakePassLock(bool& taken) {
-    taken = false;
-    if (FLock) return true;
-    try {
-        FLock.emplace(FContext.Options.FDatenDir);
-    } catch (const Error& e) {
-        FPassIncomplete = true;
-        FHost.ShowError(e.what());
-        return false;
-    }
-    taken = true;
-    return true;
-}
-
 bool RestoreRun::RestoreJob(const TJob& job, bool wholeArchive) {
     FSkipped.clear();
-    bool lockTaken = false;
-    if (!TakePassLock(lockTaken)) return false;
-    Finally releaseLock([&] {
-        if (lockTaken) FLock.reset();
-    });
     ArchiveReader& reader = FContext.Reader;
     const bool unattended = FContext.Auto;
 
     if (ListArchiveNames(job.DestDir).empty()) {
-        FPassIncomplete = true;
         FHost.ShowError("Im Zielverzeichnis " + job.DestDir + " wurde keine Sicherung gefunden.");
         return false;
     }
-    std::string archiveName = job.BackupFilename;
-    if (wholeArchive) {
-        const std::string recorded = FContext.Jobs.RecordCount() > 0 ? FContext.Jobs.GetText("BACKUPDATEI") : "";
-        archiveName = ArchiveForRestorePass(job.DestDir, recorded);
-    }
+    const std::string archiveName =
+        wholeArchive ? ArchiveForRestorePass(job.DestDir, job.BackupFilename) : job.BackupFilename;
 
     // 1. The selection, as the entries' stored names: the view's order and its
     // leaving out of folders play no part.
@@ -136,7 +110,6 @@ bool RestoreRun::RestoreJob(const TJob& job, bool wholeArchive) {
         // Nobody watches: only an archive nobody else could have put there, and only
         // into the folders the job backs up.
         if (const std::string why = UntrustedArchive(reader.FileName()); !why.empty()) {
-            FPassIncomplete = true;
             FHost.ShowError(why);
             return false;
         }
@@ -217,7 +190,6 @@ bool RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
     }
     for (const auto& [fileSystem, need] : space) {
         if (need.first <= need.second) continue;
-        FPassIncomplete = true;
         FHost.ShowError("Auf dem Ziellaufwerk ist nicht genug Platz frei: Die Wiederherstellung braucht " +
                         FormatThousands(static_cast<std::int64_t>(need.first)) + " Bytes, frei sind " +
                         FormatThousands(static_cast<std::int64_t>(need.second)) +
@@ -244,7 +216,6 @@ bool RestoreRun::ExtractTagged(const std::string& root, bool unattended) {
 
 void RestoreRun::ReportSkipped() {
     if (FSkipped.empty()) return;
-    FPassIncomplete = true;
     if (FContext.Auto) {
         for (const SkippedEntry& s : FSkipped)
             FHost.ShowError(EscapeControl(s.Name) + " wurde nicht wiederhergestellt: " + EscapeControl(s.Reason));
@@ -255,37 +226,6 @@ void RestoreRun::ReportSkipped() {
         if (!s.InUseBoxShown) text += "\n" + EscapeControl(s.Name) + " (" + EscapeControl(s.Reason) + ")";
     }
     if (!text.empty()) FHost.ShowError("Die folgenden Eintr\xC3\xA4ge wurden nicht wiederhergestellt:\n" + text);
-}
-
-void RestoreRun::doRestore(const std::string& jobs) {
-    FPassIncomplete = false;
-    bool lockTaken = false;
-    if (!TakePassLock(lockTaken)) return;
-    Finally releaseLock([&] {
-        if (lockTaken) FLock.reset();
-    });
-    auto runCurrent = [this] { RestoreJob(FContext.FJob, true); };
-    CsvTable& table = FContext.Jobs;
-    if (jobs.empty()) {
-        for (int row = 0; row < table.RecordCount(); ++row) {
-            FContext.JobRules.MakeCurrent(row);
-            if (FContext.FJob.Auto) runCurrent();
-        }
-        return;
-    }
-    std::istringstream names(jobs);
-    for (std::string name; std::getline(names, name, ',');) {
-        const auto first = name.find_first_not_of(" \t");
-        const auto last = name.find_last_not_of(" \t");
-        name = first == std::string::npos ? "" : name.substr(first, last - first + 1);
-        const int nameColumn = table.Active() ? table.FieldByName("BEZEICHNUNG") : -1;
-        for (int row = 0; row < table.RecordCount(); ++row) {
-            if (table.TextAt(row, nameColumn) != name) continue;
-            FContext.JobRules.MakeCurrent(row);
-            runCurrent();
-            break;
-        }
-    }
 }
 
 }  // namespace vb

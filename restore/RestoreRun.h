@@ -1,11 +1,10 @@
 #pragma once
 // The restore run: extracts entries of one job's archive below the restore root, for
-// the button "Start" (the entries selected in the entry view), the menu item
-// "Wiederherstellen" and the unattended /RESTORE pass (every entry of each automatic
-// job's own archive). The main window owns everything the run touches and lends it
-// for the run; the run talks back through RunHost (boxes, prompts, status) and
-// RestoreRunHost (the archive browser); the job follows the job table's current row
-// through the job list's rules.
+// the button "Start" (the entries selected in the entry view) and for each job of a
+// pass (pass/Pass.h; every entry of the job's own archive). Its owner (the window, or
+// the unattended pass) lends it the reader; the run talks back through RunHost
+// (boxes, prompts, status) and RestoreRunHost (the archive browser). The caller holds
+// the data folder's pass lock.
 //
 // Entries that are left out (target in use, wrong password, damaged data, a target
 // that cannot be written, a name that would leave the restore root) are named in the
@@ -18,24 +17,17 @@
 // and an entry is put back only below one of the folders the job's definition list
 // saves; entries elsewhere are left out and named. Nothing is extracted when the
 // entries to restore cannot fit into the free space of their file systems.
-//
-// A restore takes the same pass lock as a backup, so that a scheduled backup never
-// packs files that a restore is half-way through writing; while another pass holds
-// it, the restore says so and does nothing.
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/PassLock.h"
 #include "util/RunHost.h"
 
 namespace vb {
 
 class ArchiveReader;
-class CsvTable;
 class ExclusiveUseTest;
-class JobList;
 class TJob;
 struct TOptions;
 
@@ -54,13 +46,10 @@ public:
 };
 
 struct RestoreRunContext {
-    CsvTable& Jobs;  // JobDataSet: BACKUPDATEI of the current row
-    JobList& JobRules;  // its rules: the current job (and the browser) follow the row
     ArchiveReader& Reader;
     ExclusiveUseTest& Databases;
-    TJob& FJob;
     const TOptions& Options;
-    const bool& Auto;  // FAuto
+    const bool& Auto;  // an unattended pass: nobody watches
 };
 
 struct SkippedEntry {
@@ -74,27 +63,19 @@ public:
     RestoreRun(RestoreRunContext parts, RunHost& host, RestoreRunHost& window);
 
     // One run for `job`. With `wholeArchive` every entry of the job's own archive is
-    // restored (its BACKUPDATEI when present in the target folder, else its newest
-    // archive); otherwise the entries selected in the entry view of the archive
-    // job.BackupFilename. True when every entry handed to the run was restored. A job
+    // restored (job.BackupFilename, its BACKUPDATEI, when present in the target
+    // folder, else its newest archive); otherwise the entries selected in the entry
+    // view of the archive job.BackupFilename. True when every entry handed to the run
+    // was restored. A job
     // whose target folder holds no archive ends with "Im Zielverzeichnis ... wurde keine
     // Sicherung gefunden." Errors opening the archive, a missing restore root and
     // errors the reader throws pass on after the run has cleaned up.
     bool RestoreJob(const TJob& job, bool wholeArchive);
 
-    // The pass: empty `jobs` restores every automatic job in table order, else the
-    // comma-separated names; each job's whole archive.
-    void doRestore(const std::string& jobs);
-
     // Entries left out by the last RestoreJob.
     const std::vector<SkippedEntry>& Skipped() const { return FSkipped; }
-    // True when a job of the last pass (or the last RestoreJob) failed or left entries out.
-    bool PassIncomplete() const { return FPassIncomplete; }
 
 private:
-    // Takes the pass lock unless this run holds it already; false, after the message,
-    // when another pass holds it. `taken` tells whether this call took it.
-    bool TakePassLock(bool& taken);
     // False, after its message, when the entries were not extracted at all.
     bool ExtractTagged(const std::string& root, bool unattended);
     void Skip(const std::string& name, const std::string& reason, bool boxShown);
@@ -104,8 +85,6 @@ private:
     RunHost& FHost;
     RestoreRunHost& FWindow;
     std::vector<SkippedEntry> FSkipped;
-    bool FPassIncomplete = false;
-    std::optional<platform::PassLock> FLock;  // held while a restore or a pass runs
 };
 
 }  // namespace vb

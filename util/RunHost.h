@@ -41,4 +41,53 @@ public:
     virtual void Breathe() = 0;
 };
 
+// Whether an error was reported and the first error text, for the record of a pass:
+// error boxes, and plain boxes that report a failure ("Fehler beim Packen!").
+class ReportedErrors {
+public:
+    void NoteError(const std::string& text) {
+        FAny = true;
+        if (FFirst.empty()) FFirst = text;
+    }
+    void NoteMessage(const std::string& text) {
+        if (FFirst.empty() && text.rfind("Fehler", 0) == 0) FFirst = text;
+    }
+    bool Any() const { return FAny; }
+    const std::string& First() const { return FFirst; }
+
+private:
+    bool FAny = false;
+    std::string FFirst;
+};
+
+// A RunHost without a window: the boxes go to `boxes`, status and progress nowhere,
+// and the errors are noted.
+class BoxesOnlyHost : public RunHost {
+public:
+    explicit BoxesOnlyHost(Boxes& boxes) : FBoxes(boxes) {}
+    void ShowError(const std::string& text) override {
+        FErrors.NoteError(text);
+        FBoxes.ShowError(text);
+    }
+    bool ConfirmYesNo(const std::string& text) override { return FBoxes.ConfirmYesNo(text); }
+    bool ConfirmOkCancel(const std::string& text) override { return FBoxes.ConfirmOkCancel(text); }
+    void ShowMessage(const std::string& text) override {
+        FErrors.NoteMessage(text);
+        FBoxes.ShowMessage(text);
+    }
+    std::optional<std::string> AskPassword(const std::string& title, const std::string& label) override {
+        return FBoxes.AskPassword(title, label);
+    }
+    bool CanPrompt() const override { return FBoxes.CanPrompt(); }
+    void SetStatus(const std::string&) override {}
+    void SetProgress(int, int) override {}
+    void SetBusy(bool) override {}
+    void Breathe() override {}
+    const ReportedErrors& Errors() const { return FErrors; }
+
+private:
+    Boxes& FBoxes;
+    ReportedErrors FErrors;
+};
+
 }  // namespace vb

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <mutex>
 #include <optional>
 
 #include "backup/archive/ByteOrder.h"
@@ -17,36 +16,6 @@ namespace vb::zip {
 namespace {
 
 constexpr std::uint64_t kMaxCentralDirectory = 1ull << 30;
-
-// One pass opens the same archive many times (the browser on every job change, the
-// writer before an update), and parsing its names is the costly part. The last
-// directory parsed is kept with the bytes it was parsed from, so the same bytes are
-// not parsed twice; larger directories than this are not kept.
-constexpr std::size_t kKeptDirectoryLimit = 4u << 20;
-
-void ParseCentralDirectoryOnce(std::string central, std::uint64_t count, std::uint64_t dataEnd, ArchiveDirectory& dir) {
-    struct Kept {
-        std::string Central;
-        std::uint64_t Count = 0;
-        std::uint64_t DataEnd = 0;
-        DirectoryProblem Problem = DirectoryProblem::None;
-        std::vector<ArchiveEntry> Entries;
-    };
-    static std::mutex mutex;
-    static std::optional<Kept> kept;
-    {
-        const std::lock_guard lock(mutex);
-        if (kept && kept->Count == count && kept->DataEnd == dataEnd && kept->Central == central) {
-            dir.Problem = kept->Problem;
-            dir.Entries = kept->Entries;
-            return;
-        }
-    }
-    ParseCentralDirectory(central, count, dataEnd, dir);
-    if (central.size() > kKeptDirectoryLimit) return;
-    const std::lock_guard lock(mutex);
-    kept = Kept{std::move(central), count, dataEnd, dir.Problem, dir.Entries};
-}
 
 // Resolves the Zip64 field of a central header; false when a value it must hold is
 // missing.
@@ -154,7 +123,7 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
         dir.Problem = DirectoryProblem::Damaged;
         return dir;
     }
-    ParseCentralDirectoryOnce(std::move(central), count, dir.CentralDirectoryOffset, dir);
+    ParseCentralDirectory(central, count, dir.CentralDirectoryOffset, dir);
     return dir;
 }
 

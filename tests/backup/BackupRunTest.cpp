@@ -6,14 +6,11 @@
 #include <unistd.h>
 
 #include "backup/archive/ArchiveWriter.h"
-#include "catalogue/CsvTable.h"
-#include "catalogue/DefinitionList.h"
-#include "catalogue/JobList.h"
 #include "dbcheck/ExclusiveUseTest.h"
 #include "platform/RegistryStore.h"
 #include "settings/Settings.h"
 #include "support/AsNobody.h"
-#include "support/FakeHost.h"
+#include "support/FakeWindow.h"
 #include "support/TempDir.h"
 #include "util/Utf8.h"
 
@@ -22,24 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The window: owns the tables and the current job as TMainFrm does, and records
-// every box.
-class FakeWindow : public test::FakeHost {
-public:
-    CsvTable Jobs{kJobListDefinition};
-    CsvTable Defs{kDefinitionListDefinition};
-    JobList JobRules{Jobs, *this, *this};
-    DefinitionList DefRules{Defs, *this};
-    FakeWindow() {
-        FList = &JobRules;
-        FDefinitions = &DefRules;
-    }
-};
-
 class BackupRunTest : public ::testing::Test {
 protected:
     test::TempDir FDir;
-    FakeWindow FWindow;
+    test::FakeWindow FWindow;
     TOptions FOptions{bsGleicheDatei, true, false, (FDir / "daten").string()};
     RegistryStore FRegistry{FDir / "registry.reg"};
     std::unique_ptr<ExclusiveUseTest> FDatabases = std::make_unique<ExclusiveUseTest>(FRegistry);
@@ -64,8 +47,7 @@ protected:
             FWindow.Jobs.Open();
         }
         FWindow.LoadCurrentJob();
-        BackupRun run({FWindow.Jobs, FWindow.JobRules, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob, FOptions},
-                      FWindow, FWindow);
+        BackupRun run({FWindow.Jobs, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FOptions}, FWindow, FWindow);
         return run.BackupJob(FWindow.FJob);
     }
     std::vector<std::string> EntryNames() {
@@ -167,8 +149,7 @@ TEST_F(BackupRunTest, FilesThatCannotBeReadAreNamed) {
     FWindow.Jobs.SetFileName((FDir / "daten/Backupjobs.csv").string());
     FWindow.Jobs.Open();
     FWindow.LoadCurrentJob();
-    BackupRun run({FWindow.Jobs, FWindow.JobRules, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob, FOptions},
-                  FWindow, FWindow);
+    BackupRun run({FWindow.Jobs, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FOptions}, FWindow, FWindow);
     for (const auto& item : fs::recursive_directory_iterator(FDir.Path()))
         fs::permissions(item.path(), fs::perms::all);
     fs::permissions(FDir.Path(), fs::perms::all);
@@ -231,15 +212,15 @@ TEST_F(BackupRunTest, PassGoesOnAfterAFailingJob) {
                         (FDir / "ziel").string() + "," + (FDir / "def.csv").string() + ",1,\r\n");
     FWindow.Jobs.SetFileName((FDir / "daten/Backupjobs.csv").string());
     FWindow.Jobs.Open();
-    BackupRun run({FWindow.Jobs, FWindow.JobRules, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob, FOptions},
-                  FWindow, FWindow);
-    run.doBackup("");
+    const bool unattended = true;
+    test::WindowRuns runs(FWindow, *FDatabases, FOptions, unattended);
+    runs.ThePass.Run(PassKind::Backup, "");
     ASSERT_EQ(FWindow.FShown.size(), 1u);
     EXPECT_NE(FWindow.FShown[0].find("kein-ordner/ziel"), std::string::npos) << FWindow.FShown[0];
     auto names = EntryNames();
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{" c.txt", "b.txt"}));
-    EXPECT_TRUE(run.PassIncomplete());
+    EXPECT_TRUE(runs.ThePass.Incomplete());
 }
 
 // The user moves the job table's row while the run packs (a click in the job grid
@@ -261,9 +242,7 @@ TEST_F(BackupRunTest, MovingTheJobRowDuringARunReloadsTheJobButTheRunKeepsItsOwn
         FWindow.Jobs.MoveTo(0);
         reloaded = FWindow.FJob.Bezeichnung;
     };
-    BackupRun run({FWindow.Jobs, FWindow.JobRules, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FWindow.FJob,
-                   FOptions},
-                  FWindow, FWindow);
+    BackupRun run({FWindow.Jobs, FWindow.Defs, FWindow.DefRules, FWriter, *FDatabases, FOptions}, FWindow, FWindow);
     EXPECT_TRUE(run.BackupJob(FWindow.FJob));
     EXPECT_EQ(reloaded, "Anderer");
     EXPECT_TRUE(FWindow.FShown.empty()) << ::testing::PrintToString(FWindow.FShown);

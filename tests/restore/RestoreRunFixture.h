@@ -1,21 +1,16 @@
 #pragma once
-// The restore run's test fixture: the window and its boxes played by a fake, a job
+// The restore run's test fixture: the window and its boxes played by a fake (shared
+// with the backup run's tests), a job
 // whose definition list saves the restore root, and archives written by Python's
 // zipfile (tests/restore/make_zip.py).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "backup/archive/ArchiveReader.h"
-#include "catalogue/CsvTable.h"
-#include "catalogue/JobList.h"
 #include "dbcheck/ExclusiveUseTest.h"
 #include "platform/RegistryStore.h"
-#include "restore/ArchiveBrowser.h"
-#include "restore/ArchiveListing.h"
-#include "restore/RestoreRun.h"
 #include "settings/Settings.h"
-#include "support/FakeHost.h"
+#include "support/FakeWindow.h"
 #include "support/TempDir.h"
 #include "util/Utf8.h"
 
@@ -23,17 +18,12 @@ namespace vb::test {
 
 namespace fs = std::filesystem;
 
-// The window: the job table and its rules, the current job, the browser's rows over
-// the reader, the restore root, and a record of every box.
-class FakeWindow : public FakeHost {
+// The window of a restore: its password prompt is the restore's, and its browser
+// opens the job's first archive after each job change.
+class RestoreWindow : public FakeWindow {
 public:
-    CsvTable Jobs{kJobListDefinition};
-    JobList JobRules{Jobs, *this, *this};
-    ArchiveReader Reader;
-    ArchiveBrowser Rows;
-
-    FakeWindow() {
-        FList = &JobRules;
+    RestoreWindow() {
+        FBrowsesArchives = true;
         FStatus = "vorher";
     }
     std::optional<std::string> AskPassword(const std::string& title, const std::string& label) override {
@@ -41,34 +31,21 @@ public:
         EXPECT_EQ(label, "Passwort:");
         return FakeHost::AskPassword(title, label);
     }
-    // As the archive browser does after a job change: the first listed archive.
-    void LoadCurrentJob() override {
-        FakeHost::LoadCurrentJob();
-        Reader.Close();
-        const auto names = ListArchiveNames(FJob.DestDir);
-        if (!names.empty()) {
-            FJob.BackupFilename = names.front();
-            Reader.Open(ArchivePath(FJob.DestDir, names.front()));
-        }
-        Rows.Load(Reader.Entries());
-    }
-    std::vector<std::size_t> SelectedBrowserEntries() const override { return Rows.SelectedEntries(); }
-    void BrowserArchiveChanged(const std::string&) override { Rows.Load(Reader.Entries()); }
-    void ClearBrowserSelection() override { Rows.ClearSelection(); }
 };
 
 class RestoreRunTest : public ::testing::Test {
 protected:
     TempDir FDir;
-    FakeWindow FWindow;
+    RestoreWindow FWindow;
     TOptions FOptions{bsGleicheDatei, true, false, (FDir / "daten").string()};
     RegistryStore FRegistry{FDir / "registry.reg"};
     ExclusiveUseTest FDatabases{FRegistry};
     bool FAuto = false;
     fs::path FArchives = FDir / "archive";
     fs::path FRoot = FDir / "wurzel";
-    RestoreRun FRun{
-        {FWindow.Jobs, FWindow.JobRules, FWindow.Reader, FDatabases, FWindow.FJob, FOptions, FAuto}, FWindow, FWindow};
+    WindowRuns FRuns{FWindow, FDatabases, FOptions, FAuto};
+    RestoreRun& FRun = FRuns.Restore;
+    Pass& FPass = FRuns.ThePass;
 
     void SetUp() override {
         fs::create_directories(FDir / "daten");

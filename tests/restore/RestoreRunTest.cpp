@@ -65,10 +65,10 @@ TEST_F(RestoreRunTest, NothingSelectedRestoresNothingAndNoArchiveIsNamed) {
     EXPECT_TRUE(fs::is_empty(FRoot));
 
     fs::remove(FArchives / "Job.zip");
-    EXPECT_FALSE(FRun.RestoreJob(FWindow.FJob, false));
+    EXPECT_FALSE(FPass.RestoreOne(FWindow.FJob));
     EXPECT_EQ(FWindow.FShown, std::vector<std::string>{"Fehler: Im Zielverzeichnis " + FArchives.string() +
                                                       " wurde keine Sicherung gefunden."});
-    EXPECT_TRUE(FRun.PassIncomplete());
+    EXPECT_TRUE(FPass.Incomplete());
 }
 
 TEST_F(RestoreRunTest, ReplacedFileKeepsOwnerGroupAndModeNewFileTakesTheFolderGroup) {
@@ -106,21 +106,21 @@ TEST_F(RestoreRunTest, PassTakesTheJobsOwnArchiveRestoresFoldersAndSkipsAFileInU
         // Another program holds the database open.
         const int held = ::open((FRoot / "DB/reports.mdb").c_str(), O_RDONLY);
         ASSERT_GE(held, 0);
-        FRun.doRestore("");
+        FPass.Run(PassKind::Restore, "");
         ::close(held);
     }
     EXPECT_FALSE(fs::exists(FRoot / "fremd.txt"));
     EXPECT_EQ(Read("Daten/a.txt"), "Alpha");
     EXPECT_TRUE(fs::is_directory(FRoot / "Daten/leer"));
-    EXPECT_TRUE(FRun.PassIncomplete());
+    EXPECT_TRUE(FPass.Incomplete());
     EXPECT_EQ(FWindow.FShown, std::vector<std::string>{
                                  "Fehler: DB/reports.mdb wurde nicht wiederhergestellt: die Datei ist noch ge\xC3\xB6" "ffnet"});
     EXPECT_NE(Log().find("\r\nDB/reports.mdb skipped "), std::string::npos) << Log();
 
     // Once free, the next pass restores it and counts as complete.
     FWindow.FShown.clear();
-    FRun.doRestore("");
-    EXPECT_FALSE(FRun.PassIncomplete());
+    FPass.Run(PassKind::Restore, "");
+    EXPECT_FALSE(FPass.Incomplete());
     EXPECT_TRUE(FWindow.FShown.empty());
     EXPECT_EQ(Read("DB/reports.mdb"), test::ReadFile(jet));
 }
@@ -150,14 +150,14 @@ TEST_F(RestoreRunTest, AnotherPassHoldingTheLockStopsTheRestore) {
     FAuto = true;
     {
         platform::PassLock backup(FOptions.FDatenDir);
-        FRun.doRestore("");
-        EXPECT_TRUE(FRun.PassIncomplete());
+        FPass.Run(PassKind::Restore, "");
+        EXPECT_TRUE(FPass.Incomplete());
         EXPECT_EQ(FWindow.FShown, std::vector<std::string>{std::string("Fehler: ") + platform::kPassRunningMessage});
         EXPECT_FALSE(fs::exists(FRoot / "c.txt"));
     }
     FWindow.FShown.clear();
-    FRun.doRestore("");
-    EXPECT_FALSE(FRun.PassIncomplete());
+    FPass.Run(PassKind::Restore, "");
+    EXPECT_FALSE(FPass.Incomplete());
     EXPECT_EQ(Read("c.txt"), "Gamma");
     // The run has let go of the lock.
     EXPECT_NO_THROW(platform::PassLock(FOptions.FDatenDir));
@@ -255,7 +255,7 @@ TEST_F(RestoreRunTest, TargetSideLinksFolderLinksFollowedFileLinksReplacedArchiv
     MakeZip(FArchives / "Job.zip", {"home/lehrer/noten.txt:Noten", "verweis.txt:ersetzt", "link->/etc/passwd",
                                     "/abs/datei.txt:y", "a\\..\\..\\b.txt:z"});
     FAuto = true;
-    FRun.doRestore("");
+    FPass.Run(PassKind::Restore, "");
     // The folder link is part of the system restored into.
     EXPECT_EQ(test::ReadFile(elsewhere / "home/lehrer/noten.txt"), "Noten");
     EXPECT_TRUE(fs::is_symlink(FRoot / "home"));
@@ -280,7 +280,7 @@ TEST_F(RestoreRunTest, LyingSizesAndHugeEntriesKeepMemoryBoundedAndFilesWhole) {
     struct rusage before{};
     ::getrusage(RUSAGE_SELF, &before);
     FAuto = true;
-    FRun.doRestore("");
+    FPass.Run(PassKind::Restore, "");
     struct rusage after{};
     ::getrusage(RUSAGE_SELF, &after);
     // 256 MiB of data went through; the process grew by far less (ru_maxrss in KiB).
@@ -304,14 +304,14 @@ TEST_F(RestoreRunTest, FullDiskLeavesTheOldFileWholeAndNamesTheEntry) {
     const auto previous = ::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = {1 << 20, old.rlim_max};
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    FRun.doRestore("");
+    FPass.Run(PassKind::Restore, "");
     ::setrlimit(RLIMIT_FSIZE, &old);
     ::signal(SIGXFSZ, previous);
     EXPECT_EQ(Read("gross.bin"), "alte Fassung");
     EXPECT_EQ(Read("klein.txt"), "ok");
     ASSERT_EQ(FWindow.FShown.size(), 1u);
     EXPECT_EQ(FWindow.FShown[0].rfind("Fehler: gross.bin wurde nicht wiederhergestellt: ", 0), 0u) << FWindow.FShown[0];
-    EXPECT_TRUE(FRun.PassIncomplete());
+    EXPECT_TRUE(FPass.Incomplete());
     for (const auto& item : fs::directory_iterator(FRoot)) {
         EXPECT_EQ(item.path().filename().string().find(".vbpart"), std::string::npos) << item.path();
     }
@@ -330,13 +330,13 @@ TEST_F(RestoreRunTest, ReadOnlyRootKeepsWhatIsThereAndNamesEveryEntry) {
     FAuto = true;
     {
         test::AsNobody nobody;  // permission bits hold for root too
-        FRun.doRestore("");
+        FPass.Run(PassKind::Restore, "");
     }
     fs::permissions(FRoot, fs::perms::owner_all);
     EXPECT_EQ(Read("alt.txt"), "alt");
     EXPECT_FALSE(fs::exists(FRoot / "Ordner"));
     EXPECT_FALSE(fs::exists(FRoot / "c.txt"));
-    EXPECT_TRUE(FRun.PassIncomplete());
+    EXPECT_TRUE(FPass.Incomplete());
     std::string shown;
     for (const std::string& line : FWindow.FShown) shown += line + "\n";
     for (const char* name : {"alt.txt", "Ordner/b.txt", "c.txt"}) {

@@ -52,14 +52,14 @@ TEST_F(RestoreRunTest, ALinkAUserPlantsInTheTargetIsNotFollowed) {
     MakeZip(FArchives / "Job.zip",
             {"home/lehrer/sub/programm:boese:mode=04755", "home/lehrer/sub/neu.txt:x", "home/lehrer/ok.txt:gut"});
     FAuto = true;
-    FRun.doRestore("");
+    FPass.Run(PassKind::Restore, "");
 
     EXPECT_EQ(test::ReadFile(system / "programm"), "echt");
     EXPECT_EQ(StatOf(system / "programm").st_mode & 07777, 04755u);
     EXPECT_FALSE(fs::exists(system / "neu.txt"));
     EXPECT_TRUE(fs::is_symlink(FRoot / "home/lehrer/sub"));
     EXPECT_EQ(Read("home/lehrer/ok.txt"), "gut");
-    EXPECT_TRUE(FRun.PassIncomplete());
+    EXPECT_TRUE(FPass.Incomplete());
     const std::string shown = Joined(FWindow.FShown);
     for (const char* name : {"home/lehrer/sub/programm", "home/lehrer/sub/neu.txt"}) {
         EXPECT_NE(
@@ -85,8 +85,8 @@ TEST_F(RestoreRunTest, OwnerGroupAndModeComeBackAndSetIdBitsNever) {
          "lehrer/setuid:Programm:mode=06755", "bin/prog:neu:nomode", "privat/neu.txt:neu:nomode"});
     ::chmod(FRoot.c_str(), 0700);
     FAuto = true;
-    FRun.doRestore("");
-    EXPECT_FALSE(FRun.PassIncomplete()) << Joined(FWindow.FShown);
+    FPass.Run(PassKind::Restore, "");
+    EXPECT_FALSE(FPass.Incomplete()) << Joined(FWindow.FShown);
 
     struct Case {
         const char* Name;
@@ -148,12 +148,12 @@ TEST_F(RestoreRunTest, AFileAnotherProgramHoldsOpenIsNeverReplaced) {
     {
         Holder writer(FRoot / "Daten/offen.dat", true);
         Holder reader(FRoot / "Daten/lesend.dat", false);
-        FRun.doRestore("");
+        FPass.Run(PassKind::Restore, "");
     }
     EXPECT_EQ(Read("Daten/offen.dat"), "alt");
     EXPECT_EQ(Read("Daten/lesend.dat"), "alt");
     EXPECT_EQ(Read("Daten/frei.dat"), "neu");
-    EXPECT_TRUE(FRun.PassIncomplete());
+    EXPECT_TRUE(FPass.Incomplete());
     const std::string shown = Joined(FWindow.FShown);
     EXPECT_NE(shown.find("Fehler: Daten/offen.dat wurde nicht wiederhergestellt: die Datei ist noch geöffnet"),
               std::string::npos)
@@ -164,8 +164,8 @@ TEST_F(RestoreRunTest, AFileAnotherProgramHoldsOpenIsNeverReplaced) {
 
     // Once closed, the next pass replaces them.
     FWindow.FShown.clear();
-    FRun.doRestore("");
-    EXPECT_FALSE(FRun.PassIncomplete()) << Joined(FWindow.FShown);
+    FPass.Run(PassKind::Restore, "");
+    EXPECT_FALSE(FPass.Incomplete()) << Joined(FWindow.FShown);
     EXPECT_EQ(Read("Daten/offen.dat"), "neu");
 }
 
@@ -173,11 +173,11 @@ TEST_F(RestoreRunTest, UnattendedRestoreWritesOnlyBelowTheFoldersItsJobSaves) {
     SavedFolders({(FRoot / "Daten").string() + "/", (FRoot / "Leer").string()});
     MakeZip(FArchives / "Job.zip", {"Daten/a.txt:A", "Datenbank/b.txt:B", "etc/cron.d/job:C"});
     FAuto = true;
-    FRun.doRestore("");
+    FPass.Run(PassKind::Restore, "");
     EXPECT_EQ(Read("Daten/a.txt"), "A");
     EXPECT_FALSE(fs::exists(FRoot / "Datenbank"));
     EXPECT_FALSE(fs::exists(FRoot / "etc"));
-    EXPECT_TRUE(FRun.PassIncomplete());
+    EXPECT_TRUE(FPass.Incomplete());
     EXPECT_EQ(FWindow.FShown, (std::vector<std::string>{"Fehler: Datenbank/b.txt wurde nicht wiederhergestellt: liegt "
                                                         "nicht unter einem Ordner, den der Job sichert",
                                                         "Fehler: etc/cron.d/job wurde nicht wiederhergestellt: liegt "
@@ -219,14 +219,14 @@ TEST_F(RestoreRunTest, UnattendedRestoreRefusesAnArchiveOthersCouldHavePlaced) {
         FWindow.FShown.clear();
         ::chmod((FArchives / "Job.zip").c_str(), c.Archive);
         ::chmod(FArchives.c_str(), c.Folder);
-        FRun.doRestore("");
+        FPass.Run(PassKind::Restore, "");
         if (c.Message.empty()) {
             EXPECT_EQ(Read("a.txt"), "A");
             EXPECT_TRUE(FWindow.FShown.empty()) << Joined(FWindow.FShown);
         } else {
             EXPECT_FALSE(fs::exists(FRoot / "a.txt"));
             EXPECT_EQ(FWindow.FShown, std::vector<std::string>{c.Message});
-            EXPECT_TRUE(FRun.PassIncomplete());
+            EXPECT_TRUE(FPass.Incomplete());
         }
     }
 }
@@ -245,11 +245,11 @@ TEST_F(RestoreRunTest, EntriesThatCannotFitRestoreNothing) {
     MakeZip(FArchives / "Job.zip", {"klein.txt:ok", "gross.bin:3000000:zeros", "alt.txt:neu"});
     FWindow.FRestoreRoot = small.string() + "/";
     FAuto = true;
-    FRun.doRestore("");
+    FPass.Run(PassKind::Restore, "");
     EXPECT_EQ(test::ReadFile(small / "alt.txt"), "alt");
     EXPECT_FALSE(fs::exists(small / "klein.txt"));
     EXPECT_FALSE(fs::exists(small / "gross.bin"));
-    EXPECT_TRUE(FRun.PassIncomplete());
+    EXPECT_TRUE(FPass.Incomplete());
     ASSERT_EQ(FWindow.FShown.size(), 1u);
     EXPECT_EQ(FWindow.FShown[0].rfind("Fehler: Auf dem Ziellaufwerk ist nicht genug Platz frei: Die Wiederherstellung "
                                       "braucht 3.000.005 Bytes, frei sind ",
@@ -265,7 +265,7 @@ TEST_F(RestoreRunTest, NamesOfOtherHostsAndControlCharacters) {
     MakeZip(FArchives / "Job.zip", {"dir\\sub\\x.txt:X:nomode", "C:\\Daten\\y.txt:Y:nomode", "C:/z.txt:Z",
                                     "unix\\name.txt:U", "esc\x1b[31m.txt:E", "zeile\nzwei.txt:N"});
     FAuto = true;
-    FRun.doRestore("");
+    FPass.Run(PassKind::Restore, "");
     EXPECT_EQ(Read("dir/sub/x.txt"), "X");
     EXPECT_EQ(Read("Daten/y.txt"), "Y");
     EXPECT_EQ(Read("z.txt"), "Z");

@@ -1,0 +1,151 @@
+#include "pass/Pass.h"
+
+#include <filesystem>
+#include <string_view>
+#include <unordered_map>
+
+#include "backup/BackupRun.h"
+#include "catalogue/CsvTable.h"
+#include "catalogue/TJob.h"
+#include "platform/TemporaryFiles.h"
+#include "restore/RestoreRun.h"
+#include "settings/Settings.h"
+#include "util/Finally.h"
+#include "util/RunPhases.h"
+
+namespace vb {
+namespace {
+
+std::string TrimBlanksAndControls(std::string_view text) {
+    auto isTrimmed = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    while (!text.empty() && isTrimmed(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isTrimmed(text.back())) text.remove_suffix(1);
+    return std::string(text);
+}
+
+std::string Quoted(const std::string& text) { return "\u201E" + text + "\u201C"; }
+
+// What a pass did not do, in the words of its direction.
+const char* NotDone(PassKind kind) { return kind == PassKind::Backup ? "gesichert" : "wiederhergestellt"; }
+
+}  // namespace
+
+TJob JobOfRow(const CsvTable& jobs, int row) {
+    TJob job;
+    const auto text = [&](const char* field) {
+        const auto column = jobs.FindField(field);
+        return column ? jobs.TextAt(row, *column) : std::string();
+    };
+    job.Bezeichnung = text("BEZEICHNUNG");
+    job.DestDir = text("ZIELVERZEICHNIS");
+    job.DefFile = text("DEFINITIONSDATEI");
+    const auto automatic = jobs.FindField("AUTOMATIK");
+    job.Auto = automatic && jobs.BoolAt(row, *automatic).value_or(false);
+    job.BackupFilename = text("BACKUPDATEI");
+    return job;
+}
+
+std::vector<SelectedJob> SelectJobs(const CsvTable& jobs, const std::string& names) {
+    std::vector<SelectedJob> selection;
+    const int nameColumn = jobs.Active() ? jobs.FieldByName("BEZEICHNUNG") : -1;
+    if (names.empty()) {
+        const int autoColumn = jobs.Active() ? jobs.FieldByName("AUTOMATIK") : -1;
+        for (int row = 0; row < jobs.RecordCount(); ++row) {
+            if (jobs.BoolAt(row, autoColumn).value_or(false)) selection.push_back({row, jobs.TextAt(row, nameColumn)});
+        }
+        return selection;
+    }
+    std::unordered_map<std::string, int> rows;
+    for (int row = jobs.RecordCount() - 1; row >= 0; --row) rows[jobs.TextAt(row, nameColumn)] = row;
+    std::size_t start = 0;
+    while (start <= names.size()) {
+        std::size_t comma = names.find(',', start);
+        if (comma == std::string::npos) comma = names.size();
+        std::string name = TrimBlanksAndControls(std::string_view(names).substr(start, comma - start));
+        start = comma + 1;
+        const auto found = rows.find(name);
+        selection.push_back({found == rows.end() ? -1 : found->second, std::move(name)});
+    }
+    return selection;
+}
+
+Pass::Pass(const CsvTable& jobs, BackupRun& backup, RestoreRun& restore, RunHost& host, const TOptions& options)
+    : FJobs(jobs), FBackup(backup), FRestore(restore), FHost(host), FOptions(options) {}
+
+bool Pass::Lock() {
+    try {
+        FLock.emplace(FOptions.FDatenDir);
+    } catch (const Error& e) {
+        FHost.ShowError(e.what());
+        return false;
+    }
+    // What killed runs left of the job list's temporary files goes now, under the lock.
+    if (const std::string& list = FJobs.FileName(); !list.empty()) {
+        const std::filesystem::path file(list);
+        platform::RemoveStaleTemporaries(file.has_parent_path() ? file.parent_path().string() : ".",
+                                         file.filename().string());
+    }
+    return true;
+}
+
+void Pass::Run(PassKind kind, const std::string& names) {
+    FIncomplete = false;
+    if (!Lock()) {
+        FIncomplete = true;
+        return;
+    }
+    Finally release([this] { FLock.reset(); });
+    // The archive names recorded meanwhile reach the job list file also when a job throws.
+    Finally flush([this, kind] {
+        if (kind == PassKind::Backup && !FBackup.FlushRecords()) FIncomplete = true;
+    });
+    const std::vector<SelectedJob> selection = SelectJobs(FJobs, names);
+    if (names.empty() && selection.empty()) {
+        FHost.ShowError("Die Jobliste " + FJobs.FileName() + " enth\u00E4lt keinen automatischen Job; es wurde nichts " +
+                        NotDone(kind) + ".");
+        FIncomplete = true;
+        return;
+    }
+    for (const SelectedJob& selected : selection) RunJob(kind, selected);
+}
+
+// A job's failure concerns that job alone; the next one still runs.
+void Pass::RunJob(PassKind kind, const SelectedJob& selected) {
+    if (selected.Row < 0) {
+        FHost.ShowError("Einen Job namens " + Quoted(selected.Name) + " gibt es in der Jobliste " + FJobs.FileName() +
+                        " nicht; er wurde nicht " + NotDone(kind) + ".");
+        FIncomplete = true;
+        return;
+    }
+    TJob job;
+    {
+        RunPhase phase("job switch");
+        job = JobOfRow(FJobs, selected.Row);
+    }
+    bool ok = false;
+    try {
+        ok = kind == PassKind::Backup ? FBackup.BackupJob(job) && FBackup.JobComplete() : FRestore.RestoreJob(job, true);
+    } catch (const std::exception& e) {
+        FHost.ShowError(e.what());
+    }
+    if (!ok) FIncomplete = true;
+}
+
+bool Pass::BackupOne(TJob& job) {
+    FIncomplete = true;
+    if (!Lock()) return false;
+    Finally release([this] { FLock.reset(); });
+    const bool ok = FBackup.BackupJob(job) && FBackup.JobComplete();
+    FIncomplete = !FBackup.FlushRecords() || !ok;
+    return !FIncomplete;
+}
+
+bool Pass::RestoreOne(const TJob& job) {
+    FIncomplete = true;
+    if (!Lock()) return false;
+    Finally release([this] { FLock.reset(); });
+    FIncomplete = !FRestore.RestoreJob(job, false);
+    return !FIncomplete;
+}
+
+}  // namespace vb

@@ -1,0 +1,72 @@
+#pragma once
+// A backup or restore pass over the jobs of the job list: the unattended /BACKUP and
+// /RESTORE, the window's menu items "Sichern" and "Wiederherstellen", and the single
+// job of the buttons "Backup starten" and "Start". The pass reads the jobs from the
+// rows of the job table without moving its current row, takes the data folder's pass
+// lock once for all its jobs, chooses the jobs the same way for both directions, and
+// lets no job's failure stop the next one. Everything it says goes through RunHost.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/PassLock.h"
+#include "util/RunHost.h"
+
+namespace vb {
+
+class BackupRun;
+class CsvTable;
+class RestoreRun;
+class TJob;
+struct TOptions;
+
+enum class PassKind { Backup, Restore };
+
+// One job of a pass as its row names it; BackupFilename is the row's BACKUPDATEI.
+TJob JobOfRow(const CsvTable& jobs, int row);
+
+// The jobs a pass runs, in the order it runs them: with empty `names` every row
+// marked AUTOMATIK in table order, else the comma-separated names (blanks and control
+// characters around each trimmed), each the first row of that name; a name that no
+// row has keeps its place with the row -1.
+struct SelectedJob {
+    int Row = -1;
+    std::string Name;
+    bool operator==(const SelectedJob&) const = default;
+};
+std::vector<SelectedJob> SelectJobs(const CsvTable& jobs, const std::string& names);
+
+class Pass {
+public:
+    // The job table, both runs and the options (the pass lock lives in their data
+    // folder) stay the caller's.
+    Pass(const CsvTable& jobs, BackupRun& backup, RestoreRun& restore, RunHost& host, const TOptions& options);
+
+    // The pass over the jobs `names` selects (see SelectJobs). An unknown name, a job
+    // list without an automatic job, a running pass and each failing job are reported,
+    // and the other jobs still run.
+    void Run(PassKind kind, const std::string& names);
+    // One job under the pass lock, for the window's buttons: a backup of `job` (the
+    // window's FJob), or a restore of the entries selected in the browser. True when
+    // the job succeeded completely. Errors of the job pass on to the caller.
+    bool BackupOne(TJob& job);
+    bool RestoreOne(const TJob& job);
+
+    // True when the last Run, BackupOne or RestoreOne left anything undone.
+    bool Incomplete() const { return FIncomplete; }
+
+private:
+    // Takes the lock, false after the message when another pass holds it.
+    bool Lock();
+    void RunJob(PassKind kind, const SelectedJob& selected);
+
+    const CsvTable& FJobs;
+    BackupRun& FBackup;
+    RestoreRun& FRestore;
+    RunHost& FHost;
+    const TOptions& FOptions;
+    std::optional<platform::PassLock> FLock;
+    bool FIncomplete = false;
+};
+
+}  // namespace vb
