@@ -50,6 +50,8 @@ CsvTable::CsvTable(std::string definition) : FDefinition(std::move(definition)) 
 }
 
 CsvTable::~CsvTable() {
+    // The views hear that the rows are gone, then that the table is.
+    CloseDiscarding();
     const auto observers = FObservers;
     for (CsvTableObserver* observer : observers) observer->TableDestroyed();
 }
