@@ -11,7 +11,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "backup/PrepareBackupFilename.h"
+#include "catalogue/JobArchives.h"
 #include "backup/VerifiedSave.h"
 #include "backup/archive/ArchiveWriter.h"
 #include "catalogue/CsvTable.h"
@@ -155,8 +155,11 @@ BackupRun::BackupRun(BackupRunContext context, RunHost& host, BackupRunHost& win
 // check that fails throws vb::Error with the message the user sees.
 std::vector<BackupRun::SourceRow> BackupRun::CheckJob(const TJob& job) {
     if (const std::string problem = JobNameProblem(job.Bezeichnung); !problem.empty()) throw Error(problem);
+    // The list opens first, as a job change opens it: a file that is there but cannot
+    // be read as a table says so in the table's words; a missing one opens empty and
+    // is named below.
+    if (!job.DefFile.empty()) FContext.DefinitionRules.OpenForJob(job);
     if (const std::string problem = DefinitionFileProblem(job); !problem.empty()) throw Error(problem);
-    FContext.DefinitionRules.OpenForJob(job);
     CsvTable& table = FContext.Definitions;
     std::vector<SourceRow> rows;
     if (table.First()) {

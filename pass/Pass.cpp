@@ -101,9 +101,17 @@ void Pass::Run(PassKind kind, const std::string& names) {
     });
     const std::vector<SelectedJob> selection = SelectJobs(FJobs, names);
     if (names.empty() && selection.empty()) {
-        FHost.ShowError("Die Jobliste " + FJobs.FileName() + " enth\u00E4lt keinen automatischen Job; es wurde nichts " +
-                        NotDone(kind) + ".");
-        FIncomplete = true;
+        // Without a backup nothing is safe, so a backup pass with nothing to do has
+        // failed; a restore pass with nothing to do has left nothing undone and only
+        // says so.
+        const std::string text = "Die Jobliste " + FJobs.FileName() +
+                                 " enth\u00E4lt keinen automatischen Job; es wurde nichts " + NotDone(kind) + ".";
+        if (kind == PassKind::Backup) {
+            FHost.ShowError(text);
+            FIncomplete = true;
+        } else {
+            FHost.ShowMessage(text);
+        }
         return;
     }
     for (const SelectedJob& selected : selection) RunJob(kind, selected);

@@ -42,9 +42,10 @@ public:
     // folder) stay the caller's.
     Pass(const CsvTable& jobs, BackupRun& backup, RestoreRun& restore, RunHost& host, const TOptions& options);
 
-    // The pass over the jobs `names` selects (see SelectJobs). An unknown name, a job
-    // list without an automatic job, a running pass and each failing job are reported,
-    // and the other jobs still run.
+    // The pass over the jobs `names` selects (see SelectJobs). An unknown name, a
+    // running pass and each failing job are reported as errors, and the other jobs
+    // still run. A job list without an automatic job fails a backup pass; a restore
+    // pass only says so.
     void Run(PassKind kind, const std::string& names);
     // One job under the pass lock, for the window's buttons: a backup of `job` (the
     // window's FJob), or a restore of the entries selected in the browser. True when
