@@ -41,6 +41,7 @@
 #include "platform/ShellFolders.h"
 #include "platform/Trash.h"
 #include "restore/AbZipView.h"
+#include "catalogue/JobArchives.h"
 #include "restore/ArchiveListing.h"
 #include "settings/WindowPlacement.h"
 #include "settings/frmSchedule.h"

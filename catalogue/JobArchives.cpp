@@ -1,15 +1,20 @@
-#include "backup/PrepareBackupFilename.h"
+#include "catalogue/JobArchives.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <tuple>
 
 #include "catalogue/TJob.h"
+#include "platform/CreationStamp.h"
 #include "platform/FileStat.h"
+#include "platform/PathWalk.h"
 #include "platform/RenameNoReplace.h"
 #include "platform/TemporaryFiles.h"
 #include "settings/TBackupStrategie.h"
+#include "util/PathText.h"
 
 namespace vb {
 namespace {
@@ -70,6 +75,19 @@ bool EndsWithDay(std::string_view stem) {
         if (i % 3 == 0 ? day[i] != '-' : !digit) return false;
     }
     return true;
+}
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Letters without regard to case first, then the bytes, so that the order is total.
+bool NameOrder(const std::string& a, const std::string& b) {
+    const auto folded = [](const std::string& s) {
+        std::string out(s);
+        std::transform(out.begin(), out.end(), out.begin(), UpperAscii);
+        return out;
+    };
+    const std::string fa = folded(a), fb = folded(b);
+    return fa != fb ? fa < fb : a < b;
 }
 
 }  // namespace
@@ -144,6 +162,45 @@ std::vector<std::string_view> JobsWhoseArchiveThisMayBe(std::string_view fileNam
     if (n >= 2 && stem[n - 2] == '_' && stem[n - 1] >= '1' && stem[n - 1] <= '3') jobs.push_back(stem.substr(0, n - 2));
     if (EndsWithDay(stem)) jobs.push_back(stem.substr(0, n - 9));
     return jobs;
+}
+
+std::string ArchivePath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+std::vector<std::string> ListArchiveNames(const std::string& folder) {
+    std::vector<std::string> names;
+    if (folder.empty()) return names;
+    // The target folder is reached under the rule for links, like every folder a
+    // restore reads from or writes into.
+    const platform::WalkResult walked = platform::OpenFolder(folder);
+    if (!walked.Ok()) return names;
+    const auto items = platform::ListFolder(walked.Fd.Get());
+    if (!items) return names;
+    for (const platform::FolderItem& item : *items) {
+        if (EndsWithZip(item.Name)) names.push_back(item.Name);
+    }
+    std::sort(names.begin(), names.end(), NameOrder);
+    return names;
+}
+
+std::string ArchiveForRestorePass(const std::string& folder, const std::string& recorded) {
+    const std::vector<std::string> names = ListArchiveNames(folder);
+    if (!recorded.empty() && std::find(names.begin(), names.end(), recorded) != names.end()) return recorded;
+    std::string newest;
+    std::tuple<int, int, int, int, int, int> newestStamp{};
+    for (const std::string& name : names) {
+        const auto stamp = platform::ReadCreationStamp(ArchivePath(folder, name));
+        if (!stamp) continue;
+        const auto key = std::make_tuple(stamp->tm_year, stamp->tm_mon, stamp->tm_mday, stamp->tm_hour,
+                                         stamp->tm_min, stamp->tm_sec);
+        if (newest.empty() || key >= newestStamp) {
+            newest = name;
+            newestStamp = key;
+        }
+    }
+    return newest;
 }
 
 }  // namespace vb

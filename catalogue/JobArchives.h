@@ -1,8 +1,11 @@
 #pragma once
-// The name of a backup archive, chosen by the naming strategy, and the rotation of
-// the three generations. The backup run calls this once per job run, after the
-// password prompt and before the archive is opened, and appends the result to the
-// job's target folder as it stands: DestDir + "/Daten_1.zip".
+// The archives of a job in its target folder, under each naming strategy: the name a
+// backup writes (PrepareBackupFilename) and the rotation of the three generations,
+// the names that belong to a job and are never taken into a selection, the archives
+// listed for the browser, and the one a restore pass takes. The backup run asks
+// PrepareBackupFilename once per job run, after the password prompt and before the
+// archive is opened, and appends the result to the job's target folder as it
+// stands: DestDir + "/Daten_1.zip".
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -69,5 +72,22 @@ bool GenerationsWillRotate(const TJob& job);
 // for any other name. A name can fit more than one job: "A_1.zip" is the first
 // generation of "A" and the same-file archive of "A_1".
 std::vector<std::string_view> JobsWhoseArchiveThisMayBe(std::string_view fileName);
+
+// `folder` + "/" + `name`, without doubling a trailing "/".
+std::string ArchivePath(const std::string& folder, const std::string& name);
+
+// The names (without folder) of the items of `folder` whose names end in ".zip"
+// (letters in any case). Every kind of item counts, hidden files and folders named
+// like archives too. The list is in name order, letters compared without regard to
+// case as the file systems of the original platform return them, so that the first
+// archive does not depend on the file system. Empty when the folder is missing or
+// cannot be read.
+std::vector<std::string> ListArchiveNames(const std::string& folder);
+
+// The archive a restore pass takes for a job: `recorded` (the job's BACKUPDATEI) when
+// an archive of that name is listed in `folder`, else the listed archive with the
+// newest creation stamp (of equal stamps the last in name order). "" when the folder
+// holds no archive.
+std::string ArchiveForRestorePass(const std::string& folder, const std::string& recorded);
 
 }  // namespace vb

@@ -11,7 +11,7 @@
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"
 #include "platform/FileStat.h"
-#include "restore/ArchiveListing.h"
+#include "catalogue/JobArchives.h"
 #include "settings/Settings.h"
 #include "util/Error.h"
 #include "util/EscapeControl.h"

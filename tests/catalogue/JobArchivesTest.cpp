@@ -1,4 +1,4 @@
-#include "backup/PrepareBackupFilename.h"
+#include "catalogue/JobArchives.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -28,7 +28,7 @@ std::map<std::string, std::string> FilesIn(const fs::path& folder) {
     return files;
 }
 
-class PrepareBackupFilenameTest : public ::testing::Test {
+class JobArchivesTest : public ::testing::Test {
 protected:
     TJob Job(const std::string& name) const {
         TJob job;
@@ -39,7 +39,7 @@ protected:
     test::TempDir FDir;
 };
 
-TEST_F(PrepareBackupFilenameTest, PerDayNameComesFromTheLocalDateAndTakesTheJobNameLiterally) {
+TEST_F(JobArchivesTest, PerDayNameComesFromTheLocalDateAndTakesTheJobNameLiterally) {
     struct Case {
         const char* name;
         std::string job;
@@ -62,7 +62,7 @@ TEST_F(PrepareBackupFilenameTest, PerDayNameComesFromTheLocalDateAndTakesTheJobN
     EXPECT_TRUE(fs::is_empty(FDir.Path())) << "naming alone creates no file";
 }
 
-TEST_F(PrepareBackupFilenameTest, RunsJustBeforeAndAfterMidnightNameTwoArchivesThatSortByDate) {
+TEST_F(JobArchivesTest, RunsJustBeforeAndAfterMidnightNameTwoArchivesThatSortByDate) {
     const std::string late = PrepareBackupFilename(Job("Daten"), bsJedenTag, test::LocalClock(2016, 12, 31, 23, 59));
     const std::string early = PrepareBackupFilename(Job("Daten"), bsJedenTag, test::LocalClock(2017, 1, 1, 0, 1));
     EXPECT_EQ(late, "/Daten-16-12-31.zip");
@@ -70,14 +70,14 @@ TEST_F(PrepareBackupFilenameTest, RunsJustBeforeAndAfterMidnightNameTwoArchivesT
     EXPECT_LT(late, early);
 }
 
-TEST_F(PrepareBackupFilenameTest, StoredStrategyOutsideTheThreeFallsBackToPerDay) {
+TEST_F(JobArchivesTest, StoredStrategyOutsideTheThreeFallsBackToPerDay) {
     for (std::uint8_t strategie : {std::uint8_t{3}, std::uint8_t{7}, std::uint8_t{255}}) {
         SCOPED_TRACE(int(strategie));
         EXPECT_EQ(PrepareBackupFilename(Job("Daten"), strategie, test::LocalClock(2016, 5, 23)), "/Daten-16-05-23.zip");
     }
 }
 
-TEST_F(PrepareBackupFilenameTest, SameFileNeverCreatesOrMovesAnything) {
+TEST_F(JobArchivesTest, SameFileNeverCreatesOrMovesAnything) {
     WriteFile(FDir / "Daten.zip", "old");
     EXPECT_EQ(PrepareBackupFilename(Job("Daten"), bsGleicheDatei, test::LocalClock(2016, 5, 23)), "/Daten.zip");
     EXPECT_EQ(PrepareBackupFilename(Job("Da\"ten"), bsGleicheDatei, test::LocalClock(2016, 5, 23)), "/Da\"ten.zip");
@@ -86,7 +86,7 @@ TEST_F(PrepareBackupFilenameTest, SameFileNeverCreatesOrMovesAnything) {
 
 // Naming resets the spanning threshold and moves nothing: the generations rotate only
 // when the new archive is complete.
-TEST_F(PrepareBackupFilenameTest, ResetsTheSpanningThresholdAndMovesNoGeneration) {
+TEST_F(JobArchivesTest, ResetsTheSpanningThresholdAndMovesNoGeneration) {
     WriteFile(FDir / "Daten_1.zip", "newest");
     WriteFile(FDir / "Daten_2.zip", "older");
     for (std::uint8_t strategie : {bsJedenTag, bsDreiGenerationen, bsGleicheDatei}) {
@@ -103,7 +103,7 @@ TEST_F(PrepareBackupFilenameTest, ResetsTheSpanningThresholdAndMovesNoGeneration
 // Each case lists what the folder holds before the run ("dir" makes a folder of that
 // name) and the files after it, with their contents: a content tells which
 // generation went where.
-TEST_F(PrepareBackupFilenameTest, RotatesThreeGenerationsAndNeverReplacesAFile) {
+TEST_F(JobArchivesTest, RotatesThreeGenerationsAndNeverReplacesAFile) {
     using Files = std::map<std::string, std::string>;
     struct Case {
         const char* name;
@@ -159,7 +159,7 @@ TEST_F(PrepareBackupFilenameTest, RotatesThreeGenerationsAndNeverReplacesAFile) 
 // a state that a run killed at one step leaves ("=X" names another name of X's file,
 // left by a rename through link and unlink that was cut short); finishing it, once or
 // again, always ends with the new archive at _1 and the older ones each one further.
-TEST_F(PrepareBackupFilenameTest, WaitingNewGenerationTakesItsPlaceFromEveryStep) {
+TEST_F(JobArchivesTest, WaitingNewGenerationTakesItsPlaceFromEveryStep) {
     using Files = std::map<std::string, std::string>;
     const Files done = {{"Daten_1.zip", "neu"}, {"Daten_2.zip", "A"}, {"Daten_3.zip", "B"}};
     const struct {
@@ -207,7 +207,7 @@ TEST_F(PrepareBackupFilenameTest, WaitingNewGenerationTakesItsPlaceFromEveryStep
 
 // Without a waiting new _1, finishing changes nothing: the generations move only for
 // a new archive.
-TEST_F(PrepareBackupFilenameTest, NothingWaitingMovesNothing) {
+TEST_F(JobArchivesTest, NothingWaitingMovesNothing) {
     WriteFile(FDir / "Daten_1.zip", "A");
     WriteFile(FDir / "Daten_2.zip", "B");
     EXPECT_TRUE(FinishInterruptedRotation(Job("Daten")));
@@ -216,7 +216,7 @@ TEST_F(PrepareBackupFilenameTest, NothingWaitingMovesNothing) {
 
 // Every name a job's archives, its waiting new _1 and their temporary files can have
 // leads back to the job; other names lead to none.
-TEST_F(PrepareBackupFilenameTest, ArchiveNamesLeadBackToTheirJobs) {
+TEST_F(JobArchivesTest, ArchiveNamesLeadBackToTheirJobs) {
     using Jobs = std::vector<std::string_view>;
     const struct {
         const char* file;
@@ -242,7 +242,7 @@ TEST_F(PrepareBackupFilenameTest, ArchiveNamesLeadBackToTheirJobs) {
     }
 }
 
-TEST_F(PrepareBackupFilenameTest, RepeatedRunsKeepTheNewestThreeGenerations) {
+TEST_F(JobArchivesTest, RepeatedRunsKeepTheNewestThreeGenerations) {
     // The run writes _1 after naming; here a file with the run number stands for it.
     for (int run = 1; run <= 4; ++run) {
         const std::string name = PrepareBackupFilename(Job("Daten"), bsDreiGenerationen, test::LocalClock(2016, 5, 23));
@@ -253,7 +253,7 @@ TEST_F(PrepareBackupFilenameTest, RepeatedRunsKeepTheNewestThreeGenerations) {
                                         {"Daten_1.zip", "run 4"}, {"Daten_2.zip", "run 3"}, {"Daten_3.zip", "run 2"}}));
 }
 
-TEST_F(PrepareBackupFilenameTest, UnwritableTargetFolderMovesNothingAndStillNamesTheFirstGeneration) {
+TEST_F(JobArchivesTest, UnwritableTargetFolderMovesNothingAndStillNamesTheFirstGeneration) {
     if (::geteuid() == 0) GTEST_SKIP() << "root may write into any folder";
     WriteFile(FDir / "Daten_1.zip", "A");
     WriteFile(FDir / "Daten_2.zip", "B");

@@ -1,5 +1,6 @@
 // The archive list of a target folder, the status line and the archive a restore
 // pass takes.
+#include "catalogue/JobArchives.h"
 #include "restore/ArchiveListing.h"
 
 #include <gtest/gtest.h>

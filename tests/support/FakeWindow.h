@@ -11,7 +11,7 @@
 #include "catalogue/JobList.h"
 #include "pass/Pass.h"
 #include "restore/ArchiveBrowser.h"
-#include "restore/ArchiveListing.h"
+#include "catalogue/JobArchives.h"
 #include "restore/RestoreRun.h"
 #include "support/FakeHost.h"
 
