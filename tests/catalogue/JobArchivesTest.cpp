@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalogue/TJob.h"
+#include "platform/CreationStamp.h"
 #include "settings/TBackupStrategie.h"
 #include "support/LocalClock.h"
 #include "support/TempDir.h"
@@ -264,6 +265,40 @@ TEST_F(JobArchivesTest, UnwritableTargetFolderMovesNothingAndStillNamesTheFirstG
     fs::permissions(FDir.Path(), fs::perms::owner_all);
     EXPECT_EQ(FilesIn(FDir.Path()), (std::map<std::string, std::string>{
                                         {"Daten_1.zip", "A"}, {"Daten_2.zip", "B"}, {"Daten_3.zip", "C"}}));
+}
+
+// The archives a job's target folder holds, and the one a restore pass takes.
+TEST(JobArchiveListing, ListsZipNamesOfAnyKindInNameOrderWithoutRegardToCase) {
+    test::TempDir dir;
+    // Created in an order that no file system keeps by accident.
+    for (const char* name : {"Job-24-03-02.zip", "b.ZIP", ".versteckt.zip", "Job-24-03-01.zip", "a.zip.txt", "A.zip",
+                             "notes.txt", "zip"}) {
+        test::WriteFile(dir / name, "x");
+    }
+    fs::create_directory(dir / "Ordner.zip");
+    EXPECT_EQ(ListArchiveNames(dir.Path().string()),
+              (std::vector<std::string>{".versteckt.zip", "A.zip", "b.ZIP", "Job-24-03-01.zip", "Job-24-03-02.zip",
+                                        "Ordner.zip"}));
+    EXPECT_TRUE(ListArchiveNames((dir / "fehlt").string()).empty());
+    EXPECT_TRUE(ListArchiveNames("").empty());
+}
+
+TEST(JobArchiveListing, RestorePassTakesTheRecordedArchiveElseTheNewest) {
+    test::TempDir dir;
+    const std::string folder = dir.Path().string();
+    const struct {
+        const char* name;
+        int day;
+    } archives[] = {{"Job-24-03-01.zip", 1}, {"Job-24-03-03.zip", 3}, {"Andere-24-03-09.zip", 9}, {"Job-24-03-02.zip", 2}};
+    for (const auto& a : archives) {
+        test::WriteFile(dir / a.name, "x");
+        if (!platform::SetCreationStamp((dir / a.name).string(), test::LocalClock(2024, 3, a.day, 20))) GTEST_SKIP() << "no user extended attributes here";
+    }
+    EXPECT_EQ(ArchiveForRestorePass(folder, "Job-24-03-02.zip"), "Job-24-03-02.zip");
+    // A recorded name that is gone, or none: the newest by its creation stamp.
+    EXPECT_EQ(ArchiveForRestorePass(folder, "Job-24-02-28.zip"), "Andere-24-03-09.zip");
+    EXPECT_EQ(ArchiveForRestorePass(folder, ""), "Andere-24-03-09.zip");
+    EXPECT_EQ(ArchiveForRestorePass((dir / "leer").string(), "Job-24-03-02.zip"), "");
 }
 
 }  // namespace
