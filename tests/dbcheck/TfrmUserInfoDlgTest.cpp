@@ -133,4 +133,4 @@ private slots:
 };
 
 QTEST_MAIN(UserInfoDlgTest)
-#include "UserInfoDlgTest.moc"
+#include "TfrmUserInfoDlgTest.moc"
