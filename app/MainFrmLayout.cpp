@@ -25,6 +25,7 @@
 #include "app/TMainFrm.h"
 #include "help/HtmlHelp.h"
 #include "util/WindowFont.h"
+#include "util/WindowIcons.h"
 #include "restore/AbZipView.h"
 
 namespace vb {
@@ -199,10 +200,9 @@ QWidget* TMainFrm::BuildNavigationBar() {
         auto* button = new QToolButton(bar);
         button->setObjectName(b.name);
         button->setText(b.caption);
-        // The desktop's icon where its theme has one, else Qt's own.
-        const QString themeName = b.tag == pgEinstellungen ? "preferences-system" : QString();
-        button->setIcon(themeName.isEmpty() ? style()->standardIcon(b.icon)
-                                            : QIcon::fromTheme(themeName, style()->standardIcon(b.icon)));
+        // Qt's own icons; the settings have no fitting one of Qt's, so they show the
+        // desktop's (or the program's own) cog wheel.
+        button->setIcon(b.tag == pgEinstellungen ? gui::SettingsIcon() : style()->standardIcon(b.icon));
         button->setIconSize(QSize(32, 32));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);
@@ -225,7 +225,34 @@ QWidget* TMainFrm::BuildNavigationBar() {
     connect(aboutKey, &QShortcut::activated, info, &QToolButton::click);
     connect(bar->findChild<QToolButton*>("acEnde"), &QToolButton::clicked, this, &TMainFrm::btnEndeClick);
     bar->setMinimumSize(kNavigationWidth, top);
+
+    // Ctrl+Tab and Ctrl+Shift+Tab go to the next or previous page in the bar's order,
+    // from wherever the focus is, grids and text boxes included.
+    const auto pageKey = [this](const QKeySequence& key, const char* name, int step) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setObjectName(name);
+        connect(shortcut, &QShortcut::activated, this, [this, step] { StepPage(step); });
+    };
+    pageKey(QKeySequence(Qt::CTRL | Qt::Key_Tab), "NextPageKey", 1);
+    pageKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), "PreviousPageKey", -1);
     return bar;
+}
+
+void TMainFrm::StepPage(int step) {
+    const char* const order[] = {"acJobs", "acBackup", "acRestore", "acEinstellungen", "acLogfiles"};
+    constexpr int count = static_cast<int>(std::size(order));
+    int shown = 0;
+    while (shown < count && findChild<QToolButton*>(order[shown])->property("page").toInt() != CurrentPage()) ++shown;
+    findChild<QToolButton*>(order[(shown + step + count) % count])->click();
+    // The focus goes to the first control of the page now shown.
+    QWidget* page = FPages->currentWidget();
+    QWidget* const last = findChild<QWidget*>("acEnde");
+    for (QWidget* w = last->nextInFocusChain(); w && w != last; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w) && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
 }
 
 QWidget* TMainFrm::BuildPage(const QString& heading, const QString& objectName) {
@@ -428,14 +455,13 @@ QWidget* TMainFrm::BuildLogfilesPage() {
         auto* print = new QToolButton(page);
         print->setObjectName(buttonName);
         print->setToolTip(hint);
-        print->setIcon(QIcon::fromTheme("document-print", style()->standardIcon(QStyle::SP_FileIcon)));
+        print->setIcon(gui::PrintIcon());
         print->setFixedSize(23, 22);
         print->setAutoRaise(true);
         auto* preview = new QToolButton(page);
         preview->setObjectName(previewName);
         preview->setToolTip(previewHint);
-        preview->setIcon(
-            QIcon::fromTheme("document-print-preview", style()->standardIcon(QStyle::SP_FileDialogContentsView)));
+        preview->setIcon(gui::PrintPreviewIcon());
         preview->setFixedSize(23, 22);
         preview->setAutoRaise(true);
         row->addWidget(label);

@@ -199,6 +199,8 @@ private:
     // Layout (MainFrmLayout.cpp).
     void BuildWindow();
     QWidget* BuildNavigationBar();
+    // Shows the page `step` places further in the navigation bar's order (wrapping).
+    void StepPage(int step);
     QWidget* BuildLastPassNotice();
     QWidget* BuildPage(const QString& heading, const QString& objectName);
     QWidget* BuildBackupPage();
