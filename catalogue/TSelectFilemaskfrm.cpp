@@ -32,6 +32,9 @@ TSelectFilemaskfrm::TSelectFilemaskfrm(QWidget* parent) : QDialog(parent) {
     setObjectName("SelectFilemaskfrm");
     setWindowTitle(QStringLiteral("Datei(maske)"));
     setFont(WindowFont());
+    // A dialog frame with a close button only: minimize and maximize buttons would
+    // leave the narrow title bar no room for the caption.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(167, 170);
 
     auto* layout = new QVBoxLayout(this);
