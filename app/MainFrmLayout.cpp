@@ -21,6 +21,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstring>
 
 #include "app/TMainFrm.h"
 #include "help/HtmlHelp.h"
@@ -38,7 +39,10 @@ constexpr int kStatusHeight = 19;
 constexpr int kHeadingHeight = 37;
 constexpr int kMinimumLogHeight = 80;
 
-QLabel* CurrentJobRow(QWidget* page, QVBoxLayout* layout, QComboBox*& selector, const char* name) {
+// The row "Aktueller Job:" with the job selector. It ends in a blank, or with
+// `openEnd` it is left for the caller to fill.
+QHBoxLayout* CurrentJobRow(QWidget* page, QVBoxLayout* layout, QComboBox*& selector, const char* name,
+                           bool openEnd = false) {
     auto* row = new QHBoxLayout;
     auto* label = new QLabel("Aktueller Job:", page);
     selector = new QComboBox(page);
@@ -47,9 +51,9 @@ QLabel* CurrentJobRow(QWidget* page, QVBoxLayout* layout, QComboBox*& selector, 
     label->setBuddy(selector);
     row->addWidget(label);
     row->addWidget(selector);
-    row->addStretch();
+    if (!openEnd) row->addStretch();
     layout->addLayout(row);
-    return label;
+    return row;
 }
 
 // The part of a page below its heading, with the page's margins.
@@ -294,22 +298,30 @@ QWidget* TMainFrm::BuildBackupPage() {
 QWidget* TMainFrm::BuildRestorePage() {
     QWidget* page = BuildPage("Wiederherstellen", "tabRestore");
     QVBoxLayout* body = PageBody(page);
-    CurrentJobRow(page, body, ComboBox3, "ComboBox3");
-    auto* row = new QHBoxLayout;
-    // The archive selector offers the listed archives only. The row must fit the
-    // window's width with either caption of the toggle, so the selectors take no more
-    // room than their usual contents need.
+    // The archive selector offers the listed archives only. It follows the job
+    // selector on its row, taking all the room left there, so that the archive's
+    // name shows whole beside any drive list and at any font size.
+    QHBoxLayout* jobRow = CurrentJobRow(page, body, ComboBox3, "ComboBox3", true);
     ComboBox1 = new QComboBox(page);
     ComboBox1->setObjectName("ComboBox1");
     ComboBox1->setMinimumWidth(170);
     ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ComboBox1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(ComboBox1, &QComboBox::textActivated, this, [this] { Guard([this] { ComboBox1Change(); }); });
-    row->addWidget(ComboBox1, 1);
-    row->addSpacing(8);
+    jobRow->addSpacing(8);
+    jobRow->addWidget(ComboBox1, 1);
+    // The drive selector is as wide as "/  (Stammverzeichnis)" whatever mount paths
+    // it lists (its list opens as wide as they need); the row must fit the window's
+    // width with either caption of the toggle.
+    auto* row = new QHBoxLayout;
     auto* driveLabel = new QLabel("Ziellaufwerk:", page);
     JvDriveCombo1 = new QComboBox(page);
     JvDriveCombo1->setObjectName("JvDriveCombo1");
-    JvDriveCombo1->setMinimumWidth(150);
+    JvDriveCombo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    JvDriveCombo1->setMinimumContentsLength(static_cast<int>(std::strlen("/  (Stammverzeichnis)")) + 1);
+    JvDriveCombo1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // A long mount path is cut in the box; its hint shows it whole.
+    connect(JvDriveCombo1, &QComboBox::currentTextChanged, JvDriveCombo1, &QComboBox::setToolTip);
     driveLabel->setBuddy(JvDriveCombo1);
     row->addWidget(driveLabel);
     row->addWidget(JvDriveCombo1);
