@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "help/ChmFile.h"
+#include "util/Utf8.h"
 
 namespace vb {
 namespace {
@@ -26,24 +27,6 @@ std::string Fold(const std::string& text) {
             out.replace(at, 2, lower);
     }
     return out;
-}
-
-void AppendUtf8(std::string& out, unsigned long code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x110000) {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 std::string DecodeEntities(const std::string& text) {
@@ -77,7 +60,8 @@ std::string DecodeEntities(const std::string& text) {
             out += text[i];
             continue;
         }
-        AppendUtf8(out, code == 0xA0 ? ' ' : code);
+        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
+        utf8::append(out, code == 0xA0 ? U' ' : static_cast<char32_t>(code));
         i = semicolon;
     }
     return out;
