@@ -118,20 +118,30 @@ THelpViewer::THelpViewer() {
     });
 }
 
-QWidget* THelpViewer::BuildIndexTab() {
-    auto* tab = new QWidget;
+namespace {
+
+// A tab of the help window's side: a labelled input line above what the caller adds.
+QVBoxLayout* SideTab(QWidget* tab, const QString& caption, QLineEdit*& input, const char* name) {
     auto* column = new QVBoxLayout(tab);
     column->setContentsMargins(4, 4, 4, 4);
-    auto* label = new QLabel("Gesuchtes Stich&wort:", tab);
-    FIndexFilter = new QLineEdit(tab);
-    FIndexFilter->setObjectName("edIndex");
-    label->setBuddy(FIndexFilter);
+    auto* label = new QLabel(caption, tab);
+    input = new QLineEdit(tab);
+    input->setObjectName(name);
+    label->setBuddy(input);
+    column->addWidget(label);
+    column->addWidget(input);
+    return column;
+}
+
+}  // namespace
+
+QWidget* THelpViewer::BuildIndexTab() {
+    auto* tab = new QWidget;
+    QVBoxLayout* column = SideTab(tab, "Gesuchtes Stich&wort:", FIndexFilter, "edIndex");
     FIndexList = new QTreeWidget(tab);
     FIndexList->setObjectName("lstIndex");
     FIndexList->setHeaderHidden(true);
     FIndexList->setRootIsDecorated(true);
-    column->addWidget(label);
-    column->addWidget(FIndexFilter);
     column->addWidget(FIndexList, 1);
     connect(FIndexFilter, &QLineEdit::textChanged, this, &THelpViewer::FilterIndex);
     connect(FIndexFilter, &QLineEdit::returnPressed, this, [this] { OpenIndexItem(FIndexList->currentItem()); });
@@ -142,18 +152,11 @@ QWidget* THelpViewer::BuildIndexTab() {
 
 QWidget* THelpViewer::BuildSearchTab() {
     auto* tab = new QWidget;
-    auto* column = new QVBoxLayout(tab);
-    column->setContentsMargins(4, 4, 4, 4);
-    auto* label = new QLabel("Such&begriffe:", tab);
-    FSearchText = new QLineEdit(tab);
-    FSearchText->setObjectName("edSuche");
-    label->setBuddy(FSearchText);
+    QVBoxLayout* column = SideTab(tab, "Such&begriffe:", FSearchText, "edSuche");
     auto* start = new QPushButton("Themen &auflisten", tab);
     start->setObjectName("btnSuchen");
     FSearchHits = new QListWidget(tab);
     FSearchHits->setObjectName("lstSuche");
-    column->addWidget(label);
-    column->addWidget(FSearchText);
     column->addWidget(start, 0, Qt::AlignRight);
     column->addWidget(FSearchHits, 1);
     const auto search = [this] { Search(FSearchText->text()); };
