@@ -5,6 +5,7 @@
 // the rules live in the engine.
 #include <QElapsedTimer>
 #include <QWidget>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -242,6 +243,7 @@ private:
     bool FErrorReported = false;
     std::string FFirstError;
     std::string FLastPassWarning;  // the status line's text while nothing else is shown
+    std::time_t FShownPassTime = 0;  // when the failed pass the window shows ended
     bool FPlacementSaved = false;
     bool FPlacementRestored = false;
     bool FFitFramePending = false;  // the frame is still to be kept on the screen
