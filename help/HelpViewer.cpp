@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -32,6 +31,19 @@ QUrl TopicUrl(const std::string& topic) {
     url.setScheme("chm");
     url.setPath(QString::fromStdString(topic));
     return url;
+}
+
+// A tab of the help window's side: a labelled input line above what the caller adds.
+QVBoxLayout* SideTab(QWidget* tab, const QString& caption, QLineEdit*& input, const char* name) {
+    auto* column = new QVBoxLayout(tab);
+    column->setContentsMargins(4, 4, 4, 4);
+    auto* label = new QLabel(caption, tab);
+    input = new QLineEdit(tab);
+    input->setObjectName(name);
+    label->setBuddy(input);
+    column->addWidget(label);
+    column->addWidget(input);
+    return column;
 }
 
 }  // namespace
@@ -118,22 +130,6 @@ THelpViewer::THelpViewer() {
     });
 }
 
-namespace {
-
-// A tab of the help window's side: a labelled input line above what the caller adds.
-QVBoxLayout* SideTab(QWidget* tab, const QString& caption, QLineEdit*& input, const char* name) {
-    auto* column = new QVBoxLayout(tab);
-    column->setContentsMargins(4, 4, 4, 4);
-    auto* label = new QLabel(caption, tab);
-    input = new QLineEdit(tab);
-    input->setObjectName(name);
-    label->setBuddy(input);
-    column->addWidget(label);
-    column->addWidget(input);
-    return column;
-}
-
-}  // namespace
 
 QWidget* THelpViewer::BuildIndexTab() {
     auto* tab = new QWidget;
