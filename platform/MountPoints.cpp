@@ -101,12 +101,15 @@ std::vector<MountPoint> ParseMountInfo(const std::string& text,
         } else {
             continue;
         }
-        // A bind mount shows a folder of a file system that is mounted elsewhere
-        // already (containers, sandboxes and services mount them for their own use):
-        // the user restores to the file system's own mount point instead.
+        // A bind mount shows a folder of a local file system that is mounted
+        // elsewhere already (containers, sandboxes and services mount them for their
+        // own use): the user restores to the file system's own mount point instead.
+        // A network share may be mounted from a folder of its export, so only its
+        // repeats are left out.
         const std::string root = Unescape(f[3]);
         const std::string superOptions = dash + 3 < f.end() ? *(dash + 3) : std::string();
-        if (root != "/" && (type != "btrfs" || root != BtrfsSubvolume(superOptions))) continue;
+        const bool wholeFileSystem = root == "/" || (type == "btrfs" && root == BtrfsSubvolume(superOptions));
+        if (point.Kind != MountKind::Network && !wholeFileSystem) continue;
         if (!views.insert(f[2] + " " + root).second) continue;
         if (!seen.insert(point.Path).second) continue;
         points.push_back(std::move(point));

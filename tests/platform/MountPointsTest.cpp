@@ -29,6 +29,9 @@ TEST(MountPointsTest, RealFileSystemsWithTheirKindsPseudoOnesAndBindMountsLeftOu
         "37 25 8:2 / /mnt/sysroot rw - ext4 /dev/sda2 rw\n"
         "38 25 8:3 /@home/lehrer /srv/lehrer rw - btrfs /dev/sda3 rw,subvol=/@home\n"
         "39 25 8:4 /@data /data rw - btrfs /dev/sda4 rw,subvol=/@data\n"
+        // A folder of a share is a mount of its own; the same folder again is not.
+        "40 25 0:52 /verwaltung /mnt/verwaltung rw - cifs //server/schule rw\n"
+        "41 25 0:52 /verwaltung /srv/verwaltung rw - cifs //server/schule rw\n"
         "kaputt\n";
     const auto points = ParseMountInfo(text, [](unsigned major, unsigned minor) { return major == 8 && minor == 17; });
     const std::vector<std::pair<std::string, MountKind>> expected = {
@@ -37,6 +40,7 @@ TEST(MountPointsTest, RealFileSystemsWithTheirKindsPseudoOnesAndBindMountsLeftOu
         {"/mnt/schule", MountKind::Network},
         {"/mnt/nfs", MountKind::Network},
         {"/data", MountKind::Local},
+        {"/mnt/verwaltung", MountKind::Network},
     };
     ASSERT_EQ(points.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
