@@ -45,7 +45,8 @@ void RecordLastPass(const std::string& datenDir, const LastPass& pass) {
     const std::string text = std::string("ART=") + (pass.Restore ? "RESTORE" : "BACKUP") + "\n" +
                              "ZEIT=" + std::to_string(static_cast<long long>(pass.Time)) + "\n" +
                              "STATUS=" + std::to_string(pass.ExitStatus) + "\n" +
-                             "FEHLER=" + Escape(pass.FirstError) + "\n";
+                             "FEHLER=" + Escape(pass.FirstError) + "\n" +
+                             (pass.Acknowledged ? "GESEHEN=1\n" : "");
     WriteFileAtomically(datenDir + kLastPassFile, text, 0644);
 }
 
@@ -67,6 +68,7 @@ std::optional<LastPass> ReadLastPass(const std::string& datenDir) {
         else if (key == "ZEIT") haveTime = ParseNumber(value, pass.Time);
         else if (key == "STATUS") haveStatus = ParseNumber(value, pass.ExitStatus);
         else if (key == "FEHLER") pass.FirstError = Unescape(value);
+        else if (key == "GESEHEN") pass.Acknowledged = value == "1";
     }
     // A record without its time or status is no record.
     if (!haveTime || !haveStatus) return std::nullopt;

@@ -15,11 +15,16 @@ struct LastPass {
     std::time_t Time = 0;     // when the pass ended
     int ExitStatus = 0;       // the process's exit status
     std::string FirstError;   // the first error text the pass reported, "" when none
+    bool Acknowledged = false;  // the user has seen the failure in the window
+
 
     bool Failed() const { return ExitStatus != 0; }
+    // A failure the window still has to show.
+    bool Unseen() const { return Failed() && !Acknowledged; }
 };
 
-// Writes the record into `datenDir` (replacing it atomically). Throws vb::Error
+// Writes the record into `datenDir` (replacing it atomically). A pass writes it
+// unacknowledged, so that its failure shows until the user has seen it. Throws vb::Error
 // naming the file when it cannot be written.
 void RecordLastPass(const std::string& datenDir, const LastPass& pass);
 

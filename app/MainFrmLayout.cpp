@@ -21,10 +21,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstring>
 
 #include "app/TMainFrm.h"
 #include "help/HtmlHelp.h"
 #include "util/WindowFont.h"
+#include "util/WindowIcons.h"
 #include "restore/AbZipView.h"
 
 namespace vb {
@@ -37,7 +39,10 @@ constexpr int kStatusHeight = 19;
 constexpr int kHeadingHeight = 37;
 constexpr int kMinimumLogHeight = 80;
 
-QLabel* CurrentJobRow(QWidget* page, QVBoxLayout* layout, QComboBox*& selector, const char* name) {
+// The row "Aktueller Job:" with the job selector. It ends in a blank, or with
+// `openEnd` it is left for the caller to fill.
+QHBoxLayout* CurrentJobRow(QWidget* page, QVBoxLayout* layout, QComboBox*& selector, const char* name,
+                           bool openEnd = false) {
     auto* row = new QHBoxLayout;
     auto* label = new QLabel("Aktueller Job:", page);
     selector = new QComboBox(page);
@@ -46,9 +51,9 @@ QLabel* CurrentJobRow(QWidget* page, QVBoxLayout* layout, QComboBox*& selector, 
     label->setBuddy(selector);
     row->addWidget(label);
     row->addWidget(selector);
-    row->addStretch();
+    if (!openEnd) row->addStretch();
     layout->addLayout(row);
-    return label;
+    return row;
 }
 
 // The part of a page below its heading, with the page's margins.
@@ -199,10 +204,9 @@ QWidget* TMainFrm::BuildNavigationBar() {
         auto* button = new QToolButton(bar);
         button->setObjectName(b.name);
         button->setText(b.caption);
-        // The desktop's icon where its theme has one, else Qt's own.
-        const QString themeName = b.tag == pgEinstellungen ? "preferences-system" : QString();
-        button->setIcon(themeName.isEmpty() ? style()->standardIcon(b.icon)
-                                            : QIcon::fromTheme(themeName, style()->standardIcon(b.icon)));
+        // Qt's own icons; the settings have no fitting one of Qt's, so they show the
+        // desktop's (or the program's own) cog wheel.
+        button->setIcon(b.tag == pgEinstellungen ? gui::SettingsIcon() : style()->standardIcon(b.icon));
         button->setIconSize(QSize(32, 32));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);
@@ -225,7 +229,34 @@ QWidget* TMainFrm::BuildNavigationBar() {
     connect(aboutKey, &QShortcut::activated, info, &QToolButton::click);
     connect(bar->findChild<QToolButton*>("acEnde"), &QToolButton::clicked, this, &TMainFrm::btnEndeClick);
     bar->setMinimumSize(kNavigationWidth, top);
+
+    // Ctrl+Tab and Ctrl+Shift+Tab go to the next or previous page in the bar's order,
+    // from wherever the focus is, grids and text boxes included.
+    const auto pageKey = [this](const QKeySequence& key, const char* name, int step) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setObjectName(name);
+        connect(shortcut, &QShortcut::activated, this, [this, step] { StepPage(step); });
+    };
+    pageKey(QKeySequence(Qt::CTRL | Qt::Key_Tab), "NextPageKey", 1);
+    pageKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), "PreviousPageKey", -1);
     return bar;
+}
+
+void TMainFrm::StepPage(int step) {
+    const char* const order[] = {"acJobs", "acBackup", "acRestore", "acEinstellungen", "acLogfiles"};
+    constexpr int count = static_cast<int>(std::size(order));
+    int shown = 0;
+    while (shown < count && findChild<QToolButton*>(order[shown])->property("page").toInt() != CurrentPage()) ++shown;
+    findChild<QToolButton*>(order[(shown + step + count) % count])->click();
+    // The focus goes to the first control of the page now shown.
+    QWidget* page = FPages->currentWidget();
+    QWidget* const last = findChild<QWidget*>("acEnde");
+    for (QWidget* w = last->nextInFocusChain(); w && w != last; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w) && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
 }
 
 QWidget* TMainFrm::BuildPage(const QString& heading, const QString& objectName) {
@@ -267,22 +298,30 @@ QWidget* TMainFrm::BuildBackupPage() {
 QWidget* TMainFrm::BuildRestorePage() {
     QWidget* page = BuildPage("Wiederherstellen", "tabRestore");
     QVBoxLayout* body = PageBody(page);
-    CurrentJobRow(page, body, ComboBox3, "ComboBox3");
-    auto* row = new QHBoxLayout;
-    // The archive selector offers the listed archives only. The row must fit the
-    // window's width with either caption of the toggle, so the selectors take no more
-    // room than their usual contents need.
+    // The archive selector offers the listed archives only. It follows the job
+    // selector on its row, taking all the room left there, so that the archive's
+    // name shows whole beside any drive list and at any font size.
+    QHBoxLayout* jobRow = CurrentJobRow(page, body, ComboBox3, "ComboBox3", true);
     ComboBox1 = new QComboBox(page);
     ComboBox1->setObjectName("ComboBox1");
     ComboBox1->setMinimumWidth(170);
     ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    ComboBox1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(ComboBox1, &QComboBox::textActivated, this, [this] { Guard([this] { ComboBox1Change(); }); });
-    row->addWidget(ComboBox1, 1);
-    row->addSpacing(8);
+    jobRow->addSpacing(8);
+    jobRow->addWidget(ComboBox1, 1);
+    // The drive selector is as wide as "/  (Stammverzeichnis)" whatever mount paths
+    // it lists (its list opens as wide as they need); the row must fit the window's
+    // width with either caption of the toggle.
+    auto* row = new QHBoxLayout;
     auto* driveLabel = new QLabel("Ziellaufwerk:", page);
     JvDriveCombo1 = new QComboBox(page);
     JvDriveCombo1->setObjectName("JvDriveCombo1");
-    JvDriveCombo1->setMinimumWidth(150);
+    JvDriveCombo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    JvDriveCombo1->setMinimumContentsLength(static_cast<int>(std::strlen("/  (Stammverzeichnis)")) + 1);
+    JvDriveCombo1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // A long mount path is cut in the box; its hint shows it whole.
+    connect(JvDriveCombo1, &QComboBox::currentTextChanged, JvDriveCombo1, &QComboBox::setToolTip);
     driveLabel->setBuddy(JvDriveCombo1);
     row->addWidget(driveLabel);
     row->addWidget(JvDriveCombo1);
@@ -428,14 +467,13 @@ QWidget* TMainFrm::BuildLogfilesPage() {
         auto* print = new QToolButton(page);
         print->setObjectName(buttonName);
         print->setToolTip(hint);
-        print->setIcon(QIcon::fromTheme("document-print", style()->standardIcon(QStyle::SP_FileIcon)));
+        print->setIcon(gui::PrintIcon());
         print->setFixedSize(23, 22);
         print->setAutoRaise(true);
         auto* preview = new QToolButton(page);
         preview->setObjectName(previewName);
         preview->setToolTip(previewHint);
-        preview->setIcon(
-            QIcon::fromTheme("document-print-preview", style()->standardIcon(QStyle::SP_FileDialogContentsView)));
+        preview->setIcon(gui::PrintPreviewIcon());
         preview->setFixedSize(23, 22);
         preview->setAutoRaise(true);
         row->addWidget(label);

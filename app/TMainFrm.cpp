@@ -596,7 +596,8 @@ void TMainFrm::btnZeitplanClick() {
 // the status line until the user acknowledges it.
 void TMainFrm::ShowLastPass() {
     const auto pass = FOptions.FDatenDir.empty() ? std::nullopt : ReadLastPass(FOptions.FDatenDir);
-    const bool failed = pass && pass->Failed();
+    const bool failed = pass && pass->Unseen();
+    FShownPassTime = failed ? pass->Time : 0;
     lblLetzterLauf->setText(failed ? Q(LastPassText(*pass)) : QString());
     findChild<QWidget*>("pnlLetzterLauf")->setVisible(failed);
     FLastPassWarning = failed ? std::string(pass->Restore ? "Letzte unbeaufsichtigte Wiederherstellung"
@@ -606,10 +607,18 @@ void TMainFrm::ShowLastPass() {
     SetStatus("");
 }
 
+// The acknowledgement is kept in the record, so that the next start does not show the
+// same failure again; a later pass writes a new record, whose failure shows anew.
 void TMainFrm::AcknowledgeLastPass() {
     findChild<QWidget*>("pnlLetzterLauf")->hide();
     FLastPassWarning.clear();
     SetStatus(FStatusText);
+    Guard([this] {
+        auto pass = FOptions.FDatenDir.empty() ? std::nullopt : ReadLastPass(FOptions.FDatenDir);
+        if (!pass || pass->Time != FShownPassTime || !pass->Unseen()) return;
+        pass->Acknowledged = true;
+        RecordLastPass(FOptions.FDatenDir, *pass);
+    });
 }
 
 void TMainFrm::SetProgress(int position, int maximum) {

@@ -5,6 +5,7 @@
 // the rules live in the engine.
 #include <QElapsedTimer>
 #include <QWidget>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -193,6 +194,8 @@ private:
     // Layout (MainFrmLayout.cpp).
     void BuildWindow();
     QWidget* BuildNavigationBar();
+    // Shows the page `step` places further in the navigation bar's order (wrapping).
+    void StepPage(int step);
     QWidget* BuildLastPassNotice();
     QWidget* BuildPage(const QString& heading, const QString& objectName);
     QWidget* BuildBackupPage();
@@ -232,6 +235,7 @@ private:
     const bool FAuto = false;  // the window's runs are watched
     ReportedErrors FErrors;
     std::string FLastPassWarning;  // the status line's text while nothing else is shown
+    std::time_t FShownPassTime = 0;  // when the failed pass the window shows ended
     bool FPlacementSaved = false;
     bool FPlacementRestored = false;
     bool FFitFramePending = false;  // the frame is still to be kept on the screen

@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QCursor>
-#include <QHeaderView>
 #include <QLineEdit>
 
 #include "catalogue/JobList.h"
@@ -54,9 +53,6 @@ CsvGrid* CreateDefinitionGrid(CsvTable& definitions, const CatalogueDialogs& dia
     };
     auto* grid = new CsvGrid(new CsvTableModel(definitions, columns, true), parent);
     grid->setObjectName("DefGrid");
-    grid->verticalHeader()->setMinimumSectionSize(17);
-    grid->verticalHeader()->setDefaultSectionSize(17);
-    grid->horizontalHeader()->setFixedHeight(17);
     grid->FEllipsisHandler = [grid, &definitions, dialogs](int column) {
         const QString field = grid->Model()->Column(column).Field;
         if (field == "PFAD") {

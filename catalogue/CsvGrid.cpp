@@ -1,5 +1,6 @@
 #include "catalogue/CsvGrid.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QStyle>
+#include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolButton>
@@ -106,9 +108,41 @@ CsvGrid::CsvGrid(CsvTableModel* model, QWidget* parent) : QTableView(parent), FM
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->viewport()->installEventFilter(this);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    FitRowsToFont();
     for (int column = 0; column < FModel->columnCount(); ++column) setColumnWidth(column, FModel->Column(column).Width);
     connect(FModel, &CsvTableModel::CurrentRowChanged, this, &CsvGrid::FollowTable);
     FollowTable(Table().CurrentRow());
+}
+
+// Every grid has rows of one height: 17 pixels at the window font, or more where a
+// larger font or the style's check box needs it, so that check marks keep their frame.
+// The row indicator's column is as wide as its widest mark, so that it does not
+// change width when a row enters edit or insert state.
+void CsvGrid::FitRowsToFont() {
+    constexpr int kDesignedRowHeight = 17;
+    const int checkBox = style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, this);
+    constexpr int kRowPadding = 3;
+    const int rowHeight =
+        std::max({kDesignedRowHeight, fontMetrics().height() + kRowPadding, checkBox + kRowPadding});
+    verticalHeader()->setMinimumSectionSize(rowHeight);
+    verticalHeader()->setDefaultSectionSize(rowHeight);
+    horizontalHeader()->setFixedHeight(rowHeight);
+    int indicatorWidth = 0;
+    for (const QString& mark : CsvTableModel::RowMarks()) {
+        QStyleOptionHeader option;
+        option.initFrom(verticalHeader());
+        option.orientation = Qt::Vertical;
+        option.text = mark;
+        option.fontMetrics = verticalHeader()->fontMetrics();
+        const QSize size = style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), verticalHeader());
+        indicatorWidth = std::max(indicatorWidth, size.width());
+    }
+    verticalHeader()->setFixedWidth(indicatorWidth);
+}
+
+void CsvGrid::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) FitRowsToFont();
 }
 
 void CsvGrid::Guarded(const std::function<void()>& action) {

@@ -58,6 +58,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // Sets a boolean cell of the current row; nullopt toggles (null becomes false).
@@ -65,6 +66,8 @@ private:
     bool RowKey(QKeyEvent* event);
     void FollowTable(int row);
     QWidget* OpenEditor() const;
+    // Row height and row-indicator width from the font and the style's check box.
+    void FitRowsToFont();
 
     CsvTableModel* FModel;
     bool FFollowing = false;

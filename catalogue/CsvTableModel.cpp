@@ -44,6 +44,8 @@ QVariant CsvTableModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
+QStringList CsvTableModel::RowMarks() { return {QStringLiteral("▶"), QStringLiteral("I"), QStringLiteral("*")}; }
+
 QVariant CsvTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal) {
         if (section < 0 || section >= FColumns.size()) return {};
@@ -53,10 +55,11 @@ QVariant CsvTableModel::headerData(int section, Qt::Orientation orientation, int
     }
     // The row indicator: the current row, and whether it is being edited or inserted.
     if (role != Qt::DisplayRole || !FTable || section != FTable->CurrentRow()) return {};
+    const QStringList marks = RowMarks();
     switch (FTable->State()) {
-    case CsvTableState::Edit: return QStringLiteral("I");
-    case CsvTableState::Insert: return QStringLiteral("*");
-    default: return QStringLiteral("▶");
+    case CsvTableState::Edit: return marks.at(1);
+    case CsvTableState::Insert: return marks.at(2);
+    default: return marks.at(0);
     }
 }
 

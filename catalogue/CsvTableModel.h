@@ -31,6 +31,8 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // The row indicator's marks: current row, row in edit state, row in insert state.
+    static QStringList RowMarks();
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // Text of a string field; throws vb::Error as the table does.
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;

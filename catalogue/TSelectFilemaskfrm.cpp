@@ -32,6 +32,10 @@ TSelectFilemaskfrm::TSelectFilemaskfrm(QWidget* parent) : QDialog(parent) {
     setObjectName("SelectFilemaskfrm");
     setWindowTitle(QStringLiteral("Datei(maske)"));
     setFont(WindowFont());
+    // A dialog frame with a close button only: minimize and maximize buttons would
+    // leave the narrow title bar no room for the caption (window managers that keep
+    // their buttons whatever a window asks, as Openbox does, still cut it).
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(167, 170);
 
     auto* layout = new QVBoxLayout(this);

@@ -87,7 +87,7 @@ std::optional<std::string> ChmFile::Read(const std::string& path) const {
 }
 
 // #SYSTEM: a version number, then records of a 16-bit code, a 16-bit length and the
-// data. Code 2 is the default topic, code 3 the title.
+// data. Code 1 is the index file, code 2 the default topic, code 3 the title.
 void ChmFile::ReadSystem() {
     const auto system = Read("/#SYSTEM");
     if (!system) return;
@@ -95,6 +95,7 @@ void ChmFile::ReadSystem() {
         const std::uint32_t code = U16(*system, at), length = U16(*system, at + 2);
         if (at + 4 + length > system->size()) break;
         const std::string data = CString(system->substr(at + 4, length), 0);
+        if (code == 1) FIndexFile = ResolveMappedTopic(data, FTopics).value_or("");
         if (code == 2) FDefaultTopic = ResolveMappedTopic(data, FTopics).value_or("");
         if (code == 3) FTitle = data;
         at += 4 + length;

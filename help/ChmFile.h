@@ -27,6 +27,9 @@ public:
     // when the file names none.
     const std::string& DefaultTopic() const { return FDefaultTopic; }
     const std::string& Title() const { return FTitle; }
+    // The object path of the file's keyword index (a sitemap, "/name.hhk"); empty
+    // when it has none.
+    const std::string& IndexFile() const { return FIndexFile; }
     // The topic that the file's own map gives to `number`, as an object path of
     // this file; nullopt when the number is not mapped or its topic is missing.
     std::optional<std::string> TopicOfContext(std::uint32_t number) const;
@@ -38,6 +41,7 @@ private:
     std::vector<std::string> FTopics;
     std::string FDefaultTopic;
     std::string FTitle;
+    std::string FIndexFile;
 };
 
 // The help compiler records a mapped topic by the path it had on the build machine,

@@ -8,7 +8,12 @@
 
 #include "help/ChmFile.h"
 
+class QLineEdit;
+class QListWidget;
+class QTabWidget;
 class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace vb::gui {
 
@@ -41,10 +46,26 @@ public:
     QString CurrentTopic() const;
     ChmBrowser* Browser() const { return FBrowser; }
 
+    // The "Index" tab: the keywords that hold `text` at their start, or anywhere when
+    // none does, are shown (all for an empty text); the first one shown is chosen.
+    void FilterIndex(const QString& text);
+    // The "Suche" tab: lists the topics that hold every word of `query`.
+    void Search(const QString& query);
+
 private:
     THelpViewer();
+    QWidget* BuildIndexTab();
+    QWidget* BuildSearchTab();
+    void FillIndex();
+    void OpenIndexItem(QTreeWidgetItem* item);
+
     ChmBrowser* FBrowser = nullptr;
     QToolButton* FContents = nullptr;
+    QTabWidget* FSide = nullptr;
+    QLineEdit* FIndexFilter = nullptr;
+    QTreeWidget* FIndexList = nullptr;
+    QLineEdit* FSearchText = nullptr;
+    QListWidget* FSearchHits = nullptr;
     std::shared_ptr<const ChmFile> FFile;
 };
 

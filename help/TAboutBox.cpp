@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "util/WindowFont.h"
+
 namespace vb::gui {
 namespace {
 
@@ -19,12 +21,8 @@ constexpr int kClientHeight = 229;
 constexpr int kRight = 180;  // left edge of the texts beside the picture
 constexpr int kTextWidth = kClientWidth - kRight - 8;
 
-QFont Tahoma(bool bold = false) {
-    QFont font("Tahoma");
-    font.setPixelSize(11);
-    font.setBold(bold);
-    return font;
-}
+// The window font, whose bold is drawn heavier than its regular face.
+QFont Tahoma(bool bold = false) { return WindowFont(11, bold); }
 
 QLabel* Text(QWidget* page, const char* name, int top, const QString& text = {}, bool bold = false) {
     auto* label = new QLabel(text, page);

@@ -34,6 +34,16 @@ std::string Unescape(const std::string& field) {
     return out;
 }
 
+// The subvolume a btrfs mount shows ("/@home" from "rw,subvol=/@home"); a mount of
+// a subvolume names it as its root without being a bind mount.
+std::string BtrfsSubvolume(const std::string& superOptions) {
+    std::istringstream options(superOptions);
+    for (std::string option; std::getline(options, option, ',');) {
+        if (option.rfind("subvol=", 0) == 0) return Unescape(option.substr(7));
+    }
+    return {};
+}
+
 bool ReadFlag(const std::string& path) {
     std::ifstream in(path);
     int value = 0;
@@ -62,6 +72,8 @@ std::vector<MountPoint> ParseMountInfo(const std::string& text,
                                        const std::function<bool(unsigned major, unsigned minor)>& isRemovable) {
     std::vector<MountPoint> points;
     std::set<std::string> seen = {"/"};
+    std::set<std::string> views;  // device and folder of each mount listed, and of "/"
+    bool haveRoot = false;
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
@@ -75,6 +87,11 @@ std::vector<MountPoint> ParseMountInfo(const std::string& text,
         const std::string& source = *(dash + 2);
         unsigned major = 0, minor = 0;
         if (std::sscanf(f[2].c_str(), "%u:%u", &major, &minor) != 2) continue;
+        if (Unescape(f[4]) == "/" && !haveRoot) {
+            haveRoot = true;
+            views.insert(f[2] + " " + Unescape(f[3]));
+            continue;
+        }
         MountPoint point;
         point.Path = Unescape(f[4]);
         if (kNetworkTypes.count(type)) {
@@ -84,6 +101,16 @@ std::vector<MountPoint> ParseMountInfo(const std::string& text,
         } else {
             continue;
         }
+        // A bind mount shows a folder of a local file system that is mounted
+        // elsewhere already (containers, sandboxes and services mount them for their
+        // own use): the user restores to the file system's own mount point instead.
+        // A network share may be mounted from a folder of its export, so only its
+        // repeats are left out.
+        const std::string root = Unescape(f[3]);
+        const std::string superOptions = dash + 3 < f.end() ? *(dash + 3) : std::string();
+        const bool wholeFileSystem = root == "/" || (type == "btrfs" && root == BtrfsSubvolume(superOptions));
+        if (point.Kind != MountKind::Network && !wholeFileSystem) continue;
+        if (!views.insert(f[2] + " " + root).second) continue;
         if (!seen.insert(point.Path).second) continue;
         points.push_back(std::move(point));
     }

@@ -3,7 +3,9 @@
 // it, so a restore to "/" puts files back where they came from), then the mount points
 // of real file systems: local and removable block devices and network shares, taken
 // from /proc/self/mountinfo. Pseudo file systems (proc, sysfs, tmpfs, overlay, cgroup,
-// ...), read-only images (squashfs) and mounts of single files are left out.
+// ...), read-only images (squashfs), mounts of single files and bind mounts (a folder
+// of a file system shown a second time, as containers and services set up) are left
+// out.
 #include <functional>
 #include <string>
 #include <vector>

@@ -23,7 +23,10 @@ PasswordDialog::PasswordDialog(QWidget* parent, const QString& title, const QStr
     caption->setBuddy(FEdit);
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QDialogButtonBox::Ok)->setObjectName("btnOk");
-    buttons->addButton("Abbrechen", QDialogButtonBox::RejectRole)->setObjectName("btnCancel");
+    // A standard button, so that it carries the style's icon as OK does.
+    QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    cancel->setObjectName("btnCancel");
+    cancel->setText("Abbrechen");
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(caption);

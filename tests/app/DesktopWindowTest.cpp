@@ -93,10 +93,19 @@ private slots:
         window.SetStatus("");
         QCOMPARE(StatusText(window).isEmpty(), !shown);
         if (!shown) return;
-        // Acknowledged, it goes from the pages and the status line.
+        // Acknowledged, it goes from the pages and the status line, and stays away at
+        // the next start; the next failed pass shows again.
         window.findChild<QPushButton*>("btnLetzterLaufOk")->click();
         QVERIFY(!line->isVisible());
         QVERIFY(StatusText(window).isEmpty());
+        const auto shownAtStart = [&] {
+            TMainFrm next(FHome->Registry(), &FHome->Host());
+            next.show();
+            return next.findChild<QLabel*>("lblLetzterLauf")->isVisible();
+        };
+        QVERIFY(!shownAtStart());
+        RecordLastPass(DataDir(), {true, pass.Time + 60, 1, "Fehler beim Entpacken!"});
+        QVERIFY(shownAtStart());
     }
 
     void settingsPageOffersTheScheduleDialog() {

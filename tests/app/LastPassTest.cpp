@@ -15,6 +15,7 @@ TEST(LastPass, RecordRoundTripsEveryField) {
         {false, 1765387805, 0, ""},
         {true, 1765387805, 1, "Fehler beim Packen!\nDas Archiv C:\\Daten\\x.zip ist beschädigt\r\nzweite Zeile"},
         {false, 0, 2, "\\n bleibt \\n"},
+        {false, 1765387805, 1, "Fehler", true},
     };
     for (const LastPass& c : cases) {
         SCOPED_TRACE(c.FirstError);
@@ -26,6 +27,7 @@ TEST(LastPass, RecordRoundTripsEveryField) {
         EXPECT_EQ(read->Time, c.Time);
         EXPECT_EQ(read->ExitStatus, c.ExitStatus);
         EXPECT_EQ(read->FirstError, c.FirstError);
+        EXPECT_EQ(read->Acknowledged, c.Acknowledged);
     }
 }
 

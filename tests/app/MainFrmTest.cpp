@@ -438,6 +438,60 @@ private slots:
         QCOMPARE(walk(Qt::Key_Backtab), back);
     }
 
+    // Ctrl+Tab goes to the next page in the bar's order and Ctrl+Shift+Tab back, from
+    // any control (grids and text boxes keep their own Tab), with the focus on the
+    // first control of the page shown; the bar's buttons answer to their Alt keys.
+    void ctrlTabAndAltKeysSwitchPages_data() {
+        QTest::addColumn<QString>("from");      // the page's action
+        QTest::addColumn<QString>("focus");     // the control that has the focus
+        QTest::addColumn<QString>("next");      // the page Ctrl+Tab shows
+        QTest::addColumn<QString>("nextFocus");
+        QTest::addColumn<QString>("previous");  // the page Ctrl+Shift+Tab shows
+        QTest::newRow("jobs grid") << "acJobs" << "JobGrid" << "acBackup" << "ComboBox2" << "acLogfiles";
+        QTest::newRow("definition grid") << "acBackup" << "DefGrid" << "acRestore" << "ComboBox3" << "acJobs";
+        QTest::newRow("archive view") << "acRestore" << "AbZipView1" << "acEinstellungen" << "RadioGroup1Item0"
+                                      << "acBackup";
+        QTest::newRow("folder field") << "acEinstellungen" << "edDatenDir" << "acLogfiles" << "btnPreviewBackupLog"
+                                      << "acRestore";
+        QTest::newRow("log box") << "acLogfiles" << "memoRestoreLog" << "acJobs" << "ComboBox4"
+                                 << "acEinstellungen";
+    }
+    void ctrlTabAndAltKeysSwitchPages() {
+        QFETCH(QString, from);
+        QFETCH(QString, focus);
+        QFETCH(QString, next);
+        QFETCH(QString, nextFocus);
+        QFETCH(QString, previous);
+        TMainFrm window(FHome->Registry(), &FHome->Host());
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const auto shown = [&](const QString& action) {
+            return window.findChild<QToolButton*>(action)->isChecked();
+        };
+        Click(window, from.toUtf8().constData());
+        window.findChild<QWidget*>(focus)->setFocus();
+        QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        QVERIFY(shown(next));
+        QCOMPARE(QApplication::focusWidget()->objectName(), nextFocus);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(shown(from));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(shown(previous));
+
+        const std::pair<Qt::Key, const char*> altKeys[] = {{Qt::Key_J, "acJobs"},
+                                                           {Qt::Key_B, "acBackup"},
+                                                           {Qt::Key_R, "acRestore"},
+                                                           {Qt::Key_E, "acEinstellungen"},
+                                                           {Qt::Key_L, "acLogfiles"}};
+        for (const auto& [key, action] : altKeys) {
+            QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+            // An access key presses the button visibly: the click comes a moment later.
+            QTRY_VERIFY2(shown(action), action);
+        }
+    }
+
     void storedPlacementAppliesOnlyWhenItFits_data() {
         QTest::addColumn<QString>("normPos");
         QTest::addColumn<int>("ppi");

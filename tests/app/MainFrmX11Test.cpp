@@ -133,6 +133,13 @@ private slots:
         masks.show();
         QVERIFY(QTest::qWaitForWindowExposed(&masks));
         QTRY_COMPARE(ShownTitle(&masks), QString("Datei(maske)"));
+        // The frame with its title bar is the window manager's: it shows on the screen.
+        if (const QString dir = qEnvironmentVariable("VB_SCREENSHOT_DIR"); !dir.isEmpty()) {
+            QVERIFY(test::WaitForFrame(&masks));
+            masks.screen()->grabWindow(0, masks.frameGeometry().x(), masks.frameGeometry().y(),
+                                       masks.frameGeometry().width(), masks.frameGeometry().height())
+                .save(dir + "/filemask-dialog-framed.png");
+        }
         masks.close();
 
         QString boxTitle;

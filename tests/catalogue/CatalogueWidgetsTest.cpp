@@ -138,8 +138,15 @@ void CatalogueWidgetsTest::jobGridInsertProposesTheNextJob() {
     QCOMPARE(grid->Model()->headerData(3, Qt::Horizontal, Qt::ToolTipRole).toString(),
              QString::fromUtf8("Bei automatischer Sicherung berücksichtigen"));
 
+    // Rows as high as the definition grid's; the row indicator keeps its width
+    // whatever state it marks.
+    QCOMPARE(grid->verticalHeader()->defaultSectionSize(), 17);
+    QCOMPARE(grid->rowHeight(0), 17);
+    const int indicatorWidth = grid->verticalHeader()->width();
+
     QTest::mouseClick(navigator.ButtonOf(RecordNavigator::nbInsert), Qt::LeftButton);
     QCOMPARE(table.State(), CsvTableState::Insert);
+    QCOMPARE(grid->verticalHeader()->width(), indicatorWidth);
     QCOMPARE(grid->Model()->rowCount(), 3);
     const int row = grid->currentIndex().row();
     QCOMPARE(row, table.CurrentRow());
@@ -594,6 +601,10 @@ void CatalogueWidgetsTest::fileMaskDialogFitsAndEndsAtTheLastMask() {
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QCOMPARE(dialog.size(), QSize(167, 170));
+    // Only a close button beside the caption: the window manager's minimize and
+    // maximize buttons would leave the 167 pixels no room for "Datei(maske)".
+    QVERIFY(dialog.windowFlags() & Qt::WindowCloseButtonHint);
+    QVERIFY(!(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     auto* cancel = dialog.findChild<QPushButton*>("btnAbbrechen");
     auto* ok = dialog.findChild<QPushButton*>("btnOK");
     const QRect cancelRect(cancel->mapTo(&dialog, QPoint()), cancel->size());

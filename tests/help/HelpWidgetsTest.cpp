@@ -5,6 +5,9 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTreeWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -101,6 +104,48 @@ private slots:
         QCOMPARE(Topic(), QString("/html/zeitgesteuert.htm"));
         QVERIFY(browser->toPlainText().contains("systemctl --user"));
         test::SaveScreenshot(gui::THelpViewer::Existing(), QString("help-zeitgesteuert-") + QTest::currentDataTag());
+    }
+
+    // The help window's index narrows its keywords as the user types and opens the
+    // chosen one's topic; its search lists the topics that hold every word.
+    void helpWindowHasAnIndexAndASearch() {
+        TMainFrm window(FHome->Registry(), &FHome->Host());
+        window.ShowPage(4);
+        window.findChild<QToolButton*>("acHilfe")->click();
+        gui::THelpViewer* viewer = gui::THelpViewer::Existing();
+        QVERIFY(viewer);
+        auto* filter = viewer->findChild<QLineEdit*>("edIndex");
+        auto* index = viewer->findChild<QTreeWidget*>("lstIndex");
+        QVERIFY(filter && index);
+        QVERIFY(index->topLevelItemCount() >= 20);
+        QTest::keyClicks(filter, "ziel");
+        QStringList shown;
+        for (int i = 0; i < index->topLevelItemCount(); ++i)
+            if (!index->topLevelItem(i)->isHidden()) shown << index->topLevelItem(i)->text(0);
+        QCOMPARE(shown, (QStringList{"Ziellaufwerk", "Zielverzeichnis"}));
+        QTest::keyClick(filter, Qt::Key_Return);
+        QCOMPARE(Topic(), QString("/html/wiederherstellen.htm"));
+        // A keyword of several topics opens the first and lists them by title.
+        filter->setText("Passwort");
+        QTest::keyClick(filter, Qt::Key_Return);
+        QCOMPARE(Topic(), QString("/html/einstellungen.htm"));
+        QCOMPARE(index->currentItem()->childCount(), 2);
+        QCOMPARE(index->currentItem()->child(1)->text(0), QString("Wiederherstellen (Restore)"));
+
+        auto* query = viewer->findChild<QLineEdit*>("edSuche");
+        auto* hits = viewer->findChild<QListWidget*>("lstSuche");
+        QVERIFY(query && hits);
+        query->setText("CRONTAB linger");
+        QTest::keyClick(query, Qt::Key_Return);
+        QCOMPARE(hits->count(), 1);
+        QCOMPARE(hits->item(0)->text(), QString("Zeitgesteuerte Sicherung"));
+        emit hits->itemActivated(hits->item(0));
+        QCOMPARE(Topic(), QString("/html/zeitgesteuert.htm"));
+        query->setText(QString::fromUtf8("Quantenverschränkung"));
+        viewer->findChild<QPushButton*>("btnSuchen")->click();
+        QCOMPARE(hits->count(), 1);
+        QCOMPARE(hits->item(0)->text(), QString("Keine Themen gefunden"));
+        test::SaveScreenshot(viewer, "help-index-search");
     }
 
     void f1AsksForTheFocusedElementsNumber_data() {

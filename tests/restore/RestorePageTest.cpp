@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -55,24 +56,32 @@ private:
         const QRect rect = view->visualRect(view->model()->index(row, 0));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, rect.center());
     }
-    // The selectors, the label and the buttons of the restore page's top row lie side
-    // by side within the page, none covering another.
-    // The row's geometries go to `geometries` when given.
+    // The selectors, the label and the buttons of the restore page's top rows lie side
+    // by side within the page, none covering another, in reading order: the job and
+    // the archive selector, then the drive selector and the buttons below them.
+    // The rows' geometries go to `geometries` when given.
     static void VerifyTopRowFits(TMainFrm& window, QList<QRect>* geometries = nullptr) {
-        QList<QWidget*> row = {window.findChild<QComboBox*>("ComboBox1")};
+        QList<QWidget*> drives;
         for (QLabel* label : window.findChildren<QLabel*>()) {
-            if (label->text() == "Ziellaufwerk:") row << label;
+            if (label->text() == "Ziellaufwerk:") drives << label;
         }
-        row << window.findChild<QComboBox*>("JvDriveCombo1") << window.findChild<QPushButton*>("btnStartRestore")
-            << window.findChild<QPushButton*>("btnAll");
-        QCOMPARE(row.size(), 5);
-        for (int i = 0; i + 1 < row.size(); ++i) {
-            QVERIFY2(row[i]->geometry().right() < row[i + 1]->geometry().left(),
-                     qPrintable(row[i]->objectName() + " covers the widget beside it"));
+        drives << window.findChild<QComboBox*>("JvDriveCombo1") << window.findChild<QPushButton*>("btnStartRestore")
+               << window.findChild<QPushButton*>("btnAll");
+        QCOMPARE(drives.size(), 4);
+        const QList<QList<QWidget*>> rows = {
+            {window.findChild<QComboBox*>("ComboBox3"), window.findChild<QComboBox*>("ComboBox1")}, drives};
+        for (const QList<QWidget*>& row : rows) {
+            for (int i = 0; i + 1 < row.size(); ++i) {
+                QVERIFY2(row[i]->geometry().right() < row[i + 1]->geometry().left(),
+                         qPrintable(row[i]->objectName() + " covers the widget beside it"));
+            }
+            QVERIFY(row.last()->geometry().right() < row.last()->parentWidget()->width());
+            if (geometries)
+                for (QWidget* w : row) *geometries << w->geometry();
         }
-        QVERIFY(row.last()->geometry().right() < row.last()->parentWidget()->width());
-        if (geometries)
-            for (QWidget* w : row) *geometries << w->geometry();
+        for (QWidget* above : rows[0]) {
+            for (QWidget* below : rows[1]) QVERIFY(above->geometry().bottom() < below->geometry().top());
+        }
     }
     static QStringList SelectedNames(gui::AbZipView* view) {
         QStringList names;
@@ -179,6 +188,34 @@ private slots:
             if (action->text() == "Alle markieren") action->trigger();
         }
         QCOMPARE(SelectedNames(view), (QStringList{"a.txt", "b.txt", "c.txt"}));  // file entries only
+    }
+
+    // A long archive name shows whole in the window's designed size, also when a long
+    // mount path is among the drives; the drive selector shows "/" whole.
+    void archiveNameShowsWholeBesideLongMountPaths() {
+        const QString archive = "Schule-Verwaltung-Zeugnisse_1.zip";
+        MakeZip(Path("ziel/" + archive), {"a.txt:x"});
+        TMainFrm window(FHome->Registry(), &FHome->Host());
+        auto* drives = window.findChild<QComboBox*>("JvDriveCombo1");
+        drives->addItem(QString::fromUtf8("/media/lehrer/Sicherungsplatte der Schulverwaltung  (Wechseldatenträger)"));
+        window.findChild<QToolButton*>("acRestore")->click();
+        window.resize(721, 527);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* selector = window.findChild<QComboBox*>("ComboBox1");
+        QCOMPARE(selector->currentText(), archive);
+        const auto shownWidth = [](QComboBox* box) {
+            QStyleOptionComboBox option;
+            option.initFrom(box);
+            option.editable = box->isEditable();
+            return box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width();
+        };
+        QVERIFY2(shownWidth(selector) >= selector->fontMetrics().horizontalAdvance(archive),
+                 qPrintable(QString::number(shownWidth(selector))));
+        const QString root = drives->itemText(0);
+        QVERIFY2(shownWidth(drives) >= drives->fontMetrics().horizontalAdvance(root), qPrintable(root));
+        VerifyTopRowFits(window);
+        test::SaveScreenshot(&window, "restore-long-archive-name");
     }
 
     void restoresASelectionThroughTheWindowAndTheToggleKeepsItsCaption() {

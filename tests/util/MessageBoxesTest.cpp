@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -56,6 +57,29 @@ private slots:
             ButtonWithText(dialog, "Abbrechen")->click();
         });
         QCOMPARE(PasswordPrompt(nullptr, "Passworteingabe", "Passwort:"), std::nullopt);
+    }
+
+    // Where the style puts icons on dialog buttons, both buttons of the prompt have one.
+    void passwordPromptButtonsBothHaveIcons() {
+        class IconButtons : public QProxyStyle {
+        public:
+            using QProxyStyle::QProxyStyle;
+            int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                          QStyleHintReturn* data) const override {
+                if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 1;
+                return QProxyStyle::styleHint(hint, option, widget, data);
+            }
+        };
+        const QString previous = QApplication::style()->name();
+        QApplication::setStyle(new IconButtons(previous));
+        const auto restore = qScopeGuard([&] { QApplication::setStyle(previous); });
+        PasswordDialog dialog(nullptr, "Passworteingabe", "Passwort:");
+        auto* ok = dialog.findChild<QPushButton*>("btnOk");
+        auto* cancel = dialog.findChild<QPushButton*>("btnCancel");
+        QVERIFY(ok && cancel);
+        QCOMPARE(cancel->text(), QString("Abbrechen"));
+        QVERIFY(!ok->icon().isNull());
+        QVERIFY(!cancel->icon().isNull());
     }
 
     void confirmationBoxHasGermanButtons() {
