@@ -576,7 +576,8 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
     std::vector<zip::CompressionPipeline::Job> jobs;
     for (const auto& e : FEntries)
         if (e.Action != EntryAction::Unchanged)
-            jobs.push_back({e.SourcePath, e.IsFolder(), BaseName(e.SourcePath), e.SourceDevice, e.SourceInode});
+            jobs.push_back({e.SourcePath, e.IsFolder(), BaseName(e.SourcePath), e.SourceDevice, e.SourceInode,
+                            e.Action == EntryAction::Replace});
     zip::CompressionPipeline pipeline(std::move(jobs), encryption, FThreads);
     std::size_t job = 0;
     zip::OwnerFieldCache owners;

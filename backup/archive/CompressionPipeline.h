@@ -43,7 +43,9 @@ struct SourceInfo {
     std::uint32_t Attributes = 0;
     bool Whole = true;             // one task holds the final data
     std::size_t ChunkCount = 0;
-    UniqueFd Fd;                   // open file (for re-reading when Deflate did not pay)
+    UniqueFd Fd;                   // open file (for re-reading when Deflate did not pay, and
+                                   // for the look after reading); closed early when a
+                                   // whole file was read and the job does not keep it open
 };
 
 struct ChunkResult {
@@ -63,6 +65,7 @@ public:
         std::string BaseName;      // for the hidden attribute
         std::uint64_t Device = 0;  // identity the file had when it was selected (files
         std::uint64_t Inode = 0;   // only; inode 0: not checked)
+        bool KeepOpen = false;     // the writer looks at the file again after it was read
     };
 
     // Whole files are encrypted as `encryption` says. `threads` 0: one per core.
@@ -78,6 +81,7 @@ private:
     struct Source;
     void Plan();
     void Open(std::size_t index);
+    void SubmitBatch(std::size_t first, std::size_t end);
 
     std::vector<Job> FJobs;
     EntryEncryption FEncryption;
@@ -85,6 +89,8 @@ private:
     std::size_t FPlanJob = 0;
     std::size_t FPlanChunk = 0;
     std::size_t FReleased = 0;  // sources below this index are closed
+    std::size_t FBegun = 0;     // the job last begun
+    std::size_t FBatchEnd = 0;  // jobs below this index have their source
     std::deque<std::future<ChunkResult>> FResults;
     std::size_t FWindow = 8;
     WorkerPool FPool;  // last: its threads end before the members they use
