@@ -70,6 +70,18 @@ measure_pairs() {
     KIB[$name]=$peak
 }
 
+# job_files: one automatic job, Schule, that saves $W/data whole into $W/ziel, with
+# the settings of a run without logging.
+job_files() {
+    mkdir -p "$W/home/.config/vorlix-backup" "$W/shared/VorlixBackup" "$W/ziel"
+    chmod 700 "$W"
+    printf 'BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\nSchule,%s,%s,1,\r\n' \
+        "$W/ziel" "$W/def.csv" > "$W/shared/VorlixBackup/Backupjobs.csv"
+    printf 'NAME,PFAD,DATEIMASKE,SICHERN,REKURSIV\r\nDaten,%s,*,1,1\r\n' "$W/data" > "$W/def.csv"
+    printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Vorlix-Backup]\n"STRATEGIE"=dword:00000002\n"LOGGING"=dword:00000000\n' \
+        > "$W/home/.config/vorlix-backup/registry.reg"
+}
+
 ratio() { python3 -c "print('%.2f' % ($1 / max($2, 0.001)))"; }
 size() { stat -c %s "$1"; }
 warm_cache() { find "$W/data" -type f -exec cat {} + > /dev/null; }

@@ -17,14 +17,7 @@ PROGRAM="$BUILD/vorlixbackup"
 W=${VB_BENCH_DIR:-/tmp/vb-small-bench}
 source "$(dirname "$0")/bench_common.sh"
 LOAD_BEFORE=$(load)
-mkdir -p "$W/home/.config/vorlix-backup" "$W/shared/VorlixBackup" "$W/ziel"
-chmod 700 "$W"
-
-printf 'BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\nSchule,%s,%s,1,\r\n' \
-    "$W/ziel" "$W/def.csv" > "$W/shared/VorlixBackup/Backupjobs.csv"
-printf 'NAME,PFAD,DATEIMASKE,SICHERN,REKURSIV\r\nDaten,%s,*,1,1\r\n' "$W/data" > "$W/def.csv"
-printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Vorlix-Backup]\n"STRATEGIE"=dword:00000002\n"LOGGING"=dword:00000000\n' \
-    > "$W/home/.config/vorlix-backup/registry.reg"
+job_files
 RUN="env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME='$W/home' XDG_CONFIG_HOME='$W/home/.config' \
 XDG_RUNTIME_DIR='$W' VORLIXBACKUP_COMMON_DOCUMENTS='$W/shared' VB_BENCH_PHASES=1 '$PROGRAM'"
 OURS="$W/ziel/Schule.zip"
