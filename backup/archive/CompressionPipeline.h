@@ -7,8 +7,12 @@
 // (final bit cleared, ended on a byte boundary), so that they form one Deflate stream.
 // Deflate is first tried on the start of a file or chunk (kProbeSize): when that does
 // not shrink, the file is stored, or the chunk kept as stored blocks of the stream,
-// without compressing the rest in vain. At most a few tasks are ahead of the writer,
-// which bounds the memory whatever the file sizes.
+// without compressing the rest in vain. Files are opened by the workers in batches of
+// consecutive jobs, one task each, which also compress the small whole files among
+// them: a folder of many small files costs one hand-off per batch, not per file.
+// At most a few tasks and a few batches are ahead of the writer, which bounds the
+// memory whatever the file sizes. What follows the chunks of a large file (stored
+// instead, encrypted) is in CompressionPipelineFinish.h.
 #include <cstdint>
 #include <deque>
 #include <future>
