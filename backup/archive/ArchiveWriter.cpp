@@ -559,12 +559,14 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
             continue;
         }
 
+        RunPhase phase("compression");
+        // The file is open (a small one read, too) before the progress is told: what
+        // happens to it from then on is a change while it is packed.
+        const zip::SourceInfo& info = pipeline.Begin(job++);
         if (OnItemProgress) {
-            RunPhase phase("progress display");
+            RunPhase display("progress display");
             if (!OnItemProgress(source)) throw Error("Process aborted by user");
         }
-        RunPhase phase("compression");
-        const zip::SourceInfo& info = pipeline.Begin(job++);
         // A file that cannot be read in full is not saved: the log keeps its line and
         // says so, a new entry is left out, and a replaced one keeps its old version.
         auto notSaved = [&](std::optional<std::uint64_t> writtenFrom) {
