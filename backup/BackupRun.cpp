@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -310,9 +313,17 @@ void BackupRun::StartPacking() {
     writer.SetLogFile(FContext.Options.FDatenDir + "/VB-Backup.log");
     writer.SetLogging(FContext.Options.FLogging);
     FProgressDone = FProgressTotal = 0;
-    writer.OnItemProgress = [this](const ArchiveEntry& entry) {
+    // The window is told at most every 40 ms (and of the last entry), as often as it
+    // can show anything: many small files would otherwise spend their time there.
+    writer.OnItemProgress = [this, lastShown = std::optional<std::chrono::steady_clock::time_point>()](
+                                const ArchiveEntry& entry) mutable {
+        ++FProgressDone;
+        const auto now = std::chrono::steady_clock::now();
+        if (lastShown && now - *lastShown < std::chrono::milliseconds(40) && FProgressDone < FProgressTotal)
+            return true;
+        lastShown = now;
         FHost.SetStatus("Packe: " + entry.SourcePath + "...");
-        if (FProgressTotal > 0) FHost.SetProgress(++FProgressDone, FProgressTotal);
+        if (FProgressTotal > 0) FHost.SetProgress(FProgressDone, FProgressTotal);
         FHost.Breathe();
         return true;
     };

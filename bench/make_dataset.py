@@ -3,6 +3,7 @@
 
 Usage:
     make_dataset.py OUTDIR [--scale S] [--seed N] [--force]
+    make_dataset.py OUTDIR --many-small [--seed N] [--force]
     make_dataset.py OUTDIR --touch-fraction F [--touch-also GLOB]... [--seed N]
 
 The first form writes a new tree (about 400 MB at scale 1.0).  The same seed
@@ -625,6 +626,24 @@ def generate(root, scale, seed):
 # ---------------------------------------------------------------------------
 
 
+def many_small(root, seed, folders=100, per_folder=1000):
+    """folders x per_folder short text files of 10-1,000 bytes, about 110 on average
+    (11 MB in all): the case where the work grows with the number of files."""
+    tree = Tree(root, seed)
+    text = Text(seed)
+    for d in range(folders):
+        for n in range(per_folder):
+            rel = "Klasse_%03d/Notiz_%04d.txt" % (d, n)
+            r = tree.rng(rel)
+            size = r.skewed(10, 1000, power=9)
+            data = text.body(r, size).encode(CP, "replace")[:size]
+            data += b"." * (size - len(data))
+            tree.write(rel, "many small files", data)
+    for d in set(tree.dirs):
+        os.utime(d, (BASE_MTIME, BASE_MTIME))
+    return tree.stats
+
+
 def list_files(root):
     out = []
     for dirpath, dirnames, filenames in os.walk(root):
@@ -701,6 +720,8 @@ def main():
     ap.add_argument("--scale", type=float, default=1.0, help="size factor (1.0 = about 400 MB)")
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--force", action="store_true", help="delete OUTDIR first if it exists")
+    ap.add_argument("--many-small", action="store_true",
+                    help="write 100 folders of 1,000 files of 10-1,000 bytes instead of the school data")
     ap.add_argument("--touch-fraction", type=float, default=None, metavar="F",
                     help="modify fraction F of the files of an existing tree instead of generating")
     ap.add_argument("--touch-also", action="append", default=[], metavar="GLOB",
@@ -724,7 +745,7 @@ def main():
         shutil.rmtree(root)
     os.makedirs(root, exist_ok=True)
     t0 = time.time()
-    stats = generate(root, a.scale, a.seed)
+    stats = many_small(root, a.seed) if a.many_small else generate(root, a.scale, a.seed)
     tc = tb = 0
     print("%-44s %7s %14s" % ("category", "files", "bytes"))
     for cat in sorted(stats):

@@ -230,6 +230,7 @@ bool ArchiveReader::ExtractSpanned(const ArchiveEntry& entry, std::string& reaso
 
 void ArchiveReader::Close() {
     FFolders.clear();
+    FSpaceFolder.reset();
     FAesPasswordConfirmed = false;
     FFd.Reset();
     FLastDisk = FDiskInDrive = 0;
@@ -239,6 +240,7 @@ void ArchiveReader::Close() {
 
 void ArchiveReader::SetBaseDirectory(const std::string& folder) {
     FFolders.clear();
+    FSpaceFolder.reset();
     FBase.reset();
     FBaseDirectory.clear();
     platform::WalkResult walked = platform::OpenFolder(folder);
@@ -279,6 +281,7 @@ bool ArchiveReader::ExtractAt(std::size_t index, std::string* reason) {
 std::size_t ArchiveReader::ExtractEntries(
     const std::vector<std::size_t>& indices,
     const std::function<void(std::size_t index, bool ok, const std::string& reason)>& done) {
+    FSpaceFolder.reset();  // the free space changes now
     if (FLastDisk != 0) {
         // A spanned set is read disk by disk, so one entry after the other.
         std::size_t extracted = 0;
@@ -294,24 +297,59 @@ std::size_t ArchiveReader::ExtractEntries(
         bool Ok = false;
         std::string Reason;
     };
+    // Entries go to the workers in batches of up to kBatchEntries or kBatchBytes of
+    // archive data, so that many small files cost one hand-off per batch; results are
+    // delivered in entry order.
+    constexpr std::size_t kBatchEntries = 32;
+    constexpr std::uint64_t kBatchBytes = 1u << 20;
+    struct Batch {
+        std::vector<std::shared_ptr<Prepared>> Jobs;
+        std::shared_ptr<std::promise<std::vector<Result>>> Promise = std::make_shared<std::promise<std::vector<Result>>>();
+        std::shared_future<std::vector<Result>> Results = Promise->get_future().share();
+        std::uint64_t Bytes = 0;
+    };
+    struct Pending {
+        std::size_t Index = 0;
+        std::optional<Result> Known;                   // decided without a worker
+        std::shared_future<std::vector<Result>> Results;  // else: of its batch, at Position
+        std::size_t Position = 0;
+        std::size_t BatchNumber = 0;
+    };
     WorkerPool pool;
-    const std::size_t window = 2 * pool.Size();
-    std::deque<std::pair<std::size_t, std::future<Result>>> pending;
+    const std::size_t window = 2 * pool.Size() * kBatchEntries;
+    std::deque<Pending> pending;
+    Batch batch;
+    std::size_t batchNumber = 0;  // of `batch`, the one being filled
+    auto submit = [&] {
+        if (batch.Jobs.empty()) return;
+        pool.Submit([this, jobs = std::move(batch.Jobs), promise = batch.Promise] {
+            try {
+                std::vector<Result> results(jobs.size());
+                for (std::size_t k = 0; k < jobs.size(); ++k) results[k].Ok = Finish(*jobs[k], results[k].Reason);
+                promise->set_value(std::move(results));
+            } catch (...) {
+                promise->set_exception(std::current_exception());
+            }
+        });
+        batch = Batch();
+        ++batchNumber;
+    };
     std::size_t extracted = 0;
     auto deliver = [&] {
-        auto [index, future] = std::move(pending.front());
+        if (!pending.front().Known && pending.front().BatchNumber == batchNumber) submit();
+        Pending p = std::move(pending.front());
         pending.pop_front();
-        Result r = future.get();
+        Result r = p.Known ? std::move(*p.Known) : p.Results.get()[p.Position];
         if (r.Reason == kAskAgain) {
             // Another password than the earlier entries': asked for here, in order.
             Prepared job;
             r.Reason.clear();
             FAesPasswordConfirmed = false;
-            r.Ok =
-                Prepare(FEntries.at(index), FFd.Get(), FSize, job, r.Reason) && (job.Folder || Finish(job, r.Reason));
+            r.Ok = Prepare(FEntries.at(p.Index), FFd.Get(), FSize, job, r.Reason) &&
+                   (job.Folder || Finish(job, r.Reason));
         }
         if (r.Ok) ++extracted;
-        if (done) done(index, r.Ok, r.Reason);
+        if (done) done(p.Index, r.Ok, r.Reason);
     };
     try {
         for (std::size_t index : indices) {
@@ -319,24 +357,27 @@ std::size_t ArchiveReader::ExtractEntries(
             FLog.Line(entry.Name, " extracted ");
             auto job = std::make_shared<Prepared>();
             std::string reason;
-            std::promise<Result> ready;
+            Pending p;
+            p.Index = index;
             if (!Prepare(entry, FFd.Get(), FSize, *job, reason) || job->Folder) {
-                ready.set_value({reason.empty(), reason});
-                pending.emplace_back(index, ready.get_future());
+                p.Known = Result{reason.empty(), reason};
             } else {
-                auto promise = std::make_shared<std::promise<Result>>();
-                pending.emplace_back(index, promise->get_future());
-                pool.Submit([this, job, promise] {
-                    Result r;
-                    r.Ok = Finish(*job, r.Reason);
-                    promise->set_value(std::move(r));
-                });
+                p.Results = batch.Results;
+                p.Position = batch.Jobs.size();
+                p.BatchNumber = batchNumber;
+                batch.Jobs.push_back(std::move(job));
+                batch.Bytes += entry.CompressedSize;
             }
+            pending.push_back(std::move(p));
+            if (batch.Jobs.size() >= kBatchEntries || batch.Bytes >= kBatchBytes) submit();
             while (pending.size() > window) deliver();
         }
+        submit();
         while (!pending.empty()) deliver();
     } catch (...) {
-        for (auto& p : pending) p.second.wait();
+        submit();  // a batch whose future is held is always run
+        for (auto& p : pending)
+            if (!p.Known) p.Results.wait();
         throw;
     }
     return extracted;
@@ -354,14 +395,20 @@ bool ArchiveReader::PrepareTargetFolder(std::size_t index, std::string& reason, 
     std::string shown;
     const auto folder = FolderFor(entry, *parts, shown, reason);
     if (!folder) return false;
-    struct statvfs space {};
-    if (::fstatvfs(folder->Get(), &space) != 0) {
-        fileSystem = 0;
-        available = UINT64_MAX;  // unknown: not judged
-        return true;
+    // Asked once for each folder: the entries of one folder follow each other.
+    if (folder != FSpaceFolder) {
+        struct statvfs space {};
+        FSpaceFolder = folder;
+        if (::fstatvfs(folder->Get(), &space) != 0) {
+            FSpaceFileSystem = 0;
+            FSpaceAvailable = UINT64_MAX;  // unknown: not judged
+        } else {
+            FSpaceFileSystem = space.f_fsid;
+            FSpaceAvailable = static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
+        }
     }
-    fileSystem = space.f_fsid;
-    available = static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
+    fileSystem = FSpaceFileSystem;
+    available = FSpaceAvailable;
     return true;
 }
 

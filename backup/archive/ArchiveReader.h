@@ -138,6 +138,10 @@ private:
     // Folders below the base already walked (by their path below it), which need no
     // second walk for the entries that follow; a handful of descriptors at most.
     std::unordered_map<std::string, std::shared_ptr<const UniqueFd>> FFolders;
+    // The free space of the folder last asked about, for its next entries.
+    std::shared_ptr<const UniqueFd> FSpaceFolder;
+    std::uint64_t FSpaceFileSystem = 0;
+    std::uint64_t FSpaceAvailable = 0;
     zip::AccountCache FAccounts;
     std::string FTempDirectory = TemporaryFolder();
     std::string FPassword;

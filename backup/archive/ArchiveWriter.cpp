@@ -11,6 +11,7 @@
 #include "backup/archive/ArchiveOpener.h"
 #include "backup/archive/ByteOrder.h"
 #include "backup/archive/CompressionPipeline.h"
+#include "backup/archive/CompressionPipelineFinish.h"
 #include "backup/archive/EntryHeaders.h"
 #include "backup/archive/EntryName.h"
 #include "backup/archive/LayoutCheck.h"
@@ -155,28 +156,14 @@ public:
             total += r.InputSize;
             out.Write(r.Data);
         }
-        if (ok && out.Position() - dataStart > total) ok = StoreInstead(out, dataStart, total, crc);
+        bool stored = false;
+        if (ok) ok = zip::StoreWhenDeflateDidNotPay(FInfo, out, dataStart, total, crc, stored);
+        if (stored) FMethod = 0;
         if (!ok || changed()) return false;
         e.Crc32 = crc;
         e.UncompressedSize = total;
         const std::uint64_t dataSize = out.Position() - dataStart;
-        if (Aes()) {
-            const std::string salt = zip::WinZipAes::RandomSalt(zip::kAes256);
-            zip::WinZipAes aes(FEncryption.Password, salt, zip::kAes256);
-            const auto verifier = aes.Verifier();
-            out.PatchAt(dataStart - headerBytes, salt + std::string(verifier.begin(), verifier.end()));
-            out.TransformRange(dataStart, dataSize,
-                               [&aes](char* p, std::size_t n) { aes.Encrypt(reinterpret_cast<unsigned char*>(p), n); });
-            const auto code = aes.AuthCode();
-            out.Write(reinterpret_cast<const char*>(code.data()), code.size());
-        } else if (Encrypted()) {
-            zip::ZipCrypto crypto(FEncryption.Password);
-            const auto header = crypto.MakeHeader(static_cast<std::uint16_t>(crc >> 16));
-            out.PatchAt(dataStart - headerBytes, std::string_view(reinterpret_cast<const char*>(header.data()), header.size()));
-            out.TransformRange(dataStart, dataSize, [&crypto](char* p, std::size_t n) {
-                crypto.Encrypt(reinterpret_cast<unsigned char*>(p), n);
-            });
-        }
+        zip::EncryptWritten(FEncryption, out, dataStart, dataSize, crc);
         e.CompressedSize = dataSize + headerBytes + FEncryption.Trailing();
         SetVersions();
         out.PatchAt(e.LocalHeaderOffset, LocalHeader());
@@ -207,24 +194,6 @@ private:
         FEntry.VersionNeeded = VersionNeeded(FEntry, FZip64);
         FEntry.VersionMadeBy =
             static_cast<std::uint16_t>((FName.Host << 8) | std::max<std::uint16_t>(20, FEntry.VersionNeeded));
-    }
-
-    // Deflate did not pay: the file is read again and stored as it is from
-    // `dataStart` on. False when it cannot be read.
-    bool StoreInstead(zip::OutputFile& out, std::uint64_t dataStart, std::uint64_t total, std::uint32_t& crc) {
-        out.TruncateTo(dataStart);
-        FMethod = 0;
-        SetVersions();
-        std::string buffer(1 << 20, '\0');
-        crc = 0;
-        for (std::uint64_t at = 0; at < total;) {
-            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), total - at));
-            if (!platform::ReadAt(FInfo.Fd.Get(), buffer.data(), n, at)) return false;
-            crc = static_cast<std::uint32_t>(crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), static_cast<uInt>(n)));
-            out.Write(buffer.data(), n);
-            at += n;
-        }
-        return true;
     }
 
     const zip::SourceInfo& FInfo;
@@ -564,7 +533,8 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
     std::vector<zip::CompressionPipeline::Job> jobs;
     for (const auto& e : FEntries)
         if (e.Action != EntryAction::Unchanged)
-            jobs.push_back({e.SourcePath, e.IsFolder(), BaseName(e.SourcePath), e.SourceDevice, e.SourceInode});
+            jobs.push_back({e.SourcePath, e.IsFolder(), BaseName(e.SourcePath), e.SourceDevice, e.SourceInode,
+                            e.Action == EntryAction::Replace});
     zip::CompressionPipeline pipeline(std::move(jobs), encryption, FThreads);
     std::size_t job = 0;
     zip::OwnerFieldCache owners;
@@ -577,12 +547,14 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
             continue;
         }
 
+        RunPhase phase("compression");
+        // The file is open (a small one read, too) before the progress is told: what
+        // happens to it from then on is a change while it is packed.
+        const zip::SourceInfo& info = pipeline.Begin(job++);
         if (OnItemProgress) {
-            RunPhase phase("progress display");
+            RunPhase display("progress display");
             if (!OnItemProgress(source)) throw Error("Process aborted by user");
         }
-        RunPhase phase("compression");
-        const zip::SourceInfo& info = pipeline.Begin(job++);
         // A file that cannot be read in full is not saved: the log keeps its line and
         // says so, a new entry is left out, and a replaced one keeps its old version.
         auto notSaved = [&](std::optional<std::uint64_t> writtenFrom) {

@@ -68,8 +68,8 @@ public:
     // Worker threads for compression; 0 means one per core.
     void SetThreads(unsigned threads) { FThreads = threads; }
 
-    // Called for each new or changed entry as it is compressed; false aborts the
-    // save with "Process aborted by user".
+    // Called for each new or changed entry as it is compressed, once its file is
+    // open; false aborts the save with "Process aborted by user".
     std::function<bool(const ArchiveEntry&)> OnItemProgress;
     // Asked for the next empty medium of a spanned write (disk number from 0); false
     // aborts with "Process aborted by user".

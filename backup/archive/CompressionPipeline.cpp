@@ -5,6 +5,8 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 
@@ -15,8 +17,13 @@
 
 namespace vb::zip {
 
+// One job's file as the pipeline knows it. A job opened within a batch is described
+// by a worker; `Opened` is ready once `Info` (and `Result`, when `Done`) may be read.
 struct CompressionPipeline::Source {
     SourceInfo Info;
+    std::shared_future<void> Opened;
+    bool Done = false;   // the batch compressed the file already: `Result` is its one task
+    ChunkResult Result;
 };
 
 namespace {
@@ -178,12 +185,14 @@ CompressionPipeline::~CompressionPipeline() {
     // Tasks still running hold their sources; wait for them before the pool ends.
     for (auto& f : FResults)
         if (f.valid()) f.wait();
+    for (const auto& source : FSources)
+        if (source && source->Opened.valid()) source->Opened.wait();
 }
 
-void CompressionPipeline::Open(std::size_t index) {
-    auto source = std::make_shared<Source>();
-    SourceInfo& info = source->Info;
-    const Job& job = FJobs[index];
+namespace {
+
+// Opens and describes one job's file or folder.
+void Describe(const CompressionPipeline::Job& job, SourceInfo& info) {
     if (job.Folder) {
         if (auto status = platform::StatPath(job.Path, true); status && status->Kind == platform::FileKind::Directory) {
             info.Ok = true;
@@ -198,7 +207,8 @@ void CompressionPipeline::Open(std::size_t index) {
             if (status && status->Kind == platform::FileKind::Regular && same) {
                 info.Ok = true;
                 info.Status = *status;
-                ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+                // A whole file is one read; a larger one is read in chunks, ahead.
+                if (status->Size > kWholeLimit) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
             }
         }
     }
@@ -209,23 +219,74 @@ void CompressionPipeline::Open(std::size_t index) {
         info.Whole = size <= kWholeLimit;
         info.ChunkCount = job.Folder || size == 0 ? 0 : info.Whole ? 1 : (size + kChunkSize - 1) / kChunkSize;
     }
+}
+
+}  // namespace
+
+void CompressionPipeline::Open(std::size_t index) {
+    auto source = std::make_shared<Source>();
+    Describe(FJobs[index], source->Info);
     FSources[index] = std::move(source);
+}
+
+// Jobs from `first` on, at most kBatchJobs, are opened by one worker task, which also
+// compresses the whole files among them until kBatchBytes of input: many small files
+// then cost one hand-off to the workers instead of one each, and their opening runs
+// beside the writer. What the batch leaves (large files, files beyond the byte
+// limit) is planned as single tasks once the batch is done.
+void CompressionPipeline::SubmitBatch(std::size_t first, std::size_t end) {
+    constexpr std::uint64_t kBatchBytes = 1u << 20;
+    auto ready = std::make_shared<std::promise<void>>();
+    const std::shared_future<void> opened = ready->get_future().share();
+    std::vector<std::shared_ptr<Source>> batch;
+    for (std::size_t i = first; i < end; ++i) {
+        auto source = std::make_shared<Source>();
+        source->Opened = opened;
+        FSources[i] = source;
+        batch.push_back(std::move(source));
+    }
+    FPool.Submit([this, first, batch = std::move(batch), ready, encryption = FEncryption] {
+        std::uint64_t bytes = 0;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            Source& source = *batch[k];
+            Describe(FJobs[first + k], source.Info);
+            const SourceInfo& info = source.Info;
+            if (info.Ok && info.Whole && info.ChunkCount == 1 && bytes < kBatchBytes) {
+                bytes += info.Status.Size;
+                source.Result = CompressWhole(info.Fd.Get(), info.Status.Size, encryption);
+                source.Done = true;
+                if (!FJobs[first + k].KeepOpen) source.Info.Fd.Reset();
+            }
+        }
+        ready->set_value();
+    });
 }
 
 void CompressionPipeline::Plan() {
     // Files are opened at most kOpenAhead jobs ahead of the writer, so that a folder
-    // of many small files never runs out of file descriptors.
-    constexpr std::size_t kOpenAhead = 64;
-    while (FPlanJob < FJobs.size() && FResults.size() < FWindow && FPlanJob < FReleased + kOpenAhead) {
+    // of many small files never runs out of file descriptors; they are opened in
+    // batches of kBatchJobs.
+    constexpr std::size_t kOpenAhead = 256;
+    constexpr std::size_t kBatchJobs = 32;
+    for (FBatchEnd = std::max(FBatchEnd, FReleased); FBatchEnd < FJobs.size();) {
+        const std::size_t end = std::min(FJobs.size(), FBatchEnd + kBatchJobs);
+        if (end > FReleased + kOpenAhead) break;
+        SubmitBatch(FBatchEnd, end);
+        FBatchEnd = end;
+    }
+    while (FPlanJob < FJobs.size() && FResults.size() < FWindow && FPlanJob < FBatchEnd) {
         if (FPlanJob < FReleased) {
             FPlanJob = FReleased;
             FPlanChunk = 0;
             continue;
         }
-        if (!FSources[FPlanJob]) Open(FPlanJob);
         const auto source = FSources[FPlanJob];
+        // What a batch still opens is planned when it is done; the writer waits for it
+        // in Begin.
+        if (source->Opened.valid() && source->Opened.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return;
         const SourceInfo& info = source->Info;
-        if (!info.Ok || FPlanChunk >= info.ChunkCount) {
+        if (!info.Ok || source->Done || FPlanChunk >= info.ChunkCount) {
             ++FPlanJob;
             FPlanChunk = 0;
             continue;
@@ -254,11 +315,22 @@ const SourceInfo& CompressionPipeline::Begin(std::size_t index) {
     // Releasing moves the open-ahead limit: plan again, or a long run of entries
     // without data (folders, empty files) would leave nothing planned for the next file.
     Plan();
-    if (!FSources[index]) Open(index);
-    return FSources[index]->Info;
+    if (!FSources[index]) {
+        Open(index);
+        FBatchEnd = std::max(FBatchEnd, index + 1);
+    }
+    const auto& source = FSources[index];
+    if (source->Opened.valid()) {
+        source->Opened.wait();
+        Plan();  // the batch's large files can be planned now
+    }
+    FBegun = index;
+    return source->Info;
 }
 
 ChunkResult CompressionPipeline::TakeChunk() {
+    // A whole file's one task, taken once.
+    if (Source& begun = *FSources[FBegun]; begun.Done) return std::move(begun.Result);
     if (FResults.empty()) Plan();
     if (FResults.empty()) throw std::logic_error("CompressionPipeline: no chunk planned for the entry begun");
     ChunkResult r = FResults.front().get();

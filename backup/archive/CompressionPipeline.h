@@ -7,8 +7,12 @@
 // (final bit cleared, ended on a byte boundary), so that they form one Deflate stream.
 // Deflate is first tried on the start of a file or chunk (kProbeSize): when that does
 // not shrink, the file is stored, or the chunk kept as stored blocks of the stream,
-// without compressing the rest in vain. At most a few tasks are ahead of the writer,
-// which bounds the memory whatever the file sizes.
+// without compressing the rest in vain. Files are opened by the workers in batches of
+// consecutive jobs, one task each, which also compress the small whole files among
+// them: a folder of many small files costs one hand-off per batch, not per file.
+// At most a few tasks and a few batches are ahead of the writer, which bounds the
+// memory whatever the file sizes. What follows the chunks of a large file (stored
+// instead, encrypted) is in CompressionPipelineFinish.h.
 #include <cstdint>
 #include <deque>
 #include <future>
@@ -43,7 +47,9 @@ struct SourceInfo {
     std::uint32_t Attributes = 0;
     bool Whole = true;             // one task holds the final data
     std::size_t ChunkCount = 0;
-    UniqueFd Fd;                   // open file (for re-reading when Deflate did not pay)
+    UniqueFd Fd;                   // open file (for re-reading when Deflate did not pay, and
+                                   // for the look after reading); closed early when a
+                                   // whole file was read and the job does not keep it open
 };
 
 struct ChunkResult {
@@ -63,6 +69,7 @@ public:
         std::string BaseName;      // for the hidden attribute
         std::uint64_t Device = 0;  // identity the file had when it was selected (files
         std::uint64_t Inode = 0;   // only; inode 0: not checked)
+        bool KeepOpen = false;     // the writer looks at the file again after it was read
     };
 
     // Whole files are encrypted as `encryption` says. `threads` 0: one per core.
@@ -78,6 +85,7 @@ private:
     struct Source;
     void Plan();
     void Open(std::size_t index);
+    void SubmitBatch(std::size_t first, std::size_t end);
 
     std::vector<Job> FJobs;
     EntryEncryption FEncryption;
@@ -85,6 +93,8 @@ private:
     std::size_t FPlanJob = 0;
     std::size_t FPlanChunk = 0;
     std::size_t FReleased = 0;  // sources below this index are closed
+    std::size_t FBegun = 0;     // the job last begun
+    std::size_t FBatchEnd = 0;  // jobs below this index have their source
     std::deque<std::future<ChunkResult>> FResults;
     std::size_t FWindow = 8;
     WorkerPool FPool;  // last: its threads end before the members they use

@@ -1,6 +1,7 @@
 // Stress cases of the compression pipeline: long runs of entries without data
 // (folders, empty files, unreadable files) between files, in every mix, with one and
-// with several worker threads. Every file's chunks must arrive in order and decode to
+// with several worker threads; files that one batch of the workers compresses beside
+// files it leaves to single tasks. Every file's chunks must arrive in order and decode to
 // the file's bytes.
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -15,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Kind { File, Empty, Folder, Missing, Large };
+enum class Kind { File, Empty, Folder, Missing, Large, Medium };
 
 struct Plan {
     const char* name;
@@ -64,6 +65,12 @@ TEST(PipelineTest, RunsOfEntriesWithoutDataNeverLeaveAFileUnplanned) {
         {"mixed 1", Mixed(300, 1)},
         {"mixed 2", Mixed(300, 2)},
         {"mixed 3", Mixed(200, 3)},
+        {"files beyond a batch's bytes", Repeat(Kind::Medium, 40, Repeat(Kind::File, 40, {Kind::Large, Kind::File}))},
+        {"small and medium files in turn", [] {
+             std::vector<Kind> v;
+             for (int i = 0; i < 100; ++i) v.push_back(i % 3 == 0 ? Kind::Medium : i % 7 == 0 ? Kind::Missing : Kind::File);
+             return v;
+         }()},
     };
     TempDir dir;
     std::size_t serial = 0;
@@ -79,8 +86,10 @@ TEST(PipelineTest, RunsOfEntriesWithoutDataNeverLeaveAFileUnplanned) {
                     fs::create_directory(path);
                 } else if (kind == Kind::Empty) {
                     MakeFile(path, "");
-                } else if (kind == Kind::File || kind == Kind::Large) {
-                    const std::size_t size = kind == Kind::Large ? zip::kWholeLimit + 12345 : 1000 + serial % 5000;
+                } else if (kind == Kind::File || kind == Kind::Large || kind == Kind::Medium) {
+                    const std::size_t size = kind == Kind::Large    ? zip::kWholeLimit + 12345
+                                             : kind == Kind::Medium ? 150000 + serial
+                                                                    : 1000 + serial % 5000;
                     for (std::size_t i = 0; content.size() < size; ++i) content += "Zeile " + std::to_string(i) + "\n";
                     content.resize(size);
                     MakeFile(path, content);
