@@ -1,7 +1,10 @@
 #include "catalogue/TSelectFilemaskfrm.h"
 
+#include <algorithm>
+
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -28,15 +31,22 @@ QString ChooseExistingFile(QWidget* parent, const QString& startDir) {
 
 }  // namespace
 
+int FileMaskDialogWidth(const QString& caption) {
+    // The designed 167 pixels, or more where the caption in a bold title font, the
+    // window icon and three title buttons of a window manager (Openbox draws them
+    // whatever a window asks for) would not fit beside each other.
+    constexpr int kIconAndButtons = 4 * 24 + 40;
+    return std::max(167, QFontMetrics(WindowFont(12, true)).horizontalAdvance(caption) + kIconAndButtons);
+}
+
 TSelectFilemaskfrm::TSelectFilemaskfrm(QWidget* parent) : QDialog(parent) {
     setObjectName("SelectFilemaskfrm");
     setWindowTitle(QStringLiteral("Datei(maske)"));
     setFont(WindowFont());
-    // A dialog frame with a close button only: minimize and maximize buttons would
-    // leave the narrow title bar no room for the caption (window managers that keep
-    // their buttons whatever a window asks, as Openbox does, still cut it).
+    // A dialog frame with a close button only, and wide enough for the caption where
+    // a window manager draws its minimize and maximize buttons anyway.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(167, 170);
+    setFixedSize(FileMaskDialogWidth(windowTitle()), 170);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

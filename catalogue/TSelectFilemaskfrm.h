@@ -11,6 +11,10 @@ class QPushButton;
 
 namespace vb::gui {
 
+// The dialog's fixed width: its designed 167 pixels, widened where a window manager's
+// title bar would cut the caption.
+int FileMaskDialogWidth(const QString& caption);
+
 class TSelectFilemaskfrm : public QDialog {
     Q_OBJECT
 public:
