@@ -14,10 +14,10 @@
 
 namespace vb {
 
-// Without a window nothing shows a job or an archive: the hosts' window parts do
+// Without a window nothing shows a job or an archive: the hosts' window callbacks do
 // nothing, and the restore root is "/".
-struct StandAlonePass::Parts : JobListHost, BackupRunHost, RestoreRunHost {
-    Parts(RegistryStore& registry, const TOptions& options, RunHost& host)
+struct StandAlonePass::Engine : JobListHost, BackupRunHost, RestoreRunHost {
+    Engine(RegistryStore& registry, const TOptions& options, RunHost& host)
         : Registry(registry), Options(options), Host(host), Databases(registry) {
         Writer.SetTempDirectory(TemporaryFolder());
         Reader.SetTempDirectory(TemporaryFolder());
@@ -68,22 +68,22 @@ struct StandAlonePass::Parts : JobListHost, BackupRunHost, RestoreRunHost {
 };
 
 StandAlonePass::StandAlonePass(RegistryStore& registry, const TOptions& options, RunHost& host)
-    : FParts(std::make_unique<Parts>(registry, options, host)) {}
+    : FEngine(std::make_unique<Engine>(registry, options, host)) {}
 
 StandAlonePass::~StandAlonePass() = default;
 
 void StandAlonePass::Run(PassKind kind, const std::string& jobs) {
-    FParts->OpenFailed = false;
+    FEngine->OpenFailed = false;
     try {
-        FParts->OpenJobList();
+        FEngine->OpenJobList();
     } catch (const std::exception& e) {
-        FParts->OpenFailed = true;
-        FParts->Host.ShowError(e.what());
+        FEngine->OpenFailed = true;
+        FEngine->Host.ShowError(e.what());
         return;
     }
-    FParts->ThePass.Run(kind, jobs);
+    FEngine->ThePass.Run(kind, jobs);
 }
 
-bool StandAlonePass::Incomplete() const { return FParts->OpenFailed || FParts->ThePass.Incomplete(); }
+bool StandAlonePass::Incomplete() const { return FEngine->OpenFailed || FEngine->ThePass.Incomplete(); }
 
 }  // namespace vb

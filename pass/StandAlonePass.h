@@ -30,8 +30,8 @@ public:
     bool Incomplete() const;
 
 private:
-    struct Parts;
-    std::unique_ptr<Parts> FParts;
+    struct Engine;
+    std::unique_ptr<Engine> FEngine;
 };
 
 }  // namespace vb
