@@ -6,10 +6,10 @@
 #include <QSocketNotifier>
 #include <QTranslator>
 
-#include "app/CommandLine.h"
+#include "pass/CommandLine.h"
 #include "app/TMainFrm.h"
 #include "platform/TerminationSignals.h"
-#include "util/WindowFont.h"
+#include "gui/WindowFont.h"
 
 namespace vb {
 

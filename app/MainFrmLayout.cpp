@@ -24,10 +24,10 @@
 #include <cstring>
 
 #include "app/TMainFrm.h"
-#include "help/HtmlHelp.h"
-#include "util/WindowFont.h"
-#include "util/WindowIcons.h"
-#include "restore/AbZipView.h"
+#include "gui/HtmlHelp.h"
+#include "gui/WindowFont.h"
+#include "gui/WindowIcons.h"
+#include "gui/AbZipView.h"
 
 namespace vb {
 namespace {

@@ -7,17 +7,17 @@
 #include <optional>
 
 #include "app/ApplicationSetup.h"
-#include "app/CommandLine.h"
-#include "app/LastPass.h"
+#include "pass/CommandLine.h"
+#include "pass/LastPass.h"
 #include "app/TMainFrm.h"
 #include "app/VbApplication.h"
 #include "pass/StandAlonePass.h"
 #include "platform/RegistryStore.h"
 #include "platform/TerminationSignals.h"
 #include "settings/Settings.h"
-#include "util/MessageBoxes.h"
-#include "util/RunPhases.h"
-#include "util/StandardErrorBoxes.h"
+#include "gui/MessageBoxes.h"
+#include "platform/RunPhases.h"
+#include "pass/StandardErrorBoxes.h"
 
 namespace vb {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "backup/BackupRun.h"
-#include "backup/archive/ArchiveReader.h"
-#include "backup/archive/ArchiveWriter.h"
+#include "zip/ArchiveReader.h"
+#include "zip/ArchiveWriter.h"
 #include "catalogue/CsvTable.h"
 #include "catalogue/DefinitionList.h"
 #include "catalogue/JobList.h"
@@ -22,7 +22,7 @@
 #include "platform/MountPoints.h"
 #include "restore/RestoreRun.h"
 #include "settings/Settings.h"
-#include "util/MessageBoxes.h"
+#include "gui/MessageBoxes.h"
 #include "util/RunHost.h"
 
 class QButtonGroup;

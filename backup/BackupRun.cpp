@@ -16,7 +16,7 @@
 
 #include "catalogue/JobArchives.h"
 #include "backup/VerifiedSave.h"
-#include "backup/archive/ArchiveWriter.h"
+#include "zip/ArchiveWriter.h"
 #include "catalogue/CsvTable.h"
 #include "catalogue/DefinitionList.h"
 #include "catalogue/JobList.h"

@@ -7,9 +7,9 @@
 #include <set>
 #include <string>
 
-#include "backup/archive/ArchiveDirectory.h"
-#include "backup/archive/ArchiveVerifier.h"
-#include "backup/archive/ArchiveWriter.h"
+#include "zip/ArchiveDirectory.h"
+#include "zip/ArchiveVerifier.h"
+#include "zip/ArchiveWriter.h"
 #include "platform/UniqueFd.h"
 #include "util/Error.h"
 

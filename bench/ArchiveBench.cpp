@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "backup/archive/ArchiveReader.h"
-#include "backup/archive/ArchiveWriter.h"
-#include "backup/archive/CompressionPipeline.h"
-#include "backup/archive/DeflateJoin.h"
+#include "zip/ArchiveReader.h"
+#include "zip/ArchiveWriter.h"
+#include "zip/CompressionPipeline.h"
+#include "zip/DeflateJoin.h"
 #include "util/Error.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "backup/archive/ArchiveReader.h"
-#include "restore/AbZipView.h"
+#include "zip/ArchiveReader.h"
+#include "gui/AbZipView.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -7,7 +7,7 @@
 #include "catalogue/CsvFile.h"
 #include "catalogue/CsvText.h"
 #include "util/Error.h"
-#include "util/RunPhases.h"
+#include "platform/RunPhases.h"
 #include "util/Utf8.h"
 
 namespace vb {

@@ -13,7 +13,7 @@
 #include "platform/PathWalk.h"
 #include "platform/RenameNoReplace.h"
 #include "platform/TemporaryFiles.h"
-#include "settings/TBackupStrategie.h"
+#include "catalogue/TBackupStrategie.h"
 #include "util/PathText.h"
 
 namespace vb {

@@ -5,7 +5,7 @@
 #include "dbcheck/JetConnection.h"
 #include "platform/FileStat.h"
 #include "util/Error.h"
-#include "util/RunPhases.h"
+#include "platform/RunPhases.h"
 
 namespace vb {
 namespace {

@@ -11,7 +11,7 @@
 #include "restore/RestoreRun.h"
 #include "settings/Settings.h"
 #include "util/Finally.h"
-#include "util/RunPhases.h"
+#include "platform/RunPhases.h"
 
 namespace vb {
 namespace {

@@ -1,8 +1,8 @@
 #include "pass/StandAlonePass.h"
 
 #include "backup/BackupRun.h"
-#include "backup/archive/ArchiveReader.h"
-#include "backup/archive/ArchiveWriter.h"
+#include "zip/ArchiveReader.h"
+#include "zip/ArchiveWriter.h"
 #include "catalogue/CsvTable.h"
 #include "catalogue/DefinitionList.h"
 #include "catalogue/JobList.h"

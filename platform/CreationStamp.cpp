@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "util/GermanFormat.h"
-#include "util/RunPhases.h"
+#include "platform/RunPhases.h"
 
 namespace vb::platform {
 namespace {

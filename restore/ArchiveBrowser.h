@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "backup/archive/ArchiveEntry.h"
+#include "zip/ArchiveEntry.h"
 
 namespace vb {
 

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "backup/archive/ArchiveReader.h"
+#include "zip/ArchiveReader.h"
 #include "catalogue/DefinitionList.h"
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"

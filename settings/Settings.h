@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "settings/TBackupStrategie.h"
+#include "catalogue/TBackupStrategie.h"
 
 namespace vb {
 

@@ -11,12 +11,12 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/LastPass.h"
+#include "pass/LastPass.h"
 #include "app/TMainFrm.h"
 #include "platform/RegistryStore.h"
 #include "settings/FakeSchedulerCommands.h"
 #include "settings/Settings.h"
-#include "settings/frmSchedule.h"
+#include "gui/frmSchedule.h"
 #include "support/TempDir.h"
 #include "support/WindowTestHome.h"
 

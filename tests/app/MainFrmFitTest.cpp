@@ -9,7 +9,7 @@
 
 #include "app/ApplicationSetup.h"
 #include "app/TMainFrm.h"
-#include "help/HelpViewer.h"
+#include "gui/HelpViewer.h"
 #include "platform/RegistryStore.h"
 #include "support/FakeHost.h"
 #include "support/WindowFrame.h"

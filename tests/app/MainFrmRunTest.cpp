@@ -13,7 +13,7 @@
 
 #include "app/TMainFrm.h"
 #include "app/VbApplication.h"
-#include "backup/archive/ArchiveWriter.h"
+#include "zip/ArchiveWriter.h"
 #include "platform/RegistryStore.h"
 #include "support/WindowTestHome.h"
 #include "util/Error.h"

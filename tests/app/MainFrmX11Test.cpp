@@ -13,13 +13,13 @@
 
 #include "app/ApplicationSetup.h"
 #include "app/TMainFrm.h"
-#include "catalogue/TSelectFilemaskfrm.h"
+#include "gui/TSelectFilemaskfrm.h"
 #include "help/VersionInfo.h"
 #include "platform/RegistryStore.h"
 #include "settings/WindowPlacement.h"
 #include "support/FakeHost.h"
 #include "support/WindowFrame.h"
-#include "util/MessageBoxes.h"
+#include "gui/MessageBoxes.h"
 
 using namespace vb;
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "backup/archive/ArchiveWriter.h"
+#include "zip/ArchiveWriter.h"
 #include "dbcheck/ExclusiveUseTest.h"
 #include "platform/RegistryStore.h"
 #include "settings/Settings.h"

@@ -8,7 +8,7 @@
 
 #include "catalogue/TJob.h"
 #include "platform/CreationStamp.h"
-#include "settings/TBackupStrategie.h"
+#include "catalogue/TBackupStrategie.h"
 #include "support/LocalClock.h"
 #include "support/TempDir.h"
 

@@ -14,7 +14,7 @@
 #include "app/TMainFrm.h"
 #include "platform/CreationStamp.h"
 #include "platform/RegistryStore.h"
-#include "restore/AbZipView.h"
+#include "gui/AbZipView.h"
 #include "support/WindowTestHome.h"
 
 using namespace vb;

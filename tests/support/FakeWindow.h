@@ -4,8 +4,8 @@
 // browser's rows over it, and every box recorded (FakeHost). WindowRuns puts both
 // runs and the pass engine over it, as the window does.
 #include "backup/BackupRun.h"
-#include "backup/archive/ArchiveReader.h"
-#include "backup/archive/ArchiveWriter.h"
+#include "zip/ArchiveReader.h"
+#include "zip/ArchiveWriter.h"
 #include "catalogue/CsvTable.h"
 #include "catalogue/DefinitionList.h"
 #include "catalogue/JobList.h"

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "backup/archive/ArchiveReader.h"
-#include "backup/archive/EntryDecoder.h"
-#include "backup/archive/ZipCrypto.h"
+#include "zip/ArchiveReader.h"
+#include "zip/EntryDecoder.h"
+#include "zip/ZipCrypto.h"
 #include "platform/FileIo.h"
 #include "platform/UniqueFd.h"
 

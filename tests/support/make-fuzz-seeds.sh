@@ -22,9 +22,9 @@ a="$out/archive_reader_fuzz"
 (cd "$files" && zip -qr "$a/infozip.zip" . && zip -qr -P x "$a/infozip-password.zip" . \
     && zip -qr - . >"$a/infozip-streamed.zip")
 for mode in "" zip64 bzip2; do
-    python3 "$tests/backup/archive/peers.py" make "$a/python${mode:+-$mode}.zip" "$files" $mode
+    python3 "$tests/zip/peers.py" make "$a/python${mode:+-$mode}.zip" "$files" $mode
 done
-python3 "$tests/backup/archive/peers.py" make-upath "$a/python-upath.zip"
+python3 "$tests/zip/peers.py" make-upath "$a/python-upath.zip"
 
 # AES entries with the password the AES target tries: stored and deflated, 128 and
 # 256 bits, AE-1 (bsdtar) and AE-2 (7-Zip).

@@ -1,0 +1,678 @@
+#include "zip/ArchiveWriter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+
+#include "zip/ArchiveDirectory.h"
+#include "zip/ArchiveOpener.h"
+#include "zip/ByteOrder.h"
+#include "zip/CompressionPipeline.h"
+#include "zip/CompressionPipelineFinish.h"
+#include "zip/EntryHeaders.h"
+#include "zip/EntryName.h"
+#include "zip/LayoutCheck.h"
+#include "zip/OutputFile.h"
+#include "zip/OwnerFields.h"
+#include "zip/RemovableDriveMedium.h"
+#include "zip/SpannedWriter.h"
+#include "zip/ZipCrypto.h"
+#include "platform/BackgroundClose.h"
+#include "platform/FileIo.h"
+#include "platform/ReplacingFile.h"
+#include "platform/ShellFolders.h"
+#include "platform/SystemError.h"
+#include "platform/TemporaryFiles.h"
+#include "util/CodePage.h"
+#include "util/Error.h"
+#include "util/PathText.h"
+#include "platform/RunPhases.h"
+
+namespace vb {
+namespace {
+
+std::string BaseName(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const auto slash = p.rfind('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+// The password's bytes for the method: Windows-1252 for the traditional cipher, as
+// this program always wrote them; UTF-8 for AES, as 7-Zip and bsdtar read them.
+std::string PasswordBytes(const std::string& password, zip::EncryptionMethod method) {
+    if (method == zip::EncryptionMethod::Aes256) return password;
+    if (auto exact = encodeBestFit(kAnsiCodePage, password)) return *exact;
+    return encodeLossy(kAnsiCodePage, password);
+}
+
+std::uint16_t VersionNeeded(const ArchiveEntry& e, bool zip64) {
+    if (e.Method == zip::kMethodAes) return 51;
+    if (zip64) return 45;
+    if (e.IsEncrypted() || e.Method == 8 || e.IsFolder()) return 20;
+    return 10;
+}
+
+[[noreturn]] void CannotCreateTemporary(const std::string& folder, int error) {
+    throw Error("Im Ordner " + folder + " kann keine temporäre Datei angelegt werden: " + SystemErrorText(error));
+}
+
+// A new or changed entry on its way into the archive: its header fields from the
+// file as it was opened, its data from the compression pipeline.
+class NewEntry {
+public:
+    NewEntry(const ArchiveEntry& source, const zip::SourceInfo& info, const zip::OwnerFieldCache::Owner& owner,
+             const zip::EntryEncryption& encryption, std::uint64_t offset)
+        : FInfo(info), FEncryption(encryption), FName(*zip::EncodeName(source.Name)), FEntry(source) {
+        ArchiveEntry& e = FEntry;
+        e.Action = EntryAction::Unchanged;
+        e.HeaderName = FName.Bytes;
+        // Local and central header carry the same fields: the Unicode Path field, then
+        // owner and group (then the AES field of an AES entry).
+        FBaseExtra = FName.UnicodeExtra + owner.Fields;
+        FExtra = FBaseExtra;
+        e.CentralExtra = FExtra;
+        // No data descriptor, also when encrypted: the local header carries the real
+        // CRC-32 and sizes, and the encryption header's check byte is the CRC's.
+        e.Flags = static_cast<std::uint16_t>((Encrypted() ? zip::kFlagEncrypted : 0) |
+                                             (FName.Utf8Flag ? zip::kFlagUtf8 : 0));
+        e.DosTime = info.Dos.Time;
+        e.DosDate = info.Dos.Date;
+        // The Unix mode goes into the upper half on every host byte: the DOS attributes
+        // stay in the low byte for Windows, and Info-ZIP's unzip also takes the mode
+        // of a host 0 entry whose owner bits agree with them (see the README).
+        e.ExternalAttributes = info.Attributes | (info.Status.Mode & 0xFFFFu) << 16;
+        e.UnixMode = info.Status.Mode & 0xFFFFu;
+        e.Uid = info.Status.Owner;
+        e.Gid = info.Status.Group;
+        e.OwnerName = owner.OwnerName;
+        e.GroupName = owner.GroupName;
+        e.InternalAttributes = 0;
+        e.DiskStart = 0;
+        e.LocalHeaderOffset = offset;
+        const std::uint64_t size = e.IsFolder() ? 0 : info.Status.Size;
+        FSizes64 = size + zip::ZipCrypto::kHeaderSize + zip::WinZipAes::Overhead(zip::kAes256) >= zip::kMax32;
+        FZip64 = FSizes64 || offset >= zip::kMax32;
+    }
+
+    const ArchiveEntry& Entry() const { return FEntry; }
+    ArchiveEntry Take() { return std::move(FEntry); }
+
+    // An empty file or folder, or a file that is one task of the pipeline: header and
+    // data at once. False, with nothing written, when the file could not be read in
+    // full or `changed` says it changed while it was read.
+    bool WriteWhole(zip::OutputFile& out, zip::CompressionPipeline& pipeline, const std::function<bool()>& changed) {
+        ArchiveEntry& e = FEntry;
+        std::string data;
+        if (FInfo.ChunkCount == 0) {
+            FMethod = 0;
+            e.Crc32 = 0;
+            e.UncompressedSize = 0;
+            if (Encrypted()) {
+                // The encryption of nothing: a header, or salt, verifier and code.
+                data.assign(FEncryption.Leading(), '\0');
+                zip::EncryptWhole(FEncryption, 0, data);
+            }
+        } else {
+            zip::ChunkResult r = pipeline.TakeChunk();
+            if (!r.Ok || changed()) return false;
+            FMethod = r.Stored ? 0 : 8;
+            e.Crc32 = r.Crc32;
+            e.UncompressedSize = r.InputSize;
+            data = std::move(r.Data);
+        }
+        e.CompressedSize = data.size();
+        SetVersions();
+        out.Write(LocalHeader());
+        out.Write(data);
+        return true;
+    }
+
+    // A large file: its chunks arrive in order and are written as they come; the
+    // local header, and the encryption that depends on the CRC-32, are completed
+    // once the CRC-32 and sizes are known. False when the file could not be read in
+    // full or changed; what was written of it is the caller's to drop.
+    bool WriteChunked(zip::OutputFile& out, zip::CompressionPipeline& pipeline, const std::function<bool()>& changed) {
+        ArchiveEntry& e = FEntry;
+        FMethod = 8;
+        SetVersions();
+        out.Write(LocalHeader());
+        const std::uint64_t headerBytes = FEncryption.Leading();
+        const std::uint64_t dataStart = out.Position() + headerBytes;
+        out.Write(std::string(headerBytes, '\0'));
+        bool ok = true;
+        std::uint32_t crc = 0;
+        std::uint64_t total = 0;
+        for (std::size_t k = 0; k < FInfo.ChunkCount; ++k) {
+            zip::ChunkResult r = pipeline.TakeChunk();
+            if (!ok || !r.Ok) {
+                ok = false;
+                continue;
+            }
+            crc = static_cast<std::uint32_t>(crc32_combine(crc, r.Crc32, static_cast<z_off_t>(r.InputSize)));
+            total += r.InputSize;
+            out.Write(r.Data);
+        }
+        bool stored = false;
+        if (ok) ok = zip::StoreWhenDeflateDidNotPay(FInfo, out, dataStart, total, crc, stored);
+        if (stored) FMethod = 0;
+        if (!ok || changed()) return false;
+        e.Crc32 = crc;
+        e.UncompressedSize = total;
+        const std::uint64_t dataSize = out.Position() - dataStart;
+        zip::EncryptWritten(FEncryption, out, dataStart, dataSize, crc);
+        e.CompressedSize = dataSize + headerBytes + FEncryption.Trailing();
+        SetVersions();
+        out.PatchAt(e.LocalHeaderOffset, LocalHeader());
+        return true;
+    }
+
+private:
+    // Folders hold no data: AES leaves them unencrypted, as 7-Zip does.
+    bool Aes() const { return FEncryption.Aes() && !FEntry.IsFolder(); }
+    bool Encrypted() const { return FEncryption.On() && (Aes() || !FEncryption.Aes()); }
+
+    std::string LocalHeader() const {
+        const std::string extra =
+            FSizes64 ? zip::MakeLocalZip64Field(FEntry.UncompressedSize, FEntry.CompressedSize) : std::string();
+        return zip::MakeLocalHeader(FEntry, FSizes64, extra + FExtra);
+    }
+
+    // The header fields that follow from the method: an AES entry names method 99 with
+    // its real method in the AES field, and stores no CRC (AE-2: the authentication
+    // code stands in for it).
+    void SetVersions() {
+        FEntry.Method = Aes() ? zip::kMethodAes : FMethod;
+        if (Aes()) {
+            FEntry.Crc32 = 0;
+            FExtra = FBaseExtra + zip::MakeAesField({2, zip::kAes256, FMethod});
+            FEntry.CentralExtra = FExtra;
+        }
+        FEntry.VersionNeeded = VersionNeeded(FEntry, FZip64);
+        FEntry.VersionMadeBy =
+            static_cast<std::uint16_t>((FName.Host << 8) | std::max<std::uint16_t>(20, FEntry.VersionNeeded));
+    }
+
+    const zip::SourceInfo& FInfo;
+    const zip::EntryEncryption& FEncryption;
+    std::uint16_t FMethod = 0;  // how the data itself is compressed
+    const zip::EncodedName FName;
+    std::string FBaseExtra;  // name and owner fields
+    std::string FExtra;      // extra fields of both headers, without the Zip64 field
+    ArchiveEntry FEntry;
+    bool FSizes64 = false;
+    bool FZip64 = false;
+};
+
+}  // namespace
+
+ArchiveWriter::ArchiveWriter()
+    : Medium(std::make_shared<RemovableDriveMedium>()), FTempDirectory(TemporaryFolder()) {}
+
+ArchiveWriter::~ArchiveWriter() { Release(); }
+
+void ArchiveWriter::Release() {
+    FFd.Reset();
+    FOpen = false;
+    FNew = false;
+    FBeforePlacing = nullptr;
+    FPending.clear();
+    FLog.Stop();
+    FEntries.clear();
+    FIndex.clear();
+    FComment.clear();
+    FSelf.reset();
+    FSpanned = false;
+}
+
+void ArchiveWriter::SetLogFile(const std::string& path) {
+    FLogFile = path;
+    UpdateLog();
+}
+
+void ArchiveWriter::SetLogging(bool on) {
+    FLogging = on;
+    UpdateLog();
+}
+
+void ArchiveWriter::UpdateLog() {
+    const bool wanted = IsOpen() && FLogging && !FLogFile.empty();
+    if (!wanted) FLog.Stop();
+    else if (!FLog.Active()) FLog.Start(FLogFile, FPath);
+}
+
+void ArchiveWriter::Open(const std::string& path) {
+    if (IsOpen()) Close();
+    RunPhase phase("archive open");
+    // An archive path that is a symbolic link is updated where the link points.
+    const std::string target = platform::FollowLinks(path);
+    if (::access(target.c_str(), F_OK) != 0 && errno == ENOENT) {
+        if (!EndsWithZip(path)) throw Error("Unhandled Archive Type");
+        StartNew(path, nullptr);
+        FTarget = target;
+        return;
+    }
+    zip::OpenedArchive archive = zip::OpenExistingArchive(target, Medium.get(), OnRequestLastDisk);
+    // An update copies entries by the directory's word: one that does not match the
+    // file would spoil the new archive, so the old one is kept untouched.
+    if (archive.Size > 0 && archive.Directory.DiskNumber == 0 &&
+        !zip::EntriesAreSound(archive.Fd.Get(), archive.Directory))
+        throw Error("Invalid file - not a PKZip file");
+    FOpen = true;
+    FPath = path;
+    FTarget = target;
+    FFd = std::move(archive.Fd);
+    TakeIdentity();
+    FFileSize = archive.Size;
+    FCreatedHere = archive.Size == 0;
+    FSpanned = archive.Directory.DiskNumber != 0;
+    FEntries = std::move(archive.Directory.Entries);
+    FComment = std::move(archive.Directory.Comment);
+    RebuildIndex();
+    try {
+        UpdateLog();
+    } catch (...) {
+        Release();
+        throw;
+    }
+}
+
+void ArchiveWriter::OpenNew(const std::string& path, std::function<void()> beforePlacing) {
+    if (IsOpen()) Close();
+    StartNew(path, std::move(beforePlacing));
+}
+
+void ArchiveWriter::OpenNew(const std::string& path, const std::string& pending, std::function<void()> place) {
+    OpenNew(path, std::move(place));
+    FPending = pending;
+}
+
+void ArchiveWriter::StartNew(const std::string& path, std::function<void()> beforePlacing) {
+    FOpen = true;
+    FNew = true;
+    FBeforePlacing = std::move(beforePlacing);
+    FPending.clear();
+    FPath = path;
+    FTarget = path;
+    FFd.Reset();
+    FSelf.reset();
+    FComment.clear();
+    FFileSize = 0;
+    FCreatedHere = true;
+    FSpanned = false;
+    FEntries.clear();
+    FIndex.clear();
+    try {
+        UpdateLog();
+    } catch (...) {
+        Release();
+        throw;
+    }
+}
+
+// A new archive takes its place only when complete: after the caller's step (the
+// rotation of the generations), by a rename that never replaces a file; or first
+// under its pending name, from where the caller's step moves it.
+void ArchiveWriter::PlaceNewArchive(platform::ReplacingFile& file) {
+    if (FPending.empty() && FBeforePlacing) FBeforePlacing();
+    if (const int error = file.Commit(platform::ReplacingFile::Placing::NoReplace)) {
+        throw Error("Das Archiv " + (FPending.empty() ? FPath : FPending) +
+                    " kann nicht an seinen Platz gebracht werden: " + SystemErrorText(error));
+    }
+    if (!FPending.empty()) {
+        if (FBeforePlacing) FBeforePlacing();
+        const auto placed = platform::StatPath(FTarget, false);
+        const auto self = platform::StatFd(file.Fd());
+        if (!placed || !self || placed->Device != self->Device || placed->Inode != self->Inode) {
+            throw Error("Das Archiv " + FPath + " kann nicht an seinen Platz gebracht werden; die neue Sicherung " +
+                        "bleibt vollständig unter " + FPending + " erhalten.");
+        }
+    }
+    FNew = false;
+    FBeforePlacing = nullptr;
+    FPending.clear();
+}
+
+// A file that cannot be read is left out of the archive; the log says so below the
+// line that registered it, so the log never claims a file the archive lacks.
+void ArchiveWriter::ReportLeftOut(const ArchiveEntry& entry) {
+    FLog.Line(entry.Name, " skipped ");
+    if (OnFileLeftOut) OnFileLeftOut(entry.SourcePath);
+}
+
+void ArchiveWriter::AddFiles(const std::string& folder, const std::string& mask) {
+    std::string trimmed = folder;
+    while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
+    while (!trimmed.empty() && trimmed.front() == ' ') trimmed.erase(0, 1);
+    if (trimmed.empty()) throw Error("Eine Zeile der Sicherungsdefinition nennt keinen Ordner (Dateimaske " + mask + ").");
+    AddFiles(trimmed + (trimmed.back() == '/' ? "" : "/") + mask);
+}
+
+void ArchiveWriter::AddFiles(const std::string& pattern) {
+    if (!IsOpen()) return;
+    RunPhase phase("folder scan");
+    if (pattern.find('/') == std::string::npos)
+        throw Error("F\xC3\xBCr die Dateimaske " + pattern + " ist kein Ordner angegeben.");
+    zip::SelectionHandlers handlers;
+    handlers.Excluded = [this](const std::string& path, const platform::FileStatus& status) {
+        return IsArchiveFile(path, status);
+    };
+    handlers.Found = [this](const zip::SelectedItem& item) { Register(item); };
+    handlers.Skipped = [this](const std::string& path, zip::SkipReason reason) {
+        FLog.Line(zip::StoredNameFromPath(path, reason == zip::SkipReason::FolderUnreadable), " skipped ");
+        if (OnFileSkipped) OnFileSkipped(path);
+    };
+    zip::SelectFiles(pattern, FRecurse, handlers);
+}
+
+// The archive is never selected: neither the file it is now (a save between two
+// selections replaces it by another) nor a temporary file of its saves.
+bool ArchiveWriter::IsArchiveFile(const std::string& path, const platform::FileStatus& status) const {
+    if (FSelf && status.Device == FSelf->Device && status.Inode == FSelf->Inode) return true;
+    if (BaseName(path).starts_with("." + BaseName(FTarget) + ".vbtmp-")) return true;
+    return KeepOut && KeepOut(path);
+}
+
+void ArchiveWriter::TakeIdentity() {
+    FSelf.reset();
+    if (!FFd.Valid()) return;
+    if (auto status = platform::StatFd(FFd.Get())) FSelf = *status;
+}
+
+void ArchiveWriter::Register(const zip::SelectedItem& item) {
+    const std::string name = zip::StoredNameFromPath(item.Path, item.Folder);
+    if (name.empty()) return;
+    if (!zip::EncodeName(name)) {
+        FLog.Line(name, " skipped ");
+        if (OnFileSkipped) OnFileSkipped(item.Path);
+        return;
+    }
+    auto takeSource = [&item](ArchiveEntry& e) {
+        e.SourcePath = item.Path;
+        e.SourceDevice = item.Status.Device;
+        e.SourceInode = item.Status.Inode;
+    };
+    auto found = FIndex.find(name);
+    if (found == FIndex.end()) {
+        ArchiveEntry e;
+        e.Name = name;
+        e.Action = EntryAction::Add;
+        takeSource(e);
+        FIndex.emplace(name, FEntries.size());
+        FEntries.push_back(std::move(e));
+        FLog.Line(name, " added ");
+        return;
+    }
+    // Two rows or masks that select the same file: it was taken in by the first, and
+    // the archive keeps one entry of it, saved with all the others at the end.
+    const EntryAction pending = FEntries[found->second].Action;
+    if (pending == EntryAction::Add || pending == EntryAction::Replace) return;
+    ArchiveEntry& entry = FEntries[found->second];
+    takeSource(entry);
+    // The status from the search decides; only a file that looks changed is opened.
+    auto unchanged = [&entry](const platform::FileStatus& status, bool folder) {
+        const zip::DosDateTime dos = zip::ToDosDateTime(status.ModifiedTime);
+        const std::uint64_t size = folder ? 0 : status.Size;
+        return dos.Time == entry.DosTime && dos.Date == entry.DosDate && size == entry.UncompressedSize;
+    };
+    if (unchanged(item.Status, item.Folder)) return;
+    if (!item.Folder) {
+        const UniqueFd file(::open(item.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+        if (!file.Valid()) {
+            // It changed but cannot be read: the old version stays, and is reported
+            // as not brought up to date.
+            FLog.Line(name, " skipped ");
+            if (OnFileSkipped) OnFileSkipped(item.Path);
+            return;
+        }
+        const auto status = platform::StatFd(file.Get());
+        if (!status || unchanged(*status, false)) return;
+    }
+    // Every entry of the name is freshened: archives of other tools may hold a name
+    // twice, and the last one is what unzip leaves on disk.
+    if (FDuplicateNames) {
+        for (ArchiveEntry& other : FEntries) {
+            if (other.Name != name || &other == &entry) continue;
+            other.Action = EntryAction::Replace;
+            takeSource(other);
+        }
+    }
+    entry.Action = EntryAction::Replace;
+    FLog.Line(name, " freshened ");
+}
+
+// The index names the last entry of each name: the one that extraction leaves.
+void ArchiveWriter::RebuildIndex() {
+    FIndex.clear();
+    FDuplicateNames = false;
+    for (std::size_t i = 0; i < FEntries.size(); ++i) {
+        const auto [at, added] = FIndex.insert_or_assign(FEntries[i].Name, i);
+        if (!added) FDuplicateNames = true;
+    }
+}
+
+void ArchiveWriter::Save() {
+    if (!IsOpen()) return;
+    bool pending = false;
+    for (const auto& e : FEntries)
+        if (e.Action == EntryAction::Add || e.Action == EntryAction::Replace) pending = true;
+    if (!pending && !(FEntries.empty() && FFileSize == 0)) return;
+    if (FSpanned) throw Error("Cannot update an existing spanned disk set");
+    if (FCreatedHere && FFileSize == 0 && Medium && Medium->IsRemovable(FPath)) SaveDirect();
+    else SaveToTemporaryFile();
+}
+
+void ArchiveWriter::Close() {
+    if (!IsOpen()) return;
+    Save();
+    Release();
+}
+
+// Copies an unchanged entry: a new local header from the entry, the old local extra
+// fields, the compressed bytes as they are, and the descriptor when bit 3 is set.
+// Header, Zip64 field and descriptor agree: an old local Zip64 field (streaming
+// writers leave zeros in it) is dropped, and the sizes take 8 bytes in the header's
+// Zip64 field and in the descriptor exactly when they need them.
+// Where the new header or descriptor equals the old bytes, the old bytes are copied
+// instead, so that a run of unchanged entries becomes one copy of the old file.
+ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFile& out) {
+    RunPhase phase("copy of unchanged entries");
+    constexpr std::size_t kFixed = zip::LocalFileHeader::kFixedSize;
+    // One read for the fixed part, the name and (usually) the extra fields.
+    std::string old(kFixed + source.HeaderName.size() + source.CentralExtra.size() + 64, '\0');
+    const platform::IoResult first = platform::ReadAt(FFd.Get(), old.data(), old.size(), source.LocalHeaderOffset);
+    const std::size_t got = first.Error == 0 ? first.Done : 0;  // the archive may end within the read
+    std::uint16_t nameLength = 0, extraLength = 0;
+    std::optional<zip::LocalFileHeader> fixed;
+    if (got >= kFixed)
+        fixed = zip::LocalFileHeader::ReadFixed(reinterpret_cast<const unsigned char*>(old.data()), kFixed,
+                                                nameLength, extraLength);
+    const std::size_t headerSize = kFixed + nameLength + extraLength;
+    if (fixed && got < headerSize) {
+        old.resize(headerSize);
+        if (!platform::ReadAt(FFd.Get(), old.data() + got, headerSize - got, source.LocalHeaderOffset + got))
+            fixed.reset();
+    }
+    if (!fixed) throw Error("Invalid file - not a PKZip file");
+    old.resize(headerSize);
+    const std::string oldExtra = old.substr(kFixed + nameLength);
+    const std::uint64_t dataOffset = source.LocalHeaderOffset + headerSize;
+
+    ArchiveEntry e = source;
+    e.Action = EntryAction::Unchanged;
+    e.LocalHeaderOffset = out.Position();
+    const bool sizes64 = e.UncompressedSize >= zip::kMax32 || e.CompressedSize >= zip::kMax32;
+    if (zip::NeedsZip64(e)) e.VersionNeeded = std::max<std::uint16_t>(e.VersionNeeded, 45);
+    std::string extra = zip::RemoveExtraField(oldExtra, zip::kZip64ExtraId);
+    if (sizes64) extra = zip::MakeLocalZip64Field(e.UncompressedSize, e.CompressedSize) + extra;
+    const std::string header = zip::MakeLocalHeader(e, sizes64, extra);
+    if (header == old) out.CopyFrom(FFd.Get(), source.LocalHeaderOffset, headerSize);
+    else out.Write(header);
+    out.CopyFrom(FFd.Get(), dataOffset, e.CompressedSize);
+    if (e.Flags & zip::kFlagDataDescriptor) {
+        const std::string descriptor = zip::MakeDataDescriptor(e, sizes64);
+        const std::uint64_t descriptorOffset = dataOffset + e.CompressedSize;
+        std::string oldDescriptor(descriptor.size(), '\0');
+        if (platform::ReadAt(FFd.Get(), oldDescriptor.data(), oldDescriptor.size(), descriptorOffset) &&
+            oldDescriptor == descriptor)
+            out.CopyFrom(FFd.Get(), descriptorOffset, descriptor.size());
+        else
+            out.Write(descriptor);
+    }
+    return e;
+}
+
+std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
+    zip::EntryEncryption encryption;
+    encryption.Method = FEncryption;
+    if (!FPassword.empty()) encryption.Password = PasswordBytes(FPassword, FEncryption);
+
+    std::vector<zip::CompressionPipeline::Job> jobs;
+    for (const auto& e : FEntries)
+        if (e.Action != EntryAction::Unchanged)
+            jobs.push_back({e.SourcePath, e.IsFolder(), BaseName(e.SourcePath), e.SourceDevice, e.SourceInode,
+                            e.Action == EntryAction::Replace});
+    zip::CompressionPipeline pipeline(std::move(jobs), encryption, FThreads);
+    std::size_t job = 0;
+    zip::OwnerFieldCache owners;
+
+    std::vector<ArchiveEntry> written;
+    written.reserve(FEntries.size());
+    for (const ArchiveEntry& source : FEntries) {
+        if (source.Action == EntryAction::Unchanged) {
+            written.push_back(CopyEntry(source, out));
+            continue;
+        }
+
+        RunPhase phase("compression");
+        // The file is open (a small one read, too) before the progress is told: what
+        // happens to it from then on is a change while it is packed.
+        const zip::SourceInfo& info = pipeline.Begin(job++);
+        if (OnItemProgress) {
+            RunPhase display("progress display");
+            if (!OnItemProgress(source)) throw Error("Process aborted by user");
+        }
+        // A file that cannot be read in full is not saved: the log keeps its line and
+        // says so, a new entry is left out, and a replaced one keeps its old version.
+        auto notSaved = [&](std::optional<std::uint64_t> writtenFrom) {
+            if (writtenFrom) out.TruncateTo(*writtenFrom);
+            ReportLeftOut(source);
+            if (source.Action == EntryAction::Replace) written.push_back(CopyEntry(source, out));
+        };
+        if (!info.Ok) {
+            notSaved(std::nullopt);
+            continue;
+        }
+        // A replaced file that changed while it was read may be torn; its old version
+        // is the safe one. (A new file has no other version: what was read is kept.)
+        auto changedWhileRead = [&] {
+            if (source.Action != EntryAction::Replace || !info.Fd.Valid()) return false;
+            const auto now = platform::StatFd(info.Fd.Get());
+            return !now || now->Size != info.Status.Size || now->ModifiedTime != info.Status.ModifiedTime ||
+                   now->ModifiedNanoseconds != info.Status.ModifiedNanoseconds;
+        };
+
+        NewEntry entry(source, info, owners.Of(info.Status.Owner, info.Status.Group), encryption, out.Position());
+        if (info.ChunkCount == 0 || info.Whole) {
+            if (!entry.WriteWhole(out, pipeline, changedWhileRead)) {
+                notSaved(std::nullopt);
+                continue;
+            }
+        } else if (!entry.WriteChunked(out, pipeline, changedWhileRead)) {
+            notSaved(entry.Entry().LocalHeaderOffset);
+            continue;
+        }
+        written.push_back(entry.Take());
+    }
+    {
+        RunPhase phase("copy of unchanged entries");
+        out.Flush();  // the last run of unchanged entries is copied now
+    }
+    return written;
+}
+
+// The central directory and the end records after the entries `written`.
+void ArchiveWriter::WriteCentralDirectory(zip::OutputFile& out, const std::vector<ArchiveEntry>& written) const {
+    RunPhase phase("central directory");
+    const std::uint64_t centralOffset = out.Position();
+    std::string central;
+    for (const auto& e : written) {
+        zip::MakeCentralHeader(e).Write(central);
+        if (central.size() >= (1 << 20)) {
+            out.Write(central);
+            central.clear();
+        }
+    }
+    out.Write(central);
+    const std::uint64_t endOffset = out.Position();
+    out.Write(zip::MakeEndRecords(written.size(), centralOffset, endOffset - centralOffset, endOffset, FComment));
+    out.Flush();
+}
+
+void ArchiveWriter::SaveToTemporaryFile() {
+    // The temporary file is named after the archive also when a new one goes to its
+    // pending name first, so that the next run knows it as a leftover.
+    platform::ReplacingFile temp(FNew && !FPending.empty() ? FPending : FTarget,
+                                 platform::ReplacingFile::Durability::Durable, platform::TemporaryTemplateFor(FTarget));
+    if (!temp.Valid()) CannotCreateTemporary(FolderOf(FTarget), temp.CreateError());
+    // A new archive keeps the temporary file's mode 0600; an update takes the old
+    // file's mode, owner and group.
+    if (FFd.Valid()) platform::CopyOwnerAndMode(FFd.Get(), temp.Fd());
+    zip::OutputFile out(temp.Fd(), FPath);
+    std::vector<ArchiveEntry> written = WriteEntries(out);
+    WriteCentralDirectory(out, written);
+    {
+        RunPhase flush("flush");
+        if (const int error = temp.Flush()) out.Fail(error);
+    }
+    if (OnWritten) {
+        RunPhase check("check");
+        OnWritten(temp.Fd(), written);
+    }
+    RunPhase renaming("rename");
+    if (FNew) PlaceNewArchive(temp);
+    else if (const int error = temp.Commit()) out.Fail(error);
+    // The old archive has no name any more; its blocks are freed while the run goes on.
+    platform::CloseInBackground(std::move(FFd));
+    // The renamed file is the archive from now on; it stays open through the same file.
+    FFd = temp.TakeFd();
+    TakeIdentity();
+    FFileSize = out.Position();
+    FEntries = std::move(written);
+    RebuildIndex();
+}
+
+void ArchiveWriter::SaveDirect() {
+    // Each entry is assembled in a scratch file first, so its local header can be
+    // written with the final CRC-32 and sizes; the spanned writer then lays the
+    // records out over as many disks as needed.
+    int error = 0;
+    const UniqueFd scratch = platform::CreateScratchFile(FTempDirectory, error);
+    if (!scratch.Valid()) CannotCreateTemporary(FTempDirectory, error);
+    zip::OutputFile out(scratch.Get(), FPath);
+    std::vector<ArchiveEntry> written = WriteEntries(out);
+    out.Flush();
+    if (FBeforePlacing) FBeforePlacing();
+    FBeforePlacing = nullptr;
+    FPending.clear();
+    FNew = false;
+    zip::SpannedWriter spanned(*Medium, FTarget, FSpanningThreshold, OnRequestBlankDisk);
+    const zip::SpannedResult result = spanned.Write(scratch.Get(), out.Position(), written);
+    FEntries = std::move(written);
+    RebuildIndex();
+    FSpanned = result.Disks > 1;
+    if (!FSpanned) {
+        // A one-disk archive is an ordinary archive from now on.
+        if (UniqueFd archive(::open(FTarget.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)); archive.Valid()) {
+            FFd = std::move(archive);
+            TakeIdentity();
+        }
+    }
+    FFileSize = result.LastDiskSize;
+    FCreatedHere = false;
+}
+
+}  // namespace vb
