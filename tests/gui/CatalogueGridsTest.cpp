@@ -1,6 +1,6 @@
-// The catalogue's widgets driven like a user: the jobs grid and its navigator, the
-// definition grid's comma check, check-box cells, ellipsis buttons, the job
-// selectors and the file-mask dialog.
+// The catalogue's grids driven like a user: the jobs grid and its navigator, the
+// definition grid's comma check, check-box cells, ellipsis buttons and the job
+// selectors.
 #include <functional>
 
 #include <QAbstractItemModelTester>
@@ -20,7 +20,6 @@
 #include "support/FakeHost.h"
 #include "gui/CatalogueGrids.h"
 #include "gui/RecordNavigator.h"
-#include "gui/TSelectFilemaskfrm.h"
 #include "support/TempDir.h"
 #include "gui/WindowFont.h"
 
@@ -97,7 +96,7 @@ struct AlphaBetaJobs {
 
 }  // namespace
 
-class CatalogueWidgetsTest : public QObject {
+class CatalogueGridsTest : public QObject {
     Q_OBJECT
 private slots:
     void jobGridInsertProposesTheNextJob();
@@ -106,19 +105,14 @@ private slots:
     void ellipsisButtonsOpenThePickers();
     void jobSelectorsListAndChoose();
     void leavingARowWithAClashingNameShowsTheKeyError();
-    void fileMaskTextAndLines_data();
-    void fileMaskTextAndLines();
-    void fileMaskChooseFileReplacesTheLine();
-    void editFileMaskReturnsOnlyWhatOkConfirms();
     void gridOutlivesItsTable();
     void rowsComingAndGoingKeepSelectionAndScrollPosition();
     void jobSelectorMatchesLetterCase();
     void gridKeysInsertDeleteAppendAndCancel();
     void gridCellsElideInsteadOfWrapping();
-    void fileMaskDialogFitsAndEndsAtTheLastMask();
 };
 
-void CatalogueWidgetsTest::jobGridInsertProposesTheNextJob() {
+void CatalogueGridsTest::jobGridInsertProposesTheNextJob() {
     TempDir dir;
     WriteFile(dir / "Backupjobs.csv", kJobHeader + "Job_1,/a," + (dir / "JobDef_1.csv").string() + ",1\r\nJob_2,/b," +
                                           (dir / "JobDef_2.csv").string() + ",0\r\n");
@@ -177,7 +171,7 @@ void CatalogueWidgetsTest::jobGridInsertProposesTheNextJob() {
     table.CloseDiscarding();
 }
 
-void CatalogueWidgetsTest::definitionGridRefusesACommaInTheMasks() {
+void CatalogueGridsTest::definitionGridRefusesACommaInTheMasks() {
     DefinitionGridFixture f("Alpha,/a,*.*,1,1\r\n");
     CsvTable& table = f.table;
     CsvGrid* grid = f.grid;
@@ -213,7 +207,7 @@ void CatalogueWidgetsTest::definitionGridRefusesACommaInTheMasks() {
     table.CloseDiscarding();
 }
 
-void CatalogueWidgetsTest::checkBoxCellsFollowKeysAndClicks() {
+void CatalogueGridsTest::checkBoxCellsFollowKeysAndClicks() {
     DefinitionGridFixture f("A,/a,*.*,1,\r\nB,/b,*.*,0,0\r\n");
     CsvTable& table = f.table;
     CsvGrid* grid = f.grid;
@@ -256,7 +250,7 @@ void CatalogueWidgetsTest::checkBoxCellsFollowKeysAndClicks() {
     table.CloseDiscarding();
 }
 
-void CatalogueWidgetsTest::ellipsisButtonsOpenThePickers() {
+void CatalogueGridsTest::ellipsisButtonsOpenThePickers() {
     DefinitionGridFixture f("A,/daten/a,*.mdb;*.txt,1,1\r\n");
     CsvTable& table = f.table;
     CsvGrid* grid = f.grid;
@@ -283,7 +277,7 @@ void CatalogueWidgetsTest::ellipsisButtonsOpenThePickers() {
     table.CloseDiscarding();
 }
 
-void CatalogueWidgetsTest::jobSelectorsListAndChoose() {
+void CatalogueGridsTest::jobSelectorsListAndChoose() {
     AlphaBetaJobs f;
     CsvTable& table = f.table;
     test::FakeHost& host = f.host;
@@ -311,7 +305,7 @@ void CatalogueWidgetsTest::jobSelectorsListAndChoose() {
     QCOMPARE(seen.last(), QString("Alpha"));
 }
 
-void CatalogueWidgetsTest::leavingARowWithAClashingNameShowsTheKeyError() {
+void CatalogueGridsTest::leavingARowWithAClashingNameShowsTheKeyError() {
     AlphaBetaJobs f;
     CsvTable& table = f.table;
     test::FakeHost& host = f.host;
@@ -339,77 +333,8 @@ void CatalogueWidgetsTest::leavingARowWithAClashingNameShowsTheKeyError() {
     table.CloseDiscarding();
 }
 
-void CatalogueWidgetsTest::fileMaskTextAndLines_data() {
-    QTest::addColumn<QString>("masks");
-    QTest::addColumn<QString>("lines");  // the text box, lines joined by '|'
-    QTest::addColumn<QString>("typed");  // replaces the text box when not null
-    QTest::addColumn<QString>("result");
-    QTest::newRow("two masks") << "*.mdb;*.txt" << "*.mdb|*.txt" << QString() << "*.mdb;*.txt";
-    QTest::newRow("double separator ends") << "*.mdb;;*.txt" << "*.mdb" << QString() << "*.mdb";
-    QTest::newRow("leading separator") << ";*.txt" << "" << QString() << "";
-    QTest::newRow("empty") << "" << "" << QString() << "";
-    QTest::newRow("blanks kept") << " *.a ;b" << " *.a |b" << QString() << " *.a ;b";
-    QTest::newRow("empty line inside") << "" << "" << "*.ini\n\n*.txt" << "*.ini;;*.txt";
-    QTest::newRow("empty first line") << "" << "" << "\n*.ini" << "*.ini";
-    // A last mask ended with Return adds no empty piece; one between masks stays.
-    QTest::newRow("empty last line") << "" << "" << "*.ini\n" << "*.ini";
-    QTest::newRow("two masks ended with Return") << "" << "" << "*.mdb\n*.txt\n\n" << "*.mdb;*.txt";
-    QTest::newRow("only empty lines") << "" << "" << "\n\n" << "";
-}
-
-void CatalogueWidgetsTest::fileMaskTextAndLines() {
-    QFETCH(QString, masks);
-    QFETCH(QString, lines);
-    QFETCH(QString, typed);
-    QFETCH(QString, result);
-    TSelectFilemaskfrm dialog;
-    dialog.SetFileMask(masks);
-    QCOMPARE(dialog.Memo()->toPlainText(), QString(lines).replace('|', '\n'));
-    if (!typed.isNull()) dialog.Memo()->setPlainText(typed);
-    QCOMPARE(dialog.FileMask(), result);
-}
-
-void CatalogueWidgetsTest::fileMaskChooseFileReplacesTheLine() {
-    TSelectFilemaskfrm dialog;
-    QCOMPARE(dialog.windowTitle(), QString("Datei(maske)"));
-    QCOMPARE(dialog.size(), QSize(FileMaskDialogWidth("Datei(maske)"), 170));
-    dialog.SetFileMask("*.ini;alt.txt;*.log");
-    dialog.SetStartDir("/start");
-    QStringList starts;
-    QString answer = "/ganz/woanders/neu.dat";
-    dialog.FChooseFile = [&](QWidget*, const QString& start) {
-        starts << start;
-        return answer;
-    };
-    QTextCursor cursor(dialog.Memo()->document()->findBlockByNumber(1));
-    cursor.movePosition(QTextCursor::Right);
-    dialog.Memo()->setTextCursor(cursor);
-    dialog.Dateiauswhlen1Click();
-    QCOMPARE(starts, QStringList{"/start"});
-    QCOMPARE(dialog.FileMask(), QString("*.ini;neu.dat;*.log"));
-    answer.clear();  // cancelled: nothing changes
-    dialog.Dateiauswhlen1Click();
-    QCOMPARE(dialog.FileMask(), QString("*.ini;neu.dat;*.log"));
-}
-
-void CatalogueWidgetsTest::editFileMaskReturnsOnlyWhatOkConfirms() {
-    for (const char* button : {"btnOK", "btnAbbrechen"}) {
-        QPoint placedAt;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<TSelectFilemaskfrm*>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            placedAt = dialog->pos();
-            dialog->Memo()->setPlainText("*.ini\n*.neu");
-            QTest::mouseClick(dialog->findChild<QPushButton*>(button), Qt::LeftButton);
-        });
-        const QString result = EditFileMask("*.mdb;*.txt", "/daten", QPoint(40, 50));
-        QCOMPARE(placedAt, QPoint(40, 50));
-        QCOMPARE(result, QString(button == QString("btnOK") ? "*.ini;*.neu" : "*.mdb;*.txt"));
-    }
-}
-
 // A window destroys its tables before its child widgets; the grid must cope.
-void CatalogueWidgetsTest::gridOutlivesItsTable() {
+void CatalogueGridsTest::gridOutlivesItsTable() {
     TempDir dir;
     WriteFile(dir / "def.csv", std::string(kDefinitionFileHeader) + "\r\nA,/a,*.*,1,1\r\n");
     auto table = std::make_unique<CsvTable>(kDefinitionListDefinition);
@@ -429,7 +354,7 @@ void CatalogueWidgetsTest::gridOutlivesItsTable() {
 
 // A row inserted, cancelled or deleted reaches the view as rows coming and going,
 // not as a reset: the column the user stands in and the scroll position stay.
-void CatalogueWidgetsTest::rowsComingAndGoingKeepSelectionAndScrollPosition() {
+void CatalogueGridsTest::rowsComingAndGoingKeepSelectionAndScrollPosition() {
     std::string rows;
     for (int i = 0; i < 60; ++i) rows += "Ordner" + std::to_string(100 + i) + ",/o,*.*,1,1\r\n";
     DefinitionGridFixture f(rows);
@@ -468,7 +393,7 @@ void CatalogueWidgetsTest::rowsComingAndGoingKeepSelectionAndScrollPosition() {
 
 // Two jobs whose names differ by letter case only: typing one name and pressing Return
 // keeps that job, with completion and the Return pick matching exactly.
-void CatalogueWidgetsTest::jobSelectorMatchesLetterCase() {
+void CatalogueGridsTest::jobSelectorMatchesLetterCase() {
     TempDir dir;
     WriteFile(dir / "Backupjobs.csv", kJobHeader + "Job_A,/a,/a.csv,1\r\njob_a,/b,/b.csv,1\r\n");
     CsvTable table(kJobListDefinition);
@@ -499,7 +424,7 @@ void CatalogueWidgetsTest::jobSelectorMatchesLetterCase() {
     table.CloseDiscarding();
 }
 
-void CatalogueWidgetsTest::gridKeysInsertDeleteAppendAndCancel() {
+void CatalogueGridsTest::gridKeysInsertDeleteAppendAndCancel() {
     DefinitionGridFixture f("A,/a,*.*,1,1\r\nB,/b,*.*,1,1\r\n");
     CsvTable& table = f.table;
     CsvGrid* grid = f.grid;
@@ -574,7 +499,7 @@ void CatalogueWidgetsTest::gridKeysInsertDeleteAppendAndCancel() {
 
 // Two names alike up to their middle: in a narrow cell each ends in an ellipsis after
 // its own letters (wrapping would show "Vorlix-" in both), and its hint holds it whole.
-void CatalogueWidgetsTest::gridCellsElideInsteadOfWrapping() {
+void CatalogueGridsTest::gridCellsElideInsteadOfWrapping() {
     DefinitionGridFixture f("Vorlix-Datenbank,/a,*.mdb,1,0\r\nVorlix-Reportverzeichnis,/b,*.rtm,1,1\r\n");
     CsvGrid* grid = f.grid;
     grid->resize(500, 200);
@@ -598,40 +523,7 @@ void CatalogueWidgetsTest::gridCellsElideInsteadOfWrapping() {
     f.table.CloseDiscarding();
 }
 
-void CatalogueWidgetsTest::fileMaskDialogFitsAndEndsAtTheLastMask() {
-    TSelectFilemaskfrm dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    // At least the designed 167 pixels, and room for the caption beside the window
-    // manager's icon and buttons, which some draw whatever the dialog asks for.
-    QCOMPARE(dialog.size(), QSize(FileMaskDialogWidth("Datei(maske)"), 170));
-    QCOMPARE(FileMaskDialogWidth("x"), 167);
-    QVERIFY(FileMaskDialogWidth("Datei(maske)") > QFontMetrics(WindowFont(12, true)).horizontalAdvance("Datei(maske)") + 100);
-    QVERIFY(FileMaskDialogWidth("Datei(maske) mit einer sehr langen Beschriftung") > FileMaskDialogWidth("Datei(maske)"));
-    // Only a close button asked for beside the caption.
-    QVERIFY(dialog.windowFlags() & Qt::WindowCloseButtonHint);
-    QVERIFY(!(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-    auto* cancel = dialog.findChild<QPushButton*>("btnAbbrechen");
-    auto* ok = dialog.findChild<QPushButton*>("btnOK");
-    const QRect cancelRect(cancel->mapTo(&dialog, QPoint()), cancel->size());
-    const QRect okRect(ok->mapTo(&dialog, QPoint()), ok->size());
-    QCOMPARE(cancelRect.size(), QSize(75, 25));
-    QCOMPARE(okRect.size(), QSize(75, 25));
-    QVERIFY(dialog.rect().contains(cancelRect));
-    QVERIFY(dialog.rect().contains(okRect));
-    QVERIFY(cancelRect.right() < okRect.left());
-    QCOMPARE(dialog.Memo()->height(), 170 - 41);
-
-    // Each mask typed and ended with Return, as a user does.
-    dialog.Memo()->setFocus();
-    QTest::keyClicks(dialog.Memo(), "*.mdb");
-    QTest::keyClick(dialog.Memo(), Qt::Key_Return);
-    QTest::keyClicks(dialog.Memo(), "*.txt");
-    QTest::keyClick(dialog.Memo(), Qt::Key_Return);
-    QCOMPARE(dialog.FileMask(), QString("*.mdb;*.txt"));
-}
-
 }  // namespace vb::gui
 
-QTEST_MAIN(vb::gui::CatalogueWidgetsTest)
-#include "CatalogueWidgetsTest.moc"
+QTEST_MAIN(vb::gui::CatalogueGridsTest)
+#include "CatalogueGridsTest.moc"

@@ -22,7 +22,7 @@
 
 using namespace vb;
 
-class DesktopWindowTest : public QObject {
+class MainFrmDesktopTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::WindowTestHome> FHome;
@@ -163,5 +163,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(DesktopWindowTest)
-#include "DesktopWindowTest.moc"
+QTEST_MAIN(MainFrmDesktopTest)
+#include "MainFrmDesktopTest.moc"

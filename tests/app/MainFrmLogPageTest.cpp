@@ -53,7 +53,7 @@ QByteArray Utf16le(const QString& text) {
 
 }  // namespace
 
-class LogPageTest : public QObject {
+class MainFrmLogPageTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::WindowTestHome> FHome;
@@ -295,5 +295,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(LogPageTest)
-#include "LogPageTest.moc"
+QTEST_MAIN(MainFrmLogPageTest)
+#include "MainFrmLogPageTest.moc"
