@@ -105,7 +105,11 @@ void WriteCsvFile(const std::string& fileName, const std::vector<std::string>& l
     mode_t mode = 0644;
     const auto status = std::filesystem::status(target, ec);
     if (!ec && std::filesystem::exists(status)) mode = static_cast<mode_t>(status.permissions()) & 07777;
-    WriteFileAtomically(target, fitsAnsi ? ansi : unicode, mode);
+    const std::string& content = fitsAnsi ? ansi : unicode;
+    // A save of the bytes the file already holds (a pass that set a field to its own
+    // value) leaves the file as it is: no new file, no flush to wait for.
+    if (std::string current; ReadWholeFile(target, current) && current == content) return;
+    WriteFileAtomically(target, content, mode);
 }
 
 }  // namespace vb

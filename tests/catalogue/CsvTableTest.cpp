@@ -2,6 +2,7 @@
 // limits and the messages of damaged files.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 
@@ -318,6 +319,30 @@ TEST_F(CsvTableTest, CloseWritesOnlyWhenDirtyAndDropsEmptyLines) {
     EXPECT_EQ(table->GetText("NAME"), "a");
     table->Close();
     EXPECT_EQ(ReadFile(FDir / "def.csv"), std::string(kDefHeader) + "\r\na,p,m,1,1\r\nb,p,m,1,1\r\n");
+}
+
+TEST_F(CsvTableTest, SavingTheBytesTheFileHoldsLeavesItAsItIs) {
+    const std::string original = std::string(kDefHeader) + "\r\na,p,m,1,1\r\n";
+    auto table = OpenDef(original);
+    struct stat before {};
+    ASSERT_EQ(::stat((FDir / "def.csv").c_str(), &before), 0);
+    table->Edit();
+    table->SetText("NAME", "a");  // its own value
+    ASSERT_TRUE(table->Post());
+    EXPECT_TRUE(table->Dirty());
+    table->SaveChanges();
+    struct stat after {};
+    ASSERT_EQ(::stat((FDir / "def.csv").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);  // not replaced
+    EXPECT_EQ(ReadFile(FDir / "def.csv"), original);
+
+    table->Edit();
+    table->SetText("NAME", "b");
+    ASSERT_TRUE(table->Post());
+    table->Close();
+    ASSERT_EQ(::stat((FDir / "def.csv").c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino);
+    EXPECT_EQ(ReadFile(FDir / "def.csv"), std::string(kDefHeader) + "\r\nb,p,m,1,1\r\n");
 }
 
 TEST_F(CsvTableTest, MissingOrEmptyFileOpensEmptyWithTheDefinitionHeader) {
