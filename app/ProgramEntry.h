@@ -1,15 +1,10 @@
 #pragma once
-// The program entry: prepares the list separator, decides between the interactive
-// window and one unattended pass, and returns the exit status.
-#include <string>
-#include <vector>
+// The program entry with a display: the window, or one unattended pass that shows its
+// boxes and prompts as message boxes. Without a display it runs what
+// pass/ProgramStart.h runs.
+#include "pass/ProgramStart.h"
 
 namespace vb {
-
-// Exit status of the program: 0 when the pass ran and every job succeeded (or the
-// window was closed), 1 when a job failed or an error was reported, 2 for a usage error
-// or an interactive start without a display.
-enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
 int RunProgram(int argc, char** argv);
 

@@ -1,3 +1,9 @@
-#include "app/ProgramEntry.h"
+// The executable: help, version and passes without a display run here without Qt;
+// the window comes from the window module.
+#include "pass/ProgramStart.h"
+#include "platform/WindowModule.h"
 
-int main(int argc, char** argv) { return vb::RunProgram(argc, argv); }
+int main(int argc, char** argv) {
+    if (const auto status = vb::RunWithoutDisplay(argc, argv)) return *status;
+    return vb::platform::RunWindowModule(argc, argv);
+}

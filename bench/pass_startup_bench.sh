@@ -3,8 +3,8 @@
 # `/RESTORE` headless over three jobs that share a small tree (20 folders of 100 text
 # files), each an update of archives that are there already. Prints the median of
 # $VB_BENCH_REPEAT runs (default 5) of the phases "start-up" and "job switch"
-# (VB_BENCH_PHASES) and of the whole process, and whether a Qt platform plugin was
-# loaded (LD_DEBUG=libs).
+# (VB_BENCH_PHASES) and of the whole process, and whether a Qt platform plugin or any
+# Qt library was loaded (LD_DEBUG=libs).
 #
 #   bench/pass_startup_bench.sh BUILD_DIR [PROGRAM]
 # PROGRAM (default BUILD_DIR/vorlixbackup) lets an older build be measured the same way.
@@ -40,7 +40,9 @@ for switch in /BACKUP /RESTORE; do
         printf '%-9s %-17s %8s ms\n' "$switch" "$phase_name" "${values:-0}"
     done
 done
-plugins=$(LD_DEBUG=libs env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$W/home" \
+libs=$(LD_DEBUG=libs env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$W/home" \
     XDG_CONFIG_HOME="$W/home/.config" XDG_RUNTIME_DIR="$W" VORLIXBACKUP_COMMON_DOCUMENTS="$W/shared" \
-    "$PROGRAM" /BACKUP 2>&1 | grep -o 'calling init: [^ ]*/plugins/platforms/[^ ]*' | sort -u || true)
-echo "platform plugins loaded: ${plugins:-none}"
+    "$PROGRAM" /BACKUP 2>&1 | grep -o 'calling init: [^ ]*' | sort -u || true)
+plugins=$(grep -o '[^ ]*/plugins/platforms/[^ ]*' <<< "$libs" || true)
+qt=$(grep -c 'libQt6' <<< "$libs" || true)
+echo "platform plugins loaded: ${plugins:-none}; Qt libraries loaded: ${qt:-0}"

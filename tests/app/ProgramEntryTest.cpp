@@ -85,6 +85,37 @@ TEST_F(ProgramEntryTest, ExistingListSeparatorIsKept) {
     EXPECT_EQ(store.ReadString(RegistryRoot::CurrentUser, "Control Panel\\International", "sList"), ",");
 }
 
+// The scheduler's pass runs on the engine alone: no Qt library is loaded.
+TEST_F(ProgramEntryTest, PassWithoutDisplayLoadsNoQtLibrary) {
+    auto environment = Headless();
+    environment["LD_DEBUG"] = "libs";
+    const auto result = test::RunProgram(kProgram, {"/BACKUP", "NoSuchJob"}, environment);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.standardError.find("calling init: "), std::string::npos) << "no loader trace";
+    EXPECT_EQ(result.standardError.find("libQt6"), std::string::npos) << result.standardError;
+}
+
+// The window module is loaded from beside the executable only when nobody else could
+// have put it there.
+TEST_F(ProgramEntryTest, WindowModuleWritableByOthersIsRefused) {
+    const auto folder = FDir / "bin";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(kProgram, folder / "vorlixbackup");
+    std::filesystem::copy_file(VB_BINARY_DIR "/vorlixbackup-window.so", folder / "vorlixbackup-window.so");
+    std::filesystem::permissions(folder / "vorlixbackup-window.so", std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::add);
+    auto environment = Headless();
+    environment["QT_QPA_PLATFORM"] = "offscreen";
+    const auto result = test::RunProgram((folder / "vorlixbackup").string(), {"/BACKUP"}, environment);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.standardError.find("Das Programmfenster (" + (folder / "vorlixbackup-window.so").string() +
+                                        ") kann nicht geladen werden: Die Datei gehört einem anderen Benutzer oder "
+                                        "ist für andere beschreibbar."),
+              std::string::npos)
+        << result.standardError;
+    EXPECT_FALSE(std::filesystem::exists(FDir / "shared/VorlixBackup/Backupjobs.csv"));  // nothing ran
+}
+
 // SIGTERM (a logout, a shutdown) ends the window like "Beenden": the options and the
 // placement are saved and the program exits normally.
 TEST_F(ProgramEntryTest, TerminationSignalClosesTheWindowAndSaves) {
