@@ -71,6 +71,20 @@ TEST_F(PackageTest, HoldsTheProgramItsHelpPagesAndDesktopFilesInTheirPlaces) {
         SCOPED_TRACE(file);
         EXPECT_TRUE(fs::is_regular_file(FRoot / file));
     }
+    // The window module in the program's library folder, where the executable looks
+    // for it once installed.
+    const std::string multiarch = RunShell("dpkg-architecture -qDEB_HOST_MULTIARCH").output;
+    const std::string moduleDir = "/usr/lib/" + multiarch.substr(0, multiarch.find('\n')) + "/vorlixbackup";
+    EXPECT_TRUE(fs::is_regular_file(FRoot / moduleDir.substr(1) / "vorlixbackup-window.so")) << moduleDir;
+    // Unpacked elsewhere, the executable with a display names that folder as the place
+    // it looked in (unless the package is installed there).
+    if (!fs::exists(moduleDir + "/vorlixbackup-window.so")) {
+        const auto run = RunShell("env QT_QPA_PLATFORM=offscreen " + ShellQuote(program) + " /BACKUP 2>&1");
+        EXPECT_NE(run.exitStatus, 0);
+        EXPECT_NE(run.output.find("(" + moduleDir + "/vorlixbackup-window.so) kann nicht geladen werden"),
+                  std::string::npos)
+            << run.output;
+    }
     // man reads both pages: each compressed page renders without a complaint from groff.
     for (const char* page : {"usr/share/man/man1/vorlixbackup.1.gz", "usr/share/man/de/man1/vorlixbackup.1.gz"}) {
         SCOPED_TRACE(page);
