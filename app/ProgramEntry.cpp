@@ -96,7 +96,7 @@ int RunProgram(int argc, char** argv) {
 
     // The window cannot be used without a display; an unattended pass needs none.
     const bool headless = !HasDisplay();
-    const bool unattended = decision.mode != EntryMode::Interactive;
+    const bool unattended = decision.mode != EntryMode::Interactive && decision.mode != EntryMode::Versions;
     if (headless && !unattended) {
         std::fprintf(stderr,
                      "Vorlix-Backup: Keine grafische Anzeige gefunden (DISPLAY ist nicht gesetzt).\n"
@@ -131,6 +131,7 @@ int RunProgram(int argc, char** argv) {
     app.SetErrorHandler([&window](const std::string& message) { window.HandleError(message); });
     CloseWithTheSession(app, window);
     window.show();
+    if (decision.mode == EntryMode::Versions) window.ShowVersionsOf(decision.path);
     phase.reset();
     VbApplication::exec();
     return kExitOk;

@@ -13,7 +13,7 @@ namespace {
 constexpr int kHeaderHeight = 17;
 constexpr int kRowHeight = 15;
 constexpr int kInset = 5;
-constexpr int kWidths[bcColumnCount] = {270, 70, 60, 115, 70};
+constexpr int kWidths[bcDisk + 1] = {270, 70, 60, 115, 70, 150};
 
 // Draws a cell as the grid shows it: the system highlight colours for a selected
 // row, the text inset 5 pixels from its edge, a vertical grid line on the right.
@@ -82,6 +82,11 @@ void AbZipView::HeaderClick(int column) {
     horizontalHeader()->setSortIndicatorShown(true);
     horizontalHeader()->setSortIndicator(column, FModel->Rows().SortAscending() ? Qt::AscendingOrder
                                                                                 : Qt::DescendingOrder);
+}
+
+void AbZipView::SetComparing(bool on) {
+    FModel->SetComparing(on);
+    if (on) setColumnWidth(bcDisk, kWidths[bcDisk]);
 }
 
 void AbZipView::AllesMarkierenClick() { FModel->SelectAll(); }
