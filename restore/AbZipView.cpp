@@ -62,6 +62,7 @@ AbZipView::AbZipView(QWidget* parent) : QTableView(parent), FModel(new ArchiveEn
     header->setMinimumSectionSize(10);
     for (int column = 0; column < bcColumnCount; ++column) setColumnWidth(column, kWidths[column]);
     connect(header, &QHeaderView::sectionClicked, this, &AbZipView::HeaderClick);
+    connect(FModel, &QAbstractItemModel::modelReset, this, &AbZipView::PlaceDiskColumn);
 
     FPopupMenu1 = new QMenu(this);
     FPopupMenu1->setObjectName("PopupMenu1");
@@ -86,7 +87,18 @@ void AbZipView::HeaderClick(int column) {
 
 void AbZipView::SetComparing(bool on) {
     FModel->SetComparing(on);
-    if (on) setColumnWidth(bcDisk, kWidths[bcDisk]);
+    PlaceDiskColumn();
+}
+
+// The comparison's column stands right of the name, where it is seen without
+// scrolling also at large font sizes; it keeps its place when the rows are reloaded.
+void AbZipView::PlaceDiskColumn() {
+    if (!FModel->Comparing()) return;
+    QHeaderView* header = horizontalHeader();
+    if (header->visualIndex(bcDisk) != 1) {
+        header->moveSection(header->visualIndex(bcDisk), 1);
+        setColumnWidth(bcDisk, kWidths[bcDisk]);
+    }
 }
 
 void AbZipView::AllesMarkierenClick() { FModel->SelectAll(); }

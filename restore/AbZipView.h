@@ -35,6 +35,7 @@ protected:
 
 private:
     void HeaderClick(int column);
+    void PlaceDiskColumn();
 
     ArchiveEntryModel* FModel;
     QMenu* FPopupMenu1;

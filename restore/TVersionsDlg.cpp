@@ -50,6 +50,7 @@ TVersionsDlg::TVersionsDlg(VersionsSubject subject, RunHost& host, ExclusiveUseT
     FList->setSelectionMode(QAbstractItemView::SingleSelection);
     FList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FList->horizontalHeader()->setStretchLastSection(true);
+    FList->setWordWrap(false);
     layout->addWidget(FList, 1);
     auto* buttons = new QDialogButtonBox(this);
     FInPlace = buttons->addButton("An den &Platz zur\u00fcck", QDialogButtonBox::ActionRole);
@@ -63,7 +64,7 @@ TVersionsDlg::TVersionsDlg(VersionsSubject subject, RunHost& host, ExclusiveUseT
     connect(FInPlace, &QPushButton::clicked, this, [this] { RestoreClicked(false); });
     connect(FBeside, &QPushButton::clicked, this, [this] { RestoreClicked(true); });
     connect(FList, &QTableWidget::itemSelectionChanged, this, &TVersionsDlg::SelectionChanged);
-    resize(760, 320);
+    resize(840, 320);
     Reload();
 }
 
@@ -76,8 +77,9 @@ void TVersionsDlg::Reload() {
     for (int row = 0; row < FList->rowCount(); ++row) {
         const FileVersion& v = FVersions.Versions[static_cast<std::size_t>(row)];
         std::string stand = FormatShortDate(v.Stand.Created) + " " + FormatLongTime(v.Stand.Created);
-        const std::string content =
-            "Inhalt " + std::to_string(v.Content) + (v.Differs ? " (ge\xC3\xA4ndert)" : " (wie davor)");
+        const bool oldest = row + 1 == FList->rowCount();
+        const std::string content = "Inhalt " + std::to_string(v.Content) +
+                                    (oldest ? " (\xC3\xA4ltester Stand)" : v.Differs ? " (ge\xC3\xA4ndert)" : " (wie davor)");
         const std::string texts[vcCount] = {stand,
                                             v.Stand.Name,
                                             FormatThousands(static_cast<std::int64_t>(v.Size)),
@@ -105,9 +107,15 @@ void TVersionsDlg::Reload() {
 }
 
 void TVersionsDlg::SelectionChanged() {
-    const bool chosen = !FList->selectionModel()->selectedRows().isEmpty();
+    const auto rows = FList->selectionModel()->selectedRows();
+    const bool chosen = !rows.isEmpty() && rows.first().row() < static_cast<int>(FVersions.Versions.size());
     FInPlace->setEnabled(chosen);
     FBeside->setEnabled(chosen);
+    // The button's hint names the file it writes (the first free name may differ).
+    const std::string name = FSubject.StoredName.substr(FSubject.StoredName.rfind('/') + 1);
+    FBeside->setToolTip(
+        chosen ? Q(BesideName(name, FVersions.Versions[static_cast<std::size_t>(rows.first().row())].Stand.Created))
+               : QString());
 }
 
 void TVersionsDlg::RestoreClicked(bool beside) {

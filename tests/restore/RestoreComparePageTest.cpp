@@ -90,6 +90,7 @@ private slots:
         compare->click();
         QCOMPARE(view->model()->columnCount(), 6);
         QCOMPARE(view->model()->headerData(bcDisk, Qt::Horizontal).toString(), QString("Auf der Platte"));
+        QCOMPARE(view->horizontalHeader()->visualIndex(bcDisk), 1);  // beside the name
         // The disk is read on a thread of its own: nothing is known before the window
         // has handled the deliveries.
         QCOMPARE(Rows(view), (QStringList{"gleich.txt: ", "alt.txt: ", "neuer.txt: ", "fehlt.txt: "}));
@@ -119,6 +120,7 @@ private slots:
         QCOMPARE(Read(Path("quelle/neuer.txt")), QByteArray("Arbeit von heute"));
         // The archive is shown afresh and compared again: only the kept file is left.
         QTRY_COMPARE_WITH_TIMEOUT(Rows(view).join("|"), QString("neuer.txt: neuer auf der Platte"), 10000);
+        QCOMPARE(view->horizontalHeader()->visualIndex(bcDisk), 1);
 
         // Cancelling restores nothing.
         selectChanged->click();
@@ -128,6 +130,7 @@ private slots:
 
         compare->click();
         QCOMPARE(view->model()->columnCount(), 5);
+        QCOMPARE(view->horizontalHeader()->visualIndex(bcPacked), 1);
         QCOMPARE(view->model()->rowCount(), 4);
         QVERIFY(!changedOnly->isChecked());
         QVERIFY(!changedOnly->isEnabled());
@@ -173,10 +176,11 @@ private slots:
         // The file on disk was written today, the entries in 2016.
         QCOMPARE(rows, (QStringList{QString::fromUtf8("Schule_1.zip Inhalt 2 (geändert) neuer auf der Platte"),
                                     QString::fromUtf8("Schule_2.zip Inhalt 1 (wie davor) neuer auf der Platte"),
-                                    QString::fromUtf8("Schule_3.zip Inhalt 1 (geändert) neuer auf der Platte")}));
+                                    QString::fromUtf8("Schule_3.zip Inhalt 1 (ältester Stand) neuer auf der Platte")}));
         test::SaveScreenshot(dialog, "restore-versionen");
 
         list->selectRow(2);
+        QCOMPARE(dialog->findChild<QPushButton*>("btnDaneben")->toolTip(), QString("Notenliste (Stand 01.12.2026).xls"));
         dialog->findChild<QPushButton*>("btnDaneben")->click();
         QCOMPARE(Read(Path("quelle/Notenliste (Stand 01.12.2026).xls")), QByteArray("Stand eins"));
         QCOMPARE(Read(Path("quelle/Notenliste.xls")), QByteArray("heute"));
