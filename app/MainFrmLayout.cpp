@@ -25,10 +25,10 @@
 
 #include "app/TMainFrm.h"
 #include "help/HtmlHelp.h"
-#include "util/WindowFont.h"
-#include "util/WindowIcons.h"
 #include "restore/AbZipView.h"
 #include "restore/DiskCompareWorker.h"
+#include "util/WindowFont.h"
+#include "util/WindowIcons.h"
 
 namespace vb {
 namespace {

@@ -313,12 +313,12 @@ private:
     QComboBox* JvDriveCombo1 = nullptr;  // drive selector: restore roots
     QPushButton* btnAll = nullptr;       // toggle in its "tag" property
     gui::AbZipView* AbZipView1 = nullptr;
-    QComboBox* cbStand = nullptr;             // "Stand:" the job's archives, newest first
-    std::vector<ArchiveStand> FStands;        // its items
-    QCheckBox* cbVergleichen = nullptr;       // "Mit Festplatte vergleichen"
-    QCheckBox* cbNurAenderungen = nullptr;    // "Nur Änderungen zeigen"
-    QPushButton* btnGeaenderte = nullptr;     // "Nur geänderte"
-    QPushButton* btnVersionen = nullptr;      // "Versionen..."
+    QComboBox* cbStand = nullptr;           // "Stand:" the job's archives, newest first
+    std::vector<ArchiveStand> FStands;      // its items
+    QCheckBox* cbVergleichen = nullptr;     // "Mit Festplatte vergleichen"
+    QCheckBox* cbNurAenderungen = nullptr;  // "Nur Änderungen zeigen"
+    QPushButton* btnGeaenderte = nullptr;   // "Nur geänderte"
+    QPushButton* btnVersionen = nullptr;    // "Versionen..."
     gui::DiskCompareWorker* FCompare = nullptr;
     void OpenVersions(const std::string& storedName);
     QPlainTextEdit* memoBackupLog = nullptr;

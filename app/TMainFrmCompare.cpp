@@ -91,8 +91,10 @@ void TMainFrm::btnVersionenClick() {
     const gui::ArchiveEntryModel& model = AbZipView1->Entries();
     std::size_t entry = SIZE_MAX;
     const QModelIndex current = AbZipView1->currentIndex();
-    if (current.isValid() && current.row() < model.rowCount()) entry = model.Rows().EntryAt(static_cast<std::size_t>(current.row()));
-    else if (const auto selected = model.Rows().SelectedEntries(); !selected.empty()) entry = selected.front();
+    if (current.isValid() && current.row() < model.rowCount())
+        entry = model.Rows().EntryAt(static_cast<std::size_t>(current.row()));
+    else if (const auto selected = model.Rows().SelectedEntries(); !selected.empty())
+        entry = selected.front();
     if (entry == SIZE_MAX || entry >= FArchiveReader.Count()) {
         ShowMessage("Bitte w\xC3\xA4hlen Sie zuerst eine Datei in der Liste.");
         return;
@@ -102,8 +104,8 @@ void TMainFrm::btnVersionenClick() {
 
 void TMainFrm::OpenVersions(const std::string& storedName) {
     if (gui::TVersionsDlg* open = VersionsDialog()) open->close();
-    auto* dialog = new gui::TVersionsDlg({FJob.DestDir, FJob.Bezeichnung, storedName, GetRestoreRoot()}, *this,
-                                         FDatabases, this);
+    auto* dialog =
+        new gui::TVersionsDlg({FJob.DestDir, FJob.Bezeichnung, storedName, GetRestoreRoot()}, *this, FDatabases, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

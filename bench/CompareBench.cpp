@@ -35,8 +35,8 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < result.States.size(); ++i) {
         if (!reader.Entry(i).IsFolder()) ++counts[vb::DiskStateText(result.States[i])];
     }
-    std::printf("compare %zu entries with a warm disk: median %.3f s (%.3f-%.3f, %d runs), goal < 1 s\n", reader.Count(),
-                seconds[seconds.size() / 2], seconds.front(), seconds.back(), runs);
+    std::printf("compare %zu entries with a warm disk: median %.3f s (%.3f-%.3f, %d runs), goal < 1 s\n",
+                reader.Count(), seconds[seconds.size() / 2], seconds.front(), seconds.back(), runs);
     for (const auto& [state, count] : counts) std::printf("  %s: %d\n", state.c_str(), count);
     return 0;
 }

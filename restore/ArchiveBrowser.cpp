@@ -113,8 +113,10 @@ void ArchiveBrowser::ApplyFilter() {
     }
     FOrder.clear();
     for (const std::uint32_t item : FSorted) {
-        if (WouldChange(FItems[item].Disk)) FOrder.push_back(item);
-        else Select(item, false);
+        if (WouldChange(FItems[item].Disk))
+            FOrder.push_back(item);
+        else
+            Select(item, false);
     }
 }
 

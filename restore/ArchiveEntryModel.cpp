@@ -8,12 +8,9 @@ struct ColumnInfo {
     Qt::Alignment Alignment;
 };
 const ColumnInfo kColumns[bcDisk + 1] = {
-    {"Name", Qt::AlignLeft | Qt::AlignVCenter},
-    {"Gepackt", Qt::AlignRight | Qt::AlignVCenter},
-    {"Ratio (%)", Qt::AlignHCenter | Qt::AlignVCenter},
-    {"Letzte \xC3\x84nderung", Qt::AlignLeft | Qt::AlignVCenter},
-    {"Original", Qt::AlignRight | Qt::AlignVCenter},
-    {"Auf der Platte", Qt::AlignLeft | Qt::AlignVCenter},
+    {"Name", Qt::AlignLeft | Qt::AlignVCenter},         {"Gepackt", Qt::AlignRight | Qt::AlignVCenter},
+    {"Ratio (%)", Qt::AlignHCenter | Qt::AlignVCenter}, {"Letzte \xC3\x84nderung", Qt::AlignLeft | Qt::AlignVCenter},
+    {"Original", Qt::AlignRight | Qt::AlignVCenter},    {"Auf der Platte", Qt::AlignLeft | Qt::AlignVCenter},
 };
 
 }  // namespace

@@ -35,8 +35,14 @@ std::optional<std::uint32_t> Crc32OfFile(int fd, std::uint64_t size) {
 
 // The state of `entry` against the file `name` in the open folder `folder`.
 DiskState CompareIn(const ArchiveEntry& entry, int folder, const std::string& name, const std::string& shown) {
-    const platform::WalkResult opened =
-        platform::OpenFileIn(folder, name, shown, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    // Only regular files are opened: opening a device can do something (a tape
+    // rewinds), and a named pipe or a socket holds nothing to compare.
+    for (const bool follow : {false, true}) {
+        const auto status = platform::StatAt(folder, name, follow);
+        if (status && status->Kind != platform::FileKind::Regular && status->Kind != platform::FileKind::Symlink)
+            return DiskState::NichtLesbar;
+    }
+    const platform::WalkResult opened = platform::OpenFileIn(folder, name, shown, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (opened.Problem == platform::WalkProblem::Missing) return CompareEntry(entry, std::nullopt, {});
     if (!opened.Ok()) return DiskState::NichtLesbar;
     const auto status = platform::StatFd(opened.Fd.Get());
@@ -52,8 +58,10 @@ public:
     explicit FolderCache(const std::string& root) : FRootShown(root) {
         while (FRootShown.size() > 1 && FRootShown.back() == '/') FRootShown.pop_back();
         platform::WalkResult opened = platform::OpenFolder(FRootShown);
-        if (opened.Ok()) FFolders.emplace("", Folder{std::move(opened.Fd), FRootShown, platform::WalkProblem::None});
-        else FFolders.emplace("", Folder{{}, FRootShown, opened.Problem});
+        if (opened.Ok())
+            FFolders.emplace("", Folder{std::move(opened.Fd), FRootShown, platform::WalkProblem::None});
+        else
+            FFolders.emplace("", Folder{{}, FRootShown, opened.Problem});
     }
 
     struct Folder {

@@ -18,7 +18,9 @@
 namespace vb {
 namespace {
 
-auto StampKey(const std::tm& t) { return std::make_tuple(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec); }
+auto StampKey(const std::tm& t) {
+    return std::make_tuple(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+}
 
 bool HasTime(const std::tm& t) { return t.tm_hour != 0 || t.tm_min != 0 || t.tm_sec != 0; }
 
@@ -31,7 +33,10 @@ std::string WithSlash(const std::string& folder) {
 std::vector<ArchiveStand> JobStands(const std::string& folder, const std::string& jobName) {
     std::vector<ArchiveStand> stands;
     for (const std::string& name : JobArchiveNames(folder, jobName)) {
-        const auto stamp = platform::ReadCreationStamp(ArchivePath(folder, name));
+        const std::string path = ArchivePath(folder, name);
+        const auto status = platform::StatPath(path, true);
+        if (!status || status->Kind != platform::FileKind::Regular) continue;  // a folder named like an archive
+        const auto stamp = platform::ReadCreationStamp(path);
         if (stamp) stands.push_back({name, *stamp});
     }
     std::stable_sort(stands.begin(), stands.end(), [](const ArchiveStand& a, const ArchiveStand& b) {
@@ -103,13 +108,16 @@ std::string RestoreVersion(ArchiveReader& reader, ExclusiveUseTest& databases, c
     Finally closing([&] { reader.Close(); });
     reader.Open(ArchivePath(folder, version.Stand.Name));
     if (version.Entry >= reader.Count() || reader.Entry(version.Entry).Name != storedName)
-        throw Error("Die Sicherung " + version.Stand.Name + " hat sich ge\xC3\xA4ndert; bitte die Versionen neu anzeigen.");
+        throw Error("Die Sicherung " + version.Stand.Name +
+                    " hat sich ge\xC3\xA4ndert; bitte die Versionen neu anzeigen.");
     reader.SetBaseDirectory(root);
     const std::string target = WithSlash(root) + storedName;
     std::string reason;
     if (!beside) {
         if (!databases.TestExclusive(target))
-            throw Error(EscapeControl(storedName) + " ist noch ge\xC3\xB6" "ffnet und konnte deshalb nicht wiederhergestellt werden.");
+            throw Error(EscapeControl(storedName) +
+                        " ist noch ge\xC3\xB6"
+                        "ffnet und konnte deshalb nicht wiederhergestellt werden.");
         if (!reader.ExtractAt(version.Entry, &reason))
             throw Error(EscapeControl(storedName) + " wurde nicht wiederhergestellt: " + reason);
         return target;

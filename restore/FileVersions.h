@@ -19,13 +19,14 @@ class ArchiveReader;
 class ExclusiveUseTest;
 
 struct ArchiveStand {
-    std::string Name;  // file name in the target folder
+    std::string Name;   // file name in the target folder
     std::tm Created{};  // its creation stamp (local time)
 };
 
 // The archives of the job `jobName` in `folder` (catalogue/JobArchives.h), newest
 // first by creation stamp; of equal stamps the later name first. Archives whose
-// stamp cannot be read are left out. Empty when the folder holds none.
+// stamp cannot be read, and folders named like archives, are left out. Empty when the
+// folder holds none.
 std::vector<ArchiveStand> JobStands(const std::string& folder, const std::string& jobName);
 
 // The selector's text of a stand: "03.12.2026 14:03:12 - Job_1.zip" (the time is

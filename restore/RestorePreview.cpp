@@ -36,8 +36,11 @@ std::string RestorePreview::Text(const std::vector<ArchiveEntry>& entries) const
             " auf der Platte neuer als in der Sicherung:\n";
     constexpr std::size_t kNamed = 20;
     for (std::size_t i = 0; i < Newer.size() && i < kNamed; ++i) text += "\n" + EscapeControl(entries[Newer[i]].Name);
-    if (Newer.size() > kNamed) text += "\n... und " + FormatThousands(static_cast<std::int64_t>(Newer.size() - kNamed)) + " weitere";
-    text += "\n\n\xE2\x80\x9E" "Neuere behalten\xE2\x80\x9C stellt sie nicht wieder her.";
+    if (Newer.size() > kNamed)
+        text += "\n... und " + FormatThousands(static_cast<std::int64_t>(Newer.size() - kNamed)) + " weitere";
+    text +=
+        "\n\n\xE2\x80\x9E"
+        "Neuere behalten\xE2\x80\x9C stellt sie nicht wieder her.";
     return text;
 }
 

@@ -13,9 +13,9 @@
 namespace vb {
 
 struct RestorePreview {
-    std::size_t Replaced = 0;       // files on disk that the restore overwrites (newer ones not counted)
-    std::size_t Created = 0;        // files the restore creates
-    std::size_t Unchanged = 0;      // files with the same content
+    std::size_t Replaced = 0;        // files on disk that the restore overwrites (newer ones not counted)
+    std::size_t Created = 0;         // files the restore creates
+    std::size_t Unchanged = 0;       // files with the same content
     std::vector<std::size_t> Newer;  // entries whose disk file is newer, in archive order
 
     // Counts the file entries `selected` (archive indices) of `entries` by `states`

@@ -43,8 +43,8 @@ TVersionsDlg::TVersionsDlg(VersionsSubject subject, RunHost& host, ExclusiveUseT
     layout->addWidget(FHeading);
     FList = new QTableWidget(0, vcCount, this);
     FList->setObjectName("lvVersionen");
-    FList->setHorizontalHeaderLabels({"Stand", "Sicherung", QString::fromUtf8("Größe"), QString::fromUtf8("Letzte Änderung"),
-                                      "Inhalt", "Auf der Platte"});
+    FList->setHorizontalHeaderLabels({"Stand", "Sicherung", QString::fromUtf8("Größe"),
+                                      QString::fromUtf8("Letzte Änderung"), "Inhalt", "Auf der Platte"});
     FList->verticalHeader()->hide();
     FList->setSelectionBehavior(QAbstractItemView::SelectRows);
     FList->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -79,7 +79,9 @@ void TVersionsDlg::Reload() {
         std::string stand = FormatShortDate(v.Stand.Created) + " " + FormatLongTime(v.Stand.Created);
         const bool oldest = row + 1 == FList->rowCount();
         const std::string content = "Inhalt " + std::to_string(v.Content) +
-                                    (oldest ? " (\xC3\xA4ltester Stand)" : v.Differs ? " (ge\xC3\xA4ndert)" : " (wie davor)");
+                                    (oldest      ? " (\xC3\xA4ltester Stand)"
+                                     : v.Differs ? " (ge\xC3\xA4ndert)"
+                                                 : " (wie davor)");
         const std::string texts[vcCount] = {stand,
                                             v.Stand.Name,
                                             FormatThousands(static_cast<std::int64_t>(v.Size)),
@@ -134,8 +136,8 @@ bool TVersionsDlg::RestoreRow(int row, bool beside) {
         if (FHost.Choose(question, {"Abbrechen", "&Ersetzen"}) != 1) return false;
     }
     try {
-        const std::string written = RestoreVersion(FReader, FDatabases, FSubject.Folder, version, FSubject.StoredName,
-                                                   FSubject.Root, beside);
+        const std::string written =
+            RestoreVersion(FReader, FDatabases, FSubject.Folder, version, FSubject.StoredName, FSubject.Root, beside);
         FHost.ShowMessage("Der Stand vom " + FormatShortDate(version.Stand.Created) + " wurde als " +
                           EscapeControl(written) + " wiederhergestellt.");
     } catch (const Error& e) {

@@ -17,12 +17,12 @@ class QTableWidget;
 namespace vb {
 class ExclusiveUseTest;
 class RunHost;
-}
+}  // namespace vb
 
 namespace vb::gui {
 
 struct VersionsSubject {
-    std::string Folder;      // the job's target folder
+    std::string Folder;  // the job's target folder
     std::string JobName;
     std::string StoredName;  // the file's stored name, below the restore root
     std::string Root;        // the restore root

@@ -58,8 +58,8 @@ TEST(ChmFile, TheHelpCoversWhatAnAdministratorNeeds) {
     const std::string restore = help.Read("/html/wiederherstellen.htm").value_or("");
     EXPECT_NE(restore.find("ursprünglichen"), std::string::npos);
     EXPECT_NE(restore.find("/media/stick"), std::string::npos);
-    for (const char* feature : {"Mit Festplatte vergleichen", "Neuere behalten", "Versionen", "(Stand 03.12.2026)",
-                                "--versions"}) {
+    for (const char* feature :
+         {"Mit Festplatte vergleichen", "Neuere behalten", "Versionen", "(Stand 03.12.2026)", "--versions"}) {
         EXPECT_NE(restore.find(feature), std::string::npos) << feature;
     }
     EXPECT_TRUE(help.Read("/html/vergleich.png"));

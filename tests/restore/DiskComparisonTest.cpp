@@ -25,7 +25,8 @@ std::time_t At(int hour, int minute, int second) {
 }
 
 std::uint32_t Crc(const std::string& bytes) {
-    return static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+    return static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
 ArchiveEntry Entry(const std::string& name, const std::string& content, std::time_t modified) {
@@ -134,6 +135,7 @@ TEST_F(DiskComparisonRun, FilesBelowTheRootAndFolderCounts) {
     Put("schule/noten/neuer.xls", "neuer Inhalt", At(15, 0, 0));
     Put("schule/alt.txt", "alt", At(8, 0, 0));
     fs::create_directories(FRoot / "schule/ordner.txt");
+    ASSERT_EQ(::mkfifo((FRoot / "schule/rohr").c_str(), 0600), 0);  // no file to compare
     const std::vector<ArchiveEntry> entries = {
         Entry("schule/", "", t),
         Entry("schule/noten/", "", t),
@@ -142,17 +144,18 @@ TEST_F(DiskComparisonRun, FilesBelowTheRootAndFolderCounts) {
         Entry("schule/noten/fehlt.xls", "x", t),
         Entry("schule/alt.txt", "neuer", t),
         Entry("schule/ordner.txt", "x", t),
+        Entry("schule/rohr", "x", t),
         Entry("anderswo/neu.txt", "x", t),
         Entry("../hinaus.txt", "x", t),
     };
     const auto result = DiskComparison::Run(entries, FRoot.string() + "/");
     const std::vector<DiskState> expected = {
-        DiskState::Ordner,         DiskState::Ordner, DiskState::Gleich,      DiskState::NeuerAufPlatte,
-        DiskState::Neu,            DiskState::AelterAufPlatte, DiskState::NichtLesbar, DiskState::Neu,
-        DiskState::NichtLesbar,
+        DiskState::Ordner, DiskState::Ordner,          DiskState::Gleich,      DiskState::NeuerAufPlatte,
+        DiskState::Neu,    DiskState::AelterAufPlatte, DiskState::NichtLesbar, DiskState::NichtLesbar,
+        DiskState::Neu,    DiskState::NichtLesbar,
     };
     EXPECT_EQ(result.States, expected);
-    EXPECT_EQ(result.Changes[0], 4u);  // neuer, fehlt, alt, ordner.txt
+    EXPECT_EQ(result.Changes[0], 5u);  // neuer, fehlt, alt, ordner.txt, rohr
     EXPECT_EQ(result.Changes[1], 2u);
 }
 
@@ -181,7 +184,8 @@ TEST_F(DiskComparisonRun, LinksOfOtherUsersAreNotFollowed) {
     const std::vector<ArchiveEntry> entries = {Entry("fremd", "geheim", t), Entry("fremder_ordner/datei", "geheim", t),
                                                Entry("eigen", "geheim", t)};
     const auto result = DiskComparison::Run(entries, FRoot.string());
-    EXPECT_EQ(result.States, (std::vector<DiskState>{DiskState::NichtLesbar, DiskState::NichtLesbar, DiskState::Gleich}));
+    EXPECT_EQ(result.States,
+              (std::vector<DiskState>{DiskState::NichtLesbar, DiskState::NichtLesbar, DiskState::Gleich}));
 }
 
 }  // namespace

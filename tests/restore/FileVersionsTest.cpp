@@ -43,9 +43,9 @@ protected:
             const char* content;
         };
         const Archive archives[] = {
-            {"Job-26-12-01.zip", 1, "Stand eins"},  {"Job-26-12-02.zip", 2, "Stand eins"},
-            {"Job_3.zip", 3, "Stand zwei!"},      {"Job_2.zip", 4, "Stand zwei!"},
-            {"Job_1.zip", 5, "Stand drei"},       {"Anderer.zip", 6, "fremd"},
+            {"Job-26-12-01.zip", 1, "Stand eins"}, {"Job-26-12-02.zip", 2, "Stand eins"},
+            {"Job_3.zip", 3, "Stand zwei!"},       {"Job_2.zip", 4, "Stand zwei!"},
+            {"Job_1.zip", 5, "Stand drei"},        {"Anderer.zip", 6, "fremd"},
         };
         for (const Archive& a : archives) {
             MakeZip(FArchives / a.name, {std::string(kFile) + ":" + a.content, "schule/andere.txt:gleich"});
@@ -61,11 +61,12 @@ protected:
 };
 
 TEST_F(FileVersionsTest, StandsAreTheJobsArchivesNewestFirst) {
+    fs::create_directories(FArchives / "Job-26-12-04.zip");  // a folder, no archive
     const auto stands = JobStands(FArchives.string(), "Job");
     std::vector<std::string> names;
     for (const ArchiveStand& s : stands) names.push_back(s.Name);
     EXPECT_EQ(names, (std::vector<std::string>{"Job_1.zip", "Job_2.zip", "Job_3.zip", "Job-26-12-02.zip",
-                                                "Job-26-12-01.zip"}));
+                                               "Job-26-12-01.zip"}));
     EXPECT_EQ(StandText(stands.front()), "05.12.2026 18:30:00 - Job_1.zip");
 }
 
@@ -128,7 +129,8 @@ TEST_F(FileVersionsTest, BesideLeavesTheCurrentFileAsItIs) {
     EXPECT_EQ(written, (FRoot / "schule/Notenliste (Stand 03.12.2026).xls").string());
     EXPECT_EQ(test::ReadFile(written), "Stand zwei!");
     EXPECT_EQ(test::ReadFile(current), "die Arbeit von heute");
-    struct stat after {}, copy {};
+    struct stat after {
+    }, copy{};
     ASSERT_EQ(::stat(current.c_str(), &after), 0);
     EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
     EXPECT_EQ(after.st_ino, before.st_ino);
@@ -154,8 +156,8 @@ TEST_F(FileVersionsTest, InPlaceReplacesTheCurrentFile) {
 TEST_F(FileVersionsTest, AVersionWhoseArchiveChangedMeanwhileIsRefused) {
     const FileVersions found = VersionsOf(FReader, FArchives.string(), JobStands(FArchives.string(), "Job"), kFile);
     MakeZip(FArchives / "Job_1.zip", {"schule/andere.txt:x", std::string(kFile) + ":neu"});
-    EXPECT_THROW(RestoreVersion(FReader, FDatabases, FArchives.string(), found.Versions[0], kFile, FRoot.string(), true),
-                 Error);
+    EXPECT_THROW(
+        RestoreVersion(FReader, FDatabases, FArchives.string(), found.Versions[0], kFile, FRoot.string(), true), Error);
     EXPECT_FALSE(fs::exists(FRoot / "schule/Notenliste (Stand 05.12.2026).xls"));
 }
 

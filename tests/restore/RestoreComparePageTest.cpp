@@ -1,6 +1,7 @@
 // The restore page's comparison with the disk, its filter and selection, the box
 // before a restore, the selector "Stand:" and the view "Versionen", through the real
 // window on the offscreen platform.
+#include <utime.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -9,13 +10,12 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
-#include <utime.h>
 
 #include "app/TMainFrm.h"
 #include "platform/CreationStamp.h"
 #include "restore/AbZipView.h"
-#include "restore/TVersionsDlg.h"
 #include "restore/RestorePageSupport.h"
+#include "restore/TVersionsDlg.h"
 #include "support/LocalClock.h"
 #include "support/WindowTestHome.h"
 
@@ -43,7 +43,8 @@ private:
     static void MakeZip(const QString& archive, const QStringList& specs) { test::MakeTestZip(archive, specs); }
     void WriteJob(int strategy) {
         FHome->Registry().WriteDword("Software\\Vorlix-Backup", "STRATEGIE", static_cast<std::uint32_t>(strategy));
-        Write(Path("def.csv"), "NAME,PFAD,DATEIMASKE,SICHERN,REKURSIV\r\nQ," + Path("quelle").toUtf8() + ",*.*,1,1\r\n");
+        Write(Path("def.csv"),
+              "NAME,PFAD,DATEIMASKE,SICHERN,REKURSIV\r\nQ," + Path("quelle").toUtf8() + ",*.*,1,1\r\n");
         Write(Path("shared/VorlixBackup/Backupjobs.csv"),
               "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\nSchule," + Path("ziel").toUtf8() +
                   "," + Path("def.csv").toUtf8() + ",1,\r\n");
@@ -54,7 +55,8 @@ private:
         QStringList rows;
         for (int row = 0; row < view->model()->rowCount(); ++row) {
             QString text = view->model()->index(row, 0).data().toString();
-            if (view->model()->columnCount() > bcDisk) text += ": " + view->model()->index(row, bcDisk).data().toString();
+            if (view->model()->columnCount() > bcDisk)
+                text += ": " + view->model()->index(row, bcDisk).data().toString();
             rows << text;
         }
         return rows;
@@ -68,10 +70,10 @@ private slots:
     // The archive was made on 03.10.2016 at 14:05:08 (make_zip.py).
     void toggleFilterSelectionAndTheBoxBeforeARestore() {
         WriteJob(2);
-        MakeZip(Path("ziel/Schule.zip"), {Stored("quelle/") + "", Stored("quelle/gleich.txt") + ":gleich",
-                                          Stored("quelle/alt.txt") + ":aus der Sicherung",
-                                          Stored("quelle/neuer.txt") + ":aus der Sicherung",
-                                          Stored("quelle/fehlt.txt") + ":fehlt"});
+        MakeZip(Path("ziel/Schule.zip"),
+                {Stored("quelle/") + "", Stored("quelle/gleich.txt") + ":gleich",
+                 Stored("quelle/alt.txt") + ":aus der Sicherung", Stored("quelle/neuer.txt") + ":aus der Sicherung",
+                 Stored("quelle/fehlt.txt") + ":fehlt"});
         Write(Path("quelle/gleich.txt"), "gleich");  // touched today, content as stored
         Write(Path("quelle/alt.txt"), "von 2010", 1262340000);
         Write(Path("quelle/neuer.txt"), "Arbeit von heute");
@@ -108,11 +110,12 @@ private slots:
         FHome->Host().FShown.clear();
         window.findChild<QPushButton*>("btnStartRestore")->click();
         QCOMPARE(FHome->Host().FShown.size(), std::size_t(1));
-        const std::string expected = "Frage: Es werden 1 Datei ersetzt und 1 Datei neu angelegt.\n\n"
-                                     "1 Datei ist auf der Platte neuer als in der Sicherung:\n\n" +
-                                     Stored("quelle/neuer.txt").toStdString() +
-                                     "\n\n„Neuere behalten“ stellt sie nicht wieder her."
-                                     " [&Neuere behalten] [&Alle ersetzen] [Abbrechen]";
+        const std::string expected =
+            "Frage: Es werden 1 Datei ersetzt und 1 Datei neu angelegt.\n\n"
+            "1 Datei ist auf der Platte neuer als in der Sicherung:\n\n" +
+            Stored("quelle/neuer.txt").toStdString() +
+            "\n\n„Neuere behalten“ stellt sie nicht wieder her."
+            " [&Neuere behalten] [&Alle ersetzen] [Abbrechen]";
         QCOMPARE(FHome->Host().FShown[0], expected);
         QVERIFY(!window.ErrorReported());
         QCOMPARE(Read(Path("quelle/alt.txt")), QByteArray("aus der Sicherung"));
@@ -145,10 +148,12 @@ private slots:
             const char* name;
             int day;
             const char* content;
-        } archives[] = {{"Schule_3.zip", 1, "Stand eins"}, {"Schule_2.zip", 2, "Stand eins"}, {"Schule_1.zip", 3, "Stand zwei"}};
+        } archives[] = {
+            {"Schule_3.zip", 1, "Stand eins"}, {"Schule_2.zip", 2, "Stand eins"}, {"Schule_1.zip", 3, "Stand zwei"}};
         for (const auto& a : archives) {
             MakeZip(Path("ziel/") + a.name, {file + ":" + a.content});
-            if (!platform::SetCreationStamp(Path(QString("ziel/") + a.name).toStdString(), test::LocalClock(2026, 12, a.day, 18)))
+            if (!platform::SetCreationStamp(Path(QString("ziel/") + a.name).toStdString(),
+                                            test::LocalClock(2026, 12, a.day, 18)))
                 QSKIP("no user extended attributes here");
         }
         Write(Path("quelle/Notenliste.xls"), "heute");
@@ -172,7 +177,8 @@ private slots:
         auto* list = dialog->findChild<QTableWidget*>("lvVersionen");
         QCOMPARE(list->rowCount(), 3);
         QStringList rows;
-        for (int row = 0; row < 3; ++row) rows << list->item(row, 1)->text() + " " + list->item(row, 4)->text() + " " + list->item(row, 5)->text();
+        for (int row = 0; row < 3; ++row)
+            rows << list->item(row, 1)->text() + " " + list->item(row, 4)->text() + " " + list->item(row, 5)->text();
         // The file on disk was written today, the entries in 2016.
         QCOMPARE(rows, (QStringList{QString::fromUtf8("Schule_1.zip Inhalt 2 (geändert) neuer auf der Platte"),
                                     QString::fromUtf8("Schule_2.zip Inhalt 1 (wie davor) neuer auf der Platte"),
@@ -180,7 +186,8 @@ private slots:
         test::SaveScreenshot(dialog, "restore-versionen");
 
         list->selectRow(2);
-        QCOMPARE(dialog->findChild<QPushButton*>("btnDaneben")->toolTip(), QString("Notenliste (Stand 01.12.2026).xls"));
+        QCOMPARE(dialog->findChild<QPushButton*>("btnDaneben")->toolTip(),
+                 QString("Notenliste (Stand 01.12.2026).xls"));
         dialog->findChild<QPushButton*>("btnDaneben")->click();
         QCOMPARE(Read(Path("quelle/Notenliste (Stand 01.12.2026).xls")), QByteArray("Stand eins"));
         QCOMPARE(Read(Path("quelle/Notenliste.xls")), QByteArray("heute"));

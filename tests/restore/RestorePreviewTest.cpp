@@ -26,11 +26,18 @@ TEST(RestorePreviewTest, Texts) {
     };
     const std::vector<ArchiveEntry> entries = Entries({"a/", "a/eins.xls", "a/zwei.xls", "a/drei.xls", "vier.doc"});
     const Row rows[] = {
-        {"created and replaced", {Ordner, Neu, AelterAufPlatte, Neu, AndersAufPlatte}, {0, 1, 2, 3, 4},
+        {"created and replaced",
+         {Ordner, Neu, AelterAufPlatte, Neu, AndersAufPlatte},
+         {0, 1, 2, 3, 4},
          "Es werden 2 Dateien ersetzt und 2 Dateien neu angelegt."},
-        {"one of each, unchanged ones", {Ordner, Neu, Gleich, Gleich, AelterAufPlatte}, {1, 2, 3, 4},
+        {"one of each, unchanged ones",
+         {Ordner, Neu, Gleich, Gleich, AelterAufPlatte},
+         {1, 2, 3, 4},
          "Es werden 1 Datei ersetzt und 1 Datei neu angelegt; 2 Dateien sind unverändert."},
-        {"only what is selected", {Ordner, Neu, Neu, Neu, Neu}, {3}, "Es werden 0 Dateien ersetzt und 1 Datei neu angelegt."},
+        {"only what is selected",
+         {Ordner, Neu, Neu, Neu, Neu},
+         {3},
+         "Es werden 0 Dateien ersetzt und 1 Datei neu angelegt."},
         {"newer on disk are named",
          {Ordner, NeuerAufPlatte, Neu, NeuerAufPlatte, Gleich},
          {1, 2, 3, 4},
