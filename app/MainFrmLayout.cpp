@@ -28,6 +28,7 @@
 #include "gui/WindowFont.h"
 #include "gui/WindowIcons.h"
 #include "gui/AbZipView.h"
+#include "gui/DiskCompareWorker.h"
 
 namespace vb {
 namespace {
@@ -342,8 +343,50 @@ QWidget* TMainFrm::BuildRestorePage() {
     row->addWidget(btnAll);
     body->addLayout(row);
 
+    // The job's archives as points in time, and the view of one file's versions.
+    auto* standRow = new QHBoxLayout;
+    auto* standLabel = new QLabel("Stand:", page);
+    cbStand = new QComboBox(page);
+    cbStand->setObjectName("cbStand");
+    cbStand->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbStand->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    standLabel->setBuddy(cbStand);
+    connect(cbStand, &QComboBox::activated, this, [this] { Guard([this] { cbStandChange(); }); });
+    btnVersionen = new QPushButton("&Versionen...", page);
+    btnVersionen->setObjectName("btnVersionen");
+    connect(btnVersionen, &QPushButton::clicked, this, [this] { Guard([this] { btnVersionenClick(); }); });
+    standRow->addWidget(standLabel);
+    standRow->addWidget(cbStand, 1);
+    standRow->addWidget(btnVersionen);
+    body->addLayout(standRow);
+
+    // What a restore would change on disk.
+    auto* compareRow = new QHBoxLayout;
+    cbVergleichen = new QCheckBox("Mit Festplatte vergleichen", page);
+    cbVergleichen->setObjectName("cbVergleichen");
+    connect(cbVergleichen, &QCheckBox::toggled, this, [this](bool on) { Guard([&] { cbVergleichenClick(on); }); });
+    cbNurAenderungen = new QCheckBox(QString::fromUtf8("Nur Änderungen zeigen"), page);
+    cbNurAenderungen->setObjectName("cbNurAenderungen");
+    cbNurAenderungen->setEnabled(false);
+    connect(cbNurAenderungen, &QCheckBox::toggled, this, [this](bool on) { cbNurAenderungenClick(on); });
+    btnGeaenderte = new QPushButton(QString::fromUtf8("Nur &geänderte"), page);
+    btnGeaenderte->setObjectName("btnGeaenderte");
+    btnGeaenderte->setEnabled(false);
+    connect(btnGeaenderte, &QPushButton::clicked, this, &TMainFrm::btnGeaenderteClick);
+    compareRow->addWidget(cbVergleichen);
+    compareRow->addWidget(cbNurAenderungen);
+    compareRow->addStretch();
+    compareRow->addWidget(btnGeaenderte);
+    body->addLayout(compareRow);
+
     AbZipView1 = new gui::AbZipView(page);
     body->addWidget(AbZipView1, 1);
+    FCompare = new gui::DiskCompareWorker(this);
+    connect(FCompare, &gui::DiskCompareWorker::StatesReady, this,
+            [this](qulonglong first, const std::vector<DiskState>& states) {
+                AbZipView1->Entries().SetDiskStates(static_cast<std::size_t>(first), states);
+            });
+    connect(JvDriveCombo1, &QComboBox::currentIndexChanged, this, [this] { StartComparison(); });
     return page;
 }
 

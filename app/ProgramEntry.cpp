@@ -14,7 +14,7 @@ int RunProgram(int argc, char** argv) {
     if (const auto status = RunWithoutDisplay(argc, argv)) return *status;
     std::optional<RunPhase> phase(std::in_place, "start-up");
     const EntryDecision decision = DecideProgramEntry(argc, argv);
-    const bool unattended = decision.mode != EntryMode::Interactive;
+    const bool unattended = decision.mode != EntryMode::Interactive && decision.mode != EntryMode::Versions;
     // From here on SIGTERM ends the window like a close (once the event loop runs);
     // an unattended pass keeps the default and never saves the options.
     if (!unattended) platform::CatchTerminationSignals();
@@ -36,6 +36,7 @@ int RunProgram(int argc, char** argv) {
     app.SetErrorHandler([&window](const std::string& message) { window.HandleError(message); });
     CloseWithTheSession(app, window);
     window.show();
+    if (decision.mode == EntryMode::Versions) window.ShowVersionsOf(decision.path);
     phase.reset();
     VbApplication::exec();
     return kExitOk;

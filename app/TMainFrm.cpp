@@ -30,6 +30,7 @@
 #include "gui/CatalogueGrids.h"
 #include "gui/CsvGrid.h"
 #include "gui/RecordNavigator.h"
+#include "catalogue/JobArchives.h"
 #include "dbcheck/DBPassword.h"
 #include "gui/TfrmUserInfoDlg.h"
 #include "dbcheck/UserRoster.h"
@@ -46,6 +47,7 @@
 #include "settings/WindowPlacement.h"
 #include "gui/frmSchedule.h"
 #include "util/Error.h"
+#include "util/Finally.h"
 #include "util/GermanFormat.h"
 #include "gui/MessageBoxes.h"
 #include "platform/RunPhases.h"
@@ -144,7 +146,8 @@ void TMainFrm::SetTabOrder() {
                                  // backup
                                  "ComboBox2", "btnStartBackup", "DefGrid",
                                  // restore
-                                 "ComboBox3", "ComboBox1", "JvDriveCombo1", "btnStartRestore", "btnAll", "AbZipView1",
+                                 "ComboBox3", "ComboBox1", "JvDriveCombo1", "btnStartRestore", "btnAll", "cbStand",
+                                 "btnVersionen", "cbVergleichen", "cbNurAenderungen", "btnGeaenderte", "AbZipView1",
                                  // settings
                                  "RadioGroup1Item0", "RadioGroup1Item1", "RadioGroup1Item2", "CheckBox1", "CheckBox2",
                                  "cbVerschluesselung", "CheckBox3", "btnZeitplan", "edDatenDir", "btnDatenDir",
@@ -423,6 +426,7 @@ void TMainFrm::CloseBrowserArchive() {
     FArchiveReader.Close();
     AbZipView1->Entries().Load({});
     ComboBox1->setCurrentIndex(-1);
+    StartComparison();
 }
 
 void TMainFrm::ShowArchiveInBrowser(const std::string& fileName) {
@@ -436,6 +440,7 @@ void TMainFrm::ShowArchiveInBrowser(const std::string& fileName) {
 // Archive browser ----------------------------------------------------------------------
 
 void TMainFrm::ListArchives() {
+    ListStands();
     ComboBox1->clear();
     const std::vector<std::string> names = ListArchiveNames(FJob.DestDir);
     for (const std::string& name : names) ComboBox1->addItem(Q(name));
@@ -451,13 +456,18 @@ void TMainFrm::ComboBox1Change() {
     AbZipView1->Entries().Load({});
     SetStatus("");
     const std::string name = S(ComboBox1->currentText());
+    StartComparison();
     if (name.empty()) return;
     const std::string path = ArchivePath(FJob.DestDir, name);
     FArchiveReader.Open(path);
     AbZipView1->Entries().Load(FArchiveReader.Entries());
+    StartComparison();
     const std::string status = ArchiveStatusLine(path);
     FJob.BackupFilename = name;
     SetStatus(status);
+    for (std::size_t i = 0; i < FStands.size(); ++i) {
+        if (FStands[i].Name == name) cbStand->setCurrentIndex(static_cast<int>(i));
+    }
 }
 
 void TMainFrm::tabRestoreShow() { ListArchives(); }
@@ -481,6 +491,7 @@ std::vector<std::size_t> TMainFrm::SelectedBrowserEntries() const {
 
 void TMainFrm::BrowserArchiveChanged(const std::string& fileName) {
     AbZipView1->Entries().Load(FArchiveReader.Entries());
+    StartComparison();
     if (fileName.empty()) return;
     const int index = ComboBox1->findText(Q(fileName));
     if (index >= 0) ComboBox1->setCurrentIndex(index);
@@ -519,13 +530,17 @@ private:
 }  // namespace
 
 void TMainFrm::RestoreJob(const TJob& job) {
+    // The disk is compared again once the files are back, not while they come.
+    const Finally compareAgain([this] { StartComparison(); });
     const InputPause pause{FPages, findChild<QWidget*>("pnlNavigation")};
     const QScopedValueRollback restoring(FRestoring, true);
     FPass.RestoreOne(job);
 }
 
 void TMainFrm::btnStartRestoreClick() {
-    Guard([this] { RestoreJob(FJob); });
+    Guard([this] {
+        if (ConfirmRestore()) RestoreJob(FJob);
+    });
 }
 
 void TMainFrm::Wiederherstellen1Click() {
@@ -533,6 +548,7 @@ void TMainFrm::Wiederherstellen1Click() {
 }
 
 void TMainFrm::doRestore(const std::string& jobs) {
+    const Finally compareAgain([this] { StartComparison(); });
     const InputPause pause{FPages, findChild<QWidget*>("pnlNavigation")};
     const QScopedValueRollback restoring(FRestoring, true);
     FPass.Run(PassKind::Restore, jobs);
@@ -553,6 +569,10 @@ void TMainFrm::ShowError(const std::string& text) {
 bool TMainFrm::ConfirmYesNo(const std::string& text) { return FBoxes->ConfirmYesNo(text); }
 
 bool TMainFrm::ConfirmOkCancel(const std::string& text) { return FBoxes->ConfirmOkCancel(text); }
+
+int TMainFrm::Choose(const std::string& text, const std::vector<std::string>& buttons) {
+    return FBoxes->Choose(text, buttons);
+}
 
 void TMainFrm::ShowMessage(const std::string& text) {
     FErrors.NoteMessage(text);

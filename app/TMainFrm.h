@@ -20,6 +20,7 @@
 #include "dbcheck/ExclusiveUseTest.h"
 #include "pass/Pass.h"
 #include "platform/MountPoints.h"
+#include "restore/FileVersions.h"
 #include "restore/RestoreRun.h"
 #include "settings/Settings.h"
 #include "gui/MessageBoxes.h"
@@ -46,7 +47,9 @@ class RegistryStore;
 namespace gui {
 class AbZipView;
 class CsvGrid;
+class DiskCompareWorker;
 class TAboutDialog;
+class TVersionsDlg;
 }
 
 class TMainFrm : public QWidget,
@@ -124,6 +127,7 @@ public:
     bool ConfirmYesNo(const std::string& text) override;
     bool ConfirmOkCancel(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
+    int Choose(const std::string& text, const std::vector<std::string>& buttons) override;
     std::optional<std::string> AskPassword(const std::string& title, const std::string& label) override;
     bool CanPrompt() const override;
     void SetStatus(const std::string& text) override;
@@ -158,6 +162,29 @@ public:
     void RestoreJob(const TJob& job);
     void btnStartRestoreClick();
     void Wiederherstellen1Click();
+
+    // The restore page's points in time and its comparison with the disk
+    // (TMainFrmCompare.cpp). "Stand:" lists the current job's archives, newest first;
+    // choosing one shows it in the archive browser.
+    void ListStands();
+    void cbStandChange();
+    // "Mit Festplatte vergleichen": the entry view's column "Auf der Platte", filled
+    // from a thread of its own. Restarted whenever the archive or the root changes.
+    void cbVergleichenClick(bool on);
+    void StartComparison();
+    bool ComparisonRunning() const;
+    // "Nur Änderungen zeigen" and "Nur geänderte".
+    void cbNurAenderungenClick(bool on);
+    void btnGeaenderteClick();
+    // While comparing, the box before a restore of the selection: false when the user
+    // cancels; "Neuere behalten" takes the entries newer on disk out of the selection.
+    bool ConfirmRestore();
+    // "Versionen": the view of the versions of the entry at the view's current row,
+    // or of the file `path` (the command line's --versions) found in the jobs'
+    // archives; the job becomes current. False, after a message, when no job holds it.
+    void btnVersionenClick();
+    bool ShowVersionsOf(const std::string& path);
+    gui::TVersionsDlg* VersionsDialog() const;
 
     // RestoreRunHost
     std::vector<std::size_t> SelectedBrowserEntries() const override;
@@ -286,6 +313,14 @@ private:
     QComboBox* JvDriveCombo1 = nullptr;  // drive selector: restore roots
     QPushButton* btnAll = nullptr;       // toggle in its "tag" property
     gui::AbZipView* AbZipView1 = nullptr;
+    QComboBox* cbStand = nullptr;           // "Stand:" the job's archives, newest first
+    std::vector<ArchiveStand> FStands;      // its items
+    QCheckBox* cbVergleichen = nullptr;     // "Mit Festplatte vergleichen"
+    QCheckBox* cbNurAenderungen = nullptr;  // "Nur Änderungen zeigen"
+    QPushButton* btnGeaenderte = nullptr;   // "Nur geänderte"
+    QPushButton* btnVersionen = nullptr;    // "Versionen..."
+    gui::DiskCompareWorker* FCompare = nullptr;
+    void OpenVersions(const std::string& storedName);
     QPlainTextEdit* memoBackupLog = nullptr;
     QPlainTextEdit* memoRestoreLog = nullptr;
     gui::CsvGrid* JobGrid = nullptr;

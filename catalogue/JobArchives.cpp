@@ -185,6 +185,16 @@ std::vector<std::string> ListArchiveNames(const std::string& folder) {
     return names;
 }
 
+std::vector<std::string> JobArchiveNames(const std::string& folder, std::string_view jobName) {
+    std::vector<std::string> names;
+    for (std::string& name : ListArchiveNames(folder)) {
+        if (!name.ends_with(".zip")) continue;  // never "X.ZIP" of a job "X", which the backup never writes
+        const auto jobs = JobsWhoseArchiveThisMayBe(name);
+        if (std::find(jobs.begin(), jobs.end(), jobName) != jobs.end()) names.push_back(std::move(name));
+    }
+    return names;
+}
+
 std::string ArchiveForRestorePass(const std::string& folder, const std::string& recorded) {
     const std::vector<std::string> names = ListArchiveNames(folder);
     if (!recorded.empty() && std::find(names.begin(), names.end(), recorded) != names.end()) return recorded;

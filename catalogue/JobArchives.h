@@ -84,6 +84,12 @@ std::string ArchivePath(const std::string& folder, const std::string& name);
 // cannot be read.
 std::vector<std::string> ListArchiveNames(const std::string& folder);
 
+// The names (without folder) of the archives in `folder` that may belong to the job
+// `jobName` under any naming strategy (JobsWhoseArchiveThisMayBe): its per-day
+// archives, its three generations and its same-file archive, in ListArchiveNames'
+// order. Pending and temporary files are no archives of their own.
+std::vector<std::string> JobArchiveNames(const std::string& folder, std::string_view jobName);
+
 // The archive a restore pass takes for a job: `recorded` (the job's BACKUPDATEI) when
 // an archive of that name is listed in `folder`, else the listed archive with the
 // newest creation stamp (of equal stamps the last in name order). "" when the folder

@@ -13,7 +13,7 @@ namespace {
 constexpr int kHeaderHeight = 17;
 constexpr int kRowHeight = 15;
 constexpr int kInset = 5;
-constexpr int kWidths[bcColumnCount] = {270, 70, 60, 115, 70};
+constexpr int kWidths[bcDisk + 1] = {270, 70, 60, 115, 70, 150};
 
 // Draws a cell as the grid shows it: the system highlight colours for a selected
 // row, the text inset 5 pixels from its edge, a vertical grid line on the right.
@@ -62,6 +62,7 @@ AbZipView::AbZipView(QWidget* parent) : QTableView(parent), FModel(new ArchiveEn
     header->setMinimumSectionSize(10);
     for (int column = 0; column < bcColumnCount; ++column) setColumnWidth(column, kWidths[column]);
     connect(header, &QHeaderView::sectionClicked, this, &AbZipView::HeaderClick);
+    connect(FModel, &QAbstractItemModel::modelReset, this, &AbZipView::PlaceDiskColumn);
 
     FPopupMenu1 = new QMenu(this);
     FPopupMenu1->setObjectName("PopupMenu1");
@@ -82,6 +83,22 @@ void AbZipView::HeaderClick(int column) {
     horizontalHeader()->setSortIndicatorShown(true);
     horizontalHeader()->setSortIndicator(column, FModel->Rows().SortAscending() ? Qt::AscendingOrder
                                                                                 : Qt::DescendingOrder);
+}
+
+void AbZipView::SetComparing(bool on) {
+    FModel->SetComparing(on);
+    PlaceDiskColumn();
+}
+
+// The comparison's column stands right of the name, where it is seen without
+// scrolling also at large font sizes; it keeps its place when the rows are reloaded.
+void AbZipView::PlaceDiskColumn() {
+    if (!FModel->Comparing()) return;
+    QHeaderView* header = horizontalHeader();
+    if (header->visualIndex(bcDisk) != 1) {
+        header->moveSection(header->visualIndex(bcDisk), 1);
+        setColumnWidth(bcDisk, kWidths[bcDisk]);
+    }
 }
 
 void AbZipView::AllesMarkierenClick() { FModel->SelectAll(); }

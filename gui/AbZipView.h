@@ -20,6 +20,8 @@ public:
     ArchiveEntryModel& Entries() { return *FModel; }
     const ArchiveEntryModel& Entries() const { return *FModel; }
     QMenu* PopupMenu1() const { return FPopupMenu1; }
+    // Shows or hides the column of the comparison with the disk.
+    void SetComparing(bool on);
 
     // The context menu's items and its opening.
     void AllesMarkierenClick();
@@ -33,6 +35,7 @@ protected:
 
 private:
     void HeaderClick(int column);
+    void PlaceDiskColumn();
 
     ArchiveEntryModel* FModel;
     QMenu* FPopupMenu1;

@@ -7,12 +7,10 @@ struct ColumnInfo {
     const char* Heading;
     Qt::Alignment Alignment;
 };
-const ColumnInfo kColumns[bcColumnCount] = {
-    {"Name", Qt::AlignLeft | Qt::AlignVCenter},
-    {"Gepackt", Qt::AlignRight | Qt::AlignVCenter},
-    {"Ratio (%)", Qt::AlignHCenter | Qt::AlignVCenter},
-    {"Letzte \xC3\x84nderung", Qt::AlignLeft | Qt::AlignVCenter},
-    {"Original", Qt::AlignRight | Qt::AlignVCenter},
+const ColumnInfo kColumns[bcDisk + 1] = {
+    {"Name", Qt::AlignLeft | Qt::AlignVCenter},         {"Gepackt", Qt::AlignRight | Qt::AlignVCenter},
+    {"Ratio (%)", Qt::AlignHCenter | Qt::AlignVCenter}, {"Letzte \xC3\x84nderung", Qt::AlignLeft | Qt::AlignVCenter},
+    {"Original", Qt::AlignRight | Qt::AlignVCenter},    {"Auf der Platte", Qt::AlignLeft | Qt::AlignVCenter},
 };
 
 }  // namespace
@@ -33,7 +31,7 @@ void ArchiveEntryModel::SortBy(int column) {
 }
 
 void ArchiveEntryModel::SelectionTouched() {
-    if (FRows.RowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, bcColumnCount - 1), {SelectedRole});
+    if (FRows.RowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {SelectedRole});
     emit SelectionChanged();
 }
 
@@ -52,14 +50,60 @@ void ArchiveEntryModel::ClearSelection() {
     SelectionTouched();
 }
 
+template <typename Change>
+void ArchiveEntryModel::Reset(Change change) {
+    beginResetModel();
+    change();
+    endResetModel();
+    emit SelectionChanged();
+}
+
+void ArchiveEntryModel::SetComparing(bool on) {
+    if (on == FComparing) return;
+    Reset([&] {
+        FComparing = on;
+        FRows.ClearDiskStates();
+        if (!on) FRows.SetChangedOnly(false);
+    });
+}
+
+void ArchiveEntryModel::SetDiskStates(std::size_t first, const std::vector<DiskState>& states) {
+    if (FRows.ChangedOnly()) {
+        Reset([&] { FRows.SetDiskStates(first, states); });
+        return;
+    }
+    FRows.SetDiskStates(first, states);
+    if (FRows.RowCount() > 0) emit dataChanged(index(0, bcDisk), index(rowCount() - 1, bcDisk), {Qt::DisplayRole});
+}
+
+void ArchiveEntryModel::ClearDiskStates() {
+    Reset([&] { FRows.ClearDiskStates(); });
+}
+
+void ArchiveEntryModel::SetChangedOnly(bool on) {
+    Reset([&] { FRows.SetChangedOnly(on); });
+}
+
+void ArchiveEntryModel::SelectChanged() {
+    FRows.SelectChanged();
+    SelectionTouched();
+}
+
+void ArchiveEntryModel::Deselect(const std::vector<std::size_t>& entries) {
+    FRows.Deselect(entries);
+    SelectionTouched();
+}
+
 int ArchiveEntryModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(FRows.RowCount());
 }
 
-int ArchiveEntryModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : bcColumnCount; }
+int ArchiveEntryModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : FComparing ? bcDisk + 1 : bcColumnCount;
+}
 
 QVariant ArchiveEntryModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount() || index.column() >= bcColumnCount) return {};
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
     const auto row = static_cast<std::size_t>(index.row());
     switch (role) {
     case Qt::DisplayRole: return QString::fromStdString(FRows.CellText(row, index.column()));
@@ -70,7 +114,7 @@ QVariant ArchiveEntryModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ArchiveEntryModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= bcColumnCount) return {};
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
     if (role == Qt::DisplayRole) return QString::fromUtf8(kColumns[section].Heading);
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(kColumns[section].Alignment);
     return {};

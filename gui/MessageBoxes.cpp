@@ -57,6 +57,11 @@ void MessageBox(QWidget* parent, const QString& text) {
     RunBox(parent, QMessageBox::Information, kAppTitle, text, {"OK"}, 0);
 }
 
+int ChooseBox(QWidget* parent, const QString& text, const QStringList& buttons) {
+    ArrowCursor arrow;
+    return RunBox(parent, QMessageBox::Question, QString::fromUtf8("Bestätigen"), text, buttons, 0);
+}
+
 std::optional<QString> PasswordPrompt(QWidget* parent, const QString& title, const QString& label) {
     PasswordDialog dialog(parent, title, label);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
@@ -71,6 +76,12 @@ void WidgetBoxes::ShowError(const std::string& text) { ErrorBox(FParent, Q(text)
 bool WidgetBoxes::ConfirmYesNo(const std::string& text) { return ConfirmYesNoBox(FParent, Q(text)); }
 bool WidgetBoxes::ConfirmOkCancel(const std::string& text) { return ConfirmOkCancelBox(FParent, Q(text)); }
 void WidgetBoxes::ShowMessage(const std::string& text) { MessageBox(FParent, Q(text)); }
+
+int WidgetBoxes::Choose(const std::string& text, const std::vector<std::string>& buttons) {
+    QStringList captions;
+    for (const std::string& caption : buttons) captions << Q(caption);
+    return ChooseBox(FParent, Q(text), captions);
+}
 
 std::optional<std::string> WidgetBoxes::AskPassword(const std::string& title, const std::string& label) {
     const auto password = PasswordPrompt(FParent, Q(title), Q(label));

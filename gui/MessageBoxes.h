@@ -19,6 +19,9 @@ bool ConfirmYesNoBox(QWidget* parent, const QString& text);
 bool ConfirmOkCancelBox(QWidget* parent, const QString& text);
 // Plain message box: title "Vorlix-Backup", one OK button.
 void MessageBox(QWidget* parent, const QString& text);
+// Question with its own buttons: title "Bestätigen", the first button the default,
+// arrow cursor while open. The index of the button pressed (Escape: the last one).
+int ChooseBox(QWidget* parent, const QString& text, const QStringList& buttons);
 
 // The password prompt: caller's title and label, `*` echo, OK / "Abbrechen", client
 // area 320 pixels wide. Nullopt unless OK was pressed.
@@ -32,6 +35,7 @@ public:
     bool ConfirmYesNo(const std::string& text) override;
     bool ConfirmOkCancel(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
+    int Choose(const std::string& text, const std::vector<std::string>& buttons) override;
     std::optional<std::string> AskPassword(const std::string& title, const std::string& label) override;
     bool CanPrompt() const override { return true; }
 

@@ -82,6 +82,7 @@ std::string UsageText() {
            "  vorlixbackup /BACKUP             sichert alle Jobs mit Automatik\n"
            "  vorlixbackup /BACKUP Job1,Job2   sichert die genannten Jobs\n"
            "  vorlixbackup /RESTORE            stellt alle Jobs mit Automatik wieder her\n"
+           "  vorlixbackup --versions DATEI    zeigt die gesicherten Versionen einer Datei\n"
            "  vorlixbackup --help              zeigt diesen Text\n"
            "  vorlixbackup --version           zeigt die Version\n"
            "\n"
@@ -118,6 +119,9 @@ EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std:
         decision.mode = EntryMode::Help;
     } else if (std::find(parameters.begin(), parameters.end(), "--version") != parameters.end()) {
         decision.mode = EntryMode::Version;
+    } else if (parameters.front() == "--versions" && parameters.size() == 2 && !parameters[1].empty()) {
+        decision.mode = EntryMode::Versions;
+        decision.path = parameters[1];
     } else {
         decision.mode = EntryMode::UsageError;
         decision.errorMessage = "Unzulässiger Parameter! (" + parameters.front() + ")\n" +

@@ -8,12 +8,13 @@ namespace vb {
 
 inline constexpr const char* kApplicationTitle = "Vorlix-Backup";
 
-enum class EntryMode { Interactive, Backup, Restore, UsageError, Help, Version };
+enum class EntryMode { Interactive, Backup, Restore, UsageError, Help, Version, Versions };
 
 struct EntryDecision {
     EntryMode mode = EntryMode::Interactive;
     std::string jobs;          // Backup: the job-list text (empty = every automatic job)
     std::string errorMessage;  // UsageError: the text of the error box
+    std::string path;          // Versions: the file whose versions the window opens at
 };
 
 // True when `parameter` is the switch `name`: its first character is '-' or '/' and
@@ -45,6 +46,8 @@ std::string VersionText();
 // The whole decision of the entry. `parameters` excludes the program path. Without
 // /BACKUP or /RESTORE, a parameter --help, /? or -? asks for the usage text (Help)
 // instead of the error box, and else a parameter --version for the version (Version).
+// "--versions PATH" opens the window at the versions of the file PATH (Versions);
+// without PATH it is a usage error.
 EntryDecision DecideEntry(const std::vector<std::string>& parameters, const std::string& rawCommandLine,
                           std::size_t programPathLength = 0);
 

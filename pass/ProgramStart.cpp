@@ -87,7 +87,7 @@ std::optional<int> RunWithoutDisplay(int argc, char** argv) {
     }
     if (HasDisplay()) return std::nullopt;
     // The window cannot be used without a display; an unattended pass needs none.
-    if (decision.mode == EntryMode::Interactive) {
+    if (decision.mode == EntryMode::Interactive || decision.mode == EntryMode::Versions) {
         std::fprintf(stderr,
                      "Vorlix-Backup: Keine grafische Anzeige gefunden (DISPLAY ist nicht gesetzt).\n"
                      "Unbeaufsichtigt: vorlixbackup /BACKUP oder vorlixbackup /RESTORE\n");

@@ -101,6 +101,12 @@ std::optional<FileStatus> StatFd(int fd) {
     return FromStat(st);
 }
 
+std::optional<FileStatus> StatAt(int folder, const std::string& name, bool followLinks) {
+    struct stat st {};
+    if (::fstatat(folder, name.c_str(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+    return FromStat(st);
+}
+
 std::uint32_t WindowsAttributes(const FileStatus& status, std::string_view name) {
     std::uint32_t attributes = 0;
     if (!(status.Mode & S_IWUSR)) attributes |= 0x01;

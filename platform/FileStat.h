@@ -46,6 +46,10 @@ void CopyOwnerAndMode(int from, int to);
 
 // Status of an open file.
 std::optional<FileStatus> StatFd(int fd);
+// Status of `name` (one part) in the open folder `folder` (O_PATH will do), without
+// opening it; with `followLinks` false a link is reported as such. Nullopt when it
+// does not exist or cannot be examined.
+std::optional<FileStatus> StatAt(int folder, const std::string& name, bool followLinks);
 
 // Windows attribute bits for a file: read-only (0x01) when the owner cannot write,
 // hidden (0x02) for names that begin with a dot, folder (0x10) for directories,

@@ -163,6 +163,10 @@ WalkResult OpenFile(std::string_view path, int flags) {
     return walker.File(folder.Fd.Get(), path.substr(slash + 1), folder.Where, flags);
 }
 
+WalkResult OpenFileIn(int folder, std::string_view name, std::string_view shown, int flags) {
+    return Walker().File(folder, name, shown, flags);
+}
+
 WalkResult OpenSubfolder(int folder, std::string_view name, std::string_view shown) {
     return Walker().Step(folder, name, shown);
 }

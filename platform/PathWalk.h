@@ -63,6 +63,10 @@ WalkResult OpenOrCreateSubfolder(int folder, std::string_view name, std::string_
 // Failed with Error for what the last open reports (EACCES, EISDIR, ...).
 WalkResult OpenFile(std::string_view path, int flags);
 
+// The same for `name`, one part without "/", inside the open folder `folder`
+// (O_PATH will do); `shown` is the folder's path for the Where of a failure.
+WalkResult OpenFileIn(int folder, std::string_view name, std::string_view shown, int flags);
+
 // A German sentence for a failed walk, naming the path: "Der Pfad /a/b ist eine
 // Verknüpfung eines anderen Benutzers (Eigentümer 1000) und wird nicht verfolgt." and
 // the like.

@@ -24,11 +24,25 @@ int CompareNames(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+std::string DosDateTimeText(std::uint16_t date, std::uint16_t time) {
+    if (date == 0 && time == 0) return "Unknown";
+    std::tm local{};
+    local.tm_year = 80 + (date >> 9);
+    local.tm_mon = ((date >> 5) & 0x0F) - 1;
+    local.tm_mday = date & 0x1F;
+    local.tm_hour = time >> 11;
+    local.tm_min = (time >> 5) & 0x3F;
+    local.tm_sec = (time & 0x1F) * 2;
+    return FormatShortDate(local) + " " + FormatLongTime(local);
+}
+
 void ArchiveBrowser::Load(const std::vector<ArchiveEntry>& entries) {
     FItems.clear();
+    FItemOf.assign(entries.size(), UINT32_MAX);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const ArchiveEntry& e = entries[i];
         if (e.IsFolder()) continue;
+        FItemOf[i] = static_cast<std::uint32_t>(FItems.size());
         Item item;
         item.Entry = i;
         const std::size_t slash = e.Name.find_last_of('/');
@@ -38,8 +52,10 @@ void ArchiveBrowser::Load(const std::vector<ArchiveEntry>& entries) {
         item.Modified = static_cast<std::uint32_t>(e.DosDate) << 16 | e.DosTime;
         FItems.push_back(std::move(item));
     }
-    FOrder.resize(FItems.size());
-    std::iota(FOrder.begin(), FOrder.end(), 0u);
+    FSorted.resize(FItems.size());
+    std::iota(FSorted.begin(), FSorted.end(), 0u);
+    FOrder = FSorted;
+    FChangedOnly = false;
     FSelected.assign(FItems.size(), 0);
     FSelectedCount = 0;
     FAnchor = 0;
@@ -59,24 +75,14 @@ std::string ArchiveBrowser::CellText(std::size_t row, int column) const {
     case bcPacked: return std::to_string(item.Packed);
     case bcRatio: return std::to_string(Ratio(item));
     case bcOriginal: return std::to_string(item.Original);
-    case bcModified: {
-        if (item.Modified == 0) return "Unknown";
-        const std::uint16_t date = item.Modified >> 16, time = item.Modified & 0xFFFF;
-        std::tm local{};
-        local.tm_year = 80 + (date >> 9);
-        local.tm_mon = ((date >> 5) & 0x0F) - 1;
-        local.tm_mday = date & 0x1F;
-        local.tm_hour = time >> 11;
-        local.tm_min = (time >> 5) & 0x3F;
-        local.tm_sec = (time & 0x1F) * 2;
-        return FormatShortDate(local) + " " + FormatLongTime(local);
-    }
+    case bcModified: return DosDateTimeText(static_cast<std::uint16_t>(item.Modified >> 16), item.Modified & 0xFFFF);
+    case bcDisk: return DiskStateText(item.Disk);
     default: return {};
     }
 }
 
 void ArchiveBrowser::SortBy(int column) {
-    if (column < 0 || column >= bcColumnCount) return;
+    if (column < 0 || column > bcDisk) return;
     FSortColumn = column;
     FAscending = !FAscending;
     const auto less = [&](std::uint32_t x, std::uint32_t y) {
@@ -87,15 +93,64 @@ void ArchiveBrowser::SortBy(int column) {
         case bcPacked: return a.Packed < b.Packed;
         case bcRatio: return Ratio(a) < Ratio(b);
         case bcModified: return a.Modified < b.Modified;
+        case bcDisk: return a.Disk < b.Disk;
         default: return a.Original < b.Original;
         }
     };
     // Equal keys keep archive order in both directions.
-    std::sort(FOrder.begin(), FOrder.end(), [&](std::uint32_t x, std::uint32_t y) {
+    std::sort(FSorted.begin(), FSorted.end(), [&](std::uint32_t x, std::uint32_t y) {
         if (FAscending ? less(x, y) : less(y, x)) return true;
         if (FAscending ? less(y, x) : less(x, y)) return false;
         return x < y;
     });
+    ApplyFilter();
+}
+
+void ArchiveBrowser::ApplyFilter() {
+    if (!FChangedOnly) {
+        FOrder = FSorted;
+        return;
+    }
+    FOrder.clear();
+    for (const std::uint32_t item : FSorted) {
+        if (WouldChange(FItems[item].Disk))
+            FOrder.push_back(item);
+        else
+            Select(item, false);
+    }
+}
+
+void ArchiveBrowser::SetDiskStates(std::size_t first, const std::vector<DiskState>& states) {
+    for (std::size_t i = 0; i < states.size() && first + i < FItemOf.size(); ++i) {
+        const std::uint32_t item = FItemOf[first + i];
+        if (item != UINT32_MAX) FItems[item].Disk = states[i];
+    }
+    if (FChangedOnly) ApplyFilter();
+}
+
+void ArchiveBrowser::ClearDiskStates() {
+    for (Item& item : FItems) item.Disk = DiskState::Unknown;
+    if (FChangedOnly) ApplyFilter();
+}
+
+void ArchiveBrowser::SetChangedOnly(bool on) {
+    FChangedOnly = on;
+    ApplyFilter();
+}
+
+DiskState ArchiveBrowser::DiskStateOfEntry(std::size_t entry) const {
+    const std::uint32_t item = entry < FItemOf.size() ? FItemOf[entry] : UINT32_MAX;
+    return item == UINT32_MAX ? DiskState::Unknown : FItems[item].Disk;
+}
+
+void ArchiveBrowser::Deselect(const std::vector<std::size_t>& entries) {
+    for (const std::size_t entry : entries) {
+        if (entry < FItemOf.size() && FItemOf[entry] != UINT32_MAX) Select(FItemOf[entry], false);
+    }
+}
+
+void ArchiveBrowser::SelectChanged() {
+    for (std::size_t item = 0; item < FItems.size(); ++item) Select(item, WouldChange(FItems[item].Disk));
 }
 
 void ArchiveBrowser::Select(std::size_t item, bool on) {
@@ -126,8 +181,7 @@ void ArchiveBrowser::Click(std::size_t row, bool ctrl, bool shift) {
 }
 
 void ArchiveBrowser::SelectAll() {
-    std::fill(FSelected.begin(), FSelected.end(), 1);
-    FSelectedCount = FSelected.size();
+    for (const std::uint32_t item : FOrder) Select(item, true);
 }
 
 void ArchiveBrowser::ClearSelection() {

@@ -6,6 +6,7 @@
 // install one that records every box. No engine code shows a widget itself.
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vb {
 
@@ -21,6 +22,12 @@ public:
     virtual bool ConfirmOkCancel(const std::string& text) = 0;
     // The plain message box: title "Vorlix-Backup", one OK button.
     virtual void ShowMessage(const std::string& text) = 0;
+    // A question with buttons of its own (title "Bestätigen"): the index of the button
+    // chosen. The first button is the default, and the answer where nobody can choose.
+    virtual int Choose(const std::string& text, const std::vector<std::string>& buttons) {
+        (void)text, (void)buttons;
+        return 0;
+    }
     // The password prompt; nullopt when the user cancels (or nobody can answer).
     virtual std::optional<std::string> AskPassword(const std::string& title, const std::string& label) = 0;
     // False when nobody can answer a prompt (an unattended pass without a display):

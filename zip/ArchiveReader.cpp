@@ -18,6 +18,7 @@
 #include "zip/DosTime.h"
 #include "zip/EntryCipher.h"
 #include "zip/EntryDecoder.h"
+#include "zip/EntryName.h"
 #include "zip/LayoutCheck.h"
 #include "zip/RemovableDriveMedium.h"
 #include "zip/WorkerPool.h"
@@ -43,28 +44,6 @@ std::string RefusedName(const std::string& name) {
     const std::string shown = EscapeControl(name);
     if (shown != name) return "Der Name " + shown + " enthält Steuerzeichen";
     return "Der Name " + name + " führt aus dem Zielordner hinaus";
-}
-
-// The parts of a stored name, or nullopt when the name is absolute or has an empty,
-// "." or ".." part (a folder's trailing "/" is allowed; a leading "./", as bsdtar
-// writes it, is passed over) or a control character.
-std::optional<std::vector<std::string>> SafeSegments(const std::string& name) {
-    if (name.empty() || name.front() == '/') return std::nullopt;
-    for (const char c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
-    }
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start < name.size()) {
-        const std::size_t slash = name.find('/', start);
-        const std::string part = name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        start = slash == std::string::npos ? name.size() : slash + 1;
-        if (part == "." && parts.empty() && slash != std::string::npos) continue;
-        if (part.empty() || part == "." || part == "..") return std::nullopt;
-        parts.push_back(part);
-    }
-    if (parts.empty() && name.back() != '/') return std::nullopt;
-    return parts;
 }
 
 // The Windows attributes of an entry; Unix modes are translated for entries made on
@@ -102,6 +81,7 @@ struct ArchiveReader::Prepared {
     std::shared_ptr<const UniqueFd> Directory;  // the folder the file goes into
     std::string Name;                           // the file's name in it
     std::string Target;                         // its path, for messages
+    std::string BesideOf;                       // ExtractBeside: the file of the stored name
     zip::StoredAccount Account;
     std::uint64_t DataOffset = 0;
     std::optional<zip::EntryCipher> Cipher;
@@ -278,6 +258,25 @@ bool ArchiveReader::ExtractAt(std::size_t index, std::string* reason) {
     return ok;
 }
 
+bool ArchiveReader::ExtractBeside(std::size_t index, const std::string& name, std::string* reason) {
+    const ArchiveEntry& entry = FEntries.at(index);
+    std::string why;
+    Prepared job;
+    bool ok = false;
+    if (entry.IsFolder() || FLastDisk != 0 || name.empty() || name.find('/') != std::string::npos || name == "." ||
+        name == "..") {
+        why = "Der Eintrag " + EscapeControl(entry.Name) + " kann nicht unter einem anderen Namen entpackt werden";
+    } else if (Prepare(entry, FFd.Get(), FSize, job, why)) {
+        FLog.Line(entry.Name, " extracted ");
+        job.BesideOf = job.Name;
+        job.Target = job.Target.substr(0, job.Target.size() - job.Name.size()) + name;
+        job.Name = name;
+        ok = Finish(job, why);
+    }
+    if (reason) *reason = why;
+    return ok;
+}
+
 std::size_t ArchiveReader::ExtractEntries(
     const std::vector<std::size_t>& indices,
     const std::function<void(std::size_t index, bool ok, const std::string& reason)>& done) {
@@ -450,7 +449,7 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, int source, std::uint64_t
 std::shared_ptr<const UniqueFd> ArchiveReader::FolderFor(const ArchiveEntry& entry, std::vector<std::string>& parts,
                                                          std::string& shown, std::string& reason) {
     if (!FBase) throw Error("Directory does not exist");
-    auto segments = SafeSegments(entry.Name);
+    auto segments = zip::SafeSegments(entry.Name);
     if (!segments) {
         reason = RefusedName(entry.Name);
         return nullptr;
@@ -570,7 +569,12 @@ bool ArchiveReader::Finish(Prepared& job, std::string& reason) const {
     // is; a link there is replaced, never written through.
     struct stat existing {};
     bool replacesFile = false;
-    if (::fstatat(folder, job.Name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(existing.st_mode)) {
+    if (!job.BesideOf.empty() && ::fstatat(folder, job.Name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        reason = "Die Datei " + EscapeControl(job.Target) + " ist schon vorhanden";
+        return false;
+    }
+    if (job.BesideOf.empty() && ::fstatat(folder, job.Name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(existing.st_mode)) {
         replacesFile = true;
         UniqueFd old(::openat(folder, job.Name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (old.Valid() && ::fstat(old.Get(), &existing) == 0 && S_ISREG(existing.st_mode) &&
@@ -583,8 +587,16 @@ bool ArchiveReader::Finish(Prepared& job, std::string& reason) const {
     ::fstat(folder, &directory);
     // Owner, mode, read-only attribute and time stamp go onto the new content before
     // it takes the target's name (renaming changes none of them).
-    zip::ApplyOwnership(file.Fd(), zip::FileOwnership(entry, job.Account, replacesFile ? &existing : nullptr, directory,
-                                                      ProcessUmask(), AttributesOf(entry) & 0x01));
+    zip::Ownership ownership = zip::FileOwnership(entry, job.Account, replacesFile ? &existing : nullptr, directory,
+                                                  ProcessUmask(), AttributesOf(entry) & 0x01);
+    struct stat beside {};
+    if (!job.BesideOf.empty() && ::fstatat(folder, job.BesideOf.c_str(), &beside, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(beside.st_mode)) {
+        ownership.Owner = beside.st_uid;
+        ownership.Group = beside.st_gid;
+        ownership.Mode &= beside.st_mode & 0777;
+    }
+    zip::ApplyOwnership(file.Fd(), ownership);
     platform::SetModifiedTime(file.Fd(), zip::FromDosDateTime({entry.DosTime, entry.DosDate}));
     if (const int error = file.Close(); error != 0)
         reason = "Die Datei kann nicht geschrieben werden: " + SystemErrorText(error);

@@ -70,6 +70,14 @@ public:
     // entry was skipped, with the reason in `reason` when given.
     bool ExtractAt(std::size_t index, std::string* reason = nullptr);
 
+    // Extracts the file entry `index` into the folder its stored name says, but under
+    // the file name `name` (one part without "/"), beside the file of the stored name.
+    // Nothing of that name is replaced: false with a reason when one is there. The new
+    // file is never more readable than the file it stands beside: when that one
+    // exists, the new file takes its owner and group and no permission bit it lacks.
+    // Not for spanned sets.
+    bool ExtractBeside(std::size_t index, const std::string& name, std::string* reason = nullptr);
+
     // The folder that entry `index` goes into, opened (what is missing is created) as
     // extraction will use it. False with the reason when the name or the way there is
     // refused; else `fileSystem` and `available` tell the folder's file system and its

@@ -106,4 +106,23 @@ std::string DecodeName(std::string_view headerBytes, std::uint16_t flags, std::u
     return ProgramForm(DecodeBytes(headerBytes, flags, host, extra), host);
 }
 
+std::optional<std::vector<std::string>> SafeSegments(const std::string& name) {
+    if (name.empty() || name.front() == '/') return std::nullopt;
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
+    }
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start < name.size()) {
+        const std::size_t slash = name.find('/', start);
+        const std::string part = name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        start = slash == std::string::npos ? name.size() : slash + 1;
+        if (part == "." && parts.empty() && slash != std::string::npos) continue;
+        if (part.empty() || part == "." || part == "..") return std::nullopt;
+        parts.push_back(part);
+    }
+    if (parts.empty() && name.back() != '/') return std::nullopt;
+    return parts;
+}
+
 }  // namespace vb::zip

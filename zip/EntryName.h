@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vb::zip {
 
@@ -46,5 +47,10 @@ std::optional<EncodedName> EncodeName(std::string_view storedName);
 // "/" in front stays. Control bytes stay too; logs show them escaped.
 std::string DecodeName(std::string_view headerBytes, std::uint16_t flags, std::uint8_t host,
                        std::string_view extra);
+
+// The parts of a stored name, or nullopt when the name is absolute or has an empty,
+// "." or ".." part (a folder's trailing "/" is allowed; a leading "./", as bsdtar
+// writes it, is passed over) or a control character.
+std::optional<std::vector<std::string>> SafeSegments(const std::string& name);
 
 }  // namespace vb::zip

@@ -58,6 +58,12 @@ TEST(ChmFile, TheHelpCoversWhatAnAdministratorNeeds) {
     const std::string restore = help.Read("/html/wiederherstellen.htm").value_or("");
     EXPECT_NE(restore.find("ursprünglichen"), std::string::npos);
     EXPECT_NE(restore.find("/media/stick"), std::string::npos);
+    for (const char* feature :
+         {"Mit Festplatte vergleichen", "Neuere behalten", "Versionen", "(Stand 03.12.2026)", "--versions"}) {
+        EXPECT_NE(restore.find(feature), std::string::npos) << feature;
+    }
+    EXPECT_TRUE(help.Read("/html/vergleich.png"));
+    EXPECT_TRUE(help.Read("/html/versionen.png"));
     const std::string settings = help.Read("/html/einstellungen.htm").value_or("");
     for (const char* strategy : {"Pro Sicherungstag", "drei Generationen", "gleichen Datei"})
         EXPECT_NE(settings.find(strategy), std::string::npos) << strategy;

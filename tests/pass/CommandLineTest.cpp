@@ -36,12 +36,17 @@ TEST(CommandLine, Decisions) {
         {"help wins over version", {"--version", "--help"}, EntryMode::Help, ""},
         {"backup wins over version", {"/BACKUP", "--version"}, EntryMode::Backup, " --version"},
         {"version as a switch is unknown", {"/version"}, EntryMode::UsageError, ""},
+        {"--versions of a file", {"--versions", "/srv/Notenliste.xls"}, EntryMode::Versions, ""},
+        {"--versions without a file", {"--versions"}, EntryMode::UsageError, ""},
+        {"--versions of two files", {"--versions", "a", "b"}, EntryMode::UsageError, ""},
+        {"restore wins over versions", {"--versions", "/RESTORE"}, EntryMode::Restore, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const EntryDecision d = DecideEntry(c.parameters, RawCommandLine(kProgram, c.parameters));
         EXPECT_EQ(d.mode, c.mode);
         EXPECT_EQ(d.jobs, c.jobs);
+        EXPECT_EQ(d.path, d.mode == EntryMode::Versions ? c.parameters[1] : "");
     }
 }
 

@@ -128,5 +128,30 @@ TEST(ArchiveBrowserTest, SelectAllTakesFileEntriesOnlyAndLoadStartsAfresh) {
     EXPECT_TRUE(rows.SortAscending());
 }
 
+// The comparison's column, the filter to what would change and "Nur geänderte":
+// what is hidden is not selected, and the filter follows states that come in later.
+TEST(ArchiveBrowserTest, DiskStatesFilterAndSelectTheChangedEntries) {
+    ArchiveBrowser rows;
+    rows.Load(Sample());
+    rows.SetDiskStates(0, {DiskState::Ordner, DiskState::Gleich, DiskState::NeuerAufPlatte});
+    EXPECT_EQ(Column(rows, bcDisk), (std::vector<std::string>{"gleich", "neuer auf der Platte", "", ""}));
+    rows.SelectAll();
+    rows.SetChangedOnly(true);
+    EXPECT_EQ(Column(rows, bcName), (std::vector<std::string>{"Sch\xC3\xBCler.mdb"}));
+    EXPECT_EQ(rows.SelectedEntries(), (std::vector<std::size_t>{2}));
+    rows.SetDiskStates(3, {DiskState::Neu, DiskState::Gleich});
+    EXPECT_EQ(Column(rows, bcName), (std::vector<std::string>{"Sch\xC3\xBCler.mdb", "brief.txt"}));
+    EXPECT_EQ(rows.SelectedEntries(), (std::vector<std::size_t>{2}));
+    rows.SortBy(bcName);
+    EXPECT_EQ(Column(rows, bcName), (std::vector<std::string>{"brief.txt", "Sch\xC3\xBCler.mdb"}));
+    rows.SetChangedOnly(false);
+    EXPECT_EQ(rows.RowCount(), 4u);
+    rows.Click(0, false, false);
+    rows.SelectChanged();
+    EXPECT_EQ(rows.SelectedEntries(), (std::vector<std::size_t>{2, 3}));
+    rows.ClearDiskStates();
+    EXPECT_EQ(Column(rows, bcDisk), (std::vector<std::string>{"", "", "", ""}));
+}
+
 }  // namespace
 }  // namespace vb

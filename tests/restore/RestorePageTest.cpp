@@ -15,6 +15,7 @@
 #include "platform/CreationStamp.h"
 #include "platform/RegistryStore.h"
 #include "gui/AbZipView.h"
+#include "restore/RestorePageSupport.h"
 #include "support/WindowTestHome.h"
 
 using namespace vb;
@@ -25,19 +26,8 @@ private:
     std::unique_ptr<test::WindowTestHome> FHome;
 
     QString Path(const QString& name) const { return FHome->Path(name); }
-    static void Write(const QString& file, const QByteArray& content) {
-        QDir().mkpath(QFileInfo(file).path());
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(content);
-    }
-    static void MakeZip(const QString& archive, const QStringList& specs) {
-        QDir().mkpath(QFileInfo(archive).path());
-        QProcess python;
-        python.start("python3", QStringList{VB_SOURCE_DIR "/tests/restore/make_zip.py", archive} + specs);
-        QVERIFY(python.waitForFinished());
-        QCOMPARE(python.exitCode(), 0);
-    }
+    static void Write(const QString& file, const QByteArray& content) { test::WriteTestFile(file, content); }
+    static void MakeZip(const QString& archive, const QStringList& specs) { test::MakeTestZip(archive, specs); }
     // One job "Schule" with its archives in "ziel" and its definition list naming the
     // *.txt files of "quelle" with subfolders.
     void WriteJob() {
@@ -46,7 +36,7 @@ private:
               "BEZEICHNUNG,ZIELVERZEICHNIS,DEFINITIONSDATEI,AUTOMATIK,BACKUPDATEI\r\nSchule," + Path("ziel").toUtf8() +
                   "," + Path("def.csv").toUtf8() + ",1,\r\n");
     }
-    static gui::AbZipView* View(TMainFrm& window) { return window.findChild<gui::AbZipView*>("AbZipView1"); }
+    static gui::AbZipView* View(TMainFrm& window) { return test::EntryView(window); }
     static QStringList Names(gui::AbZipView* view) {
         QStringList names;
         for (int row = 0; row < view->model()->rowCount(); ++row) names << view->model()->index(row, 0).data().toString();
@@ -84,11 +74,7 @@ private:
         }
     }
     static QStringList SelectedNames(gui::AbZipView* view) {
-        QStringList names;
-        for (int row = 0; row < view->model()->rowCount(); ++row) {
-            if (view->model()->index(row, 0).data(gui::ArchiveEntryModel::SelectedRole).toBool())
-                names << view->model()->index(row, 0).data().toString();
-        }
+        QStringList names = test::SelectedRowNames(view);
         names.sort();
         return names;
     }

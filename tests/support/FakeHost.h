@@ -24,6 +24,7 @@ public:
     std::vector<std::string> FShown;
     std::vector<std::string> FQuestions;  // texts of the confirmation boxes and disk prompts
     std::deque<bool> FAnswers;            // answers to the next questions; "&Nein" when empty
+    std::deque<int> FChoices;             // buttons chosen in the next boxes of Choose; the default when empty
     std::deque<std::optional<std::string>> FPasswords;  // answers of the password prompt; cancel when empty
     std::vector<std::string> FPasswordPrompts;          // "<title> <label>" of each prompt
     bool FCanPrompt = true;  // false: an unattended pass without a display
@@ -45,6 +46,15 @@ public:
     bool ConfirmYesNo(const std::string& text) override { return Answer(text); }
     bool ConfirmOkCancel(const std::string& text) override { return Answer(text); }
     void ShowMessage(const std::string& text) override { FShown.push_back("Meldung: " + text); }
+    int Choose(const std::string& text, const std::vector<std::string>& buttons) override {
+        std::string shown = "Frage: " + text;
+        for (const std::string& button : buttons) shown += " [" + button + "]";
+        FShown.push_back(shown);
+        if (FChoices.empty()) return 0;
+        const int choice = FChoices.front();
+        FChoices.pop_front();
+        return choice;
+    }
     std::optional<std::string> AskPassword(const std::string& title, const std::string& label) override {
         FPasswordPrompts.push_back(title + " " + label);
         if (FPasswords.empty()) return std::nullopt;
