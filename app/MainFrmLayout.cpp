@@ -28,6 +28,7 @@
 #include "util/WindowFont.h"
 #include "util/WindowIcons.h"
 #include "restore/AbZipView.h"
+#include "settings/OffsiteCopyGroup.h"
 
 namespace vb {
 namespace {
@@ -403,6 +404,8 @@ QWidget* TMainFrm::BuildSettingsPage() {
     schedule->setToolTip("Unbeaufsichtigte Sicherung zu festen Zeiten (systemd-Timer oder crontab)");
     connect(schedule, &QPushButton::clicked, this, &TMainFrm::btnZeitplanClick);
     body->addWidget(schedule, 0, Qt::AlignLeft);
+    grpZweitkopie = new gui::OffsiteCopyGroup(FOptions, *this, page);
+    body->addWidget(grpZweitkopie);
 
     auto* folderLabel = new QLabel("Datenverzeichnis:", page);
     body->addWidget(folderLabel);

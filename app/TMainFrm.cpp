@@ -44,6 +44,7 @@
 #include "catalogue/JobArchives.h"
 #include "restore/ArchiveListing.h"
 #include "settings/WindowPlacement.h"
+#include "settings/OffsiteCopyGroup.h"
 #include "settings/frmSchedule.h"
 #include "util/Error.h"
 #include "util/GermanFormat.h"
@@ -198,6 +199,7 @@ void TMainFrm::LoadSettings() {
     cbVerschluesselung->setCurrentIndex(FOptions.FAes ? kEncryptionAes : kEncryptionZipCrypto);
     cbVerschluesselung->setEnabled(FOptions.FUsePassword);
     CheckBox3->setChecked(FOptions.FPruefen);
+    grpZweitkopie->Load();
     const QSignalBlocker block(edDatenDir);
     edDatenDir->setText(Q(FOptions.FDatenDir));
 }

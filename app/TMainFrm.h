@@ -46,6 +46,7 @@ class RegistryStore;
 namespace gui {
 class AbZipView;
 class CsvGrid;
+class OffsiteCopyGroup;
 class TAboutDialog;
 }
 
@@ -277,6 +278,7 @@ private:
     static constexpr int kEncryptionAes = 0;
     static constexpr int kEncryptionZipCrypto = 1;
     QCheckBox* CheckBox3 = nullptr;  // "Sicherung nach dem Packen prüfen"
+    gui::OffsiteCopyGroup* grpZweitkopie = nullptr;  // "Zweitkopie (extern)"
     QLabel* lblLetzterLauf = nullptr;  // the failed last unattended pass
     QLineEdit* edDatenDir = nullptr;
     QComboBox* ComboBox2 = nullptr;

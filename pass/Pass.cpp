@@ -7,10 +7,12 @@
 #include "backup/BackupRun.h"
 #include "catalogue/CsvTable.h"
 #include "catalogue/TJob.h"
+#include "pass/OffsiteCopy.h"
 #include "platform/TemporaryFiles.h"
 #include "restore/RestoreRun.h"
 #include "settings/Settings.h"
 #include "util/Finally.h"
+#include "util/GermanFormat.h"
 #include "util/RunPhases.h"
 
 namespace vb {
@@ -132,18 +134,30 @@ void Pass::RunJob(PassKind kind, const SelectedJob& selected) {
     }
     bool ok = false;
     try {
-        ok = kind == PassKind::Backup ? FBackup.BackupJob(job) && FBackup.JobComplete() : FRestore.RestoreJob(job, true);
+        ok = kind == PassKind::Backup ? BackupAndCopy(job) : FRestore.RestoreJob(job, true);
     } catch (const std::exception& e) {
         FHost.ShowError(e.what());
     }
     if (!ok) FIncomplete = true;
 }
 
+bool Pass::BackupAndCopy(TJob& job) {
+    const bool written = FBackup.BackupJob(job);
+    const bool complete = written && FBackup.JobComplete();
+    if (!written || !FOptions.FZweitkopie) return complete;
+    OffsiteCopy copy(FOptions, FHost);
+    if (FBackup.WrittenArchiveSpanned()) {
+        copy.SkipSpanned(FBackup.WrittenArchive());
+        return complete;
+    }
+    return copy.CopyJob(job, LocalTime(std::time(nullptr))) && complete;
+}
+
 bool Pass::BackupOne(TJob& job) {
     FIncomplete = true;
     if (!Lock()) return false;
     Finally release([this] { FLock.reset(); });
-    const bool ok = FBackup.BackupJob(job) && FBackup.JobComplete();
+    const bool ok = BackupAndCopy(job);
     FIncomplete = !FBackup.FlushRecords() || !ok;
     return !FIncomplete;
 }

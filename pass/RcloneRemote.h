@@ -1,0 +1,66 @@
+#pragma once
+// One folder of an rclone remote ("schule-nc:Sicherungen/Verwaltung"), reached through
+// the rclone command line. rclone finds its configuration where it always does
+// (RCLONE_CONFIG, else ~/.config/rclone/rclone.conf); the credentials stay there and
+// never pass through this program. Every operation that fails throws vb::Error with a
+// German message that says what went wrong (rclone missing, remote unknown, login
+// refused, connection lost, remote full) and ends with rclone's own last words.
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vb {
+
+struct RemoteFile {
+    std::string Name;  // without folder
+    std::uint64_t Size = 0;
+    std::time_t ModTime = 0;  // as the remote reports it, to the second
+};
+
+// A hash of a file as rclone names its kind ("MD5", "SHA-1") and its hex digits.
+struct FileHash {
+    std::string Kind;
+    std::string Hex;
+};
+
+// Bytes moved so far and in all, while a transfer runs.
+using TransferProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
+class RcloneRemote {
+public:
+    // `target` is "remote:folder" (the folder may be empty or have several levels).
+    explicit RcloneRemote(std::string target);
+    const std::string& Target() const { return FTarget; }
+    // Target + "/" + name.
+    std::string PathOf(const std::string& name) const;
+
+    // The files of the folder; empty when the folder does not exist yet.
+    std::vector<RemoteFile> List() const;
+    // The file `name` of the folder, nullopt when there is none.
+    std::optional<RemoteFile> Stat(const std::string& name) const;
+    // Copies the local file to `name` in the folder (created when missing), replacing
+    // a file of that name.
+    void Upload(const std::string& localPath, const std::string& name, const TransferProgress& progress) const;
+    // Copies `name` of the folder to the local file `localPath`.
+    void Download(const std::string& name, const std::string& localPath, const TransferProgress& progress) const;
+    // Renames `from` to `to` on the remote (replacing `to`), without moving its bytes
+    // through this machine where the remote can.
+    void Move(const std::string& from, const std::string& to) const;
+    void Delete(const std::string& name) const;
+    // The remote's hash of `name` in the first kind it offers of MD5 and SHA-1;
+    // nullopt when it offers neither.
+    std::optional<FileHash> RemoteHash(const std::string& name) const;
+
+    // The hash of a local file in `kind`, computed by rclone.
+    static std::string LocalHash(const std::string& localPath, const std::string& kind);
+    // The names of the remotes that rclone's configuration holds, without the colon.
+    static std::vector<std::string> ListRemotes();
+
+private:
+    std::string FTarget;
+};
+
+}  // namespace vb
