@@ -122,13 +122,7 @@ private:
     // holds a part, and a check that fails leaves the remote's earlier copy alone.
     void Upload(const std::string& name, const LocalArchive& local) {
         const std::string part = name + std::string(kPartSuffix);
-        FRemote.Upload(local.Path, part, [&](std::uint64_t done, std::uint64_t total) {
-            if (total == 0) return;
-            FHost.SetStatus("Zweitkopie: " + name + " nach " + FRemote.Target() + " (" +
-                            std::to_string(done * 100 / total) + " %)");
-            FHost.SetProgress(static_cast<int>(done * 1000 / total), 1000);
-            FHost.Breathe();
-        });
+        FRemote.Upload(local.Path, part, ProgressOnHost(FHost, "Zweitkopie: " + name + " nach " + FRemote.Target()));
         FHost.SetStatus("Zweitkopie: " + name + " wird gepr\u00FCft...");
         const auto placed = FRemote.Stat(part);
         if (!placed || placed->Size != local.Status.Size) {

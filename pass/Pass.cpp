@@ -8,6 +8,7 @@
 #include "catalogue/CsvTable.h"
 #include "catalogue/TJob.h"
 #include "pass/OffsiteCopy.h"
+#include "pass/RemoteRestore.h"
 #include "platform/TemporaryFiles.h"
 #include "restore/RestoreRun.h"
 #include "settings/Settings.h"
@@ -134,7 +135,7 @@ void Pass::RunJob(PassKind kind, const SelectedJob& selected) {
     }
     bool ok = false;
     try {
-        ok = kind == PassKind::Backup ? BackupAndCopy(job) : FRestore.RestoreJob(job, true);
+        ok = kind == PassKind::Backup ? BackupAndCopy(job) : RestoreNewest(job);
     } catch (const std::exception& e) {
         FHost.ShowError(e.what());
     }
@@ -151,6 +152,16 @@ bool Pass::BackupAndCopy(TJob& job) {
         return complete;
     }
     return copy.CopyJob(job, LocalTime(std::time(nullptr))) && complete;
+}
+
+bool Pass::RestoreNewest(const TJob& job) {
+    if (!FOptions.FZweitkopie || !LocalArchiveMissing(job, FOptions.FStrategie)) return FRestore.RestoreJob(job, true);
+    const auto fetched = RemoteArchive::FetchNewest(FOptions, job, FHost);
+    if (!fetched) return FRestore.RestoreJob(job, true);
+    FHost.ShowMessage("Im Zielverzeichnis " + job.DestDir + " fehlt die Sicherung des Jobs " + Quoted(job.Bezeichnung) +
+                      "; sie wird aus der Zweitkopie " + fetched->Name() + " auf " + FOptions.FZweitkopieZiel +
+                      " wiederhergestellt.");
+    return FRestore.RestoreJob(fetched->AsJob(job), true);
 }
 
 bool Pass::BackupOne(TJob& job) {

@@ -65,6 +65,10 @@ private:
     // The backup of `job` and, when it wrote an archive and the options ask for it,
     // the copy to the remote. True when both succeeded completely.
     bool BackupAndCopy(TJob& job);
+    // The whole-archive restore of a pass: from the job's target folder, or, when
+    // that holds no archive of the job and the copy to a remote is on, from the
+    // newest archive of the job there.
+    bool RestoreNewest(const TJob& job);
 
     const CsvTable& FJobs;
     BackupRun& FBackup;

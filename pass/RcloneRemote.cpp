@@ -62,11 +62,21 @@ std::string LineText(std::string_view line) {
     return std::string(line);
 }
 
-// rclone's last line that says something other than the progress of a transfer.
-std::string LastWords(const std::string& errors) {
-    std::string last;
+// What rclone complained about: its standard error without the progress lines of a
+// transfer, whose byte counts must not be read as status codes.
+std::string Complaints(const std::string& errors) {
+    std::string text;
     ForEachLine(errors, [&](std::string_view line) {
-        if (Contains(line, "\"stats\":{") || Contains(line, "Config file")) return;
+        if (!Contains(line, "\"stats\":{")) text.append(line).append("\n");
+    });
+    return text;
+}
+
+// rclone's last line that says something.
+std::string LastWords(const std::string& complaints) {
+    std::string last;
+    ForEachLine(complaints, [&](std::string_view line) {
+        if (Contains(line, "Config file")) return;
         if (std::string text = LineText(line); !text.empty()) last = std::move(text);
     });
     return last;
@@ -77,17 +87,17 @@ std::string Reason(const platform::StreamedResult& result, const std::string& ta
     if (result.ExitStatus == 127) {
         return "Das Programm rclone wurde nicht gefunden; bitte das Debian-Paket \u201Erclone\u201C installieren.";
     }
-    const std::string& e = result.Errors;
+    const std::string e = Complaints(result.Errors);
     const std::string remote = target.substr(0, target.find(':'));
     if (Contains(e, "didn't find section in config file") || Contains(e, "not found in config")) {
         return "Das Ziel " + Quoted(remote) + " ist in der rclone-Konfiguration nicht eingerichtet (rclone config).";
     }
-    if (Contains(e, "401") || Contains(e, "403 Forbidden") || Contains(e, "unable to authenticate") ||
+    if (Contains(e, "401 Unauthorized") || Contains(e, "403 Forbidden") || Contains(e, "unable to authenticate") ||
         Contains(e, "AccessDenied") || Contains(e, "InvalidAccessKeyId") || Contains(e, "SignatureDoesNotMatch")) {
         return "Die Anmeldung am Ziel " + Quoted(remote) +
                " wurde abgelehnt; bitte Benutzername und Passwort in der rclone-Konfiguration pr\u00FCfen.";
     }
-    if (Contains(e, "507") || Contains(e, "Insufficient Storage") || Contains(e, "no space left") ||
+    if (Contains(e, "Insufficient Storage") || Contains(e, "no space left") ||
         Contains(e, "quota") || Contains(e, "Quota")) {
         return "Auf dem Ziel " + Quoted(remote) + " ist kein Platz mehr frei.";
     }
@@ -101,7 +111,7 @@ std::string Reason(const platform::StreamedResult& result, const std::string& ta
 
 [[noreturn]] void Fail(const platform::StreamedResult& result, const std::string& target) {
     std::string text = Reason(result, target);
-    if (const std::string last = LastWords(result.Errors); !last.empty()) text += " (rclone: " + last + ")";
+    if (const std::string last = LastWords(Complaints(result.Errors)); !last.empty()) text += " (rclone: " + last + ")";
     throw Error(text);
 }
 
@@ -144,6 +154,15 @@ std::time_t ParseLocalTime(const std::string& text) {
 }
 
 }  // namespace
+
+TransferProgress ProgressOnHost(RunHost& host, const std::string& text) {
+    return [&host, text](std::uint64_t done, std::uint64_t total) {
+        if (total == 0) return;
+        host.SetStatus(text + " (" + std::to_string(done * 100 / total) + " %)");
+        host.SetProgress(static_cast<int>(done * 1000 / total), 1000);
+        host.Breathe();
+    };
+}
 
 RcloneRemote::RcloneRemote(std::string target) : FTarget(std::move(target)) {}
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "util/RunHost.h"
+
 namespace vb {
 
 struct RemoteFile {
@@ -28,6 +30,9 @@ struct FileHash {
 
 // Bytes moved so far and in all, while a transfer runs.
 using TransferProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
+// A transfer's progress in the host's status line ("<text> (NN %)") and progress bar.
+TransferProgress ProgressOnHost(RunHost& host, const std::string& text);
 
 class RcloneRemote {
 public:

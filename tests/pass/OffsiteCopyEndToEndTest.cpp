@@ -2,6 +2,8 @@
 // WebDAV server that rclone serves on localhost.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "backup/BackupEndToEnd.h"
 #include "support/RcloneServer.h"
 
@@ -59,6 +61,43 @@ TEST_F(OffsiteCopyEndToEndTest, RefusedLoginFailsThePassAndTheNextOneCopies) {
     result = Backup();
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
     EXPECT_EQ(test::ReadFile(FServed / "Extern/Job 1.zip"), test::ReadFile(FTarget / "Job 1.zip"));
+}
+
+// Every file below `folder` with its bytes, by path relative to it.
+std::map<std::string, std::string> Tree(const fs::path& folder) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = fs::relative(entry.path(), folder).string();
+        tree[name] = entry.is_regular_file() ? test::ReadFile(entry.path()) : std::string("<Ordner>");
+    }
+    return tree;
+}
+
+// /RESTORE when the target folder has lost the archive: the newest one comes from the
+// remote and gives the same tree as the local archive did; nothing of the download
+// stays in the data folder.
+TEST_F(OffsiteCopyEndToEndTest, RestoreTakesTheRemoteArchiveWhenTheLocalOneIsMissing) {
+    SetTarget("schule:Extern");
+    ASSERT_EQ(Backup().exitStatus, 0);
+    fs::remove_all(FSource);
+    test::ProgramResult result = Pass({"/RESTORE"});
+    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+    const auto fromLocal = Tree(FSource);
+    EXPECT_EQ(fromLocal.count("brief.txt"), 1u);
+    EXPECT_EQ(fromLocal.count("bild.jpg"), 0u);
+
+    fs::remove_all(FSource);
+    fs::remove(FTarget / "Job 1.zip");
+    result = Pass({"/RESTORE"});
+    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+    EXPECT_NE(result.standardError.find("aus der Zweitkopie Job 1.zip auf schule:Extern wiederhergestellt"),
+              std::string::npos)
+        << result.standardError;
+    EXPECT_EQ(Tree(FSource), fromLocal);
+    EXPECT_FALSE(fs::exists(FTarget / "Job 1.zip")) << "the target folder is not refilled by a restore";
+    for (const auto& [name, bytes] : Tree(FData)) {
+        EXPECT_EQ(name.find("vb-zweitkopie"), std::string::npos) << name;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+#include "pass/RemoteRestore.h"
+
+#include <algorithm>
+
+#include "catalogue/JobArchives.h"
+#include "catalogue/TJob.h"
+#include "pass/RcloneRemote.h"
+#include "platform/FileStat.h"
+#include "settings/Settings.h"
+#include "util/Error.h"
+
+namespace vb {
+
+RemoteArchive::RemoteArchive(const std::string& dataFolder, std::string name)
+    : FFolder(dataFolder, "vb-zweitkopie"), FName(std::move(name)) {}
+
+std::unique_ptr<RemoteArchive> RemoteArchive::FetchNewest(const TOptions& options, const TJob& job, RunHost& host) {
+    const RcloneRemote remote(options.FZweitkopieZiel);
+    const std::vector<RemoteFile> files = remote.List();
+    std::vector<std::string> names;
+    for (const RemoteFile& file : files) names.push_back(file.Name);
+    const std::vector<std::string> archives = ArchivesOfJob(names, job, options.FStrategie);
+    const RemoteFile* newest = nullptr;
+    for (const RemoteFile& file : files) {
+        if (std::find(archives.begin(), archives.end(), file.Name) == archives.end()) continue;
+        if (!newest || file.ModTime > newest->ModTime || (file.ModTime == newest->ModTime && file.Name > newest->Name))
+            newest = &file;
+    }
+    if (!newest) return nullptr;
+
+    std::unique_ptr<RemoteArchive> fetched(new RemoteArchive(options.FDatenDir, newest->Name));
+    const std::string local = ArchivePath(fetched->FFolder.Path(), newest->Name);
+    remote.Download(newest->Name, local, ProgressOnHost(host, "Lade " + newest->Name + " von " + remote.Target()));
+    host.SetStatus("");
+    host.SetProgress(0, 0);
+    const auto status = platform::StatPath(local, false);
+    if (!status || status->Size != newest->Size) {
+        throw Error("Die Sicherung " + remote.PathOf(newest->Name) + " kam nicht vollst\u00E4ndig an (" +
+                    std::to_string(status ? status->Size : 0) + " von " + std::to_string(newest->Size) + " Bytes).");
+    }
+    if (const auto hash = remote.RemoteHash(newest->Name)) {
+        if (hash->Hex != RcloneRemote::LocalHash(local, hash->Kind)) {
+            throw Error("Die Pr\u00FCfsumme (" + hash->Kind + ") der geladenen Sicherung " +
+                        remote.PathOf(newest->Name) + " stimmt nicht.");
+        }
+    }
+    return fetched;
+}
+
+TJob RemoteArchive::AsJob(const TJob& job) const {
+    TJob copy = job;
+    copy.DestDir = FFolder.Path();
+    copy.BackupFilename = FName;
+    return copy;
+}
+
+bool LocalArchiveMissing(const TJob& job, std::uint8_t strategie) {
+    return ArchivesOfJob(ListArchiveNames(job.DestDir), job, strategie).empty();
+}
+
+}  // namespace vb
