@@ -42,7 +42,9 @@ OffsiteCopyGroup::OffsiteCopyGroup(TOptions& options, Boxes& boxes, QWidget* par
     targetRow->addWidget(cbRemote);
     targetRow->addWidget(new QLabel(":", this));
     targetRow->addWidget(edOrdner, 1);
-    form->addRow("&Ziel (rclone):", targetRow);
+    auto* targetLabel = new QLabel("&Ziel (rclone):", this);
+    targetLabel->setBuddy(cbRemote);
+    form->addRow(targetLabel, targetRow);
     spTage = new QSpinBox(this);
     spTage->setObjectName("spZweitkopieTage");
     spTage->setRange(1, 3650);
