@@ -25,20 +25,25 @@ ARCHIVE="$W/ziel/Schule.zip"
 mkdir -p "$W/served"
 export RCLONE_CONFIG="$W/rclone.conf"
 : > "$RCLONE_CONFIG"
-coproc SERVER { exec rclone serve webdav --addr 127.0.0.1:0 --user bench --pass bench "$W/served" 2>&1; }
+mkfifo "$W/server.log"
+rclone serve webdav --addr 127.0.0.1:0 --user bench --pass bench "$W/served" >"$W/server.log" 2>&1 &
+SERVER_PID=$!
 trap 'kill "$SERVER_PID" 2>/dev/null; [ "${VB_BENCH_KEEP:-0}" = 1 ] || rm -rf "$W"' EXIT
+exec 3<"$W/server.log"
 PORT=""
-while read -r line <&"${SERVER[0]}"; do
+while read -r line <&3; do
     case $line in *"Server started on"*) PORT=${line##*:}; PORT=${PORT%/}; break ;; esac
 done
 [ -n "$PORT" ] || { echo "rclone serve webdav did not start"; exit 1; }
+# Drains the server's log so that it never blocks on a full pipe.
+cat <&3 >/dev/null &
 printf '[bench]\ntype = webdav\nurl = http://127.0.0.1:%s/\nvendor = other\nuser = bench\npass = %s\n' \
     "$PORT" "$(rclone obscure bench)" > "$RCLONE_CONFIG"
-# Drains the server's log so that it never blocks on a full pipe.
-cat <&"${SERVER[0]}" >/dev/null &
 
-measure_pairs copy "rm -rf '$W/served/ours'" "'$BUILD/bench/offsite_bench' '$W/ziel' Schule bench:ours" \
-    "rm -rf '$W/served/peer'" "rclone copyto '$ARCHIVE' bench:peer/Schule.zip"
+# The copies are removed through the server: it caches its folder listings, and would
+# not see a file removed behind its back.
+measure_pairs copy "rclone purge bench:ours 2>/dev/null || true" "'$BUILD/bench/offsite_bench' '$W/ziel' Schule bench:ours" \
+    "rclone purge bench:peer 2>/dev/null || true" "rclone copyto '$ARCHIVE' bench:peer/Schule.zip"
 cmp -s "$ARCHIVE" "$W/served/ours/Schule.zip" && SAME=yes || SAME=NO
 
 echo "copy to rclone serve webdav, scale $SCALE: archive $(stat -c %s "$ARCHIVE") bytes;" \

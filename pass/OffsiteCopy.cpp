@@ -1,5 +1,6 @@
 #include "pass/OffsiteCopy.h"
 
+#include <algorithm>
 #include <map>
 
 #include "backup/archive/ArchiveLog.h"
@@ -124,24 +125,25 @@ private:
         const std::string part = name + std::string(kPartSuffix);
         FRemote.Upload(local.Path, part, ProgressOnHost(FHost, "Zweitkopie: " + name + " nach " + FRemote.Target()));
         FHost.SetStatus("Zweitkopie: " + name + " wird gepr\u00FCft...");
-        const auto placed = FRemote.Stat(part);
+        const auto placed = FRemote.Describe(part);
         if (!placed || placed->Size != local.Status.Size) {
             throw Error("Die Datei " + FRemote.PathOf(part) + " ist nach dem Hochladen " +
                         (placed ? std::to_string(placed->Size) : std::string("0")) + " statt " +
                         std::to_string(local.Status.Size) + " Bytes gro\u00DF.");
         }
-        if (const auto hash = FRemote.RemoteHash(part)) {
-            if (hash->Hex != RcloneRemote::LocalHash(local.Path, hash->Kind)) {
-                throw Error("Die Pr\u00FCfsumme (" + hash->Kind + ") der Datei " + FRemote.PathOf(part) +
-                            " stimmt nicht mit der Sicherung " + local.Path + " \u00FCberein.");
-            }
+        if (placed->Hash && placed->Hash->Hex != RcloneRemote::LocalHash(local.Path, placed->Hash->Kind)) {
+            throw Error("Die Pr\u00FCfsumme (" + placed->Hash->Kind + ") der Datei " + FRemote.PathOf(part) +
+                        " stimmt nicht mit der Sicherung " + local.Path + " \u00FCberein.");
         }
+        // The rename on the remote either happens whole or fails (and then throws).
         FRemote.Move(part, name);
-        const auto final = FRemote.Stat(name);
-        if (!final || final->Size != local.Status.Size)
-            throw Error("Die Datei " + FRemote.PathOf(name) + " fehlt nach dem Umbenennen auf dem Ziel.");
         FFiles.erase(part);
-        FFiles[name] = *final;
+        RemoteFile moved = *placed;
+        moved.Name = name;
+        // The remote keeps the time of the upload or of the local file; either holds
+        // this version from now on.
+        moved.ModTime = std::max(moved.ModTime, local.Status.ModifiedTime);
+        FFiles[name] = std::move(moved);
         OnLog(FRemote.PathOf(name), " Zweitkopie geschrieben ");
     }
 

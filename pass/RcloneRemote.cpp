@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include "platform/ProcessRunner.h"
@@ -193,11 +194,31 @@ std::vector<RemoteFile> RcloneRemote::List() const {
     return files;
 }
 
-std::optional<RemoteFile> RcloneRemote::Stat(const std::string& name) const {
-    for (RemoteFile& file : List()) {
-        if (file.Name == name) return std::move(file);
+std::optional<RemoteFile> RcloneRemote::Describe(const std::string& name) const {
+    const std::vector<std::string> argv = Command(
+        {"lsjson", "--files-only", "--no-mimetype", "--hash-type", "MD5", "--hash-type", "SHA-1", PathOf(name)});
+    const platform::StreamedResult result = platform::RunCommandStreamed(argv, {});
+    if (result.ExitStatus == 3) return std::nullopt;
+    if (result.ExitStatus != 0) Fail(result, FTarget);
+    // One object per line: {"Path":...,"Size":N,...,"Hashes":{"md5":"...","sha1":"..."}}.
+    const std::string& json = result.Output;
+    const std::size_t size = json.find("\"Size\":");
+    if (size == std::string::npos) return std::nullopt;
+    RemoteFile file;
+    file.Name = name;
+    file.Size = std::strtoull(json.c_str() + size + 7, nullptr, 10);
+    const auto hex = [&](const char* key) {
+        const std::size_t at = json.find(key);
+        if (at == std::string::npos) return std::string();
+        const std::size_t start = at + std::strlen(key);
+        return json.substr(start, json.find('"', start) - start);
+    };
+    if (std::string md5 = hex("\"md5\":\""); !md5.empty()) {
+        file.Hash = FileHash{"MD5", std::move(md5)};
+    } else if (std::string sha1 = hex("\"sha1\":\""); !sha1.empty()) {
+        file.Hash = FileHash{"SHA-1", std::move(sha1)};
     }
-    return std::nullopt;
+    return file;
 }
 
 void RcloneRemote::Upload(const std::string& localPath, const std::string& name,
@@ -215,17 +236,6 @@ void RcloneRemote::Move(const std::string& from, const std::string& to) const {
 }
 
 void RcloneRemote::Delete(const std::string& name) const { Run(Command({"deletefile", PathOf(name)}), FTarget); }
-
-std::optional<FileHash> RcloneRemote::RemoteHash(const std::string& name) const {
-    for (const char* kind : {"MD5", "SHA-1"}) {
-        // A kind the remote does not offer gives an empty line (and a complaint on
-        // standard error), not a failure.
-        const platform::StreamedResult result =
-            Run(Command({"lsf", "--format", "h", "--hash", kind, PathOf(name)}), FTarget);
-        if (std::string hex = Trimmed(result.Output); !hex.empty()) return FileHash{kind, std::move(hex)};
-    }
-    return std::nullopt;
-}
 
 std::string RcloneRemote::LocalHash(const std::string& localPath, const std::string& kind) {
     const platform::StreamedResult result =

@@ -16,16 +16,17 @@
 
 namespace vb {
 
-struct RemoteFile {
-    std::string Name;  // without folder
-    std::uint64_t Size = 0;
-    std::time_t ModTime = 0;  // as the remote reports it, to the second
-};
-
 // A hash of a file as rclone names its kind ("MD5", "SHA-1") and its hex digits.
 struct FileHash {
     std::string Kind;
     std::string Hex;
+};
+
+struct RemoteFile {
+    std::string Name;  // without folder
+    std::uint64_t Size = 0;
+    std::time_t ModTime = 0;       // as the remote reports it, to the second
+    std::optional<FileHash> Hash;  // only from Describe, where the remote offers MD5 or SHA-1
 };
 
 // Bytes moved so far and in all, while a transfer runs.
@@ -44,8 +45,9 @@ public:
 
     // The files of the folder; empty when the folder does not exist yet.
     std::vector<RemoteFile> List() const;
-    // The file `name` of the folder, nullopt when there is none.
-    std::optional<RemoteFile> Stat(const std::string& name) const;
+    // The file `name` of the folder with its size and its MD5 (else SHA-1) where the
+    // remote offers one, in one call; nullopt when there is no such file.
+    std::optional<RemoteFile> Describe(const std::string& name) const;
     // Copies the local file to `name` in the folder (created when missing), replacing
     // a file of that name.
     void Upload(const std::string& localPath, const std::string& name, const TransferProgress& progress) const;
@@ -55,10 +57,6 @@ public:
     // through this machine where the remote can.
     void Move(const std::string& from, const std::string& to) const;
     void Delete(const std::string& name) const;
-    // The remote's hash of `name` in the first kind it offers of MD5 and SHA-1;
-    // nullopt when it offers neither.
-    std::optional<FileHash> RemoteHash(const std::string& name) const;
-
     // The hash of a local file in `kind`, computed by rclone.
     static std::string LocalHash(const std::string& localPath, const std::string& kind);
     // The names of the remotes that rclone's configuration holds, without the colon.

@@ -38,11 +38,10 @@ std::unique_ptr<RemoteArchive> RemoteArchive::FetchNewest(const TOptions& option
         throw Error("Die Sicherung " + remote.PathOf(newest->Name) + " kam nicht vollst\u00E4ndig an (" +
                     std::to_string(status ? status->Size : 0) + " von " + std::to_string(newest->Size) + " Bytes).");
     }
-    if (const auto hash = remote.RemoteHash(newest->Name)) {
-        if (hash->Hex != RcloneRemote::LocalHash(local, hash->Kind)) {
-            throw Error("Die Pr\u00FCfsumme (" + hash->Kind + ") der geladenen Sicherung " +
-                        remote.PathOf(newest->Name) + " stimmt nicht.");
-        }
+    const auto described = remote.Describe(newest->Name);
+    if (described && described->Hash && described->Hash->Hex != RcloneRemote::LocalHash(local, described->Hash->Kind)) {
+        throw Error("Die Pr\u00FCfsumme (" + described->Hash->Kind + ") der geladenen Sicherung " +
+                    remote.PathOf(newest->Name) + " stimmt nicht.");
     }
     return fetched;
 }
