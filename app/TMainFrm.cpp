@@ -148,7 +148,8 @@ void TMainFrm::SetTabOrder() {
                                  "ComboBox3", "ComboBox1", "JvDriveCombo1", "btnStartRestore", "btnAll", "AbZipView1",
                                  // settings
                                  "RadioGroup1Item0", "RadioGroup1Item1", "RadioGroup1Item2", "CheckBox1", "CheckBox2",
-                                 "cbVerschluesselung", "CheckBox3", "btnZeitplan", "edDatenDir", "btnDatenDir",
+                                 "cbVerschluesselung", "CheckBox3", "btnZeitplan", "chkZweitkopie", "cbZweitkopieRemote",
+                                 "edZweitkopieOrdner", "spZweitkopieTage", "btnVerbindungTesten", "edDatenDir", "btnDatenDir",
                                  "btnUserInfo",
                                  // logs
                                  "btnPreviewBackupLog", "SpeedButton1", "memoBackupLog", "btnPreviewRestoreLog",

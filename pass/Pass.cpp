@@ -9,6 +9,7 @@
 #include "catalogue/TJob.h"
 #include "pass/OffsiteCopy.h"
 #include "pass/RemoteRestore.h"
+#include "platform/ScratchFolder.h"
 #include "platform/TemporaryFiles.h"
 #include "restore/RestoreRun.h"
 #include "settings/Settings.h"
@@ -88,6 +89,8 @@ bool Pass::Lock() {
         platform::RemoveStaleTemporaries(file.has_parent_path() ? file.parent_path().string() : ".",
                                          file.filename().string());
     }
+    // And what a killed restore left of an archive fetched from the remote.
+    platform::RemoveStaleScratchFolders(FOptions.FDatenDir, kRemoteArchiveFolderPrefix);
     return true;
 }
 

@@ -12,7 +12,7 @@
 namespace vb {
 
 RemoteArchive::RemoteArchive(const std::string& dataFolder, std::string name)
-    : FFolder(dataFolder, "vb-zweitkopie"), FName(std::move(name)) {}
+    : FFolder(dataFolder, kRemoteArchiveFolderPrefix), FName(std::move(name)) {}
 
 std::unique_ptr<RemoteArchive> RemoteArchive::FetchNewest(const TOptions& options, const TJob& job, RunHost& host) {
     const RcloneRemote remote(options.FZweitkopieZiel);

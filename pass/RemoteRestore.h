@@ -15,6 +15,9 @@ namespace vb {
 class TJob;
 struct TOptions;
 
+// The prefix of the scratch folders in the data folder ("." + prefix + "-XXXXXX").
+inline constexpr const char* kRemoteArchiveFolderPrefix = "vb-zweitkopie";
+
 class RemoteArchive {
 public:
     // The newest archive of `job` (under the options' strategy) on the options'

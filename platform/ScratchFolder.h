@@ -20,4 +20,10 @@ private:
     std::string FPath;
 };
 
+// Removes what killed runs left of such folders in `parent`: folders named
+// "." + prefix + "-" and six characters, with the files in them. Only a caller that
+// knows no run uses them (the holder of the pass lock) may call it. Returns how many
+// it removed.
+int RemoveStaleScratchFolders(const std::string& parent, const std::string& prefix);
+
 }  // namespace vb::platform

@@ -410,7 +410,7 @@ private slots:
                                                                      "btnStartRestore", "btnAll",    "AbZipView1"};
         QTest::newRow("settings") << "acEinstellungen"
                                   << bar + QStringList{"RadioGroup1Item0", "CheckBox1",  "CheckBox2",  "CheckBox3",
-                                                       "btnZeitplan",      "edDatenDir", "btnDatenDir"};
+                                                       "btnZeitplan",      "chkZweitkopie", "edDatenDir", "btnDatenDir"};
         QTest::newRow("logs") << "acLogfiles"
                               << bar + QStringList{"btnPreviewBackupLog",  "SpeedButton1", "memoBackupLog",
                                                    "btnPreviewRestoreLog", "SpeedButton2", "memoRestoreLog"};
