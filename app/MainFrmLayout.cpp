@@ -311,6 +311,12 @@ QWidget* TMainFrm::BuildRestorePage() {
     connect(ComboBox1, &QComboBox::textActivated, this, [this] { Guard([this] { ComboBox1Change(); }); });
     jobRow->addSpacing(8);
     jobRow->addWidget(ComboBox1, 1);
+    auto* external = new QToolButton(page);
+    external->setObjectName("btnExtern");
+    external->setText("E&xtern");
+    external->setToolTip("Die Sicherungen des Jobs auf dem externen Ziel (Zweitkopie) zur Auswahl hinzuf\u00FCgen");
+    connect(external, &QToolButton::clicked, this, [this] { Guard([this] { btnExternClick(); }); });
+    jobRow->addWidget(external);
     // The drive selector is as wide as "/  (Stammverzeichnis)" whatever mount paths
     // it lists (its list opens as wide as they need); the row must fit the window's
     // width with either caption of the toggle.

@@ -19,6 +19,7 @@
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"
 #include "pass/Pass.h"
+#include "pass/RemoteRestore.h"
 #include "platform/MountPoints.h"
 #include "restore/RestoreRun.h"
 #include "settings/Settings.h"
@@ -153,6 +154,8 @@ public:
     // The archive browser (restore page).
     void ListArchives();
     void ComboBox1Change();
+    // "Extern": adds the job's archives on the remote to the archive selector, marked.
+    void btnExternClick();
     void tabRestoreShow();
     void btnAllClick();
     const ArchiveReader& Reader() const { return FArchiveReader; }
@@ -266,6 +269,7 @@ private:
     RestoreRun FRestoreRun{{FArchiveReader, FDatabases, FOptions, FAuto}, *this, *this};
     Pass FPass{JobDataSet, FBackupRun, FRestoreRun, *this, FOptions};
     std::vector<platform::MountPoint> FRestoreRoots;  // the drive selector's items
+    std::unique_ptr<RemoteArchive> FRemoteArchive;   // the remote archive the browser shows, fetched
 
     // Widgets, owned by Qt's parent chain.
     QStackedWidget* FPages = nullptr;

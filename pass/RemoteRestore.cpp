@@ -14,37 +14,48 @@ namespace vb {
 RemoteArchive::RemoteArchive(const std::string& dataFolder, std::string name)
     : FFolder(dataFolder, kRemoteArchiveFolderPrefix), FName(std::move(name)) {}
 
-std::unique_ptr<RemoteArchive> RemoteArchive::FetchNewest(const TOptions& options, const TJob& job, RunHost& host) {
-    const RcloneRemote remote(options.FZweitkopieZiel);
-    const std::vector<RemoteFile> files = remote.List();
+std::vector<RemoteFile> RemoteArchive::ListOnRemote(const TOptions& options, const TJob& job) {
+    std::vector<RemoteFile> files = RcloneRemote(options.FZweitkopieZiel).List();
     std::vector<std::string> names;
     for (const RemoteFile& file : files) names.push_back(file.Name);
     const std::vector<std::string> archives = ArchivesOfJob(names, job, options.FStrategie);
+    std::erase_if(files, [&](const RemoteFile& file) {
+        return std::find(archives.begin(), archives.end(), file.Name) == archives.end();
+    });
+    return files;
+}
+
+std::unique_ptr<RemoteArchive> RemoteArchive::FetchNewest(const TOptions& options, const TJob& job, RunHost& host) {
+    const std::vector<RemoteFile> files = ListOnRemote(options, job);
     const RemoteFile* newest = nullptr;
     for (const RemoteFile& file : files) {
-        if (std::find(archives.begin(), archives.end(), file.Name) == archives.end()) continue;
         if (!newest || file.ModTime > newest->ModTime || (file.ModTime == newest->ModTime && file.Name > newest->Name))
             newest = &file;
     }
-    if (!newest) return nullptr;
+    return newest ? Fetch(options, *newest, host) : nullptr;
+}
 
-    std::unique_ptr<RemoteArchive> fetched(new RemoteArchive(options.FDatenDir, newest->Name));
-    const std::string local = ArchivePath(fetched->FFolder.Path(), newest->Name);
-    remote.Download(newest->Name, local, ProgressOnHost(host, "Lade " + newest->Name + " von " + remote.Target()));
+std::unique_ptr<RemoteArchive> RemoteArchive::Fetch(const TOptions& options, const RemoteFile& file, RunHost& host) {
+    const RcloneRemote remote(options.FZweitkopieZiel);
+    std::unique_ptr<RemoteArchive> fetched(new RemoteArchive(options.FDatenDir, file.Name));
+    const std::string local = fetched->Path();
+    remote.Download(file.Name, local, ProgressOnHost(host, "Lade " + file.Name + " von " + remote.Target()));
     host.SetStatus("");
     host.SetProgress(0, 0);
     const auto status = platform::StatPath(local, false);
-    if (!status || status->Size != newest->Size) {
-        throw Error("Die Sicherung " + remote.PathOf(newest->Name) + " kam nicht vollst\u00E4ndig an (" +
-                    std::to_string(status ? status->Size : 0) + " von " + std::to_string(newest->Size) + " Bytes).");
+    if (!status || status->Size != file.Size) {
+        throw Error("Die Sicherung " + remote.PathOf(file.Name) + " kam nicht vollst\u00E4ndig an (" +
+                    std::to_string(status ? status->Size : 0) + " von " + std::to_string(file.Size) + " Bytes).");
     }
-    const auto described = remote.Describe(newest->Name);
+    const auto described = remote.Describe(file.Name);
     if (described && described->Hash && described->Hash->Hex != RcloneRemote::LocalHash(local, described->Hash->Kind)) {
         throw Error("Die Pr\u00FCfsumme (" + described->Hash->Kind + ") der geladenen Sicherung " +
-                    remote.PathOf(newest->Name) + " stimmt nicht.");
+                    remote.PathOf(file.Name) + " stimmt nicht.");
     }
     return fetched;
 }
+
+std::string RemoteArchive::Path() const { return ArchivePath(FFolder.Path(), FName); }
 
 TJob RemoteArchive::AsJob(const TJob& job) const {
     TJob copy = job;

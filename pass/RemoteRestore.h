@@ -6,7 +6,9 @@
 // and the file go with the object.
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "pass/RcloneRemote.h"
 #include "platform/ScratchFolder.h"
 #include "util/RunHost.h"
 
@@ -24,11 +26,17 @@ public:
     // target, fetched; nullptr when the remote holds none. Throws vb::Error with the
     // German message when the remote cannot be reached or the download is not whole.
     static std::unique_ptr<RemoteArchive> FetchNewest(const TOptions& options, const TJob& job, RunHost& host);
+    // The archive `file` of the options' target (as ListOnRemote gives it), fetched.
+    static std::unique_ptr<RemoteArchive> Fetch(const TOptions& options, const RemoteFile& file, RunHost& host);
+    // The archives of `job` (under the options' strategy) on the options' target.
+    static std::vector<RemoteFile> ListOnRemote(const TOptions& options, const TJob& job);
 
     // The job as a restore of the fetched archive sees it: the scratch folder as its
     // target folder, the archive's name as its recorded archive.
     TJob AsJob(const TJob& job) const;
     const std::string& Name() const { return FName; }
+    // The fetched file.
+    std::string Path() const;
 
 private:
     RemoteArchive(const std::string& dataFolder, std::string name);

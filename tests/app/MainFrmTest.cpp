@@ -406,7 +406,7 @@ private slots:
                               "acLogfiles", "acHilfe",  "acInfo",    "acEnde"};
         QTest::newRow("jobs") << "acJobs" << bar + QStringList{"ComboBox4", "btnStartAll", "JobGrid"};
         QTest::newRow("backup") << "acBackup" << bar + QStringList{"ComboBox2", "btnStartBackup", "DefGrid"};
-        QTest::newRow("restore") << "acRestore" << bar + QStringList{"ComboBox3",       "ComboBox1", "JvDriveCombo1",
+        QTest::newRow("restore") << "acRestore" << bar + QStringList{"ComboBox3",       "ComboBox1", "btnExtern", "JvDriveCombo1",
                                                                      "btnStartRestore", "btnAll",    "AbZipView1"};
         QTest::newRow("settings") << "acEinstellungen"
                                   << bar + QStringList{"RadioGroup1Item0", "CheckBox1",  "CheckBox2",  "CheckBox3",
