@@ -1,7 +1,8 @@
 #pragma once
 // A private folder for files that live only as long as one operation (an archive
-// fetched from a remote for a restore): "<parent>/.<prefix>-XXXXXX", mode 0700, removed
-// with the files in it when the object goes.
+// fetched from a remote for a restore): "<parent>/.<prefix>-<pid>-XXXXXX", mode 0700,
+// removed with the files in it when the object goes. The process id in the name tells
+// a later run whether the folder's maker still lives.
 #include <string>
 
 namespace vb::platform {
@@ -21,9 +22,8 @@ private:
 };
 
 // Removes what killed runs left of such folders in `parent`: folders named
-// "." + prefix + "-" and six characters, with the files in them. Only a caller that
-// knows no run uses them (the holder of the pass lock) may call it. Returns how many
-// it removed.
+// "." + prefix + "-<pid>-" and six characters whose process no longer runs, with the
+// files in them. Returns how many it removed.
 int RemoveStaleScratchFolders(const std::string& parent, const std::string& prefix);
 
 }  // namespace vb::platform

@@ -79,6 +79,17 @@ private slots:
         emit archives->textActivated(archives->itemText(0));
         QCOMPARE(Names(window), QStringList{"brief.txt"});
         test::SaveScreenshot(&window, "restore-extern");
+
+        // "Start" restores from the fetched archive; the target folder stays empty.
+        QVERIFY(QFile::remove(Path("quelle/brief.txt")));
+        window.findChild<QPushButton*>("btnAll")->click();
+        FHome->Host().FAnswers.assign(4, true);
+        window.findChild<QPushButton*>("btnStartRestore")->click();
+        QFile restored(Path("quelle/brief.txt"));
+        QVERIFY2(restored.open(QIODevice::ReadOnly), qPrintable(QString::fromStdString(
+                                                         FHome->Host().FShown.empty() ? "" : FHome->Host().FShown.back())));
+        QCOMPARE(restored.readAll(), QByteArray("Hallo"));
+        QVERIFY(!QFile::exists(Path("ziel/Job.zip")));
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/TempDir.h"
 
@@ -16,7 +17,7 @@ TEST(ScratchFolder, IsPrivateAndGoesWithItsFiles) {
     {
         const ScratchFolder scratch(dir.Path().string(), "vb-zweitkopie");
         path = scratch.Path();
-        EXPECT_EQ(fs::path(path).filename().string().rfind(".vb-zweitkopie-", 0), 0u);
+        EXPECT_EQ(fs::path(path).filename().string().rfind(".vb-zweitkopie-" + std::to_string(::getpid()) + "-", 0), 0u);
         struct stat st{};
         ASSERT_EQ(::stat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0700u);
@@ -25,20 +26,24 @@ TEST(ScratchFolder, IsPrivateAndGoesWithItsFiles) {
     EXPECT_FALSE(fs::exists(path));
 }
 
-// What a killed run left goes; other names, links and files of such names stay.
+// What a killed run left goes; a folder whose process runs, other names, links and
+// files of such names stay. (No process has the id 999999999: it is above pid_max.)
 TEST(ScratchFolder, StaleFoldersOfThePrefixAreRemoved) {
     test::TempDir dir;
-    fs::create_directories(dir / ".vb-zweitkopie-a1B2c3");
-    test::WriteFile(dir / ".vb-zweitkopie-a1B2c3/Job_1.zip", "PK");
-    fs::create_directories(dir / ".vb-zweitkopie-lang-zu");
+    const std::string running = ".vb-zweitkopie-" + std::to_string(::getpid()) + "-a1B2c3";
+    for (const std::string& name : {std::string(".vb-zweitkopie-999999999-a1B2c3"), running, std::string(".vb-zweitkopie-lang-zu")}) {
+        fs::create_directories(dir / name);
+        test::WriteFile(dir / name / "Job_1.zip", "PK");
+    }
     fs::create_directories(dir / "ziel");
-    fs::create_directory_symlink(dir / "ziel", dir / ".vb-zweitkopie-Link00");
-    test::WriteFile(dir / ".vb-zweitkopie-Datei0", "");
+    fs::create_directory_symlink(dir / "ziel", dir / ".vb-zweitkopie-999999999-Link00");
+    test::WriteFile(dir / ".vb-zweitkopie-999999999-Datei0", "");
     EXPECT_EQ(RemoveStaleScratchFolders(dir.Path().string(), "vb-zweitkopie"), 1);
-    EXPECT_FALSE(fs::exists(dir / ".vb-zweitkopie-a1B2c3"));
+    EXPECT_FALSE(fs::exists(dir / ".vb-zweitkopie-999999999-a1B2c3"));
+    EXPECT_TRUE(fs::exists(dir / running / "Job_1.zip"));
     EXPECT_TRUE(fs::exists(dir / ".vb-zweitkopie-lang-zu"));
-    EXPECT_TRUE(fs::is_symlink(dir / ".vb-zweitkopie-Link00"));
-    EXPECT_TRUE(fs::exists(dir / ".vb-zweitkopie-Datei0"));
+    EXPECT_TRUE(fs::is_symlink(dir / ".vb-zweitkopie-999999999-Link00"));
+    EXPECT_TRUE(fs::exists(dir / ".vb-zweitkopie-999999999-Datei0"));
 }
 
 }  // namespace
