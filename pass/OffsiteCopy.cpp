@@ -56,12 +56,13 @@ public:
         for (const std::string& part : parts) Delete(part);
     }
 
-    // The archives of the job in its target folder, by name.
+    // The archives of the job in its target folder, by name. A link in an archive's
+    // place is no archive of this program and goes nowhere.
     std::map<std::string, LocalArchive> LocalArchives() const {
         std::map<std::string, LocalArchive> archives;
         for (const std::string& name : ArchivesOfJob(ListArchiveNames(FJob.DestDir), FJob, FStrategie)) {
             const std::string path = ArchivePath(FJob.DestDir, name);
-            if (const auto status = platform::StatPath(path, true); status && status->Kind == platform::FileKind::Regular)
+            if (const auto status = platform::StatPath(path, false); status && status->Kind == platform::FileKind::Regular)
                 archives[name] = {path, *status};
         }
         return archives;

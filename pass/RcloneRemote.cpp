@@ -165,7 +165,11 @@ TransferProgress ProgressOnHost(RunHost& host, const std::string& text) {
     };
 }
 
-RcloneRemote::RcloneRemote(std::string target) : FTarget(std::move(target)) {}
+RcloneRemote::RcloneRemote(std::string target) : FTarget(std::move(target)) {
+    // rclone would read a leading "-" as one of its options.
+    if (FTarget.empty() || FTarget.front() == '-' || FTarget.find(':') == std::string::npos)
+        throw Error("Das Ziel " + Quoted(FTarget) + " ist kein rclone-Ziel der Form remote:Ordner.");
+}
 
 std::string RcloneRemote::PathOf(const std::string& name) const {
     if (FTarget.empty() || FTarget.back() == ':' || FTarget.back() == '/') return FTarget + name;

@@ -38,6 +38,8 @@ TransferProgress ProgressOnHost(RunHost& host, const std::string& text);
 class RcloneRemote {
 public:
     // `target` is "remote:folder" (the folder may be empty or have several levels).
+    // Throws vb::Error for anything else, such as a text that rclone would read as
+    // one of its options.
     explicit RcloneRemote(std::string target);
     const std::string& Target() const { return FTarget; }
     // Target + "/" + name.

@@ -142,6 +142,8 @@ TEST_P(OffsiteCopyTest, FailuresKeepTheLocalArchiveAndSayWhy) {
         {"no rclone", "schule:Sicherungen", noTools.Path().string(),
          "Das Programm rclone wurde nicht gefunden; bitte das Debian-Paket \u201Erclone\u201C installieren."},
         {"no target", "", "", "F\u00FCr die Zweitkopie ist kein Ziel eingestellt"},
+        {"a target rclone would take for an option", "--config=/tmp/x:y", "",
+         "Das Ziel \u201E--config=/tmp/x:y\u201C ist kein rclone-Ziel der Form remote:Ordner."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
