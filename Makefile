@@ -19,12 +19,13 @@ FUZZ_SECONDS ?= 30
 # we must read; chmcmd from fp-utils compiles the help (under strace, which pins
 # its clock for reproducible builds), which libchm-dev reads;
 # pdftotext from poppler-utils checks printed pages; man from man-db checks the
-# manual page).
+# manual page; rclone copies each new archive to a remote and serves the tests'
+# WebDAV and SFTP servers).
 PACKAGES = build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev \
            libdeflate-dev libssl-dev libgtest-dev googletest zip unzip 7zip libarchive-tools python3 xvfb xauth \
            dpkg-dev desktop-file-utils appstream \
            qt6-translations-l10n fonts-wine openbox x11-utils systemd \
-           fp-utils libchm-dev strace poppler-utils man-db
+           fp-utils libchm-dev strace poppler-utils man-db rclone
 # `make package` builds the Debian package with these; the build dependencies come from
 # debian/control.
 PACKAGE_TOOLS = debhelper dpkg-dev lintian

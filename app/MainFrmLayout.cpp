@@ -29,6 +29,7 @@
 #include "gui/WindowIcons.h"
 #include "gui/AbZipView.h"
 #include "gui/DiskCompareWorker.h"
+#include "gui/OffsiteCopyGroup.h"
 
 namespace vb {
 namespace {
@@ -311,6 +312,12 @@ QWidget* TMainFrm::BuildRestorePage() {
     connect(ComboBox1, &QComboBox::textActivated, this, [this] { Guard([this] { ComboBox1Change(); }); });
     jobRow->addSpacing(8);
     jobRow->addWidget(ComboBox1, 1);
+    auto* external = new QToolButton(page);
+    external->setObjectName("btnExtern");
+    external->setText("E&xtern");
+    external->setToolTip("Die Sicherungen des Jobs auf dem externen Ziel (Zweitkopie) zur Auswahl hinzuf\u00FCgen");
+    connect(external, &QToolButton::clicked, this, [this] { Guard([this] { btnExternClick(); }); });
+    jobRow->addWidget(external);
     // The drive selector is as wide as "/  (Stammverzeichnis)" whatever mount paths
     // it lists (its list opens as wide as they need); the row must fit the window's
     // width with either caption of the toggle.
@@ -446,6 +453,8 @@ QWidget* TMainFrm::BuildSettingsPage() {
     schedule->setToolTip("Unbeaufsichtigte Sicherung zu festen Zeiten (systemd-Timer oder crontab)");
     connect(schedule, &QPushButton::clicked, this, &TMainFrm::btnZeitplanClick);
     body->addWidget(schedule, 0, Qt::AlignLeft);
+    grpZweitkopie = new gui::OffsiteCopyGroup(FOptions, *this, page);
+    body->addWidget(grpZweitkopie);
 
     auto* folderLabel = new QLabel("Datenverzeichnis:", page);
     body->addWidget(folderLabel);

@@ -46,6 +46,7 @@
 #include "restore/ArchiveListing.h"
 #include "settings/WindowPlacement.h"
 #include "gui/frmSchedule.h"
+#include "gui/OffsiteCopyGroup.h"
 #include "util/Error.h"
 #include "util/Finally.h"
 #include "util/GermanFormat.h"
@@ -146,11 +147,13 @@ void TMainFrm::SetTabOrder() {
                                  // backup
                                  "ComboBox2", "btnStartBackup", "DefGrid",
                                  // restore
-                                 "ComboBox3", "ComboBox1", "JvDriveCombo1", "btnStartRestore", "btnAll", "cbStand",
-                                 "btnVersionen", "cbVergleichen", "cbNurAenderungen", "btnGeaenderte", "AbZipView1",
+                                 "ComboBox3", "ComboBox1", "btnExtern", "JvDriveCombo1", "btnStartRestore", "btnAll",
+                                 "cbStand", "btnVersionen", "cbVergleichen", "cbNurAenderungen", "btnGeaenderte",
+                                 "AbZipView1",
                                  // settings
                                  "RadioGroup1Item0", "RadioGroup1Item1", "RadioGroup1Item2", "CheckBox1", "CheckBox2",
-                                 "cbVerschluesselung", "CheckBox3", "btnZeitplan", "edDatenDir", "btnDatenDir",
+                                 "cbVerschluesselung", "CheckBox3", "btnZeitplan", "chkZweitkopie", "cbZweitkopieRemote",
+                                 "edZweitkopieOrdner", "spZweitkopieTage", "btnVerbindungTesten", "edDatenDir", "btnDatenDir",
                                  "btnUserInfo",
                                  // logs
                                  "btnPreviewBackupLog", "SpeedButton1", "memoBackupLog", "btnPreviewRestoreLog",
@@ -201,6 +204,7 @@ void TMainFrm::LoadSettings() {
     cbVerschluesselung->setCurrentIndex(FOptions.FAes ? kEncryptionAes : kEncryptionZipCrypto);
     cbVerschluesselung->setEnabled(FOptions.FUsePassword);
     CheckBox3->setChecked(FOptions.FPruefen);
+    grpZweitkopie->Load();
     const QSignalBlocker block(edDatenDir);
     edDatenDir->setText(Q(FOptions.FDatenDir));
 }
@@ -442,6 +446,7 @@ void TMainFrm::ShowArchiveInBrowser(const std::string& fileName) {
 void TMainFrm::ListArchives() {
     ListStands();
     ComboBox1->clear();
+    FRemoteArchive.reset();
     const std::vector<std::string> names = ListArchiveNames(FJob.DestDir);
     for (const std::string& name : names) ComboBox1->addItem(Q(name));
     ComboBox1->setCurrentIndex(-1);
@@ -451,10 +456,24 @@ void TMainFrm::ListArchives() {
     ComboBox1Change();
 }
 
+// A remote archive (its item carries the remote file's name and size) is fetched into
+// the data folder first and read from there; the job's recorded archive stays.
 void TMainFrm::ComboBox1Change() {
     FArchiveReader.Close();
     AbZipView1->Entries().Load({});
+    FRemoteArchive.reset();
     SetStatus("");
+    const QVariant remote = ComboBox1->currentData();
+    if (remote.isValid()) {
+        RemoteFile file;
+        file.Name = S(remote.toStringList().value(0));
+        file.Size = remote.toStringList().value(1).toULongLong();
+        FRemoteArchive = RemoteArchive::Fetch(FOptions, file, *this);
+        FArchiveReader.Open(FRemoteArchive->Path());
+        AbZipView1->Entries().Load(FArchiveReader.Entries());
+        SetStatus(ArchiveStatusLine(FRemoteArchive->Path()));
+        return;
+    }
     const std::string name = S(ComboBox1->currentText());
     StartComparison();
     if (name.empty()) return;
@@ -471,6 +490,20 @@ void TMainFrm::ComboBox1Change() {
 }
 
 void TMainFrm::tabRestoreShow() { ListArchives(); }
+
+void TMainFrm::btnExternClick() {
+    if (!FOptions.FZweitkopie) {
+        ShowMessage("Die Zweitkopie (extern) ist in den Einstellungen nicht eingeschaltet.");
+        return;
+    }
+    for (int i = ComboBox1->count() - 1; i >= 0; --i) {
+        if (ComboBox1->itemData(i).isValid()) ComboBox1->removeItem(i);
+    }
+    const std::vector<RemoteFile> files = RemoteArchive::ListOnRemote(FOptions, FJob);
+    for (const RemoteFile& file : files)
+        ComboBox1->addItem(Q(file.Name) + " (extern)", QStringList{Q(file.Name), QString::number(file.Size)});
+    SetStatus(std::to_string(files.size()) + " Sicherungen auf " + FOptions.FZweitkopieZiel);
+}
 
 // The toggle does not follow the selection: only this button changes it.
 void TMainFrm::btnAllClick() {
@@ -492,7 +525,8 @@ std::vector<std::size_t> TMainFrm::SelectedBrowserEntries() const {
 void TMainFrm::BrowserArchiveChanged(const std::string& fileName) {
     AbZipView1->Entries().Load(FArchiveReader.Entries());
     StartComparison();
-    if (fileName.empty()) return;
+    // A restore of the remote archive keeps it chosen.
+    if (fileName.empty() || FRemoteArchive) return;
     const int index = ComboBox1->findText(Q(fileName));
     if (index >= 0) ComboBox1->setCurrentIndex(index);
 }
@@ -539,7 +573,7 @@ void TMainFrm::RestoreJob(const TJob& job) {
 
 void TMainFrm::btnStartRestoreClick() {
     Guard([this] {
-        if (ConfirmRestore()) RestoreJob(FJob);
+        if (ConfirmRestore()) RestoreJob(FRemoteArchive ? FRemoteArchive->AsJob(FJob) : FJob);
     });
 }
 

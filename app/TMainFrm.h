@@ -19,6 +19,7 @@
 #include "catalogue/TJob.h"
 #include "dbcheck/ExclusiveUseTest.h"
 #include "pass/Pass.h"
+#include "pass/RemoteRestore.h"
 #include "platform/MountPoints.h"
 #include "restore/FileVersions.h"
 #include "restore/RestoreRun.h"
@@ -48,6 +49,7 @@ namespace gui {
 class AbZipView;
 class CsvGrid;
 class DiskCompareWorker;
+class OffsiteCopyGroup;
 class TAboutDialog;
 class TVersionsDlg;
 }
@@ -156,6 +158,8 @@ public:
     // The archive browser (restore page).
     void ListArchives();
     void ComboBox1Change();
+    // "Extern": adds the job's archives on the remote to the archive selector, marked.
+    void btnExternClick();
     void tabRestoreShow();
     void btnAllClick();
     const ArchiveReader& Reader() const { return FArchiveReader; }
@@ -292,6 +296,7 @@ private:
     RestoreRun FRestoreRun{{FArchiveReader, FDatabases, FOptions, FAuto}, *this, *this};
     Pass FPass{JobDataSet, FBackupRun, FRestoreRun, *this, FOptions};
     std::vector<platform::MountPoint> FRestoreRoots;  // the drive selector's items
+    std::unique_ptr<RemoteArchive> FRemoteArchive;   // the remote archive the browser shows, fetched
 
     // Widgets, owned by Qt's parent chain.
     QStackedWidget* FPages = nullptr;
@@ -304,6 +309,7 @@ private:
     static constexpr int kEncryptionAes = 0;
     static constexpr int kEncryptionZipCrypto = 1;
     QCheckBox* CheckBox3 = nullptr;  // "Sicherung nach dem Packen prüfen"
+    gui::OffsiteCopyGroup* grpZweitkopie = nullptr;  // "Zweitkopie (extern)"
     QLabel* lblLetzterLauf = nullptr;  // the failed last unattended pass
     QLineEdit* edDatenDir = nullptr;
     QComboBox* ComboBox2 = nullptr;

@@ -270,6 +270,8 @@ bool BackupRun::BackupJob(TJob& current) {
     FOutdated.clear();
     FSkippedFolders.clear();
     FJobComplete = false;
+    FWrittenArchive.clear();
+    FSpannedMedia = false;
     ArchiveWriter& writer = FContext.Writer;
     // Whatever an earlier failure left open is never saved later.
     if (writer.IsOpen()) writer.Discard();
@@ -297,6 +299,7 @@ bool BackupRun::BackupJob(TJob& current) {
     }
     if (packed != Packed::Written) return false;
 
+    FWrittenArchive = path;
     const std::string archiveName = FileNameOf(path);
     if (current.Bezeichnung == job.Bezeichnung) current.BackupFilename = archiveName;
     RecordArchiveName(job, jobRow, archiveName);
@@ -335,6 +338,7 @@ void BackupRun::StartPacking() {
     writer.OnFileLeftOut = notSaved;
     writer.OnFileSkipped = notSaved;
     writer.OnRequestBlankDisk = [this](int) {
+        FSpannedMedia = true;
         return FHost.ConfirmOkCancel("Bitte eine leere, formatierte Diskette einlegen");
     };
     writer.OnRequestLastDisk = [this] { return FHost.ConfirmOkCancel("Bitte die letzte Diskette einlegen"); };

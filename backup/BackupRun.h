@@ -75,6 +75,10 @@ public:
     // True when the last BackupJob wrote its archive, left nothing out and brought
     // every file up to date.
     bool JobComplete() const { return FJobComplete; }
+    // The archive the last BackupJob wrote ("" when it wrote none), and whether it had
+    // to be split over several removable media.
+    const std::string& WrittenArchive() const { return FWrittenArchive; }
+    bool WrittenArchiveSpanned() const { return FSpannedMedia; }
 
 private:
     // A definition row marked to be saved.
@@ -108,6 +112,8 @@ private:
     std::vector<std::string> FSkippedFolders;  // messages for rows left out, and for a waiting archive that stays
     std::vector<std::pair<std::string, std::string>> FPendingRecords;  // job name, archive name
     bool FJobComplete = false;
+    std::string FWrittenArchive;
+    bool FSpannedMedia = false;  // the writer asked for a further medium
     bool FRecordsFailed = false;  // a write of the records failed since the last FlushRecords
     int FProgressDone = 0;   // entries packed by the final save so far
     int FProgressTotal = 0;  // entries the final save packs

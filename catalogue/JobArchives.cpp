@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <tuple>
@@ -39,9 +40,9 @@ constexpr std::string_view kPendingSuffix = "_1.zip.vbneu";
 struct Generations {
     std::string g1, g2, g3, pending;
     explicit Generations(const TJob& job) {
-        const std::string base = job.DestDir + "/" + job.Bezeichnung;
-        g1 = base + "_1.zip", g2 = base + "_2.zip", g3 = base + "_3.zip";
-        pending = base + std::string(kPendingSuffix);
+        const std::string folder = job.DestDir + "/";
+        g1 = folder + GenerationName(job, 1), g2 = folder + GenerationName(job, 2), g3 = folder + GenerationName(job, 3);
+        pending = folder + job.Bezeichnung + std::string(kPendingSuffix);
     }
 };
 
@@ -211,6 +212,52 @@ std::string ArchiveForRestorePass(const std::string& folder, const std::string& 
         }
     }
     return newest;
+}
+
+std::string GenerationName(const TJob& job, int n) { return job.Bezeichnung + "_" + std::to_string(n) + ".zip"; }
+
+std::vector<std::string> ArchivesOfJob(const std::vector<std::string>& names, const TJob& job,
+                                       std::uint8_t strategie) {
+    std::vector<std::string> found;
+    const auto has = [&](const std::string& name) { return std::find(names.begin(), names.end(), name) != names.end(); };
+    switch (strategie) {
+    case bsDreiGenerationen:
+        for (int n = 1; n <= 3; ++n) {
+            if (has(GenerationName(job, n))) found.push_back(GenerationName(job, n));
+        }
+        return found;
+    case bsGleicheDatei:
+        if (has(job.Bezeichnung + ".zip")) found.push_back(job.Bezeichnung + ".zip");
+        return found;
+    case bsJedenTag:
+    default:
+        for (const std::string& name : names) {
+            if (ArchiveDay(name, job)) found.push_back(name);
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+}
+
+std::optional<long> ArchiveDay(std::string_view name, const TJob& job) {
+    const std::string_view prefix = job.Bezeichnung;
+    if (name.size() != prefix.size() + 13 || !name.starts_with(prefix) || !name.ends_with(".zip")) return std::nullopt;
+    const std::string_view stem = name.substr(0, name.size() - 4);
+    if (!EndsWithDay(stem)) return std::nullopt;
+    const auto number = [&](std::size_t at) { return (stem[at] - '0') * 10 + (stem[at + 1] - '0'); };
+    const std::size_t at = prefix.size();
+    using namespace std::chrono;
+    const year_month_day date{year(2000 + number(at + 1)), month(static_cast<unsigned>(number(at + 4))),
+                              day(static_cast<unsigned>(number(at + 7)))};
+    if (!date.ok()) return std::nullopt;
+    return sys_days(date).time_since_epoch().count();
+}
+
+long DayNumber(const std::tm& now) {
+    using namespace std::chrono;
+    const year_month_day date{year(now.tm_year + 1900), month(static_cast<unsigned>(now.tm_mon + 1)),
+                              day(static_cast<unsigned>(now.tm_mday))};
+    return sys_days(date).time_since_epoch().count();
 }
 
 }  // namespace vb

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,5 +96,24 @@ std::vector<std::string> JobArchiveNames(const std::string& folder, std::string_
 // newest creation stamp (of equal stamps the last in name order). "" when the folder
 // holds no archive.
 std::string ArchiveForRestorePass(const std::string& folder, const std::string& recorded);
+
+// The name of generation `n` (1 to 3) of the three-generation strategy, without
+// folder: job name + "_n.zip".
+std::string GenerationName(const TJob& job, int n);
+
+// The archives of `job` under `strategie` among `names` (names without folder, as a
+// listing of the target folder or of the remote copy gives them): the generations
+// that are there in the order _1, _2, _3; the same-file archive; or the per-day
+// archives in name order, which is their date order within one century. Names that
+// differ only in case are other names.
+std::vector<std::string> ArchivesOfJob(const std::vector<std::string>& names, const TJob& job, std::uint8_t strategie);
+
+// The day a per-day archive name of `job` carries ("<job>-yy-mm-dd.zip", years read
+// as 20yy), as days since 1 January 1970; nullopt for any other name and for a date
+// that does not exist.
+std::optional<long> ArchiveDay(std::string_view name, const TJob& job);
+
+// The local date of `now` as days since 1 January 1970, to compare with ArchiveDay.
+long DayNumber(const std::tm& now);
 
 }  // namespace vb

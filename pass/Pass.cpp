@@ -7,11 +7,15 @@
 #include "backup/BackupRun.h"
 #include "catalogue/CsvTable.h"
 #include "catalogue/TJob.h"
+#include "pass/OffsiteCopy.h"
+#include "pass/RemoteRestore.h"
+#include "platform/ScratchFolder.h"
 #include "platform/TemporaryFiles.h"
 #include "restore/RestoreRun.h"
 #include "settings/Settings.h"
 #include "util/Finally.h"
 #include "platform/RunPhases.h"
+#include "util/GermanFormat.h"
 
 namespace vb {
 namespace {
@@ -85,6 +89,8 @@ bool Pass::Lock() {
         platform::RemoveStaleTemporaries(file.has_parent_path() ? file.parent_path().string() : ".",
                                          file.filename().string());
     }
+    // And what a killed restore left of an archive fetched from the remote.
+    platform::RemoveStaleScratchFolders(FOptions.FDatenDir, kRemoteArchiveFolderPrefix);
     return true;
 }
 
@@ -132,18 +138,40 @@ void Pass::RunJob(PassKind kind, const SelectedJob& selected) {
     }
     bool ok = false;
     try {
-        ok = kind == PassKind::Backup ? FBackup.BackupJob(job) && FBackup.JobComplete() : FRestore.RestoreJob(job, true);
+        ok = kind == PassKind::Backup ? BackupAndCopy(job) : RestoreNewest(job);
     } catch (const std::exception& e) {
         FHost.ShowError(e.what());
     }
     if (!ok) FIncomplete = true;
 }
 
+bool Pass::BackupAndCopy(TJob& job) {
+    const bool written = FBackup.BackupJob(job);
+    const bool complete = written && FBackup.JobComplete();
+    if (!written || !FOptions.FZweitkopie) return complete;
+    OffsiteCopy copy(FOptions, FHost);
+    if (FBackup.WrittenArchiveSpanned()) {
+        copy.SkipSpanned(FBackup.WrittenArchive());
+        return complete;
+    }
+    return copy.CopyJob(job, LocalTime(std::time(nullptr))) && complete;
+}
+
+bool Pass::RestoreNewest(const TJob& job) {
+    if (!FOptions.FZweitkopie || !LocalArchiveMissing(job, FOptions.FStrategie)) return FRestore.RestoreJob(job, true);
+    const auto fetched = RemoteArchive::FetchNewest(FOptions, job, FHost);
+    if (!fetched) return FRestore.RestoreJob(job, true);
+    FHost.ShowMessage("Im Zielverzeichnis " + job.DestDir + " fehlt die Sicherung des Jobs " + Quoted(job.Bezeichnung) +
+                      "; sie wird aus der Zweitkopie " + fetched->Name() + " auf " + FOptions.FZweitkopieZiel +
+                      " wiederhergestellt.");
+    return FRestore.RestoreJob(fetched->AsJob(job), true);
+}
+
 bool Pass::BackupOne(TJob& job) {
     FIncomplete = true;
     if (!Lock()) return false;
     Finally release([this] { FLock.reset(); });
-    const bool ok = FBackup.BackupJob(job) && FBackup.JobComplete();
+    const bool ok = BackupAndCopy(job);
     FIncomplete = !FBackup.FlushRecords() || !ok;
     return !FIncomplete;
 }

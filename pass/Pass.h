@@ -4,7 +4,9 @@
 // job of the buttons "Backup starten" and "Start". The pass reads the jobs from the
 // rows of the job table without moving its current row, takes the data folder's pass
 // lock once for all its jobs, chooses the jobs the same way for both directions, and
-// lets no job's failure stop the next one. Everything it says goes through RunHost.
+// lets no job's failure stop the next one. After each archive a backup writes, the
+// job's archives go to the remote when the options ask for a copy there (OffsiteCopy);
+// a failed copy leaves the job incomplete. Everything it says goes through RunHost.
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +62,13 @@ private:
     // Takes the lock, false after the message when another pass holds it.
     bool Lock();
     void RunJob(PassKind kind, const SelectedJob& selected);
+    // The backup of `job` and, when it wrote an archive and the options ask for it,
+    // the copy to the remote. True when both succeeded completely.
+    bool BackupAndCopy(TJob& job);
+    // The whole-archive restore of a pass: from the job's target folder, or, when
+    // that holds no archive of the job and the copy to a remote is on, from the
+    // newest archive of the job there.
+    bool RestoreNewest(const TJob& job);
 
     const CsvTable& FJobs;
     BackupRun& FBackup;

@@ -159,7 +159,19 @@ ScheduledCommand CommandForThisProcess(const std::string& program, bool root) {
     if (root) names.insert(names.begin(), "HOME");
     for (const char* name : names)
         if (const char* value = std::getenv(name); value && *value) command.Environment.emplace_back(name, value);
+    if (std::string config = RcloneConfigFile(); !config.empty()) command.Environment.emplace_back("RCLONE_CONFIG", config);
     return command;
+}
+
+std::string RcloneConfigFile() {
+    const auto variable = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : "");
+    };
+    if (std::string named = variable("RCLONE_CONFIG"); !named.empty()) return named;
+    if (std::string config = variable("XDG_CONFIG_HOME"); !config.empty()) return config + "/rclone/rclone.conf";
+    if (std::string home = variable("HOME"); !home.empty()) return home + "/.config/rclone/rclone.conf";
+    return {};
 }
 
 void WritePasswordFile(const std::string& path, const std::string& password) {

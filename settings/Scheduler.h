@@ -80,8 +80,14 @@ std::string ScheduledProgram(const std::string& running, const std::string& inst
 // The pass as this process would start it: ScheduledProgram(`program`) with /BACKUP, the password
 // file beside the settings file, and the environment values that choose the
 // settings and the data folder (XDG_CONFIG_HOME, VORLIXBACKUP_COMMON_DOCUMENTS, and
-// HOME for system units, which get none of their own).
+// HOME for system units, which get none of their own), and RCLONE_CONFIG, the rclone
+// configuration of this user (RcloneConfigFile), for the copy to a remote.
 ScheduledCommand CommandForThisProcess(const std::string& program, bool root);
+
+// The file where rclone finds this user's configuration: RCLONE_CONFIG when set,
+// else rclone.conf in the folder "rclone" of the configuration folder
+// ($XDG_CONFIG_HOME, else ~/.config). Empty when neither HOME nor the others is set.
+std::string RcloneConfigFile();
 
 // Writes the password for protected backups into `path` (mode 0600 from the moment
 // it exists, first line the password); an empty password removes the file.

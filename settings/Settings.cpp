@@ -23,6 +23,10 @@ LoadedSettings LoadSettings(RegistryStore& store, const std::function<std::strin
     o.FPruefen = store.ReadDword(root, kSettingsKey, "PRUEFEN").value_or(0) != 0;
     o.FDatenDir = store.ReadString(root, kSettingsKey, "Datenverzeichnis").value_or("");
     if (o.FDatenDir.empty()) o.FDatenDir = defaultDataFolder();
+    o.FZweitkopie = store.ReadDword(root, kSettingsKey, "ZWEITKOPIE").value_or(0) != 0;
+    o.FZweitkopieZiel = store.ReadString(root, kSettingsKey, "ZWEITKOPIE_ZIEL").value_or("");
+    const std::uint32_t days = store.ReadDword(root, kSettingsKey, "ZWEITKOPIE_TAGE").value_or(0);
+    o.FZweitkopieTage = days == 0 || days > 36500 ? kDefaultZweitkopieTage : static_cast<int>(days);
     return result;
 }
 
@@ -34,6 +38,9 @@ bool SaveSettings(RegistryStore& store, const TOptions& options) {
     store.WriteString(kSettingsKey, "Datenverzeichnis", options.FDatenDir);
     store.WriteDword(kSettingsKey, "PRUEFEN", options.FPruefen ? 1 : 0);
     store.WriteDword(kSettingsKey, "VERSCHLUESSELUNG", options.FAes ? 1 : 0);
+    store.WriteDword(kSettingsKey, "ZWEITKOPIE", options.FZweitkopie ? 1 : 0);
+    store.WriteString(kSettingsKey, "ZWEITKOPIE_ZIEL", options.FZweitkopieZiel);
+    store.WriteDword(kSettingsKey, "ZWEITKOPIE_TAGE", static_cast<std::uint32_t>(options.FZweitkopieTage));
     return true;
 }
 

@@ -2,7 +2,9 @@
 // The user options and where they live: the registry key
 // HKEY_CURRENT_USER\Software\Vorlix-Backup with LOGGING, PASSWORTSCHUTZ,
 // VERSCHLUESSELUNG (1 = AES-256, 0 = ZipCrypto), STRATEGIE, Datenverzeichnis and
-// PRUEFEN (check each archive after packing). The main window
+// PRUEFEN (check each archive after packing), and the copy of each new archive to an
+// rclone remote: ZWEITKOPIE (1 = on), ZWEITKOPIE_ZIEL ("remote:folder") and
+// ZWEITKOPIE_TAGE (days a per-day archive is kept there). The main window
 // owns the fields; these functions move them between the fields and the registry.
 #include <functional>
 #include <string>
@@ -15,6 +17,8 @@ class RegistryStore;
 
 inline constexpr const char* kSettingsKey = "Software\\Vorlix-Backup";
 
+inline constexpr int kDefaultZweitkopieTage = 30;
+
 struct TOptions {
     TBackupStrategie FStrategie = bsJedenTag;
     bool FLogging = false;
@@ -22,6 +26,9 @@ struct TOptions {
     std::string FDatenDir;
     bool FPruefen = false;  // "Sicherung nach dem Packen prüfen"
     bool FAes = true;       // "Verschlüsselung": AES-256, else ZipCrypto for old programs
+    bool FZweitkopie = false;         // copy each new archive to FZweitkopieZiel
+    std::string FZweitkopieZiel{};    // rclone remote and folder, "schule-nc:Sicherungen/Verwaltung"
+    int FZweitkopieTage = kDefaultZweitkopieTage;  // days a per-day archive stays on the remote
 };
 
 // Registry to fields. When the key can be neither opened nor created, the fields keep
@@ -32,7 +39,7 @@ struct TOptions {
 // three strategies reads as per day. A missing VERSCHLUESSELUNG means AES-256, except
 // where protection is on already: those archives were made with ZipCrypto and may be
 // opened by programs that know nothing else, so ZipCrypto stays until the user
-// chooses.
+// chooses. ZWEITKOPIE is off when missing, ZWEITKOPIE_TAGE 30 when missing or 0.
 struct LoadedSettings {
     TOptions options;
     bool keyOpened = false;
@@ -40,7 +47,8 @@ struct LoadedSettings {
 LoadedSettings LoadSettings(RegistryStore& store, const std::function<std::string()>& defaultDataFolder);
 
 // Fields to registry, in the order STRATEGIE, LOGGING, PASSWORTSCHUTZ,
-// Datenverzeichnis, PRUEFEN, VERSCHLUESSELUNG. Returns false, writing nothing, when the key cannot be
+// Datenverzeichnis, PRUEFEN, VERSCHLUESSELUNG, ZWEITKOPIE, ZWEITKOPIE_ZIEL,
+// ZWEITKOPIE_TAGE. Returns false, writing nothing, when the key cannot be
 // opened; a failing write throws RegistryError.
 bool SaveSettings(RegistryStore& store, const TOptions& options);
 

@@ -34,6 +34,14 @@ void ArchiveLog::Start(const std::string& logPath, const std::string& archivePat
     Line(archivePath, " logging ");
 }
 
+bool ArchiveLog::Continue(const std::string& logPath) {
+    Stop();
+    FFd.Reset(::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666));
+    struct stat st{};
+    if (FFd.Valid() && (::fstat(FFd.Get(), &st) != 0 || !S_ISREG(st.st_mode))) Stop();
+    return FFd.Valid();
+}
+
 void ArchiveLog::Line(const std::string& name, const std::string& event) {
     if (!FFd.Valid()) return;
     const std::time_t now = FClock ? FClock() : std::time(nullptr);

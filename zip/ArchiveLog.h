@@ -21,6 +21,10 @@ public:
     // the file cannot be created or emptied.
     void Start(const std::string& logPath, const std::string& archivePath);
 
+    // Opens `logPath` to append lines after those a finished run left there, creating
+    // it when missing; false when it cannot be opened (nothing is logged then).
+    bool Continue(const std::string& logPath);
+
     // Writes `name` (control bytes as "\xNN", see util/EscapeControl.h) + `event`
     // (which brings its own blanks) + date and time. Write
     // errors are not reported. Nothing happens while no log is started.

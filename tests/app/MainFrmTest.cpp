@@ -407,12 +407,12 @@ private slots:
         QTest::newRow("jobs") << "acJobs" << bar + QStringList{"ComboBox4", "btnStartAll", "JobGrid"};
         QTest::newRow("backup") << "acBackup" << bar + QStringList{"ComboBox2", "btnStartBackup", "DefGrid"};
         QTest::newRow("restore") << "acRestore"
-                                 << bar + QStringList{"ComboBox3",       "ComboBox1",     "JvDriveCombo1",
-                                                      "btnStartRestore", "btnAll",        "cbStand",
-                                                      "btnVersionen",    "cbVergleichen", "AbZipView1"};
+                                 << bar + QStringList{"ComboBox3",     "ComboBox1",       "btnExtern", "JvDriveCombo1",
+                                                      "btnStartRestore", "btnAll",        "cbStand",   "btnVersionen",
+                                                      "cbVergleichen", "AbZipView1"};
         QTest::newRow("settings") << "acEinstellungen"
                                   << bar + QStringList{"RadioGroup1Item0", "CheckBox1",  "CheckBox2",  "CheckBox3",
-                                                       "btnZeitplan",      "edDatenDir", "btnDatenDir"};
+                                                       "btnZeitplan",      "chkZweitkopie", "edDatenDir", "btnDatenDir"};
         QTest::newRow("logs") << "acLogfiles"
                               << bar + QStringList{"btnPreviewBackupLog",  "SpeedButton1", "memoBackupLog",
                                                    "btnPreviewRestoreLog", "SpeedButton2", "memoRestoreLog"};

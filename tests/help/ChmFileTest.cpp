@@ -39,7 +39,7 @@ TEST(ChmFile, ContextNumbersOfTheWindowMapToTheirTopics) {
     // Every page of the contents is in the file, and so is the style sheet.
     const std::string contents = help.Read("/html/inhalt.htm").value_or("");
     for (const char* link : {"fenster.htm", "jobs.htm", "sichern.htm", "wiederherstellen.htm", "einstellungen.htm",
-                             "logdateien.htm", "zeitgesteuert.htm", "datenbank.htm"}) {
+                             "logdateien.htm", "zeitgesteuert.htm", "datenbank.htm", "zweitkopie.htm"}) {
         SCOPED_TRACE(link);
         EXPECT_NE(contents.find(std::string("href=\"") + link), std::string::npos);
         EXPECT_TRUE(help.Read(std::string("/html/") + link));
@@ -54,6 +54,14 @@ TEST(ChmFile, TheHelpCoversWhatAnAdministratorNeeds) {
                                "VORLIXBACKUP_PASSWORD_FILE", "600", "Rückgabewert", "loginctl enable-linger"}) {
         SCOPED_TRACE(needed);
         EXPECT_NE(timed.find(needed), std::string::npos);
+    }
+    // The copy to a remote: the three kinds of remote, each with its rclone command.
+    const std::string offsite = help.Read("/html/zweitkopie.htm").value_or("");
+    for (const char* needed : {"rclone config create schule-nc webdav", "vendor=nextcloud", "rclone config create schule-sftp sftp",
+                               "rclone config create schule-s3 s3", "rclone listremotes", "RCLONE_CONFIG",
+                               "Verbindung testen"}) {
+        SCOPED_TRACE(needed);
+        EXPECT_NE(offsite.find(needed), std::string::npos);
     }
     const std::string restore = help.Read("/html/wiederherstellen.htm").value_or("");
     EXPECT_NE(restore.find("ursprünglichen"), std::string::npos);

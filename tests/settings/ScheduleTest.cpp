@@ -3,6 +3,8 @@
 #include "settings/Schedule.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <sys/stat.h>
 
 #include "settings/FakeSchedulerCommands.h"
@@ -163,6 +165,34 @@ TEST(Schedule, ScheduledProgramIsTheInstalledPathWhenItIsThatFile) {
         EXPECT_EQ(ScheduledProgram(c.running.string(), installed.string()), c.expected.string());
     }
     EXPECT_EQ(CommandForThisProcess(elsewhere.string(), false).Program, elsewhere.string());
+}
+
+// The pass a timer starts finds the rclone configuration of the user who set it up.
+TEST(Schedule, CommandNamesTheRcloneConfigurationOfThisUser) {
+    struct Case {
+        const char* name;
+        const char* rcloneConfig;  // nullptr: unset
+        const char* configHome;
+        std::string expected;
+    } cases[] = {
+        {"named", "/srv/rclone.conf", "/home/lehrer/.cfg", "/srv/rclone.conf"},
+        {"configuration folder", nullptr, "/home/lehrer/.cfg", "/home/lehrer/.cfg/rclone/rclone.conf"},
+        {"home", nullptr, nullptr, "/home/lehrer/.config/rclone/rclone.conf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::ScopedEnv home("HOME", "/home/lehrer");
+        test::ScopedEnv config("RCLONE_CONFIG", c.rcloneConfig ? c.rcloneConfig : "");
+        test::ScopedEnv xdg("XDG_CONFIG_HOME", c.configHome ? c.configHome : "");
+        if (!c.rcloneConfig) ::unsetenv("RCLONE_CONFIG");
+        if (!c.configHome) ::unsetenv("XDG_CONFIG_HOME");
+        const ScheduledCommand command = CommandForThisProcess("/usr/bin/vorlixbackup", false);
+        const std::pair<std::string, std::string> expected{"RCLONE_CONFIG", c.expected};
+        EXPECT_NE(std::find(command.Environment.begin(), command.Environment.end(), expected),
+                  command.Environment.end());
+        EXPECT_NE(ServiceUnitText(TSchedule{true}, command).find("Environment=\"RCLONE_CONFIG=" + c.expected + "\""),
+                  std::string::npos);
+    }
 }
 
 TEST(Schedule, ReplacingTheMarkedLineKeepsEveryOtherLine) {

@@ -84,7 +84,40 @@ TEST(Settings, SaveWritesEveryOptionAsTypedValue) {
               "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Vorlix-Backup]\n"
               "\"LOGGING\"=dword:00000001\n\"STRATEGIE\"=dword:00000002\n"
               "\"PASSWORTSCHUTZ\"=dword:00000000\n\"Datenverzeichnis\"=\"/d\"\n\"PRUEFEN\"=dword:00000001\n"
-              "\"VERSCHLUESSELUNG\"=dword:00000000\n");
+              "\"VERSCHLUESSELUNG\"=dword:00000000\n\"ZWEITKOPIE\"=dword:00000000\n\"ZWEITKOPIE_ZIEL\"=\"\"\n"
+              "\"ZWEITKOPIE_TAGE\"=dword:0000001e\n");
+}
+
+TEST(Settings, RemoteCopyValuesRoundTripAndDefault) {
+    struct Case {
+        const char* name;
+        std::string storeText;
+        bool on;
+        std::string target;
+        int days;
+    } cases[] = {
+        {"missing: off, 30 days", "\"LOGGING\"=dword:00000001\n", false, "", 30},
+        {"set", "\"ZWEITKOPIE\"=dword:00000001\n\"ZWEITKOPIE_ZIEL\"=\"schule-nc:Sicherungen/Verwaltung\"\n"
+                "\"ZWEITKOPIE_TAGE\"=dword:0000000e\n", true, "schule-nc:Sicherungen/Verwaltung", 14},
+        {"zero days read as 30", "\"ZWEITKOPIE_TAGE\"=dword:00000000\n", false, "", 30},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        test::WriteFile(dir / "registry.reg", "Windows Registry Editor Version 5.00\n\n"
+                                              "[HKEY_CURRENT_USER\\Software\\Vorlix-Backup]\n" + c.storeText);
+        RegistryStore store(dir / "registry.reg");
+        const TOptions loaded = LoadSettings(store, [] { return std::string("D"); }).options;
+        EXPECT_EQ(loaded.FZweitkopie, c.on);
+        EXPECT_EQ(loaded.FZweitkopieZiel, c.target);
+        EXPECT_EQ(loaded.FZweitkopieTage, c.days);
+        ASSERT_TRUE(SaveSettings(store, loaded));
+        RegistryStore again(dir / "registry.reg");
+        const TOptions reloaded = LoadSettings(again, [] { return std::string("D"); }).options;
+        EXPECT_EQ(reloaded.FZweitkopie, c.on);
+        EXPECT_EQ(reloaded.FZweitkopieZiel, c.target);
+        EXPECT_EQ(reloaded.FZweitkopieTage, c.days);
+    }
 }
 
 TEST(Settings, DefaultDataFolderIsCreatedBelowTheSharedDocuments) {
