@@ -11,9 +11,9 @@
 namespace vb {
 
 int RunProgram(int argc, char** argv) {
-    if (const auto status = RunWithoutDisplay(argc, argv)) return *status;
-    std::optional<RunPhase> phase(std::in_place, "start-up");
     const EntryDecision decision = DecideProgramEntry(argc, argv);
+    if (const auto status = RunWithoutDisplay(decision)) return *status;
+    std::optional<RunPhase> phase(std::in_place, "start-up");
     const bool unattended = decision.mode != EntryMode::Interactive && decision.mode != EntryMode::Versions;
     // From here on SIGTERM ends the window like a close (once the event loop runs);
     // an unattended pass keeps the default and never saves the options.

@@ -4,6 +4,6 @@
 #include "platform/WindowModule.h"
 
 int main(int argc, char** argv) {
-    if (const auto status = vb::RunWithoutDisplay(argc, argv)) return *status;
+    if (const auto status = vb::RunWithoutDisplay(vb::DecideProgramEntry(argc, argv))) return *status;
     return vb::platform::RunWindowModule(argc, argv);
 }

@@ -45,15 +45,16 @@ public:
         for (RemoteFile& file : FRemote.List()) FFiles[file.Name] = std::move(file);
     }
 
-    // Parts that a cut-off upload of this job's archives left behind.
-    void RemoveParts() {
-        std::vector<std::string> parts;
+    // Uploads of this job's archives that a cut connection left under their
+    // temporary name.
+    void RemoveLeftoverUploads() {
+        std::vector<std::string> leftovers;
         for (const auto& [name, file] : FFiles) {
             if (!name.ends_with(kPartSuffix)) continue;
             const std::string archive = name.substr(0, name.size() - kPartSuffix.size());
-            if (!ArchivesOfJob({archive}, FJob, FStrategie).empty()) parts.push_back(name);
+            if (!ArchivesOfJob({archive}, FJob, FStrategie).empty()) leftovers.push_back(name);
         }
-        for (const std::string& part : parts) Delete(part);
+        for (const std::string& leftover : leftovers) Delete(leftover);
     }
 
     // The archives of the job in its target folder, by name. A link in an archive's
@@ -183,7 +184,7 @@ bool OffsiteCopy::CopyJob(const TJob& job, const std::tm& now) {
         FHost.Breathe();
         JobCopy copy(remote, FHost, job, FOptions.FStrategie);
         copy.OnLog = [this](const std::string& name, const std::string& event) { Log(name, event); };
-        copy.RemoveParts();
+        copy.RemoveLeftoverUploads();
         switch (FOptions.FStrategie) {
         case bsDreiGenerationen: copy.Generations(); break;
         case bsGleicheDatei: copy.SameFile(); break;

@@ -77,10 +77,9 @@ EntryDecision DecideProgramEntry(int argc, char** argv) {
     return DecideEntry(parameters, RawCommandLine(programPath, parameters), CharacterCount(programPath));
 }
 
-std::optional<int> RunWithoutDisplay(int argc, char** argv) {
+std::optional<int> RunWithoutDisplay(const EntryDecision& decision) {
     // Benchmarks see start-up, the pass and the end apart (VB_BENCH_PHASES).
     std::optional<RunPhase> phase(std::in_place, "start-up");
-    const EntryDecision decision = DecideProgramEntry(argc, argv);
     if (decision.mode == EntryMode::Help || decision.mode == EntryMode::Version) {
         std::fputs((decision.mode == EntryMode::Help ? UsageText() : VersionText()).c_str(), stdout);
         return kExitOk;

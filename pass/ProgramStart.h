@@ -32,10 +32,10 @@ void EnsureListSeparator(RegistryStore& registry);
 int RunWithoutWindow(const EntryDecision& decision, RegistryStore& registry, Boxes& boxes,
                      std::optional<RunPhase>& phase);
 
-// Help, version, and everything without a display: returns the exit status. Returns
-// nullopt, having done nothing, when a display is there and the window or boxes on it
-// are wanted.
-std::optional<int> RunWithoutDisplay(int argc, char** argv);
+// Help, version, and everything without a display, as `decision` says: returns the
+// exit status. Returns nullopt, having done nothing, when a display is there and the
+// window or boxes on it are wanted.
+std::optional<int> RunWithoutDisplay(const EntryDecision& decision);
 
 // The decision the command line makes (the program's path counts for the raw line).
 EntryDecision DecideProgramEntry(int argc, char** argv);
