@@ -22,7 +22,7 @@ FUZZ_SECONDS ?= 30
 # manual page; rclone copies each new archive to a remote and serves the tests'
 # WebDAV and SFTP servers).
 PACKAGES = build-essential cmake pkg-config qt6-base-dev libgl-dev zlib1g-dev \
-           libdeflate-dev libssl-dev libgtest-dev googletest zip unzip 7zip libarchive-tools python3 xvfb xauth \
+           libdeflate-dev libssl-dev nlohmann-json3-dev libgtest-dev googletest zip unzip 7zip libarchive-tools python3 xvfb xauth \
            dpkg-dev desktop-file-utils appstream \
            qt6-translations-l10n fonts-wine openbox x11-utils systemd \
            fp-utils libchm-dev strace poppler-utils man-db rclone

@@ -133,7 +133,7 @@ private:
                         (placed ? std::to_string(placed->Size) : std::string("0")) + " statt " +
                         std::to_string(local.Status.Size) + " Bytes gro\u00DF.");
         }
-        if (placed->Hash && placed->Hash->Hex != RcloneRemote::LocalHash(local.Path, placed->Hash->Kind)) {
+        if (placed->Hash && placed->Hash->Hex != FRemote.LocalHash(local.Path, placed->Hash->Kind)) {
             throw Error("Die Pr\u00FCfsumme (" + placed->Hash->Kind + ") der Datei " + FRemote.PathOf(part) +
                         " stimmt nicht mit der Sicherung " + local.Path + " \u00FCberein.");
         }

@@ -1,6 +1,6 @@
 #pragma once
 // One folder of an rclone remote ("schule-nc:Sicherungen/Verwaltung"), reached through
-// the rclone command line. rclone finds its configuration where it always does
+// rclone's remote control, which the first operation starts and the object ends. rclone finds its configuration where it always does
 // (RCLONE_CONFIG, else ~/.config/rclone/rclone.conf); the credentials stay there and
 // never pass through this program. Every operation that fails throws vb::Error with a
 // German message that says what went wrong (rclone missing, remote unknown, login
@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@
 #include "util/RunHost.h"
 
 namespace vb {
+
+class RcloneDaemon;
 
 // A hash of a file as rclone names its kind ("MD5", "SHA-1") and its hex digits.
 struct FileHash {
@@ -41,6 +44,8 @@ public:
     // Throws vb::Error for anything else, such as a text that rclone would read as
     // one of its options.
     explicit RcloneRemote(std::string target);
+    ~RcloneRemote();
+    RcloneRemote(RcloneRemote&&) noexcept;
     const std::string& Target() const { return FTarget; }
     // Target + "/" + name.
     std::string PathOf(const std::string& name) const;
@@ -59,13 +64,16 @@ public:
     // through this machine where the remote can.
     void Move(const std::string& from, const std::string& to) const;
     void Delete(const std::string& name) const;
-    // The hash of a local file in `kind`, computed by rclone.
-    static std::string LocalHash(const std::string& localPath, const std::string& kind);
+    // The hash of a local file in `kind` ("MD5", "SHA-1"), computed by rclone.
+    std::string LocalHash(const std::string& localPath, const std::string& kind) const;
     // The names of the remotes that rclone's configuration holds, without the colon.
     static std::vector<std::string> ListRemotes();
 
 private:
+    const RcloneDaemon& Daemon() const;
+
     std::string FTarget;
+    mutable std::unique_ptr<RcloneDaemon> FDaemon;
 };
 
 }  // namespace vb

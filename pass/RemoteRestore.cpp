@@ -48,7 +48,7 @@ std::unique_ptr<RemoteArchive> RemoteArchive::Fetch(const TOptions& options, con
                     std::to_string(status ? status->Size : 0) + " von " + std::to_string(file.Size) + " Bytes).");
     }
     const auto described = remote.Describe(file.Name);
-    if (described && described->Hash && described->Hash->Hex != RcloneRemote::LocalHash(local, described->Hash->Kind)) {
+    if (described && described->Hash && described->Hash->Hex != remote.LocalHash(local, described->Hash->Kind)) {
         throw Error("Die Pr\u00FCfsumme (" + described->Hash->Kind + ") der geladenen Sicherung " +
                     remote.PathOf(file.Name) + " stimmt nicht.");
     }
