@@ -7,6 +7,8 @@
 
 #include "catalogue/CsvText.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileStat.h"
+#include "platform/PathWalk.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
 #include "util/Utf8.h"
@@ -95,13 +97,24 @@ void WriteCsvFile(const std::string& fileName, const std::vector<std::string>& l
             fitsAnsi = false;
         }
     }
-    // Write through a symbolic link to the file it names, and keep the file's mode.
+    // Write through a symbolic link to the file it names, and keep the file's mode;
+    // but only through a link of root's or this user's: one that another user put in
+    // the file's place must not send this process's write where that user could not.
     std::filesystem::path target = fileName;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(target, ec)) {
-        const auto resolved = std::filesystem::canonical(target, ec);
-        if (!ec) target = resolved;
+    for (int hops = 0; hops < 40; ++hops) {
+        const auto link = platform::StatPath(target.string(), false);
+        if (!link || link->Kind != platform::FileKind::Symlink) break;
+        if (!platform::MayFollowLinkOf(link->Owner)) {
+            throw Error("Die Datei " + fileName +
+                        " kann nicht gespeichert werden: an ihrer Stelle steht eine Verkn\u00FCpfung eines anderen "
+                        "Benutzers (Benutzernummer " + std::to_string(link->Owner) + ").");
+        }
+        std::error_code ec;
+        const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+        if (ec) break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
     }
+    std::error_code ec;
     mode_t mode = 0644;
     const auto status = std::filesystem::status(target, ec);
     if (!ec && std::filesystem::exists(status)) mode = static_cast<mode_t>(status.permissions()) & 07777;

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 
 #include "catalogue/CsvColumn.h"
+#include "catalogue/CsvFile.h"
 #include "catalogue/CsvTable.h"
 #include "support/ErrorOf.h"
 #include "support/TempDir.h"
@@ -513,6 +515,44 @@ TEST_F(CsvTableTest, LineLimitHoldsWhenSettingFields) {
     table->Close();
     auto again = OpenDef(ReadFile(FDir / "def.csv"));
     EXPECT_EQ(again->GetText("NAME"), std::string(200, 'n'));
+}
+
+}  // namespace
+}  // namespace vb
+
+namespace vb {
+namespace {
+
+// A list in the place of a link: written through a link of root's or this user's, to
+// the file it names; a link another user planted is neither followed nor replaced.
+TEST(CsvFileTest, WritesThroughOnlyTheLinksOfRootOrThisUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a link to another user";
+    struct Case {
+        uid_t LinkOwner;
+        bool Followed;
+    };
+    for (const Case& c : {Case{0, true}, Case{65534, false}}) {
+        TempDir dir;
+        const auto elsewhere = dir / "elsewhere.csv";
+        WriteFile(elsewhere, "alt\r\n");
+        ::chmod(elsewhere.c_str(), 0600);
+        const auto list = dir / "jobs.csv";
+        std::filesystem::create_symlink(elsewhere, list);
+        ASSERT_EQ(::lchown(list.c_str(), c.LinkOwner, c.LinkOwner), 0);
+        if (c.Followed) {
+            WriteCsvFile(list.string(), {"neu"});
+            EXPECT_EQ(ReadFile(elsewhere), "neu\r\n");
+            EXPECT_TRUE(std::filesystem::is_symlink(list));
+            struct stat st {};
+            ASSERT_EQ(::stat(elsewhere.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0600u);
+        } else {
+            const std::string message = test::ErrorOf([&] { WriteCsvFile(list.string(), {"neu"}); });
+            EXPECT_NE(message.find("Verkn\u00FCpfung eines anderen Benutzers"), std::string::npos) << message;
+            EXPECT_EQ(ReadFile(elsewhere), "alt\r\n");
+            EXPECT_TRUE(std::filesystem::is_symlink(list));
+        }
+    }
 }
 
 }  // namespace
