@@ -64,7 +64,10 @@ RcloneDaemon::RcloneDaemon(const std::vector<std::string>& flags) {
     FAuthorization = "Basic " + Base64("vorlixbackup:" + password);
 
     auto watch = std::make_shared<StartWatch>();
-    std::vector<std::string> argv = {"rclone", "rcd", "--rc-addr", "127.0.0.1:0"};
+    // The options on the command line win over any RCLONE_RC_* of the environment: the
+    // server asks for the password and serves no files.
+    std::vector<std::string> argv = {"rclone",          "rcd", "--rc-addr", "127.0.0.1:0", "--rc-no-auth=false",
+                                     "--rc-serve=false", "--rc-web-gui=false"};
     argv.insert(argv.end(), flags.begin(), flags.end());
     FProcess = std::make_unique<platform::ChildProcess>(
         argv, std::vector<std::string>{"RCLONE_RC_USER=vorlixbackup", "RCLONE_RC_PASS=" + password},

@@ -58,7 +58,16 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
     std::vector<std::string> env = moreEnvironment;
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
-    for (char** e = environ; *e; ++e) envp.push_back(*e);
+    // An entry of this process's environment with a name that `moreEnvironment` sets
+    // gives way to it.
+    const auto setHere = [&](std::string_view entry) {
+        const std::string_view name = entry.substr(0, entry.find('=') + 1);
+        for (const std::string& e : moreEnvironment)
+            if (std::string_view(e).substr(0, e.find('=') + 1) == name) return true;
+        return false;
+    };
+    for (char** e = environ; *e; ++e)
+        if (!setHere(*e)) envp.push_back(*e);
     envp.push_back(nullptr);
 
     int errFds[2], execFds[2];

@@ -20,7 +20,7 @@ public:
     using LineHandler = std::function<void(std::string_view line)>;
 
     // Starts argv[0], looked up on PATH, with this process's environment and the
-    // "NAME=value" entries of `moreEnvironment`; standard input and output are
+    // "NAME=value" entries of `moreEnvironment` (in place of those of the same name); standard input and output are
     // /dev/null. `onErrorLine` gets each line of standard error without its line end,
     // and an empty view once standard error has ended. Started() says whether the
     // program could be run at all.

@@ -49,10 +49,15 @@ protected:
 };
 
 TEST_F(RcloneDaemonTest, AnswersOnlyWithItsOwnPassword) {
+    // A login that the environment offers rclone is not the one it takes.
+    const test::ScopedEnv user("RCLONE_RC_USER", "lehrer");
+    const test::ScopedEnv password("RCLONE_RC_PASS", "geheim");
+    const test::ScopedEnv noAuth("RCLONE_RC_NO_AUTH", "true");
     const RcloneDaemon daemon({});
     EXPECT_EQ(daemon.Call("rc/noop", {{"probe", 7}}).value("probe", 0), 7);
     // Another user of the machine knows the port but not the password.
-    for (const std::string authorization : {"", "Basic dm9ybGl4YmFja3VwOg==" /* "vorlixbackup:" */}) {
+    for (const std::string authorization : {"", "Basic dm9ybGl4YmFja3VwOg==" /* "vorlixbackup:" */,
+                                            "Basic bGVocmVyOmdlaGVpbQ==" /* "lehrer:geheim" */}) {
         const auto reply = platform::PostJson(daemon.Port(), "/operations/list", authorization,
                                               R"({"fs":"/","remote":""})", std::chrono::seconds(10));
         ASSERT_TRUE(reply.has_value());
