@@ -28,6 +28,7 @@
 #include "platform/TemporaryFiles.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
+#include "util/Finally.h"
 #include "util/PathText.h"
 #include "platform/RunPhases.h"
 
@@ -463,6 +464,13 @@ void ArchiveWriter::Save() {
         if (e.Action == EntryAction::Add || e.Action == EntryAction::Replace) pending = true;
     if (!pending && !(FEntries.empty() && FFileSize == 0)) return;
     if (FSpanned) throw Error("Cannot update an existing spanned disk set");
+    // While the save holds the entries twice (as they were and as written), what
+    // only the selection needs gives way: the slack the selection left in the
+    // entries, and the index of their names, which is built again from the entries
+    // as they are afterwards, also when the save fails.
+    FEntries.shrink_to_fit();
+    FIndex = {};
+    const Finally rebuild([this] { RebuildIndex(); });
     if (FCreatedHere && FFileSize == 0 && Medium && Medium->IsRemovable(FPath)) SaveDirect();
     else SaveToTemporaryFile();
 }
@@ -642,7 +650,6 @@ void ArchiveWriter::SaveToTemporaryFile() {
     TakeIdentity();
     FFileSize = out.Position();
     FEntries = std::move(written);
-    RebuildIndex();
 }
 
 void ArchiveWriter::SaveDirect() {
@@ -662,7 +669,6 @@ void ArchiveWriter::SaveDirect() {
     zip::SpannedWriter spanned(*Medium, FTarget, FSpanningThreshold, OnRequestBlankDisk);
     const zip::SpannedResult result = spanned.Write(scratch.Get(), out.Position(), written);
     FEntries = std::move(written);
-    RebuildIndex();
     FSpanned = result.Disks > 1;
     if (!FSpanned) {
         // A one-disk archive is an ordinary archive from now on.

@@ -722,6 +722,29 @@ TEST_F(WriterTest, AbortedSaveLeavesTheOldArchiveAndNoTemporaryFile) {
     EXPECT_EQ(files, 2u);  // Daten and the archive
 }
 
+// After a failed save the writer still knows its entries by name: the files selected
+// again and saved are stored once each.
+TEST_F(WriterTest, SaveAfterAFailedOneStoresEachFileOnce) {
+    ArchiveWriter writer;
+    Backup(writer);
+    MakeFile(Data / "Liste.txt", "geändert", 1710496800 + 86400);
+    writer.OnItemProgress = [](const ArchiveEntry&) { return false; };
+    writer.Open(Archive);
+    writer.SetRecurse(true);
+    writer.AddFiles(Data.string() + "/*.*");
+    EXPECT_EQ(ErrorOf([&] { writer.Save(); }), "Process aborted by user");
+    writer.OnItemProgress = nullptr;
+    writer.AddFiles(Data.string() + "/*.*");
+    writer.Close();
+    ArchiveReader reader;
+    reader.Open(Archive);
+    std::map<std::string, int> count;
+    for (const auto& e : reader.Entries()) ++count[e.Name];
+    ASSERT_FALSE(count.empty());
+    for (const auto& [name, n] : count) EXPECT_EQ(n, 1) << name;
+    ExpectPeersAccept();
+}
+
 // A new archive over an existing file (the next generation) takes its place only
 // when complete, after the caller's step; a failed save or a discarded archive
 // leaves the old file as it was, and the writer starts the next archive clean.
