@@ -67,6 +67,17 @@ protected:
         writer.Close();
     }
 
+    // Changes a file of the archive that Backup made, selects everything again and
+    // aborts the save at its first entry.
+    void AbortSaveOfAChange(ArchiveWriter& writer) {
+        MakeFile(Data / "Liste.txt", "geändert", 1710496800 + 86400);
+        writer.OnItemProgress = [](const ArchiveEntry&) { return false; };
+        writer.Open(Archive);
+        writer.SetRecurse(true);
+        writer.AddFiles(Data.string() + "/*.*");
+        EXPECT_EQ(ErrorOf([&] { writer.Save(); }), "Process aborted by user");
+    }
+
     void ExpectPeersAccept(const std::string& password = "") {
         std::string out;
         const std::string pw = password.empty() ? "" : " -P " + Quote(password);
@@ -710,12 +721,7 @@ TEST_F(WriterTest, AbortedSaveLeavesTheOldArchiveAndNoTemporaryFile) {
     ArchiveWriter writer;
     Backup(writer);
     const std::string bytes = ReadFile(Archive);
-    MakeFile(Data / "Liste.txt", "geändert", 1710496800 + 86400);
-    writer.OnItemProgress = [](const ArchiveEntry&) { return false; };
-    writer.Open(Archive);
-    writer.SetRecurse(true);
-    writer.AddFiles(Data.string() + "/*.*");
-    EXPECT_EQ(ErrorOf([&] { writer.Save(); }), "Process aborted by user");
+    AbortSaveOfAChange(writer);
     EXPECT_TRUE(ReadFile(Archive) == bytes);
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& item : fs::directory_iterator(Dir.Path())) ++files;
@@ -727,12 +733,7 @@ TEST_F(WriterTest, AbortedSaveLeavesTheOldArchiveAndNoTemporaryFile) {
 TEST_F(WriterTest, SaveAfterAFailedOneStoresEachFileOnce) {
     ArchiveWriter writer;
     Backup(writer);
-    MakeFile(Data / "Liste.txt", "geändert", 1710496800 + 86400);
-    writer.OnItemProgress = [](const ArchiveEntry&) { return false; };
-    writer.Open(Archive);
-    writer.SetRecurse(true);
-    writer.AddFiles(Data.string() + "/*.*");
-    EXPECT_EQ(ErrorOf([&] { writer.Save(); }), "Process aborted by user");
+    AbortSaveOfAChange(writer);
     writer.OnItemProgress = nullptr;
     writer.AddFiles(Data.string() + "/*.*");
     writer.Close();
