@@ -579,13 +579,16 @@ def generate(root, scale, seed):
     for rel, fn in specials:
         tree.write(rel, "documents (TXT, HTML, INI)", fn(tree.rng(rel)))
 
-    # CSV exports
+    # CSV exports: ten a school year, and the number of years already grows with the
+    # scale, so each export's size follows the scale only as far as the years do not
+    # (at scale 1 there are four years and the factor is 1).
+    export_size = scale * 4 / len(years)
     for yi, year in enumerate(years):
         for i, name in enumerate(("Schuelerliste", "Adressen", "Notenexport", "Kurswahl", "Fehlzeiten",
                                   "Lehrer", "Raeume", "Stundenplan", "Statistik", "Elternbeiräte")):
             rel = "Export/%s/%s.csv" % (year, name)
             r = tree.rng(rel)
-            tree.write(rel, "exports (CSV)", csv_export(r, int(r.skewed(40000, 2200000) * scale), 2024 - yi))
+            tree.write(rel, "exports (CSV)", csv_export(r, int(r.skewed(40000, 2200000) * export_size), 2024 - yi))
     r = tree.rng("Export/Straßenverzeichnis.csv")
     tree.write("Export/Straßenverzeichnis.csv", "exports (CSV)", csv_export(r, int(300000 * scale), 2024))
 

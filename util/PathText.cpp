@@ -13,6 +13,12 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string_view LastNameOf(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    const auto slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 bool EndsWithZip(std::string_view name) {
     static constexpr std::string_view kExtension = ".zip";
     if (name.size() < kExtension.size()) return false;

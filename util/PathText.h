@@ -10,6 +10,8 @@ namespace vb {
 std::string FolderOf(const std::string& path);
 // What follows the last slash (the whole path without one).
 std::string FileNameOf(const std::string& path);
+// The last name of `path`, slashes at its end ignored: "b" for "/a/b/".
+std::string_view LastNameOf(std::string_view path);
 // True when `name` ends in ".zip", letters in any case.
 bool EndsWithZip(std::string_view name);
 

@@ -44,7 +44,7 @@ struct ArchiveEntry {
 
     // Writer only.
     EntryAction Action = EntryAction::Unchanged;
-    std::string SourcePath;    // the disk file that the entry is (to be) made from
+    std::string SourcePath;    // the disk file that the entry is to be made from; empty once written
     std::uint64_t SourceDevice = 0;  // identity of that file when it was selected
     std::uint64_t SourceInode = 0;
 

@@ -28,18 +28,12 @@
 #include "platform/TemporaryFiles.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
+#include "util/Finally.h"
 #include "util/PathText.h"
 #include "platform/RunPhases.h"
 
 namespace vb {
 namespace {
-
-std::string BaseName(const std::string& path) {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    const auto slash = p.rfind('/');
-    return slash == std::string::npos ? p : p.substr(slash + 1);
-}
 
 // The password's bytes for the method: Windows-1252 for the traditional cipher, as
 // this program always wrote them; UTF-8 for AES, as 7-Zip and bsdtar read them.
@@ -60,15 +54,24 @@ std::uint16_t VersionNeeded(const ArchiveEntry& e, bool zip64) {
     throw Error("Im Ordner " + folder + " kann keine temporäre Datei angelegt werden: " + SystemErrorText(error));
 }
 
+// An entry as the new archive holds it once written: nothing left to do, and no
+// longer tied to the file it was made from (a pass over many files would otherwise
+// keep every path twice until the save ends).
+ArchiveEntry WrittenCopy(const ArchiveEntry& source) {
+    ArchiveEntry e = source;
+    e.Action = EntryAction::Unchanged;
+    e.SourcePath = std::string();
+    return e;
+}
+
 // A new or changed entry on its way into the archive: its header fields from the
 // file as it was opened, its data from the compression pipeline.
 class NewEntry {
 public:
     NewEntry(const ArchiveEntry& source, const zip::SourceInfo& info, const zip::OwnerFieldCache::Owner& owner,
              const zip::EntryEncryption& encryption, std::uint64_t offset)
-        : FInfo(info), FEncryption(encryption), FName(*zip::EncodeName(source.Name)), FEntry(source) {
+        : FInfo(info), FEncryption(encryption), FName(*zip::EncodeName(source.Name)), FEntry(WrittenCopy(source)) {
         ArchiveEntry& e = FEntry;
-        e.Action = EntryAction::Unchanged;
         e.HeaderName = FName.Bytes;
         // Local and central header carry the same fields: the Unicode Path field, then
         // owner and group (then the AES field of an AES entry).
@@ -372,7 +375,7 @@ void ArchiveWriter::AddFiles(const std::string& pattern) {
 // selections replaces it by another) nor a temporary file of its saves.
 bool ArchiveWriter::IsArchiveFile(const std::string& path, const platform::FileStatus& status) const {
     if (FSelf && status.Device == FSelf->Device && status.Inode == FSelf->Inode) return true;
-    if (BaseName(path).starts_with("." + BaseName(FTarget) + ".vbtmp-")) return true;
+    if (LastNameOf(path).starts_with("." + std::string(LastNameOf(FTarget)) + ".vbtmp-")) return true;
     return KeepOut && KeepOut(path);
 }
 
@@ -461,6 +464,13 @@ void ArchiveWriter::Save() {
         if (e.Action == EntryAction::Add || e.Action == EntryAction::Replace) pending = true;
     if (!pending && !(FEntries.empty() && FFileSize == 0)) return;
     if (FSpanned) throw Error("Cannot update an existing spanned disk set");
+    // While the save holds the entries twice (as they were and as written), what
+    // only the selection needs gives way: the slack the selection left in the
+    // entries, and the index of their names, which is built again from the entries
+    // as they are afterwards, also when the save fails.
+    FEntries.shrink_to_fit();
+    FIndex = {};
+    const Finally rebuild([this] { RebuildIndex(); });
     if (FCreatedHere && FFileSize == 0 && Medium && Medium->IsRemovable(FPath)) SaveDirect();
     else SaveToTemporaryFile();
 }
@@ -501,8 +511,7 @@ ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFil
     const std::string oldExtra = old.substr(kFixed + nameLength);
     const std::uint64_t dataOffset = source.LocalHeaderOffset + headerSize;
 
-    ArchiveEntry e = source;
-    e.Action = EntryAction::Unchanged;
+    ArchiveEntry e = WrittenCopy(source);
     e.LocalHeaderOffset = out.Position();
     const bool sizes64 = e.UncompressedSize >= zip::kMax32 || e.CompressedSize >= zip::kMax32;
     if (zip::NeedsZip64(e)) e.VersionNeeded = std::max<std::uint16_t>(e.VersionNeeded, 45);
@@ -533,8 +542,7 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
     std::vector<zip::CompressionPipeline::Job> jobs;
     for (const auto& e : FEntries)
         if (e.Action != EntryAction::Unchanged)
-            jobs.push_back({e.SourcePath, e.IsFolder(), BaseName(e.SourcePath), e.SourceDevice, e.SourceInode,
-                            e.Action == EntryAction::Replace});
+            jobs.push_back({e.SourcePath, e.IsFolder(), e.SourceDevice, e.SourceInode, e.Action == EntryAction::Replace});
     zip::CompressionPipeline pipeline(std::move(jobs), encryption, FThreads);
     std::size_t job = 0;
     zip::OwnerFieldCache owners;
@@ -642,7 +650,6 @@ void ArchiveWriter::SaveToTemporaryFile() {
     TakeIdentity();
     FFileSize = out.Position();
     FEntries = std::move(written);
-    RebuildIndex();
 }
 
 void ArchiveWriter::SaveDirect() {
@@ -662,7 +669,6 @@ void ArchiveWriter::SaveDirect() {
     zip::SpannedWriter spanned(*Medium, FTarget, FSpanningThreshold, OnRequestBlankDisk);
     const zip::SpannedResult result = spanned.Write(scratch.Get(), out.Position(), written);
     FEntries = std::move(written);
-    RebuildIndex();
     FSpanned = result.Disks > 1;
     if (!FSpanned) {
         // A one-disk archive is an ordinary archive from now on.

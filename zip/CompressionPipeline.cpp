@@ -14,6 +14,7 @@
 #include "zip/DeflateJoin.h"
 #include "zip/ZipCrypto.h"
 #include "platform/FileIo.h"
+#include "util/PathText.h"
 
 namespace vb::zip {
 
@@ -193,13 +194,14 @@ namespace {
 
 // Opens and describes one job's file or folder.
 void Describe(const CompressionPipeline::Job& job, SourceInfo& info) {
+    const std::string path(job.Path);
     if (job.Folder) {
-        if (auto status = platform::StatPath(job.Path, true); status && status->Kind == platform::FileKind::Directory) {
+        if (auto status = platform::StatPath(path, true); status && status->Kind == platform::FileKind::Directory) {
             info.Ok = true;
             info.Status = *status;
         }
     } else {
-        info.Fd.Reset(::open(job.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+        info.Fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
         if (const int fd = info.Fd.Get(); fd >= 0) {
             auto status = platform::StatFd(fd);
             // The file that the search found and judged, not one put in its place since.
@@ -214,7 +216,7 @@ void Describe(const CompressionPipeline::Job& job, SourceInfo& info) {
     }
     if (info.Ok) {
         info.Dos = ToDosDateTime(info.Status.ModifiedTime);
-        info.Attributes = platform::WindowsAttributes(info.Status, job.BaseName);
+        info.Attributes = platform::WindowsAttributes(info.Status, LastNameOf(job.Path));
         const std::uint64_t size = job.Folder ? 0 : info.Status.Size;
         info.Whole = size <= kWholeLimit;
         info.ChunkCount = job.Folder || size == 0 ? 0 : info.Whole ? 1 : (size + kChunkSize - 1) / kChunkSize;

@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zip/DosTime.h"
@@ -63,10 +64,11 @@ struct ChunkResult {
 
 class CompressionPipeline {
 public:
+    // A job names its file by a view of the caller's text, which lives as long as the
+    // pipeline: a pass over many files keeps their paths once, not twice.
     struct Job {
-        std::string Path;
+        std::string_view Path;
         bool Folder = false;
-        std::string BaseName;      // for the hidden attribute
         std::uint64_t Device = 0;  // identity the file had when it was selected (files
         std::uint64_t Inode = 0;   // only; inode 0: not checked)
         bool KeepOpen = false;     // the writer looks at the file again after it was read

@@ -67,6 +67,17 @@ protected:
         writer.Close();
     }
 
+    // Changes a file of the archive that Backup made, selects everything again and
+    // aborts the save at its first entry.
+    void AbortSaveOfAChange(ArchiveWriter& writer) {
+        MakeFile(Data / "Liste.txt", "geändert", 1710496800 + 86400);
+        writer.OnItemProgress = [](const ArchiveEntry&) { return false; };
+        writer.Open(Archive);
+        writer.SetRecurse(true);
+        writer.AddFiles(Data.string() + "/*.*");
+        EXPECT_EQ(ErrorOf([&] { writer.Save(); }), "Process aborted by user");
+    }
+
     void ExpectPeersAccept(const std::string& password = "") {
         std::string out;
         const std::string pw = password.empty() ? "" : " -P " + Quote(password);
@@ -710,16 +721,29 @@ TEST_F(WriterTest, AbortedSaveLeavesTheOldArchiveAndNoTemporaryFile) {
     ArchiveWriter writer;
     Backup(writer);
     const std::string bytes = ReadFile(Archive);
-    MakeFile(Data / "Liste.txt", "geändert", 1710496800 + 86400);
-    writer.OnItemProgress = [](const ArchiveEntry&) { return false; };
-    writer.Open(Archive);
-    writer.SetRecurse(true);
-    writer.AddFiles(Data.string() + "/*.*");
-    EXPECT_EQ(ErrorOf([&] { writer.Save(); }), "Process aborted by user");
+    AbortSaveOfAChange(writer);
     EXPECT_TRUE(ReadFile(Archive) == bytes);
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& item : fs::directory_iterator(Dir.Path())) ++files;
     EXPECT_EQ(files, 2u);  // Daten and the archive
+}
+
+// After a failed save the writer still knows its entries by name: the files selected
+// again and saved are stored once each.
+TEST_F(WriterTest, SaveAfterAFailedOneStoresEachFileOnce) {
+    ArchiveWriter writer;
+    Backup(writer);
+    AbortSaveOfAChange(writer);
+    writer.OnItemProgress = nullptr;
+    writer.AddFiles(Data.string() + "/*.*");
+    writer.Close();
+    ArchiveReader reader;
+    reader.Open(Archive);
+    std::map<std::string, int> count;
+    for (const auto& e : reader.Entries()) ++count[e.Name];
+    ASSERT_FALSE(count.empty());
+    for (const auto& [name, n] : count) EXPECT_EQ(n, 1) << name;
+    ExpectPeersAccept();
 }
 
 // A new archive over an existing file (the next generation) takes its place only
