@@ -1,6 +1,8 @@
 #include "platform/ChildProcess.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/syscall.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -33,15 +35,28 @@ std::string ProgramPath(const std::string& name) {
     }
 }
 
+bool Reaped(pid_t pid) {
+    int status = 0;
+    const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+    return ended == pid || (ended < 0 && errno == ECHILD);
+}
+
+// Reaps `pid` once it has ended, waiting at most `patience`; false when it still runs.
 bool WaitUntilEnded(pid_t pid, std::chrono::milliseconds patience) {
     const auto until = std::chrono::steady_clock::now() + patience;
-    int status = 0;
-    while (true) {
-        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
-        if (ended == pid || (ended < 0 && errno == ECHILD)) return true;
-        if (std::chrono::steady_clock::now() >= until) return false;
-        ::usleep(10'000);
+    // A descriptor of the process becomes readable the moment it ends.
+    const UniqueFd process(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    while (!Reaped(pid)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        if (process.Valid()) {
+            pollfd ended{process.Get(), POLLIN, 0};
+            ::poll(&ended, 1, static_cast<int>(left.count()));
+        } else {
+            ::usleep(10'000);
+        }
     }
+    return true;
 }
 
 }  // namespace
