@@ -6,12 +6,15 @@
 
 #include <set>
 
+#include <unistd.h>
+
 #include "catalogue/JobArchives.h"
 #include "catalogue/TJob.h"
 #include "settings/Settings.h"
 #include "support/FakeHost.h"
 #include "support/RandomBytes.h"
 #include "support/RcloneServer.h"
+#include "support/SmallFileSystem.h"
 #include "support/TempDir.h"
 #include "util/Utf8.h"
 
@@ -163,6 +166,25 @@ TEST_P(OffsiteCopyTest, FailuresKeepTheLocalArchiveAndSayWhy) {
                                                                                   c.reason),
                   std::string::npos);
     }
+}
+
+// A remote whose disk fills up during the upload: the reason says so, and neither the
+// part nor anything under the final name stays there.
+TEST_P(OffsiteCopyTest, FullRemoteIsSaidAndKeepsNoPart) {
+    if (GetParam() != ServerKind::Sftp) GTEST_SKIP() << "rclone serve webdav answers a full disk with 405";
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a small file system";
+    const fs::path small = FServed / "klein";
+    const test::SmallFileSystem mounted(small, "1m");
+    if (!mounted.Mounted()) GTEST_SKIP() << "no tmpfs here";
+    const std::string bytes = WriteArchive("Verwaltung-26-12-10.zip", 3'000'000);
+    FOptions.FZweitkopieZiel = "schule:klein";
+    EXPECT_FALSE(Copy());
+    ASSERT_EQ(FHost.FShown.size(), 1u);
+    EXPECT_NE(FHost.FShown[0].find("Auf dem Ziel \u201Eschule\u201C ist kein Platz mehr frei."), std::string::npos)
+        << FHost.FShown[0];
+    EXPECT_EQ(test::ReadFile(fs::path(FJob.DestDir) / "Verwaltung-26-12-10.zip"), bytes);
+    for (const auto& entry : fs::recursive_directory_iterator(small))
+        EXPECT_FALSE(entry.is_regular_file()) << entry.path();
 }
 
 // Four passes of the three-generation strategy, the local rotation done by the

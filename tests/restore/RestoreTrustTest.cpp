@@ -4,12 +4,12 @@
 // writes only where its job backs up.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "restore/RestoreRunFixture.h"
+#include "support/SmallFileSystem.h"
 #include "support/RunCommand.h"
 #include "util/Error.h"
 
@@ -234,12 +234,8 @@ TEST_F(RestoreRunTest, UnattendedRestoreRefusesAnArchiveOthersCouldHavePlaced) {
 TEST_F(RestoreRunTest, EntriesThatCannotFitRestoreNothing) {
     if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
     const fs::path small = FDir / "klein";
-    fs::create_directories(small);
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m") != 0) GTEST_SKIP() << "no tmpfs here";
-    struct Unmount {
-        fs::path Path;
-        ~Unmount() { ::umount2(Path.c_str(), MNT_DETACH); }
-    } unmount{small};
+    const test::SmallFileSystem mounted(small, "1m");
+    if (!mounted.Mounted()) GTEST_SKIP() << "no tmpfs here";
     SavedFolders({small.string()});
     test::WriteFile(small / "alt.txt", "alt");
     MakeZip(FArchives / "Job.zip", {"klein.txt:ok", "gross.bin:3000000:zeros", "alt.txt:neu"});
