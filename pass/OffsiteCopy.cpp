@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "zip/ArchiveLog.h"
 #include "catalogue/JobArchives.h"
@@ -166,7 +167,7 @@ void OffsiteCopy::Log(const std::string& name, const std::string& event) {
     if (log.Continue(FOptions.FDatenDir + "/VB-Backup.log")) log.Line(name, event);
 }
 
-bool OffsiteCopy::CopyJob(const TJob& job, const std::tm& now) {
+bool OffsiteCopy::CopyJob(const TJob& job, const std::tm& now, const RcloneRemote* started) {
     const std::string& target = FOptions.FZweitkopieZiel;
     FHost.SetBusy(true);
     Finally idle([this] {
@@ -179,7 +180,8 @@ bool OffsiteCopy::CopyJob(const TJob& job, const std::tm& now) {
             throw Error("F\u00FCr die Zweitkopie ist kein Ziel eingestellt (Einstellungen, \u201EZweitkopie "
                         "(extern)\u201C: Ziel in der Form remote:Ordner).");
         }
-        const RcloneRemote remote(target);
+        std::optional<RcloneRemote> own;
+        const RcloneRemote& remote = started && started->Target() == target ? *started : own.emplace(target);
         FHost.SetStatus("Zweitkopie: Verbindung zu " + target + "...");
         FHost.Breathe();
         JobCopy copy(remote, FHost, job, FOptions.FStrategie);

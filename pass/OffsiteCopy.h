@@ -18,6 +18,7 @@
 
 namespace vb {
 
+class RcloneRemote;
 class TJob;
 struct TOptions;
 
@@ -28,9 +29,10 @@ public:
     OffsiteCopy(const TOptions& options, RunHost& host);
 
     // Brings the remote's archives of `job` in line; `now` is the local time of the
-    // pass, which the kept days count from. True when the remote holds every archive
-    // it should; false after the error was reported.
-    bool CopyJob(const TJob& job, const std::tm& now);
+    // pass, which the kept days count from. `started` is a remote of the pass whose
+    // rclone already runs; it is used when it has the options' target. True when the
+    // remote holds every archive it should; false after the error was reported.
+    bool CopyJob(const TJob& job, const std::tm& now, const RcloneRemote* started = nullptr);
 
     // Says (message and log line) that the spanned set `archivePath` is not copied:
     // its volumes live on removable media.

@@ -8,11 +8,13 @@
 #include "catalogue/CsvTable.h"
 #include "catalogue/TJob.h"
 #include "pass/OffsiteCopy.h"
+#include "pass/RcloneRemote.h"
 #include "pass/RemoteRestore.h"
 #include "platform/ScratchFolder.h"
 #include "platform/TemporaryFiles.h"
 #include "restore/RestoreRun.h"
 #include "settings/Settings.h"
+#include "util/Error.h"
 #include "util/Finally.h"
 #include "platform/RunPhases.h"
 #include "util/GermanFormat.h"
@@ -76,6 +78,8 @@ std::vector<SelectedJob> SelectJobs(const CsvTable& jobs, const std::string& nam
 Pass::Pass(const CsvTable& jobs, BackupRun& backup, RestoreRun& restore, RunHost& host, const TOptions& options)
     : FJobs(jobs), FBackup(backup), FRestore(restore), FHost(host), FOptions(options) {}
 
+Pass::~Pass() = default;
+
 bool Pass::Lock() {
     try {
         FLock.emplace(FOptions.FDatenDir);
@@ -100,7 +104,11 @@ void Pass::Run(PassKind kind, const std::string& names) {
         FIncomplete = true;
         return;
     }
-    Finally release([this] { FLock.reset(); });
+    Finally release([this] {
+        FRemote.reset();
+        FLock.reset();
+    });
+    if (kind == PassKind::Backup) StartRemote();
     // The archive names recorded meanwhile reach the job list file also when a job throws.
     Finally flush([this, kind] {
         if (kind == PassKind::Backup && !FBackup.FlushRecords()) FIncomplete = true;
@@ -154,7 +162,18 @@ bool Pass::BackupAndCopy(TJob& job) {
         copy.SkipSpanned(FBackup.WrittenArchive());
         return complete;
     }
-    return copy.CopyJob(job, LocalTime(std::time(nullptr))) && complete;
+    return copy.CopyJob(job, LocalTime(std::time(nullptr)), FRemote.get()) && complete;
+}
+
+void Pass::StartRemote() {
+    if (!FOptions.FZweitkopie || FRemote) return;
+    try {
+        auto remote = std::make_unique<RcloneRemote>(FOptions.FZweitkopieZiel);
+        remote->Start();
+        FRemote = std::move(remote);
+    } catch (const Error&) {
+        // The copy itself says what is wrong with the target or rclone.
+    }
 }
 
 bool Pass::RestoreNewest(const TJob& job) {
@@ -170,7 +189,11 @@ bool Pass::RestoreNewest(const TJob& job) {
 bool Pass::BackupOne(TJob& job) {
     FIncomplete = true;
     if (!Lock()) return false;
-    Finally release([this] { FLock.reset(); });
+    Finally release([this] {
+        FRemote.reset();
+        FLock.reset();
+    });
+    StartRemote();
     const bool ok = BackupAndCopy(job);
     FIncomplete = !FBackup.FlushRecords() || !ok;
     return !FIncomplete;

@@ -7,6 +7,7 @@
 // lets no job's failure stop the next one. After each archive a backup writes, the
 // job's archives go to the remote when the options ask for a copy there (OffsiteCopy);
 // a failed copy leaves the job incomplete. Everything it says goes through RunHost.
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 namespace vb {
 
 class BackupRun;
+class RcloneRemote;
 class CsvTable;
 class RestoreRun;
 class TJob;
@@ -43,6 +45,7 @@ public:
     // The job table, both runs and the options (the pass lock lives in their data
     // folder) stay the caller's.
     Pass(const CsvTable& jobs, BackupRun& backup, RestoreRun& restore, RunHost& host, const TOptions& options);
+    ~Pass();
 
     // The pass over the jobs `names` selects (see SelectJobs). An unknown name, a
     // running pass and each failing job are reported as errors, and the other jobs
@@ -69,6 +72,11 @@ private:
     // that holds no archive of the job and the copy to a remote is on, from the
     // newest archive of the job there.
     bool RestoreNewest(const TJob& job);
+    // Starts rclone for the copies of a backup pass before its first archive is
+    // written, so that its start overlaps the backup; one for all jobs of the pass.
+    // Nothing when the copy is off, and nothing but the copy's own report later when
+    // its target or rclone is unusable.
+    void StartRemote();
 
     const CsvTable& FJobs;
     BackupRun& FBackup;
@@ -76,6 +84,7 @@ private:
     RunHost& FHost;
     const TOptions& FOptions;
     std::optional<platform::PassLock> FLock;
+    std::unique_ptr<RcloneRemote> FRemote;
     bool FIncomplete = false;
 };
 

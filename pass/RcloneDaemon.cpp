@@ -44,8 +44,12 @@ std::string Base64(const std::string& data) {
     return text;
 }
 
+constexpr std::string_view kListening = "Serving remote control on http://127.0.0.1:";
+
+}  // namespace
+
 // What the starting server says on standard error, until it names its port.
-struct StartWatch {
+struct RcloneDaemon::StartWatch {
     std::mutex Lock;
     std::condition_variable Changed;
     std::uint16_t Port = 0;
@@ -53,17 +57,13 @@ struct StartWatch {
     std::string LastLine;
 };
 
-constexpr std::string_view kListening = "Serving remote control on http://127.0.0.1:";
-
-}  // namespace
-
 RcloneDaemon::RcloneDaemon(const std::vector<std::string>& flags) {
     unsigned char secret[16];
     platform::FillRandom(secret, sizeof secret);
     const std::string password = Hex(secret, sizeof secret);
     FAuthorization = "Basic " + Base64("vorlixbackup:" + password);
 
-    auto watch = std::make_shared<StartWatch>();
+    auto watch = FWatch = std::make_shared<StartWatch>();
     // The options on the command line win over any RCLONE_RC_* of the environment: the
     // server asks for the password and serves no files.
     std::vector<std::string> argv = {"rclone",          "rcd", "--rc-addr", "127.0.0.1:0", "--rc-no-auth=false",
@@ -85,14 +85,6 @@ RcloneDaemon::RcloneDaemon(const std::vector<std::string>& flags) {
     if (!FProcess->Started()) {
         throw Error(MissingText());
     }
-    std::unique_lock lock(watch->Lock);
-    watch->Changed.wait_for(lock, std::chrono::seconds(30), [&] { return watch->Port != 0 || watch->Ended; });
-    FPort = watch->Port;
-    if (FPort == 0) {
-        std::string text = "rclone konnte nicht gestartet werden";
-        if (!watch->LastLine.empty()) text += " (rclone: " + watch->LastLine + ")";
-        throw Error(text + ".");
-    }
 }
 
 RcloneDaemon::~RcloneDaemon() = default;
@@ -102,6 +94,17 @@ std::string RcloneDaemon::MissingText() {
 }
 
 pid_t RcloneDaemon::Pid() const { return FProcess->Pid(); }
+
+std::uint16_t RcloneDaemon::Port() const {
+    std::unique_lock lock(FWatch->Lock);
+    FWatch->Changed.wait_for(lock, std::chrono::seconds(30), [&] { return FWatch->Port != 0 || FWatch->Ended; });
+    if (FWatch->Port == 0) {
+        std::string text = "rclone konnte nicht gestartet werden";
+        if (!FWatch->LastLine.empty()) text += " (rclone: " + FWatch->LastLine + ")";
+        throw Error(text + ".");
+    }
+    return FWatch->Port;
+}
 
 nlohmann::json RcloneDaemon::Call(const std::string& method, const nlohmann::json& input) const {
     return Post(method, input, false);
@@ -115,7 +118,7 @@ nlohmann::json RcloneDaemon::Post(const std::string& method, const nlohmann::jso
     // rclone's own time limits (--contimeout, --timeout) end a remote that stops
     // answering; these only end the wait for an rclone that hangs itself.
     const auto patience = lasting ? std::chrono::hours(24) : std::chrono::minutes(10);
-    const auto reply = platform::PostJson(FPort, "/" + method, FAuthorization, input.dump(),
+    const auto reply = platform::PostJson(Port(), "/" + method, FAuthorization, input.dump(),
                                           std::chrono::duration_cast<std::chrono::seconds>(patience));
     if (!reply) throw RcloneCallFailed(0, "rclone antwortet nicht mehr");
     nlohmann::json body = nlohmann::json::parse(reply->Body, nullptr, false);

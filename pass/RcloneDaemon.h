@@ -30,9 +30,9 @@ public:
 
 class RcloneDaemon {
 public:
-    // Starts `rclone rcd` with `flags` added to its command line and waits until it
-    // listens. Throws vb::Error with a German message when rclone is not installed or
-    // does not come up.
+    // Starts `rclone rcd` with `flags` added to its command line; the first call waits
+    // until it listens. Throws vb::Error with a German message when rclone is not
+    // installed (and the first call, when it does not come up).
     explicit RcloneDaemon(const std::vector<std::string>& flags);
     ~RcloneDaemon();
     RcloneDaemon(const RcloneDaemon&) = delete;
@@ -44,16 +44,19 @@ public:
     // The same for an operation that runs as long as a transfer does.
     nlohmann::json CallLong(const std::string& method, const nlohmann::json& input) const;
 
-    std::uint16_t Port() const { return FPort; }
+    // The port it listens on, once it does; throws vb::Error when it does not come up.
+    std::uint16_t Port() const;
     // What a user reads when rclone is not installed.
     static std::string MissingText();
     pid_t Pid() const;
 
 private:
+    struct StartWatch;
+
     nlohmann::json Post(const std::string& method, const nlohmann::json& input, bool lasting) const;
 
     std::string FAuthorization;
-    std::uint16_t FPort = 0;
+    std::shared_ptr<StartWatch> FWatch;  // shared with the thread that reads rclone's output
     std::unique_ptr<platform::ChildProcess> FProcess;
 };
 

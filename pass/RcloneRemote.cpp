@@ -162,8 +162,12 @@ RcloneRemote::RcloneRemote(std::string target) : FTarget(std::move(target)) {
 RcloneRemote::~RcloneRemote() = default;
 RcloneRemote::RcloneRemote(RcloneRemote&&) noexcept = default;
 
-const RcloneDaemon& RcloneRemote::Daemon() const {
+void RcloneRemote::Start() const {
     if (!FDaemon) FDaemon = std::make_unique<RcloneDaemon>(kCommonFlags);
+}
+
+const RcloneDaemon& RcloneRemote::Daemon() const {
+    Start();
     return *FDaemon;
 }
 

@@ -47,6 +47,10 @@ public:
     ~RcloneRemote();
     RcloneRemote(RcloneRemote&&) noexcept;
     const std::string& Target() const { return FTarget; }
+    // Starts rclone now, without waiting for it, so that its start overlaps other
+    // work; the first operation would start it otherwise. Throws vb::Error when rclone
+    // is not installed.
+    void Start() const;
     // Target + "/" + name.
     std::string PathOf(const std::string& name) const;
 

@@ -63,6 +63,27 @@ TEST_F(OffsiteCopyEndToEndTest, RefusedLoginFailsThePassAndTheNextOneCopies) {
     EXPECT_EQ(test::ReadFile(FServed / "Extern/Job 1.zip"), test::ReadFile(FTarget / "Job 1.zip"));
 }
 
+// A pass over two jobs starts rclone once, for both copies.
+TEST_F(OffsiteCopyEndToEndTest, OnePassStartsRcloneOnceForAllItsCopies) {
+    SetTarget("schule:Extern");
+    const fs::path second = FDir / "ziel2";
+    fs::create_directories(second);
+    WriteJobs({"Job 1," + FTarget.string() + "," + (FDir / "def1.csv").string() + ",1,",
+               "Job 2," + second.string() + "," + (FDir / "def1.csv").string() + ",1,"});
+    // rclone as the pass finds it on PATH: the real one, with each start written down.
+    const fs::path bin = FDir / "bin";
+    const fs::path starts = FDir / "rclone-starts.txt";
+    fs::create_directories(bin);
+    test::WriteFile(bin / "rclone", "#!/bin/sh\necho \"$1\" >> " + test::Quote(starts.string()) + "\nexec " +
+                                        test::CommandOutput("command -v rclone | tr -d '\\n'") + " \"$@\"\n");
+    fs::permissions(bin / "rclone", fs::perms::owner_all);
+    const test::ProgramResult result = Backup({}, {{"PATH", bin.string() + ":" + std::getenv("PATH")}});
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    EXPECT_EQ(test::ReadFile(FServed / "Extern/Job 1.zip"), test::ReadFile(FTarget / "Job 1.zip"));
+    EXPECT_EQ(test::ReadFile(FServed / "Extern/Job 2.zip"), test::ReadFile(second / "Job 2.zip"));
+    EXPECT_EQ(test::ReadFile(starts), "rcd\n");
+}
+
 // Every file below `folder` with its bytes, by path relative to it.
 std::map<std::string, std::string> Tree(const fs::path& folder) {
     std::map<std::string, std::string> tree;
