@@ -79,7 +79,7 @@ public:
             if (local == archives.end() || Has(local->first, local->second)) continue;
             const std::string younger = n > 1 ? GenerationName(FJob, n - 1) : std::string();
             if (!younger.empty() && Has(younger, local->second)) {
-                FRemote.Move(younger, local->first);
+                FRemote.Move(younger, local->first, FFiles.contains(local->first));
                 FFiles[local->first] = FFiles[younger];
                 FFiles.erase(younger);
                 continue;
@@ -139,7 +139,7 @@ private:
                         " stimmt nicht mit der Sicherung " + local.Path + " \u00FCberein.");
         }
         // The rename on the remote either happens whole or fails (and then throws).
-        FRemote.Move(part, name);
+        FRemote.Move(part, name, FFiles.contains(name));
         FFiles.erase(part);
         RemoteFile moved = *placed;
         moved.Name = name;

@@ -19,6 +19,9 @@ using nlohmann::json;
 
 std::string Quoted(const std::string& text) { return "\u201E" + text + "\u201C"; }
 
+// rclone's option, for one operation, not to look whether its destination exists.
+json NoCheckDest() { return {{"NoCheckDest", true}}; }
+
 bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 // A remote that stays away fails the pass within about a minute instead of hanging it.
@@ -209,8 +212,11 @@ std::optional<RemoteFile> RcloneRemote::Describe(const std::string& name) const 
 void RcloneRemote::Upload(const std::string& localPath, const std::string& name,
                           const TransferProgress& progress) const {
     const auto [folder, file] = LocalPlace(localPath);
-    CopyFile(Daemon(), {{"srcFs", folder}, {"srcRemote", file}, {"dstFs", FTarget}, {"dstRemote", name}}, FTarget,
-             progress);
+    // Without the look at the destination: rclone would skip a file there of the same
+    // size and time, and the request costs a round trip.
+    CopyFile(Daemon(),
+             {{"srcFs", folder}, {"srcRemote", file}, {"dstFs", FTarget}, {"dstRemote", name}, {"_config", NoCheckDest()}},
+             FTarget, progress);
 }
 
 void RcloneRemote::Download(const std::string& name, const std::string& localPath,
@@ -220,9 +226,10 @@ void RcloneRemote::Download(const std::string& name, const std::string& localPat
              progress);
 }
 
-void RcloneRemote::Move(const std::string& from, const std::string& to) const {
-    Call(Daemon(), "operations/movefile",
-         {{"srcFs", FTarget}, {"srcRemote", from}, {"dstFs", FTarget}, {"dstRemote", to}}, FTarget);
+void RcloneRemote::Move(const std::string& from, const std::string& to, bool replace) const {
+    json input = {{"srcFs", FTarget}, {"srcRemote", from}, {"dstFs", FTarget}, {"dstRemote", to}};
+    if (!replace) input["_config"] = NoCheckDest();
+    Call(Daemon(), "operations/movefile", input, FTarget);
 }
 
 void RcloneRemote::Delete(const std::string& name) const {

@@ -60,13 +60,16 @@ public:
     // remote offers one, in one call; nullopt when there is no such file.
     std::optional<RemoteFile> Describe(const std::string& name) const;
     // Copies the local file to `name` in the folder (created when missing), replacing
-    // a file of that name.
+    // a file of that name; always sends the whole file, whatever a file of that name
+    // holds already.
     void Upload(const std::string& localPath, const std::string& name, const TransferProgress& progress) const;
     // Copies `name` of the folder to the local file `localPath`.
     void Download(const std::string& name, const std::string& localPath, const TransferProgress& progress) const;
-    // Renames `from` to `to` on the remote (replacing `to`), without moving its bytes
-    // through this machine where the remote can.
-    void Move(const std::string& from, const std::string& to) const;
+    // Renames `from` to `to` on the remote, without moving its bytes through this
+    // machine where the remote can. `replace`: a file `to` may be there and is
+    // replaced. False spares rclone the look for it; a file that is there after all is
+    // then replaced or the rename fails, as the remote handles it.
+    void Move(const std::string& from, const std::string& to, bool replace = true) const;
     void Delete(const std::string& name) const;
     // The hash of a local file in `kind` ("MD5", "SHA-1"), computed by rclone.
     std::string LocalHash(const std::string& localPath, const std::string& kind) const;

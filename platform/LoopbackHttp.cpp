@@ -63,11 +63,14 @@ std::optional<HttpReply> PostJson(std::uint16_t port, const std::string& path, c
     if (connected < 0) return std::nullopt;
     // HTTP/1.0: the server sends the body as it is and closes the connection after it,
     // so the reply ends where the stream ends.
-    const std::string request = "POST " + path + " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port) +
+    // Head and body in one write: a second small write would wait for the first one's
+    // acknowledgement.
+    std::string request = "POST " + path + " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port) +
                                 "\r\nAuthorization: " + authorization +
                                 "\r\nContent-Type: application/json\r\nContent-Length: " +
                                 std::to_string(body.size()) + "\r\n\r\n";
-    if (!SendAll(socket.Get(), request) || !SendAll(socket.Get(), body)) return std::nullopt;
+    request += body;
+    if (!SendAll(socket.Get(), request)) return std::nullopt;
     std::string reply;
     char buffer[65536];
     while (true) {

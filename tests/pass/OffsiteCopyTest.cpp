@@ -10,6 +10,7 @@
 
 #include "catalogue/JobArchives.h"
 #include "catalogue/TJob.h"
+#include "pass/RcloneRemote.h"
 #include "settings/Settings.h"
 #include "support/FakeHost.h"
 #include "support/RandomBytes.h"
@@ -185,6 +186,17 @@ TEST_P(OffsiteCopyTest, FullRemoteIsSaidAndKeepsNoPart) {
     EXPECT_EQ(test::ReadFile(fs::path(FJob.DestDir) / "Verwaltung-26-12-10.zip"), bytes);
     for (const auto& entry : fs::recursive_directory_iterator(small))
         EXPECT_FALSE(entry.is_regular_file()) << entry.path();
+}
+
+// An upload sends the whole file also where a file of the same size lies under its
+// name: a WebDAV remote keeps no times, so size alone would take the two for the same.
+TEST_P(OffsiteCopyTest, UploadReplacesAFileOfTheSameSize) {
+    fs::create_directories(Remote());
+    test::WriteFile(Remote() / "Verwaltung.zip.vbteil", std::string(1000, 'a'));
+    const std::string bytes = WriteArchive("Verwaltung.zip", 1000);
+    const RcloneRemote remote(FOptions.FZweitkopieZiel);
+    remote.Upload((fs::path(FJob.DestDir) / "Verwaltung.zip").string(), "Verwaltung.zip.vbteil", {});
+    EXPECT_EQ(test::ReadFile(Remote() / "Verwaltung.zip.vbteil"), bytes);
 }
 
 // Four passes of the three-generation strategy, the local rotation done by the
