@@ -1,7 +1,9 @@
 #include "platform/PathWalk.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -185,6 +187,30 @@ WalkResult OpenOrCreateSubfolder(int folder, std::string_view name, std::string_
     WalkResult opened = OpenSubfolder(folder, name, shown);
     if (!opened.Ok()) created = false;
     return opened;
+}
+
+FoundFile OpenFoundFile(const std::string& path, dev_t device, ino_t inode, int flags) {
+    FoundFile found;
+    open_how how{};
+    how.flags = static_cast<std::uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    found.Fd.Reset(static_cast<int>(::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how)));
+    const auto isFound = [&](int fd) {
+        const auto status = StatFd(fd);
+        if (!status || status->Kind != FileKind::Regular) return false;
+        if (inode != 0 && (status->Device != device || status->Inode != inode)) return false;
+        found.Status = *status;
+        return true;
+    };
+    if (!found.Fd.Valid()) {
+        // ELOOP: a link on the way (ENOSYS: a kernel without openat2).
+        if (errno != ELOOP && errno != ENOSYS) return found;
+        const UniqueFd pinned(::open(path.c_str(), O_PATH | O_CLOEXEC));
+        if (!pinned.Valid() || !isFound(pinned.Get())) return {};
+        found.Fd.Reset(::open(("/proc/self/fd/" + std::to_string(pinned.Get())).c_str(), flags | O_CLOEXEC));
+    }
+    if (!found.Fd.Valid() || !isFound(found.Fd.Get())) return {};
+    return found;
 }
 
 std::string WalkProblemText(const WalkResult& result) {

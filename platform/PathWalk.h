@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileStat.h"
 #include "platform/UniqueFd.h"
 
 namespace vb::platform {
@@ -66,6 +67,21 @@ WalkResult OpenFile(std::string_view path, int flags);
 // The same for `name`, one part without "/", inside the open folder `folder`
 // (O_PATH will do); `shown` is the folder's path for the Where of a failure.
 WalkResult OpenFileIn(int folder, std::string_view name, std::string_view shown, int flags);
+
+// A file that a search found and judged, opened again to be read.
+struct FoundFile {
+    UniqueFd Fd;        // invalid when the path no longer leads to that file
+    FileStatus Status;  // of the open file
+};
+
+// Opens `path` with `flags` (read-only ones) when it still leads to the regular file
+// that the search found there (`device` and `inode`; inode 0: any regular file).
+// Without a link on the way that is one open. Through a link the path is first
+// resolved without opening what it ends in (O_PATH), and only the file found is then
+// opened, so a link that a user points elsewhere after the search never makes this
+// process open another file, not even for a moment (opening a device acts by
+// itself). Which links may be followed was the search's to judge.
+FoundFile OpenFoundFile(const std::string& path, dev_t device, ino_t inode, int flags);
 
 // A German sentence for a failed walk, naming the path: "Der Pfad /a/b ist eine
 // Verknüpfung eines anderen Benutzers (Eigentümer 1000) und wird nicht verfolgt." and

@@ -14,6 +14,7 @@
 #include "zip/DeflateJoin.h"
 #include "zip/ZipCrypto.h"
 #include "platform/FileIo.h"
+#include "platform/PathWalk.h"
 #include "util/PathText.h"
 
 namespace vb::zip {
@@ -201,17 +202,14 @@ void Describe(const CompressionPipeline::Job& job, SourceInfo& info) {
             info.Status = *status;
         }
     } else {
-        info.Fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-        if (const int fd = info.Fd.Get(); fd >= 0) {
-            auto status = platform::StatFd(fd);
-            // The file that the search found and judged, not one put in its place since.
-            const bool same = job.Inode == 0 || (status && status->Device == job.Device && status->Inode == job.Inode);
-            if (status && status->Kind == platform::FileKind::Regular && same) {
-                info.Ok = true;
-                info.Status = *status;
-                // A whole file is one read; a larger one is read in chunks, ahead.
-                if (status->Size > kWholeLimit) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-            }
+        // The file that the search found and judged, not one put in its place since.
+        platform::FoundFile found = platform::OpenFoundFile(path, job.Device, job.Inode, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+        if (found.Fd.Valid()) {
+            info.Ok = true;
+            info.Status = found.Status;
+            info.Fd = std::move(found.Fd);
+            // A whole file is one read; a larger one is read in chunks, ahead.
+            if (info.Status.Size > kWholeLimit) ::posix_fadvise(info.Fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
         }
     }
     if (info.Ok) {

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/OpenWatch.h"
 #include "support/TempDir.h"
 
 namespace vb::platform {
@@ -74,6 +75,53 @@ TEST(PathWalkTest, LinksOfRootAndThisUserAreFollowedOthersNot) {
     EXPECT_EQ(WalkProblemText(foreign), "Der Pfad " + r +
                                             "/fremd ist eine Verknüpfung eines anderen Benutzers (Eigentümer 65534) "
                                             "und wird nicht verfolgt.");
+}
+
+// A file the search found is opened again by its path, straight or through the links
+// the search judged, and never once the path leads elsewhere: then the file it leads
+// to is not even opened.
+TEST(PathWalkTest, AFoundFileIsOpenedOnlyWhileThePathLeadsToIt) {
+    if (::geteuid() != 0) GTEST_SKIP() << "links of another user can only be made by root";
+    test::TempDir dir;
+    const fs::path root = fs::canonical(dir.Path());
+    fs::create_directories(root / "innen");
+    test::WriteFile(root / "innen/zeugnis.txt", "Zeugnis");
+    test::WriteFile(root / "geheim.txt", "geheim");
+    LinkOwnedBy(root / "innen/zeugnis.txt", root / "verweis", 65534);
+    LinkOwnedBy(root / "innen", root / "ordner", 65534);
+    const auto status = StatPath((root / "innen/zeugnis.txt").string(), false);
+    ASSERT_TRUE(status);
+
+    const std::pair<fs::path, bool> cases[] = {
+        {root / "innen/zeugnis.txt", true},
+        {root / "verweis", true},
+        {root / "ordner/zeugnis.txt", true},
+        {root / "geheim.txt", false},
+        {root / "innen", false},
+        {root / "fehlt.txt", false},
+    };
+    for (const auto& [path, opened] : cases) {
+        SCOPED_TRACE(path);
+        const FoundFile found = OpenFoundFile(path.string(), status->Device, status->Inode, O_RDONLY);
+        ASSERT_EQ(found.Fd.Valid(), opened);
+        if (!opened) continue;
+        EXPECT_EQ(found.Status.Inode, status->Inode);
+        char text[16] = {};
+        EXPECT_EQ(::read(found.Fd.Get(), text, sizeof text), 7);
+        EXPECT_STREQ(text, "Zeugnis");
+    }
+
+    // The user points the link elsewhere after the search.
+    fs::remove(root / "verweis");
+    LinkOwnedBy(root / "geheim.txt", root / "verweis", 65534);
+    const test::OpenWatch watch((root / "geheim.txt").string());
+    ASSERT_TRUE(watch.Watching());
+    if (watch.SeesPathDescriptors()) GTEST_SKIP() << "this kernel reports O_PATH descriptors as opened";
+    EXPECT_FALSE(OpenFoundFile((root / "verweis").string(), status->Device, status->Inode, O_RDONLY).Fd.Valid());
+    EXPECT_FALSE(watch.OpenedSince());
+    // The watch sees a real open.
+    { const UniqueFd opened(::open((root / "geheim.txt").c_str(), O_RDONLY | O_CLOEXEC)); }
+    EXPECT_TRUE(watch.OpenedSince());
 }
 
 // The owner of a link is what counts, not where it points: this user's own links are

@@ -4,12 +4,15 @@
 // files it leaves to single tasks. Every file's chunks must arrive in order and decode to
 // the file's bytes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <deque>
 #include <random>
 
 #include "ArchiveTestSupport.h"
+#include "support/OpenWatch.h"
 #include "zip/CompressionPipeline.h"
 
 namespace vb::test {
@@ -125,6 +128,36 @@ TEST(PipelineTest, RunsOfEntriesWithoutDataNeverLeaveAFileUnplanned) {
             }
         }
     }
+}
+
+// A file is read only while its path leads to the file that the search found: a link
+// that its user points elsewhere after the search leaves the job unreadable, and the
+// file it points to now is not even opened.
+TEST(PipelineTest, AFileIsReadOnlyWhereTheSearchFoundIt) {
+    if (::geteuid() != 0) GTEST_SKIP() << "a link of another user can only be made by root";
+    TempDir dir;
+    MakeFile(dir / "innen.txt", "inside");
+    MakeFile(dir / "geheim.txt", "secret");
+    const fs::path link = dir / "verweis.txt";
+    fs::create_symlink(dir / "innen.txt", link);
+    ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
+    struct stat found {};
+    ASSERT_EQ(::stat(link.c_str(), &found), 0);
+    const std::string path = link.string();
+    const auto firstOf = [&] {
+        zip::CompressionPipeline pipeline({{path, false, found.st_dev, found.st_ino}}, {}, 1);
+        return pipeline.Begin(0).Ok;
+    };
+    EXPECT_TRUE(firstOf());
+
+    fs::remove(link);
+    fs::create_symlink(dir / "geheim.txt", link);
+    ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
+    const OpenWatch watch((dir / "geheim.txt").string());
+    ASSERT_TRUE(watch.Watching());
+    if (watch.SeesPathDescriptors()) GTEST_SKIP() << "this kernel reports O_PATH descriptors as opened";
+    EXPECT_FALSE(firstOf());
+    EXPECT_FALSE(watch.OpenedSince());
 }
 
 }  // namespace
