@@ -238,12 +238,22 @@ void RcloneRemote::Delete(const std::string& name) const {
 
 std::string RcloneRemote::LocalHash(const std::string& localPath, const std::string& kind) const {
     const auto [folder, file] = LocalPlace(localPath);
-    const json reply = Call(
-        Daemon(), "operations/stat",
-        {{"fs", folder}, {"remote", file}, {"opt", {{"showHash", true}, {"hashTypes", {kind}}, {"noMimeType", true}}}},
-        localPath);
+    // A local file: none of the remote's reasons applies.
+    const auto failed = [&](const std::string& complaint) {
+        std::string text = "rclone konnte die Pr\u00FCfsumme (" + kind + ") der Datei " + localPath + " nicht berechnen.";
+        if (!complaint.empty()) text += " (rclone: " + complaint + ")";
+        return Error(text);
+    };
+    json reply;
+    try {
+        reply = Daemon().Call("operations/stat", {{"fs", folder},
+                                                  {"remote", file},
+                                                  {"opt", {{"showHash", true}, {"hashTypes", {kind}}, {"noMimeType", true}}}});
+    } catch (const RcloneCallFailed& e) {
+        throw failed(e.what());
+    }
     const auto item = reply.find("item");
-    if (item == reply.end() || !item->is_object()) Fail("", localPath);
+    if (item == reply.end() || !item->is_object()) throw failed("");
     return item->value("Hashes", json::object()).value(HashKey(kind), std::string());
 }
 

@@ -12,6 +12,7 @@
 #include "catalogue/TJob.h"
 #include "pass/RcloneRemote.h"
 #include "settings/Settings.h"
+#include "support/ErrorOf.h"
 #include "support/FakeHost.h"
 #include "support/RandomBytes.h"
 #include "support/RcloneServer.h"
@@ -234,6 +235,16 @@ TEST_P(OffsiteCopyTest, PerDayArchivesOlderThanTheKeptDaysGoOnTheRemoteOnly) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, OffsiteCopyTest, ::testing::Values(ServerKind::WebDav, ServerKind::Sftp),
                          [](const auto& info) { return std::string(test::KindName(info.param)); });
+
+// A local file whose hash cannot be had is named as such, not as a remote.
+TEST(RcloneRemoteTest, AHashThatCannotBeHadNamesTheLocalFile) {
+    if (!test::HaveTool("rclone")) GTEST_SKIP() << "rclone is not installed";
+    test::TempDir dir;
+    const std::string missing = (dir / "fehlt.zip").string();
+    const std::string said = test::ErrorOf([&] { RcloneRemote("schule:Sicherungen").LocalHash(missing, "MD5"); });
+    EXPECT_EQ(said.rfind("rclone konnte die Pr\u00FCfsumme (MD5) der Datei " + missing + " nicht berechnen.", 0), 0u)
+        << said;
+}
 
 }  // namespace
 }  // namespace vb
