@@ -98,16 +98,19 @@ bool Pass::Lock() {
     return true;
 }
 
+// The pass's rclone ends before the lock is given up, so that no copy outlives it.
+void Pass::Unlock() {
+    FRemote.reset();
+    FLock.reset();
+}
+
 void Pass::Run(PassKind kind, const std::string& names) {
     FIncomplete = false;
     if (!Lock()) {
         FIncomplete = true;
         return;
     }
-    Finally release([this] {
-        FRemote.reset();
-        FLock.reset();
-    });
+    Finally release([this] { Unlock(); });
     if (kind == PassKind::Backup) StartRemote();
     // The archive names recorded meanwhile reach the job list file also when a job throws.
     Finally flush([this, kind] {
@@ -189,10 +192,7 @@ bool Pass::RestoreNewest(const TJob& job) {
 bool Pass::BackupOne(TJob& job) {
     FIncomplete = true;
     if (!Lock()) return false;
-    Finally release([this] {
-        FRemote.reset();
-        FLock.reset();
-    });
+    Finally release([this] { Unlock(); });
     StartRemote();
     const bool ok = BackupAndCopy(job);
     FIncomplete = !FBackup.FlushRecords() || !ok;
@@ -202,7 +202,7 @@ bool Pass::BackupOne(TJob& job) {
 bool Pass::RestoreOne(const TJob& job) {
     FIncomplete = true;
     if (!Lock()) return false;
-    Finally release([this] { FLock.reset(); });
+    Finally release([this] { Unlock(); });
     FIncomplete = !FRestore.RestoreJob(job, false);
     return !FIncomplete;
 }

@@ -64,6 +64,7 @@ public:
 private:
     // Takes the lock, false after the message when another pass holds it.
     bool Lock();
+    void Unlock();
     void RunJob(PassKind kind, const SelectedJob& selected);
     // The backup of `job` and, when it wrote an archive and the options ask for it,
     // the copy to the remote. True when both succeeded completely.
