@@ -105,7 +105,9 @@ void TMainFrm::btnVersionenClick() {
 void TMainFrm::OpenVersions(const std::string& storedName) {
     if (gui::TVersionsDlg* open = VersionsDialog()) open->close();
     auto* dialog =
-        new gui::TVersionsDlg({FJob.DestDir, FJob.Bezeichnung, storedName, GetRestoreRoot()}, *this, FDatabases, this);
+        new gui::TVersionsDlg({FJob.DestDir, FJob.Bezeichnung, storedName, GetRestoreRoot(),
+                               FOptions.FLogging ? FOptions.FDatenDir + "/VB-Restore.log" : std::string()},
+                              *this, FDatabases, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

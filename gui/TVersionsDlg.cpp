@@ -11,6 +11,7 @@
 #include "restore/DiskComparison.h"
 #include "util/Error.h"
 #include "util/EscapeControl.h"
+#include "util/Finally.h"
 #include "util/GermanFormat.h"
 #include "util/RunHost.h"
 
@@ -135,15 +136,23 @@ bool TVersionsDlg::RestoreRow(int row, bool beside) {
                                      ") ersetzt. Was jetzt dort steht, geht verloren.";
         if (FHost.Choose(question, {"Abbrechen", "&Ersetzen"}) != 1) return false;
     }
+    std::string written;
     try {
-        const std::string written =
-            RestoreVersion(FReader, FDatabases, FSubject.Folder, version, FSubject.StoredName, FSubject.Root, beside);
-        FHost.ShowMessage("Der Stand vom " + FormatShortDate(version.Stand.Created) + " wurde als " +
-                          EscapeControl(written) + " wiederhergestellt.");
+        // The log starts when the version's archive is opened, as for any restore,
+        // and ends with it: listing the versions again logs nothing.
+        FReader.SetLogFile(FSubject.LogFile);
+        FReader.SetLogging(!FSubject.LogFile.empty());
+        Finally quiet([this] {
+            FReader.SetLogging(false);
+            FReader.SetLogFile("");
+        });
+        written = RestoreVersion(FReader, FDatabases, FSubject.Folder, version, FSubject.StoredName, FSubject.Root, beside);
     } catch (const Error& e) {
         FHost.ShowError(e.what());
         return false;
     }
+    FHost.ShowMessage("Der Stand vom " + FormatShortDate(version.Stand.Created) + " wurde als " +
+                      EscapeControl(written) + " wiederhergestellt.");
     Reload();
     FList->selectRow(row);
     return true;

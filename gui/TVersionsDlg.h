@@ -26,6 +26,7 @@ struct VersionsSubject {
     std::string JobName;
     std::string StoredName;  // the file's stored name, below the restore root
     std::string Root;        // the restore root
+    std::string LogFile;     // the restore log, which a restore starts anew; empty: no log
 };
 
 class TVersionsDlg : public QDialog {

@@ -18,6 +18,7 @@
 #include "gui/TVersionsDlg.h"
 #include "support/LocalClock.h"
 #include "support/WindowTestHome.h"
+#include "util/Utf8.h"
 
 using namespace vb;
 
@@ -143,6 +144,7 @@ private slots:
     // file marks where its content changed and restores an older one beside it.
     void standSelectorAndVersionsView() {
         WriteJob(1);
+        FHome->Registry().WriteDword("Software\\Vorlix-Backup", "LOGGING", 1);
         const QString file = Stored("quelle/Notenliste.xls");
         const struct {
             const char* name;
@@ -191,6 +193,12 @@ private slots:
         dialog->findChild<QPushButton*>("btnDaneben")->click();
         QCOMPARE(Read(Path("quelle/Notenliste (Stand 01.12.2026).xls")), QByteArray("Stand eins"));
         QCOMPARE(Read(Path("quelle/Notenliste.xls")), QByteArray("heute"));
+        // Each restore of a version writes the restore log anew: the archive, then the entry.
+        const auto restoreLog = [&] {
+            return QString::fromStdString(utf8::fromUtf16le(Read(Path("shared/VorlixBackup/VB-Restore.log")).toStdString()));
+        };
+        QVERIFY2(restoreLog().startsWith(Path("ziel/Schule_3.zip") + " logging "), qPrintable(restoreLog()));
+        QVERIFY2(restoreLog().contains("\r\n" + file + " extracted "), qPrintable(restoreLog()));
 
         // In place only after the question, whose default keeps the file.
         list->selectRow(0);
@@ -199,6 +207,7 @@ private slots:
         FHome->Host().FChoices = {1};
         dialog->findChild<QPushButton*>("btnAnDenPlatz")->click();
         QCOMPARE(Read(Path("quelle/Notenliste.xls")), QByteArray("Stand zwei"));
+        QVERIFY2(restoreLog().startsWith(Path("ziel/Schule_1.zip") + " logging "), qPrintable(restoreLog()));
         QCOMPARE(list->item(0, 5)->text(), QString("gleich"));
         QVERIFY(!window.ErrorReported());
     }
