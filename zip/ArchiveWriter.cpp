@@ -534,7 +534,7 @@ ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFil
     return e;
 }
 
-std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
+void ArchiveWriter::WriteEntries(zip::OutputFile& out, const std::function<void(ArchiveEntry&&, bool anew)>& keep) {
     zip::EntryEncryption encryption;
     encryption.Method = FEncryption;
     if (!FPassword.empty()) encryption.Password = PasswordBytes(FPassword, FEncryption);
@@ -547,11 +547,9 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
     std::size_t job = 0;
     zip::OwnerFieldCache owners;
 
-    std::vector<ArchiveEntry> written;
-    written.reserve(FEntries.size());
     for (const ArchiveEntry& source : FEntries) {
         if (source.Action == EntryAction::Unchanged) {
-            written.push_back(CopyEntry(source, out));
+            keep(CopyEntry(source, out), false);
             continue;
         }
 
@@ -568,7 +566,7 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
         auto notSaved = [&](std::optional<std::uint64_t> writtenFrom) {
             if (writtenFrom) out.TruncateTo(*writtenFrom);
             ReportLeftOut(source);
-            if (source.Action == EntryAction::Replace) written.push_back(CopyEntry(source, out));
+            if (source.Action == EntryAction::Replace) keep(CopyEntry(source, out), false);
         };
         if (!info.Ok) {
             notSaved(std::nullopt);
@@ -593,31 +591,33 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
             notSaved(entry.Entry().LocalHeaderOffset);
             continue;
         }
-        written.push_back(entry.Take());
+        keep(entry.Take(), true);
     }
     {
         RunPhase phase("copy of unchanged entries");
         out.Flush();  // the last run of unchanged entries is copied now
     }
-    return written;
 }
 
 // The central directory and the end records after the entries `written`.
-void ArchiveWriter::WriteCentralDirectory(zip::OutputFile& out, const std::vector<ArchiveEntry>& written) const {
+void ArchiveWriter::WriteCentralDirectory(zip::OutputFile& out, const zip::WrittenDirectory& written) const {
     RunPhase phase("central directory");
     const std::uint64_t centralOffset = out.Position();
-    std::string central;
-    for (const auto& e : written) {
-        zip::MakeCentralHeader(e).Write(central);
-        if (central.size() >= (1 << 20)) {
-            out.Write(central);
-            central.clear();
-        }
-    }
-    out.Write(central);
+    out.Write(written.Headers);
     const std::uint64_t endOffset = out.Position();
-    out.Write(zip::MakeEndRecords(written.size(), centralOffset, endOffset - centralOffset, endOffset, FComment));
+    out.Write(zip::MakeEndRecords(written.Count(), centralOffset, endOffset - centralOffset, endOffset, FComment));
     out.Flush();
+}
+
+// Room for the central headers of every entry (a Unicode Path field, owner and
+// encryption fields and a Zip64 field included), so that the directory never moves
+// while it grows; what it does not fill is never touched.
+std::size_t ArchiveWriter::DirectoryEstimate() const {
+    std::size_t bytes = 0;
+    for (const ArchiveEntry& e : FEntries)
+        bytes += zip::CentralDirectoryHeader::kFixedSize + 2 * e.Name.size() + e.CentralExtra.size() +
+                 e.Comment.size() + 128;
+    return bytes;
 }
 
 void ArchiveWriter::SaveToTemporaryFile() {
@@ -630,7 +630,10 @@ void ArchiveWriter::SaveToTemporaryFile() {
     // file's mode, owner and group.
     if (FFd.Valid()) platform::CopyOwnerAndMode(FFd.Get(), temp.Fd());
     zip::OutputFile out(temp.Fd(), FPath);
-    std::vector<ArchiveEntry> written = WriteEntries(out);
+    zip::WrittenDirectory written;
+    written.Headers.reserve(DirectoryEstimate());
+    WriteEntries(out, [&written](ArchiveEntry&& e, bool anew) { written.Add(e, anew); });
+    const std::uint64_t centralOffset = out.Position();
     WriteCentralDirectory(out, written);
     {
         RunPhase flush("flush");
@@ -649,7 +652,17 @@ void ArchiveWriter::SaveToTemporaryFile() {
     FFd = temp.TakeFd();
     TakeIdentity();
     FFileSize = out.Position();
-    FEntries = std::move(written);
+    // The entries as the new archive holds them, read from its directory once the
+    // selection is gone.
+    FEntries = {};
+    zip::ArchiveDirectory directory;
+    zip::ParseCentralDirectory(written.Headers, written.Count(), centralOffset, directory);
+    if (directory.Problem != zip::DirectoryProblem::None) {
+        // Never an update from a list that lacks entries of the archive.
+        Release();
+        throw Error("Invalid file - not a PKZip file");
+    }
+    FEntries = std::move(directory.Entries);
 }
 
 void ArchiveWriter::SaveDirect() {
@@ -660,7 +673,9 @@ void ArchiveWriter::SaveDirect() {
     const UniqueFd scratch = platform::CreateScratchFile(FTempDirectory, error);
     if (!scratch.Valid()) CannotCreateTemporary(FTempDirectory, error);
     zip::OutputFile out(scratch.Get(), FPath);
-    std::vector<ArchiveEntry> written = WriteEntries(out);
+    std::vector<ArchiveEntry> written;
+    written.reserve(FEntries.size());
+    WriteEntries(out, [&written](ArchiveEntry&& e, bool) { written.push_back(std::move(e)); });
     out.Flush();
     if (FBeforePlacing) FBeforePlacing();
     FBeforePlacing = nullptr;

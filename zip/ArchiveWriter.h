@@ -27,6 +27,7 @@
 #include "zip/ArchiveMedium.h"
 #include "zip/EntryEncryption.h"
 #include "zip/FileSelector.h"
+#include "zip/WrittenDirectory.h"
 #include "platform/UniqueFd.h"
 
 namespace vb {
@@ -88,9 +89,10 @@ public:
     std::function<void(const std::string& path)> OnFileLeftOut;
     // Called when the new archive is written to its temporary file and flushed, and
     // before it replaces the archive on disk: `fd` reads the new file from its start,
-    // `written` lists its entries in order. An error thrown here abandons the save and
-    // leaves the archive on disk as it was. Not called for a write to removable disks.
-    std::function<void(int fd, const std::vector<ArchiveEntry>& written)> OnWritten;
+    // `written` holds its central directory as written and which entries are new. An
+    // error thrown here abandons the save and leaves the archive on disk as it was.
+    // Not called for a write to removable disks.
+    std::function<void(int fd, const zip::WrittenDirectory& written)> OnWritten;
     // Asked for every file a selection finds, besides the archive's own files (which
     // are always kept out): true keeps the file out too. The backup run keeps out
     // every archive of its target folder. Asked once per file: it should answer from
@@ -150,16 +152,18 @@ private:
     void TakeIdentity();
     void ReportLeftOut(const ArchiveEntry& entry);
     void UpdateLog();
-    // Writes every entry in order (new ones compressed on all cores) and returns
-    // them as written; the central directory is the caller's.
-    std::vector<ArchiveEntry> WriteEntries(zip::OutputFile& out);
+    // Writes every entry in order (new ones compressed on all cores) and hands each
+    // to `keep` as written, with whether it was written anew; the central directory
+    // is the caller's.
+    void WriteEntries(zip::OutputFile& out, const std::function<void(ArchiveEntry&&, bool anew)>& keep);
     ArchiveEntry CopyEntry(const ArchiveEntry& source, zip::OutputFile& out);
     void SaveToTemporaryFile();
     void SaveDirect();
     void Release();
     void StartNew(const std::string& path, std::function<void()> beforePlacing);
     void PlaceNewArchive(platform::ReplacingFile& file);
-    void WriteCentralDirectory(zip::OutputFile& out, const std::vector<ArchiveEntry>& written) const;
+    void WriteCentralDirectory(zip::OutputFile& out, const zip::WrittenDirectory& written) const;
+    std::size_t DirectoryEstimate() const;
     bool SpannedArchive() const { return FSpanned; }
 
     std::string FTempDirectory;

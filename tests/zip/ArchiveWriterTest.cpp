@@ -663,7 +663,7 @@ TEST_F(WriterTest, FileSelectedTwiceIsStoredOnceAndSavedOnlyAtTheEnd) {
         }
         ArchiveWriter writer;
         int saves = 0;
-        writer.OnWritten = [&](int, const std::vector<ArchiveEntry>&) { ++saves; };
+        writer.OnWritten = [&](int, const zip::WrittenDirectory&) { ++saves; };
         writer.Open(Archive);
         writer.AddFiles(Data.string() + "/*.txt");
         writer.AddFiles(Data.string() + "/Liste.*");
