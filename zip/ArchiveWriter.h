@@ -19,7 +19,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "zip/ArchiveEntry.h"
@@ -27,6 +26,7 @@
 #include "zip/ArchiveMedium.h"
 #include "zip/EntryEncryption.h"
 #include "zip/FileSelector.h"
+#include "zip/NameIndex.h"
 #include "zip/WrittenDirectory.h"
 #include "platform/UniqueFd.h"
 
@@ -143,11 +143,16 @@ public:
 
     bool IsOpen() const { return FOpen; }
     const std::string& FileName() const { return FPath; }
-    const std::vector<ArchiveEntry>& Entries() const { return FEntries; }
+    const std::vector<ArchiveEntry>& Entries() const {
+        TakeSavedEntries();
+        return FEntries;
+    }
 
 private:
     void Register(const zip::SelectedItem& item);
     void RebuildIndex();
+    void TakeSavedEntries() const;
+    void IndexEntries();
     bool IsArchiveFile(const std::string& path, const platform::FileStatus& status) const;
     void TakeIdentity();
     void ReportLeftOut(const ArchiveEntry& entry);
@@ -186,9 +191,18 @@ private:
     std::uint64_t FFileSize = 0;
     bool FSpanned = false;
     bool FCreatedHere = false;  // the file was missing or empty when opened
-    std::vector<ArchiveEntry> FEntries;
+    // The entries in order. After a save they wait as the new archive's central
+    // directory (FSaved) until they are asked for, so that a save followed by Close
+    // never holds them twice.
+    mutable std::vector<ArchiveEntry> FEntries;
+    struct SavedDirectory {
+        zip::WrittenDirectory Written;
+        std::uint64_t Offset = 0;  // where the directory starts in the archive
+    };
+    mutable std::optional<SavedDirectory> FSaved;
     std::string FComment;  // the archive comment of the opened archive, kept
-    std::unordered_map<std::string, std::size_t> FIndex;  // name -> its last entry
+    zip::NameIndex FIndex{FEntries};  // the last entry of each name, while FIndexed
+    bool FIndexed = false;
     bool FDuplicateNames = false;  // some name has more than one entry
     ArchiveLog FLog;
 };
