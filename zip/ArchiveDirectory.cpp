@@ -153,8 +153,7 @@ std::optional<ArchiveEntry> ReadCentralEntry(std::string_view central, std::size
     e.InternalAttributes = h->InternalAttributes;
     e.ExternalAttributes = h->ExternalAttributes;
     e.LocalHeaderOffset = h->LocalHeaderOffset;
-    if (!ApplyZip64(e, *h) || e.LocalHeaderOffset + LocalFileHeader::kFixedSize > dataEnd ||
-        e.CompressedSize > dataEnd)
+    if (!ApplyZip64(e, *h) || e.LocalHeaderOffset + LocalFileHeader::kFixedSize > dataEnd || e.CompressedSize > dataEnd)
         return std::nullopt;
     e.CentralExtra = RemoveExtraField(h->Extra, kZip64ExtraId);
     e.Comment = std::move(h->Comment);

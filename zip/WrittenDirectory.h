@@ -12,8 +12,8 @@
 namespace vb::zip {
 
 struct WrittenDirectory {
-    std::string Headers;      // the central headers, in entry order
-    std::vector<bool> Anew;   // per entry: its data was written in this save
+    std::string Headers;     // the central headers, in entry order
+    std::vector<bool> Anew;  // per entry: its data was written in this save
 
     void Add(const ArchiveEntry& entry, bool anew);
     std::uint64_t Count() const { return Anew.size(); }

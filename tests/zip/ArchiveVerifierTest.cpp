@@ -140,7 +140,9 @@ TEST_F(VerifierTest, ADirectoryThatDiffersFromTheWritersRecordFails) {
     };
     EXPECT_EQ(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record()); }), "");
     entries[1].Crc32 ^= 1;
-    EXPECT_NE(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record()); }).find(entries[1].Name + ": der Eintrag im Inhaltsverzeichnis weicht ab"),
+    EXPECT_NE(ErrorOf([&] {
+                  ArchiveVerifier("").Verify(Archive, record());
+              }).find(entries[1].Name + ": der Eintrag im Inhaltsverzeichnis weicht ab"),
               std::string::npos);
     entries[1].Crc32 ^= 1;
     entries[2].HeaderName += "x";  // a longer directory

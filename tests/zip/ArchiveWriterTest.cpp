@@ -7,7 +7,6 @@
 #include <map>
 
 #include <algorithm>
-#include <set>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 
 #include "ArchiveTestSupport.h"
 #include "zip/ArchiveReader.h"
