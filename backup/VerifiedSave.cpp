@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
-#include <set>
 #include <string>
 
 #include "zip/ArchiveDirectory.h"
@@ -33,10 +33,9 @@ void SaveAndCloseArchive(ArchiveWriter& writer, bool verify) {
         writer.Close();
         return;
     }
-    std::set<std::string> anew;
-    for (const ArchiveEntry& entry : writer.Entries()) {
-        if (entry.Action == EntryAction::Add || entry.Action == EntryAction::Replace) anew.insert(entry.Name);
-    }
+    const bool anew = std::any_of(writer.Entries().begin(), writer.Entries().end(), [](const ArchiveEntry& entry) {
+        return entry.Action == EntryAction::Add || entry.Action == EntryAction::Replace;
+    });
     const std::string archive = writer.FileName();
     const ArchiveVerifier verifier(writer.Password());
     // Runs one check and writes its result into the log.
@@ -53,21 +52,22 @@ void SaveAndCloseArchive(ArchiveWriter& writer, bool verify) {
     bool verified = false;
     // A hook set before keeps its turn, ahead of the check.
     const auto before = writer.OnWritten;
-    writer.OnWritten = [&](int fd, const std::vector<ArchiveEntry>& written) {
+    writer.OnWritten = [&](int fd, const zip::WrittenDirectory& written) {
         if (before) before(fd, written);
-        logged([&] { verifier.Verify(fd, archive, written, anew); });
+        logged([&] { verifier.Verify(fd, archive, written); });
         verified = true;
     };
     try {
         writer.Save();
         writer.OnWritten = before;
         // Nothing new was written, or it went straight to removable disks: then the
-        // archive file is checked as it is now.
-        if (!verified && !anew.empty()) {
+        // archive file is checked as it is now. Only a new archive goes there, so
+        // every entry in it is new.
+        if (!verified && anew) {
             if (SpansSeveralDisks(archive)) {
                 writer.LogLine(archive, " nicht geprüft (auf mehrere Datenträger verteilt) ");
             } else {
-                logged([&] { verifier.Verify(archive, writer.Entries(), anew); });
+                logged([&] { verifier.Verify(archive, zip::WrittenDirectory::AllAnew(writer.Entries())); });
             }
         }
     } catch (...) {

@@ -47,7 +47,7 @@ bool ApplyZip64(ArchiveEntry& e, const CentralDirectoryHeader& h) {
 
 }  // namespace
 
-ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
+ArchiveDirectory FindArchiveDirectory(int fd, std::uint64_t fileSize) {
     ArchiveDirectory dir;
     unsigned char head[4] = {};
     if (fileSize >= 4 && platform::ReadAt(fd, head, 4, 0)) {
@@ -116,15 +116,51 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
         dir.CentralDirectorySize > endOffset - dir.CentralDirectoryOffset ||
         count > dir.CentralDirectorySize / CentralDirectoryHeader::kFixedSize) {
         dir.Problem = DirectoryProblem::Damaged;
-        return dir;
     }
+    return dir;
+}
+
+ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
+    ArchiveDirectory dir = FindArchiveDirectory(fd, fileSize);
+    if (dir.Problem != DirectoryProblem::None || dir.DiskNumber != 0) return dir;
     std::string central(static_cast<std::size_t>(dir.CentralDirectorySize), '\0');
     if (!platform::ReadAt(fd, central.data(), central.size(), dir.CentralDirectoryOffset)) {
         dir.Problem = DirectoryProblem::Damaged;
         return dir;
     }
-    ParseCentralDirectory(central, count, dir.CentralDirectoryOffset, dir);
+    ParseCentralDirectory(central, dir.EntryCount, dir.CentralDirectoryOffset, dir);
     return dir;
+}
+
+std::optional<ArchiveEntry> ReadCentralEntry(std::string_view central, std::size_t& pos, std::uint64_t dataEnd) {
+    if (pos > central.size()) return std::nullopt;
+    const auto* c = reinterpret_cast<const unsigned char*>(central.data());
+    std::size_t used = 0;
+    auto h = CentralDirectoryHeader::Read(c + pos, central.size() - pos, used);
+    if (!h) return std::nullopt;
+    ArchiveEntry e;
+    e.HeaderName = h->Name;
+    e.VersionMadeBy = h->VersionMadeBy;
+    e.VersionNeeded = h->VersionNeeded;
+    e.Flags = h->Flags;
+    e.Method = h->Method;
+    e.DosTime = h->DosTime;
+    e.DosDate = h->DosDate;
+    e.Crc32 = h->Crc32;
+    e.CompressedSize = h->CompressedSize;
+    e.UncompressedSize = h->UncompressedSize;
+    e.DiskStart = h->DiskStart;
+    e.InternalAttributes = h->InternalAttributes;
+    e.ExternalAttributes = h->ExternalAttributes;
+    e.LocalHeaderOffset = h->LocalHeaderOffset;
+    if (!ApplyZip64(e, *h) || e.LocalHeaderOffset + LocalFileHeader::kFixedSize > dataEnd || e.CompressedSize > dataEnd)
+        return std::nullopt;
+    e.CentralExtra = RemoveExtraField(h->Extra, kZip64ExtraId);
+    e.Comment = std::move(h->Comment);
+    e.Name = DecodeName(h->Name, h->Flags, e.Host(), h->Extra);
+    ReadOwnerFields(e, h->Extra);
+    pos += used;
+    return e;
 }
 
 void ParseCentralDirectory(const std::string& central, std::uint64_t count, std::uint64_t dataEnd,
@@ -133,44 +169,16 @@ void ParseCentralDirectory(const std::string& central, std::uint64_t count, std:
         dir.Problem = DirectoryProblem::Damaged;
         return;
     }
-    const auto* c = reinterpret_cast<const unsigned char*>(central.data());
     std::size_t pos = 0;
     dir.Entries.reserve(static_cast<std::size_t>(count));
     for (std::uint64_t i = 0; i < count; ++i) {
-        std::size_t used = 0;
-        auto h = CentralDirectoryHeader::Read(c + pos, central.size() - pos, used);
-        if (!h) {
+        auto e = ReadCentralEntry(central, pos, dataEnd);
+        if (!e) {
             dir.Problem = DirectoryProblem::Damaged;
             dir.Entries.clear();
             return;
         }
-        pos += used;
-        ArchiveEntry e;
-        e.HeaderName = h->Name;
-        e.VersionMadeBy = h->VersionMadeBy;
-        e.VersionNeeded = h->VersionNeeded;
-        e.Flags = h->Flags;
-        e.Method = h->Method;
-        e.DosTime = h->DosTime;
-        e.DosDate = h->DosDate;
-        e.Crc32 = h->Crc32;
-        e.CompressedSize = h->CompressedSize;
-        e.UncompressedSize = h->UncompressedSize;
-        e.DiskStart = h->DiskStart;
-        e.InternalAttributes = h->InternalAttributes;
-        e.ExternalAttributes = h->ExternalAttributes;
-        e.LocalHeaderOffset = h->LocalHeaderOffset;
-        if (!ApplyZip64(e, *h) || e.LocalHeaderOffset + LocalFileHeader::kFixedSize > dataEnd ||
-            e.CompressedSize > dataEnd) {
-            dir.Problem = DirectoryProblem::Damaged;
-            dir.Entries.clear();
-            return;
-        }
-        e.CentralExtra = RemoveExtraField(h->Extra, kZip64ExtraId);
-        e.Comment = std::move(h->Comment);
-        e.Name = DecodeName(h->Name, h->Flags, e.Host(), h->Extra);
-        ReadOwnerFields(e, h->Extra);
-        dir.Entries.push_back(std::move(e));
+        dir.Entries.push_back(std::move(*e));
     }
 }
 

@@ -3,7 +3,9 @@
 // (and the Zip64 end record when there is one) and checked as a whole before any
 // entry is handed out.
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zip/ArchiveEntry.h"
@@ -33,6 +35,15 @@ struct ArchiveDirectory {
 // Reads the directory of the archive in `fd` (of `fileSize` bytes, more than 0).
 // Problems are reported in the result, never by reading outside the file.
 ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize);
+
+// The same from the end records alone: where the directory lies, its size and its
+// count, checked against the file; no entry is read.
+ArchiveDirectory FindArchiveDirectory(int fd, std::uint64_t fileSize);
+
+// The entry of the central header at `pos` of `central`, and `pos` moved past it;
+// nullopt (and `pos` unchanged) when the header does not fit or its local header
+// lies beyond `dataEnd`.
+std::optional<ArchiveEntry> ReadCentralEntry(std::string_view central, std::size_t& pos, std::uint64_t dataEnd);
 
 // Reads `count` central directory headers from `central` into `dir.Entries`; on a
 // header that does not fit, `dir.Problem` becomes Damaged and no entry is kept.

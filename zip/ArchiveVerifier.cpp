@@ -3,11 +3,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 #include "zip/ArchiveDirectory.h"
 #include "zip/EntryCipher.h"
 #include "zip/EntryDecoder.h"
+#include "zip/ZipRecords.h"
 #include "platform/FileIo.h"
 #include "platform/PageCache.h"
 #include "platform/SystemError.h"
@@ -22,45 +25,70 @@ namespace {
     throw Error("Die Prüfung der Sicherung " + archiveName + " ist fehlgeschlagen: " + what);
 }
 
-// The fields that the central directory must carry for each entry the writer wrote.
-bool SameRecord(const ArchiveEntry& a, const ArchiveEntry& b) {
-    return a.Name == b.Name && a.Crc32 == b.Crc32 && a.CompressedSize == b.CompressedSize &&
-           a.UncompressedSize == b.UncompressedSize && a.LocalHeaderOffset == b.LocalHeaderOffset &&
-           a.Method == b.Method && a.Flags == b.Flags;
+// The name of the entry whose central header holds byte `at` of `headers`.
+std::string NameAt(std::string_view headers, std::size_t at) {
+    std::string name;
+    for (std::size_t pos = 0; pos <= at;) {
+        const auto entry = zip::ReadCentralEntry(headers, pos, UINT64_MAX - zip::LocalFileHeader::kFixedSize);
+        if (!entry) break;
+        name = entry->Name;
+    }
+    return name;
+}
+
+// The archive's directory, read from `offset` in pieces, against the writer's bytes.
+// Where they first differ, or `headers.size()` when they agree.
+std::size_t FirstDifference(int fd, std::uint64_t offset, std::string_view headers, const std::string& archiveName) {
+    std::string piece;
+    for (std::size_t done = 0; done < headers.size();) {
+        piece.resize(std::min<std::size_t>(1 << 20, headers.size() - done));
+        const platform::IoResult read = platform::ReadAt(fd, piece.data(), piece.size(), offset + done);
+        if (!read) Fail(archiveName, SystemErrorText(read.Error));
+        const auto [mine, theirs] = std::mismatch(piece.begin(), piece.end(), headers.begin() + done);
+        if (mine != piece.end()) return done + static_cast<std::size_t>(mine - piece.begin());
+        done += piece.size();
+    }
+    return headers.size();
 }
 
 }  // namespace
 
-void ArchiveVerifier::Verify(int fd, const std::string& archiveName, const std::vector<ArchiveEntry>& written,
-                             const std::set<std::string>& anew) const {
+void ArchiveVerifier::Verify(int fd, const std::string& archiveName, const zip::WrittenDirectory& written) const {
     if (!platform::DropCachedPages(fd)) Fail(archiveName, SystemErrorText(errno));
     struct stat st{};
     if (::fstat(fd, &st) != 0) Fail(archiveName, SystemErrorText(errno));
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (size == 0) Fail(archiveName, "die Datei ist leer");
 
-    const zip::ArchiveDirectory dir = zip::ReadArchiveDirectory(fd, size);
+    const zip::ArchiveDirectory dir = zip::FindArchiveDirectory(fd, size);
     if (dir.Problem != zip::DirectoryProblem::None || dir.DiskNumber != 0)
         Fail(archiveName, "das Inhaltsverzeichnis des Archivs ist beschädigt");
-    if (dir.Entries.size() != written.size())
-        Fail(archiveName, "das Inhaltsverzeichnis nennt " + std::to_string(dir.Entries.size()) + " statt " +
-                              std::to_string(written.size()) + " Einträge");
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        if (!SameRecord(dir.Entries[i], written[i]))
-            Fail(archiveName, written[i].Name + ": der Eintrag im Inhaltsverzeichnis weicht ab");
-    }
-    for (const ArchiveEntry& entry : dir.Entries) {
-        if (!anew.count(entry.Name)) continue;
-        const std::string fault = CheckEntryData(fd, size, entry);
-        if (!fault.empty()) Fail(archiveName, entry.Name + ": " + fault);
+    if (dir.EntryCount != written.Count())
+        Fail(archiveName, "das Inhaltsverzeichnis nennt " + std::to_string(dir.EntryCount) + " statt " +
+                              std::to_string(written.Count()) + " Einträge");
+    const std::string_view headers = written.Headers;
+    const std::uint64_t dataEnd = dir.CentralDirectoryOffset;
+    const std::size_t differs = dir.CentralDirectorySize == headers.size()
+                                    ? FirstDifference(fd, dir.CentralDirectoryOffset, headers, archiveName)
+                                    : std::min<std::size_t>(dir.CentralDirectorySize, headers.size());
+    if (differs != headers.size() || dir.CentralDirectorySize != headers.size())
+        Fail(archiveName, NameAt(headers, differs) + ": der Eintrag im Inhaltsverzeichnis weicht ab");
+    // The directory on disk is the writer's, byte for byte: its entries are read from
+    // the writer's bytes, one at a time.
+    std::size_t pos = 0;
+    for (std::uint64_t i = 0; i < written.Count(); ++i) {
+        const auto entry = zip::ReadCentralEntry(headers, pos, dataEnd);
+        if (!entry) Fail(archiveName, "das Inhaltsverzeichnis des Archivs ist beschädigt");
+        if (!written.Anew[i]) continue;
+        const std::string fault = CheckEntryData(fd, size, *entry);
+        if (!fault.empty()) Fail(archiveName, entry->Name + ": " + fault);
     }
 }
 
-void ArchiveVerifier::Verify(const std::string& path, const std::vector<ArchiveEntry>& written,
-                             const std::set<std::string>& anew) const {
+void ArchiveVerifier::Verify(const std::string& path, const zip::WrittenDirectory& written) const {
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid()) Fail(path, SystemErrorText(errno));
-    Verify(fd.Get(), path, written, anew);
+    Verify(fd.Get(), path, written);
 }
 
 // Empty when the entry's data decodes to its size and CRC-32, else the reason.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "zip/ArchiveDirectory.h"
@@ -28,7 +29,6 @@
 #include "platform/TemporaryFiles.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
-#include "util/Finally.h"
 #include "util/PathText.h"
 #include "platform/RunPhases.h"
 
@@ -225,7 +225,9 @@ void ArchiveWriter::Release() {
     FPending.clear();
     FLog.Stop();
     FEntries.clear();
-    FIndex.clear();
+    FSaved.reset();
+    FIndex.Clear();
+    FIndexed = false;
     FComment.clear();
     FSelf.reset();
     FSpanned = false;
@@ -307,7 +309,9 @@ void ArchiveWriter::StartNew(const std::string& path, std::function<void()> befo
     FCreatedHere = true;
     FSpanned = false;
     FEntries.clear();
-    FIndex.clear();
+    FSaved.reset();
+    FIndex.Clear();
+    FIndexed = false;
     try {
         UpdateLog();
     } catch (...) {
@@ -356,6 +360,7 @@ void ArchiveWriter::AddFiles(const std::string& folder, const std::string& mask)
 
 void ArchiveWriter::AddFiles(const std::string& pattern) {
     if (!IsOpen()) return;
+    IndexEntries();
     RunPhase phase("folder scan");
     if (pattern.find('/') == std::string::npos)
         throw Error("F\xC3\xBCr die Dateimaske " + pattern + " ist kein Ordner angegeben.");
@@ -398,22 +403,22 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
         e.SourceDevice = item.Status.Device;
         e.SourceInode = item.Status.Inode;
     };
-    auto found = FIndex.find(name);
-    if (found == FIndex.end()) {
+    const std::optional<std::size_t> found = FIndex.Find(name);
+    if (!found) {
         ArchiveEntry e;
         e.Name = name;
         e.Action = EntryAction::Add;
         takeSource(e);
-        FIndex.emplace(name, FEntries.size());
         FEntries.push_back(std::move(e));
+        FIndex.Set(FEntries.size() - 1);
         FLog.Line(name, " added ");
         return;
     }
     // Two rows or masks that select the same file: it was taken in by the first, and
     // the archive keeps one entry of it, saved with all the others at the end.
-    const EntryAction pending = FEntries[found->second].Action;
+    const EntryAction pending = FEntries[*found].Action;
     if (pending == EntryAction::Add || pending == EntryAction::Replace) return;
-    ArchiveEntry& entry = FEntries[found->second];
+    ArchiveEntry& entry = FEntries[*found];
     takeSource(entry);
     // The status from the search decides; only a file that looks changed is opened.
     auto unchanged = [&entry](const platform::FileStatus& status, bool folder) {
@@ -449,28 +454,43 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
 
 // The index names the last entry of each name: the one that extraction leaves.
 void ArchiveWriter::RebuildIndex() {
-    FIndex.clear();
+    FIndex.Clear();
     FDuplicateNames = false;
     for (std::size_t i = 0; i < FEntries.size(); ++i) {
-        const auto [at, added] = FIndex.insert_or_assign(FEntries[i].Name, i);
-        if (!added) FDuplicateNames = true;
+        if (!FIndex.Set(i)) FDuplicateNames = true;
     }
+    FIndexed = true;
+}
+
+// The entries of the last save, read from the directory it wrote.
+void ArchiveWriter::TakeSavedEntries() const {
+    if (!FSaved) return;
+    zip::ArchiveDirectory directory;
+    zip::ParseCentralDirectory(FSaved->Written.Headers, FSaved->Written.Count(), FSaved->Offset, directory);
+    // Never an update from a list that lacks entries of the archive.
+    if (directory.Problem != zip::DirectoryProblem::None) throw Error("Invalid file - not a PKZip file");
+    FEntries = std::move(directory.Entries);
+    FSaved.reset();
+}
+
+void ArchiveWriter::IndexEntries() {
+    TakeSavedEntries();
+    if (!FIndexed) RebuildIndex();
 }
 
 void ArchiveWriter::Save() {
-    if (!IsOpen()) return;
+    if (!IsOpen() || FSaved) return;  // saved, and nothing registered since
     bool pending = false;
     for (const auto& e : FEntries)
         if (e.Action == EntryAction::Add || e.Action == EntryAction::Replace) pending = true;
     if (!pending && !(FEntries.empty() && FFileSize == 0)) return;
     if (FSpanned) throw Error("Cannot update an existing spanned disk set");
-    // While the save holds the entries twice (as they were and as written), what
-    // only the selection needs gives way: the slack the selection left in the
-    // entries, and the index of their names, which is built again from the entries
-    // as they are afterwards, also when the save fails.
+    // While the save runs, what only the selection needs gives way: the slack the
+    // selection left in the entries, and the index of their names, which the next
+    // selection builds again from the entries as they are then.
     FEntries.shrink_to_fit();
-    FIndex = {};
-    const Finally rebuild([this] { RebuildIndex(); });
+    FIndex.Clear();
+    FIndexed = false;
     if (FCreatedHere && FFileSize == 0 && Medium && Medium->IsRemovable(FPath)) SaveDirect();
     else SaveToTemporaryFile();
 }
@@ -534,12 +554,14 @@ ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFil
     return e;
 }
 
-std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
+void ArchiveWriter::WriteEntries(zip::OutputFile& out, const std::function<void(ArchiveEntry&&, bool anew)>& keep) {
     zip::EntryEncryption encryption;
     encryption.Method = FEncryption;
     if (!FPassword.empty()) encryption.Password = PasswordBytes(FPassword, FEncryption);
 
     std::vector<zip::CompressionPipeline::Job> jobs;
+    jobs.reserve(static_cast<std::size_t>(std::count_if(
+        FEntries.begin(), FEntries.end(), [](const ArchiveEntry& e) { return e.Action != EntryAction::Unchanged; })));
     for (const auto& e : FEntries)
         if (e.Action != EntryAction::Unchanged)
             jobs.push_back({e.SourcePath, e.IsFolder(), e.SourceDevice, e.SourceInode, e.Action == EntryAction::Replace});
@@ -547,11 +569,9 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
     std::size_t job = 0;
     zip::OwnerFieldCache owners;
 
-    std::vector<ArchiveEntry> written;
-    written.reserve(FEntries.size());
     for (const ArchiveEntry& source : FEntries) {
         if (source.Action == EntryAction::Unchanged) {
-            written.push_back(CopyEntry(source, out));
+            keep(CopyEntry(source, out), false);
             continue;
         }
 
@@ -568,7 +588,7 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
         auto notSaved = [&](std::optional<std::uint64_t> writtenFrom) {
             if (writtenFrom) out.TruncateTo(*writtenFrom);
             ReportLeftOut(source);
-            if (source.Action == EntryAction::Replace) written.push_back(CopyEntry(source, out));
+            if (source.Action == EntryAction::Replace) keep(CopyEntry(source, out), false);
         };
         if (!info.Ok) {
             notSaved(std::nullopt);
@@ -593,31 +613,33 @@ std::vector<ArchiveEntry> ArchiveWriter::WriteEntries(zip::OutputFile& out) {
             notSaved(entry.Entry().LocalHeaderOffset);
             continue;
         }
-        written.push_back(entry.Take());
+        keep(entry.Take(), true);
     }
     {
         RunPhase phase("copy of unchanged entries");
         out.Flush();  // the last run of unchanged entries is copied now
     }
-    return written;
 }
 
 // The central directory and the end records after the entries `written`.
-void ArchiveWriter::WriteCentralDirectory(zip::OutputFile& out, const std::vector<ArchiveEntry>& written) const {
+void ArchiveWriter::WriteCentralDirectory(zip::OutputFile& out, const zip::WrittenDirectory& written) const {
     RunPhase phase("central directory");
     const std::uint64_t centralOffset = out.Position();
-    std::string central;
-    for (const auto& e : written) {
-        zip::MakeCentralHeader(e).Write(central);
-        if (central.size() >= (1 << 20)) {
-            out.Write(central);
-            central.clear();
-        }
-    }
-    out.Write(central);
+    out.Write(written.Headers);
     const std::uint64_t endOffset = out.Position();
-    out.Write(zip::MakeEndRecords(written.size(), centralOffset, endOffset - centralOffset, endOffset, FComment));
+    out.Write(zip::MakeEndRecords(written.Count(), centralOffset, endOffset - centralOffset, endOffset, FComment));
     out.Flush();
+}
+
+// Room for the central headers of every entry (a Unicode Path field, owner and
+// encryption fields and a Zip64 field included), so that the directory never moves
+// while it grows; what it does not fill is never touched.
+std::size_t ArchiveWriter::DirectoryEstimate() const {
+    std::size_t bytes = 0;
+    for (const ArchiveEntry& e : FEntries)
+        bytes += zip::CentralDirectoryHeader::kFixedSize + 2 * e.Name.size() + e.CentralExtra.size() +
+                 e.Comment.size() + 128;
+    return bytes;
 }
 
 void ArchiveWriter::SaveToTemporaryFile() {
@@ -630,7 +652,10 @@ void ArchiveWriter::SaveToTemporaryFile() {
     // file's mode, owner and group.
     if (FFd.Valid()) platform::CopyOwnerAndMode(FFd.Get(), temp.Fd());
     zip::OutputFile out(temp.Fd(), FPath);
-    std::vector<ArchiveEntry> written = WriteEntries(out);
+    zip::WrittenDirectory written;
+    written.Headers.reserve(DirectoryEstimate());
+    WriteEntries(out, [&written](ArchiveEntry&& e, bool anew) { written.Add(e, anew); });
+    const std::uint64_t centralOffset = out.Position();
     WriteCentralDirectory(out, written);
     {
         RunPhase flush("flush");
@@ -649,7 +674,10 @@ void ArchiveWriter::SaveToTemporaryFile() {
     FFd = temp.TakeFd();
     TakeIdentity();
     FFileSize = out.Position();
-    FEntries = std::move(written);
+    // The selection is done with; the entries as the new archive holds them are
+    // read from its directory when they are asked for.
+    FEntries = {};
+    FSaved = SavedDirectory{std::move(written), centralOffset};
 }
 
 void ArchiveWriter::SaveDirect() {
@@ -660,7 +688,9 @@ void ArchiveWriter::SaveDirect() {
     const UniqueFd scratch = platform::CreateScratchFile(FTempDirectory, error);
     if (!scratch.Valid()) CannotCreateTemporary(FTempDirectory, error);
     zip::OutputFile out(scratch.Get(), FPath);
-    std::vector<ArchiveEntry> written = WriteEntries(out);
+    std::vector<ArchiveEntry> written;
+    written.reserve(FEntries.size());
+    WriteEntries(out, [&written](ArchiveEntry&& e, bool) { written.push_back(std::move(e)); });
     out.Flush();
     if (FBeforePlacing) FBeforePlacing();
     FBeforePlacing = nullptr;

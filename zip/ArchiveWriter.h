@@ -19,7 +19,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "zip/ArchiveEntry.h"
@@ -27,6 +26,8 @@
 #include "zip/ArchiveMedium.h"
 #include "zip/EntryEncryption.h"
 #include "zip/FileSelector.h"
+#include "zip/NameIndex.h"
+#include "zip/WrittenDirectory.h"
 #include "platform/UniqueFd.h"
 
 namespace vb {
@@ -88,9 +89,10 @@ public:
     std::function<void(const std::string& path)> OnFileLeftOut;
     // Called when the new archive is written to its temporary file and flushed, and
     // before it replaces the archive on disk: `fd` reads the new file from its start,
-    // `written` lists its entries in order. An error thrown here abandons the save and
-    // leaves the archive on disk as it was. Not called for a write to removable disks.
-    std::function<void(int fd, const std::vector<ArchiveEntry>& written)> OnWritten;
+    // `written` holds its central directory as written and which entries are new. An
+    // error thrown here abandons the save and leaves the archive on disk as it was.
+    // Not called for a write to removable disks.
+    std::function<void(int fd, const zip::WrittenDirectory& written)> OnWritten;
     // Asked for every file a selection finds, besides the archive's own files (which
     // are always kept out): true keeps the file out too. The backup run keeps out
     // every archive of its target folder. Asked once per file: it should answer from
@@ -141,25 +143,32 @@ public:
 
     bool IsOpen() const { return FOpen; }
     const std::string& FileName() const { return FPath; }
-    const std::vector<ArchiveEntry>& Entries() const { return FEntries; }
+    const std::vector<ArchiveEntry>& Entries() const {
+        TakeSavedEntries();
+        return FEntries;
+    }
 
 private:
     void Register(const zip::SelectedItem& item);
     void RebuildIndex();
+    void TakeSavedEntries() const;
+    void IndexEntries();
     bool IsArchiveFile(const std::string& path, const platform::FileStatus& status) const;
     void TakeIdentity();
     void ReportLeftOut(const ArchiveEntry& entry);
     void UpdateLog();
-    // Writes every entry in order (new ones compressed on all cores) and returns
-    // them as written; the central directory is the caller's.
-    std::vector<ArchiveEntry> WriteEntries(zip::OutputFile& out);
+    // Writes every entry in order (new ones compressed on all cores) and hands each
+    // to `keep` as written, with whether it was written anew; the central directory
+    // is the caller's.
+    void WriteEntries(zip::OutputFile& out, const std::function<void(ArchiveEntry&&, bool anew)>& keep);
     ArchiveEntry CopyEntry(const ArchiveEntry& source, zip::OutputFile& out);
     void SaveToTemporaryFile();
     void SaveDirect();
     void Release();
     void StartNew(const std::string& path, std::function<void()> beforePlacing);
     void PlaceNewArchive(platform::ReplacingFile& file);
-    void WriteCentralDirectory(zip::OutputFile& out, const std::vector<ArchiveEntry>& written) const;
+    void WriteCentralDirectory(zip::OutputFile& out, const zip::WrittenDirectory& written) const;
+    std::size_t DirectoryEstimate() const;
     bool SpannedArchive() const { return FSpanned; }
 
     std::string FTempDirectory;
@@ -182,9 +191,18 @@ private:
     std::uint64_t FFileSize = 0;
     bool FSpanned = false;
     bool FCreatedHere = false;  // the file was missing or empty when opened
-    std::vector<ArchiveEntry> FEntries;
+    // The entries in order. After a save they wait as the new archive's central
+    // directory (FSaved) until they are asked for, so that a save followed by Close
+    // never holds them twice.
+    mutable std::vector<ArchiveEntry> FEntries;
+    struct SavedDirectory {
+        zip::WrittenDirectory Written;
+        std::uint64_t Offset = 0;  // where the directory starts in the archive
+    };
+    mutable std::optional<SavedDirectory> FSaved;
     std::string FComment;  // the archive comment of the opened archive, kept
-    std::unordered_map<std::string, std::size_t> FIndex;  // name -> its last entry
+    zip::NameIndex FIndex{FEntries};  // the last entry of each name, while FIndexed
+    bool FIndexed = false;
     bool FDuplicateNames = false;  // some name has more than one entry
     ArchiveLog FLog;
 };

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <set>
 
 #include "ArchiveTestSupport.h"
 #include "backup/VerifiedSave.h"
+#include "zip/ArchiveDirectory.h"
 #include "zip/ArchiveVerifier.h"
 #include "zip/ArchiveWriter.h"
 #include "platform/PageCache.h"
@@ -33,7 +33,7 @@ protected:
     TempDir Dir;
     fs::path Data = Dir / "Daten";
     std::string Archive = (Dir / "Sicherung.zip").string();
-    std::vector<ArchiveEntry> Written;
+    zip::WrittenDirectory Written;
 
     void SetUp() override {
         MakeFile(Data / "Liste.txt", Text(5000));
@@ -48,19 +48,21 @@ protected:
         writer.Open(Archive);
         writer.SetRecurse(true);
         writer.AddFiles(Data.string() + "/*.*");
-        writer.OnWritten = [&](int, const std::vector<ArchiveEntry>& written) { Written = written; };
+        writer.OnWritten = [&](int, const zip::WrittenDirectory& written) { Written = written; };
         writer.Save();
         writer.OnWritten = nullptr;
         writer.Close();
     }
 
-    static std::set<std::string> Names(const std::vector<ArchiveEntry>& entries) {
-        std::set<std::string> names;
-        for (const auto& e : entries) names.insert(e.Name);
-        return names;
+    // The entries of the writer's record, in order.
+    std::vector<ArchiveEntry> WrittenEntries() const {
+        zip::ArchiveDirectory dir;
+        zip::ParseCentralDirectory(Written.Headers, Written.Count(), UINT32_MAX, dir);
+        EXPECT_EQ(dir.Problem, zip::DirectoryProblem::None);
+        return dir.Entries;
     }
-    const ArchiveEntry& Entry(const std::string& suffix) const {
-        for (const auto& e : Written)
+    ArchiveEntry Entry(const std::string& suffix) const {
+        for (const auto& e : WrittenEntries())
             if (e.Name.size() >= suffix.size() && e.Name.compare(e.Name.size() - suffix.size(), suffix.size(), suffix) == 0)
                 return e;
         throw std::runtime_error("no entry " + suffix);
@@ -82,8 +84,9 @@ TEST_F(VerifierTest, SoundArchivesPassPlainAndEncrypted) {
         fs::remove(Archive);
         ArchiveWriter writer;
         Pack(writer, password);
-        ASSERT_EQ(Written.size(), 5u);  // four files and the folder "Sub/"
-        EXPECT_EQ(ErrorOf([&] { ArchiveVerifier(password).Verify(Archive, Written, Names(Written)); }), "");
+        ASSERT_EQ(Written.Count(), 5u);  // four files and the folder "Sub/"
+        EXPECT_EQ(std::count(Written.Anew.begin(), Written.Anew.end(), true), 5);
+        EXPECT_EQ(ErrorOf([&] { ArchiveVerifier(password).Verify(Archive, Written); }), "");
     }
 }
 
@@ -116,7 +119,7 @@ TEST_F(VerifierTest, EachDamageIsNamed) {
             const UniqueFd fd(::open(Archive.c_str(), O_RDWR));
             c.damage(fd.Get());
         }
-        const std::string error = ErrorOf([&] { ArchiveVerifier(c.password).Verify(Archive, Written, Names(Written)); });
+        const std::string error = ErrorOf([&] { ArchiveVerifier(c.password).Verify(Archive, Written); });
         if (c.expected.empty()) {
             EXPECT_EQ(error, "");
         } else {
@@ -129,11 +132,23 @@ TEST_F(VerifierTest, EachDamageIsNamed) {
 TEST_F(VerifierTest, ADirectoryThatDiffersFromTheWritersRecordFails) {
     ArchiveWriter writer;
     Pack(writer);
-    std::vector<ArchiveEntry> record = Written;
-    record[1].Crc32 ^= 1;
-    EXPECT_NE(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record, {}); }).find("weicht ab"), std::string::npos);
-    record.pop_back();
-    EXPECT_NE(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record, {}); }).find("statt 4 Eintr"), std::string::npos);
+    std::vector<ArchiveEntry> entries = WrittenEntries();
+    auto record = [&] {
+        zip::WrittenDirectory directory;
+        for (const auto& e : entries) directory.Add(e, false);
+        return directory;
+    };
+    EXPECT_EQ(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record()); }), "");
+    entries[1].Crc32 ^= 1;
+    EXPECT_NE(ErrorOf([&] {
+                  ArchiveVerifier("").Verify(Archive, record());
+              }).find(entries[1].Name + ": der Eintrag im Inhaltsverzeichnis weicht ab"),
+              std::string::npos);
+    entries[1].Crc32 ^= 1;
+    entries[2].HeaderName += "x";  // a longer directory
+    EXPECT_NE(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record()); }).find("weicht ab"), std::string::npos);
+    entries.pop_back();
+    EXPECT_NE(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record()); }).find("statt 4 Eintr"), std::string::npos);
 }
 
 // Damage between writing and the check (a disk that did not keep what it was given)
@@ -154,8 +169,9 @@ TEST_F(VerifierTest, FailedCheckKeepsTheOldArchiveAndIsLogged) {
         writer.Open(Archive);
         writer.SetRecurse(true);
         writer.AddFiles(Data.string() + "/*.*");
-        writer.OnWritten = [&](int fd, const std::vector<ArchiveEntry>& written) {
-            for (const auto& e : written) {
+        writer.OnWritten = [&](int fd, const zip::WrittenDirectory& written) {
+            Written = written;
+            for (const auto& e : WrittenEntries()) {
                 if (e.Name.find("Liste.txt") == std::string::npos) continue;
                 ::pwrite(fd, "\xFF\xFF\xFF\xFF", 4, DataOffset(fd, e) + 20);
             }

@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 
 #include "ArchiveTestSupport.h"
 #include "zip/ArchiveReader.h"
@@ -663,7 +664,7 @@ TEST_F(WriterTest, FileSelectedTwiceIsStoredOnceAndSavedOnlyAtTheEnd) {
         }
         ArchiveWriter writer;
         int saves = 0;
-        writer.OnWritten = [&](int, const std::vector<ArchiveEntry>&) { ++saves; };
+        writer.OnWritten = [&](int, const zip::WrittenDirectory&) { ++saves; };
         writer.Open(Archive);
         writer.AddFiles(Data.string() + "/*.txt");
         writer.AddFiles(Data.string() + "/Liste.*");
@@ -962,6 +963,44 @@ TEST_F(WriterTest, ArchiveInASearchedFolderIsNeverSelected) {
             EXPECT_EQ(e.Name.find(".vbtmp-"), std::string::npos) << e.Name;
         }
     }
+}
+
+// After a save the writer's entries are those of the new file, and a selection made
+// before Close builds on them: what the save wrote is neither added again nor lost.
+TEST_F(WriterTest, SelectionAfterASaveKnowsTheEntriesWritten) {
+    ArchiveWriter writer;
+    writer.Open(Archive);
+    writer.AddFiles(Data.string() + "/*.txt");
+    writer.Save();
+    ArchiveReader reader;
+    reader.Open(Archive);
+    ASSERT_EQ(writer.Entries().size(), reader.Entries().size());
+    for (std::size_t i = 0; i < reader.Entries().size(); ++i) {
+        const ArchiveEntry& mine = writer.Entries()[i];
+        const ArchiveEntry& file = reader.Entries()[i];
+        SCOPED_TRACE(file.Name);
+        EXPECT_EQ(mine.Name, file.Name);
+        EXPECT_EQ(mine.Action, EntryAction::Unchanged);
+        EXPECT_EQ(mine.Crc32, file.Crc32);
+        EXPECT_EQ(mine.CompressedSize, file.CompressedSize);
+        EXPECT_EQ(mine.LocalHeaderOffset, file.LocalHeaderOffset);
+        EXPECT_EQ(mine.OwnerName, file.OwnerName);
+    }
+    writer.SetRecurse(true);
+    writer.AddFiles(Data.string() + "/*.*");
+    writer.Close();
+    reader.Open(Archive);
+    std::set<std::string> names;
+    for (const auto& e : reader.Entries()) EXPECT_TRUE(names.insert(e.Name).second) << e.Name << " twice";
+    ExpectPeersAccept();
+    // The same as one selection of everything.
+    Archive = (Dir / "Einmal.zip").string();
+    ArchiveWriter whole;
+    Backup(whole);
+    reader.Open(Archive);
+    std::set<std::string> wholeNames;
+    for (const auto& e : reader.Entries()) wholeNames.insert(e.Name);
+    EXPECT_EQ(names, wholeNames);
 }
 
 // New archives are for their owner alone; an update keeps the mode, owner and group
