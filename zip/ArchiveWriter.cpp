@@ -26,6 +26,7 @@
 #include "platform/ReplacingFile.h"
 #include "platform/ShellFolders.h"
 #include "platform/SystemError.h"
+#include "platform/PathWalk.h"
 #include "platform/TemporaryFiles.h"
 #include "util/CodePage.h"
 #include "util/Error.h"
@@ -428,16 +429,17 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
     };
     if (unchanged(item.Status, item.Folder)) return;
     if (!item.Folder) {
-        const UniqueFd file(::open(item.Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-        if (!file.Valid()) {
+        // Opened only while the path still leads to the file the search found.
+        const platform::FoundFile file =
+            platform::OpenFoundFile(item.Path, item.Status.Device, item.Status.Inode, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+        if (!file.Fd.Valid()) {
             // It changed but cannot be read: the old version stays, and is reported
             // as not brought up to date.
             FLog.Line(name, " skipped ");
             if (OnFileSkipped) OnFileSkipped(item.Path);
             return;
         }
-        const auto status = platform::StatFd(file.Get());
-        if (!status || unchanged(*status, false)) return;
+        if (unchanged(file.Status, false)) return;
     }
     // Every entry of the name is freshened: archives of other tools may hold a name
     // twice, and the last one is what unzip leaves on disk.

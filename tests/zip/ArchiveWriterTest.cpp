@@ -17,6 +17,7 @@
 #include <set>
 
 #include "ArchiveTestSupport.h"
+#include "support/OpenWatch.h"
 #include "zip/ArchiveReader.h"
 #include "zip/ArchiveWriter.h"
 #include "zip/CompressionPipeline.h"
@@ -791,6 +792,43 @@ TEST_F(WriterTest, NewArchiveReplacesNothingUntilComplete) {
     reader.Open(Archive);
     EXPECT_EQ(reader.Count(), 1u);
     ExpectPeersAccept();
+}
+
+// A file that looks changed is opened to be sure, and only while its path still leads
+// to the file the search found: a link that its user points elsewhere meanwhile keeps
+// the old version, and the file it points to now is never opened.
+TEST_F(WriterTest, AChangedFileIsOpenedOnlyWhereTheSearchFoundIt) {
+    if (::geteuid() != 0) GTEST_SKIP() << "a link of another user can only be made by root";
+    MakeFile(Dir / "geheim.txt", "geheim");
+    const fs::path link = Data / "verweis.txt";
+    const auto linkTo = [&](const fs::path& target) {
+        fs::remove(link);
+        fs::create_symlink(target, link);
+        return ::lchown(link.c_str(), 65534, 65534) == 0;
+    };
+    ASSERT_TRUE(linkTo(Data / "Liste.txt"));
+    ArchiveWriter writer;
+    writer.Open(Archive);
+    writer.AddFiles(Data.string() + "/verweis.txt");
+    writer.Close();
+
+    MakeFile(Data / "Liste.txt", "ge\u00E4ndert", 1710496800 + 86400);
+    const OpenWatch watch((Dir / "geheim.txt").string());
+    ASSERT_TRUE(watch.Watching());
+    if (watch.SeesPathDescriptors()) GTEST_SKIP() << "this kernel reports O_PATH descriptors as opened";
+    std::vector<std::string> skipped;
+    writer.OnFileSkipped = [&](const std::string& path) { skipped.push_back(path); };
+    // Asked once the search has judged the link, before the file is registered.
+    writer.KeepOut = [&](const std::string& path) { return path == link.string() && !linkTo(Dir / "geheim.txt"); };
+    writer.Open(Archive);
+    writer.AddFiles(Data.string() + "/verweis.txt");
+    writer.Close();
+    EXPECT_FALSE(watch.OpenedSince());
+    EXPECT_EQ(skipped, std::vector<std::string>{link.string()});
+    ArchiveReader reader;
+    reader.Open(Archive);
+    ASSERT_EQ(reader.Count(), 1u);
+    EXPECT_EQ(reader.Entry(0).UncompressedSize, 5000u);  // the old version of Liste.txt
 }
 
 TEST_F(WriterTest, NamesThatAreNoUtf8AreReportedAndSkipped) {
