@@ -203,8 +203,8 @@ FoundFile OpenFoundFile(const std::string& path, dev_t device, ino_t inode, int 
         return true;
     };
     if (!found.Fd.Valid()) {
-        // ELOOP: a link on the way (ENOSYS: a kernel without openat2).
-        if (errno != ELOOP && errno != ENOSYS) return found;
+        // Mostly ELOOP, a link on the way; but also a kernel without openat2, or a
+        // sandbox that refuses it (EPERM): the path is resolved again, opening nothing.
         const UniqueFd pinned(::open(path.c_str(), O_PATH | O_CLOEXEC));
         if (!pinned.Valid() || !isFound(pinned.Get())) return {};
         found.Fd.Reset(::open(("/proc/self/fd/" + std::to_string(pinned.Get())).c_str(), flags | O_CLOEXEC));
