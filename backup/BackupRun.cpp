@@ -82,16 +82,6 @@ std::string FolderProblem(const std::string& folder) {
     return {};
 }
 
-// Whether the archive keeps an entry of `path` from before this run: one taken over
-// from the archive as it was, or one that the file was to replace. (A file new to the
-// archive has an entry to add, which is dropped when the file cannot be read.)
-bool KeepsPreviousVersion(const ArchiveWriter& writer, const std::string& path) {
-    for (const ArchiveEntry& entry : writer.Entries()) {
-        if (entry.SourcePath == path)
-            return entry.Action == EntryAction::Unchanged || entry.Action == EntryAction::Replace;
-    }
-    return false;
-}
 
 // The files the jobs of one target folder keep there: their archives by every naming
 // strategy, a new _1 waiting for its place, and the temporary files of both. No
@@ -332,8 +322,8 @@ void BackupRun::StartPacking() {
     };
     // A file the writer reports was either never in the archive (it is missing now) or
     // has an entry there from before, which the archive keeps.
-    auto notSaved = [this, &writer](const std::string& path) {
-        (KeepsPreviousVersion(writer, path) ? FOutdated : FMissing).push_back(path);
+    auto notSaved = [this](const std::string& path, bool keptFromBefore) {
+        (keptFromBefore ? FOutdated : FMissing).push_back(path);
     };
     writer.OnFileLeftOut = notSaved;
     writer.OnFileSkipped = notSaved;
@@ -392,9 +382,7 @@ BackupRun::Packed BackupRun::Pack(const TJob& job, const std::vector<SourceRow>&
             return Packed::NothingReadable;
         }
         AddRows(readable);
-        for (const ArchiveEntry& entry : writer.Entries()) {
-            if (entry.Action == EntryAction::Add || entry.Action == EntryAction::Replace) ++FProgressTotal;
-        }
+        FProgressTotal = static_cast<int>(writer.ToWrite());
         SaveAndCloseArchive(writer, options.FPruefen);
         platform::SetCreationStamp(path, LocalTime(std::time(nullptr)));
         return Packed::Written;

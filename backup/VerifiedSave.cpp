@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -33,9 +32,7 @@ void SaveAndCloseArchive(ArchiveWriter& writer, bool verify) {
         writer.Close();
         return;
     }
-    const bool anew = std::any_of(writer.Entries().begin(), writer.Entries().end(), [](const ArchiveEntry& entry) {
-        return entry.Action == EntryAction::Add || entry.Action == EntryAction::Replace;
-    });
+    const bool anew = writer.ToWrite() > 0;
     const std::string archive = writer.FileName();
     const ArchiveVerifier verifier(writer.Password());
     // Runs one check and writes its result into the log.

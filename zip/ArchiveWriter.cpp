@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <stdexcept>
 
 #include "zip/ArchiveDirectory.h"
 #include "zip/ArchiveOpener.h"
@@ -23,6 +24,7 @@
 #include "zip/ZipCrypto.h"
 #include "platform/BackgroundClose.h"
 #include "platform/FileIo.h"
+#include "platform/HeapRelease.h"
 #include "platform/ReplacingFile.h"
 #include "platform/ShellFolders.h"
 #include "platform/SystemError.h"
@@ -62,6 +64,17 @@ ArchiveEntry WrittenCopy(const ArchiveEntry& source) {
     ArchiveEntry e = source;
     e.Action = EntryAction::Unchanged;
     e.SourcePath = std::string();
+    return e;
+}
+
+// A file new to the archive as an entry to add.
+ArchiveEntry EntryToAdd(zip::SelectedFiles::File file) {
+    ArchiveEntry e;
+    e.Name = zip::StoredNameFromPath(file.Path, file.Folder);
+    e.Action = EntryAction::Add;
+    e.SourcePath = std::move(file.Path);
+    e.SourceDevice = file.Device;
+    e.SourceInode = file.Inode;
     return e;
 }
 
@@ -226,6 +239,7 @@ void ArchiveWriter::Release() {
     FPending.clear();
     FLog.Stop();
     FEntries.clear();
+    FAdded.Clear();
     FSaved.reset();
     FIndex.Clear();
     FIndexed = false;
@@ -310,6 +324,7 @@ void ArchiveWriter::StartNew(const std::string& path, std::function<void()> befo
     FCreatedHere = true;
     FSpanned = false;
     FEntries.clear();
+    FAdded.Clear();
     FSaved.reset();
     FIndex.Clear();
     FIndexed = false;
@@ -348,7 +363,7 @@ void ArchiveWriter::PlaceNewArchive(platform::ReplacingFile& file) {
 // line that registered it, so the log never claims a file the archive lacks.
 void ArchiveWriter::ReportLeftOut(const ArchiveEntry& entry) {
     FLog.Line(entry.Name, " skipped ");
-    if (OnFileLeftOut) OnFileLeftOut(entry.SourcePath);
+    if (OnFileLeftOut) OnFileLeftOut(entry.SourcePath, entry.Action == EntryAction::Replace);
 }
 
 void ArchiveWriter::AddFiles(const std::string& folder, const std::string& mask) {
@@ -371,8 +386,9 @@ void ArchiveWriter::AddFiles(const std::string& pattern) {
     };
     handlers.Found = [this](const zip::SelectedItem& item) { Register(item); };
     handlers.Skipped = [this](const std::string& path, zip::SkipReason reason) {
-        FLog.Line(zip::StoredNameFromPath(path, reason == zip::SkipReason::FolderUnreadable), " skipped ");
-        if (OnFileSkipped) OnFileSkipped(path);
+        const std::string name = zip::StoredNameFromPath(path, reason == zip::SkipReason::FolderUnreadable);
+        FLog.Line(name, " skipped ");
+        if (OnFileSkipped) OnFileSkipped(path, KeptFromBefore(name));
     };
     zip::SelectFiles(pattern, FRecurse, handlers);
 }
@@ -396,7 +412,7 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
     if (name.empty()) return;
     if (!zip::EncodeName(name)) {
         FLog.Line(name, " skipped ");
-        if (OnFileSkipped) OnFileSkipped(item.Path);
+        if (OnFileSkipped) OnFileSkipped(item.Path, false);
         return;
     }
     auto takeSource = [&item](ArchiveEntry& e) {
@@ -406,17 +422,15 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
     };
     const std::optional<std::size_t> found = FIndex.Find(name);
     if (!found) {
-        ArchiveEntry e;
-        e.Name = name;
-        e.Action = EntryAction::Add;
-        takeSource(e);
-        FEntries.push_back(std::move(e));
-        FIndex.Set(FEntries.size() - 1);
+        FAdded.Add(item.Path, item.Folder, item.Status.Device, item.Status.Inode);
+        FIndex.Set(FEntries.size() + FAdded.Size() - 1);
         FLog.Line(name, " added ");
         return;
     }
     // Two rows or masks that select the same file: it was taken in by the first, and
-    // the archive keeps one entry of it, saved with all the others at the end.
+    // the archive keeps one entry of it, saved with all the others at the end. (A file
+    // new to the archive waits in FAdded.)
+    if (*found >= FEntries.size()) return;
     const EntryAction pending = FEntries[*found].Action;
     if (pending == EntryAction::Add || pending == EntryAction::Replace) return;
     ArchiveEntry& entry = FEntries[*found];
@@ -436,7 +450,7 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
             // It changed but cannot be read: the old version stays, and is reported
             // as not brought up to date.
             FLog.Line(name, " skipped ");
-            if (OnFileSkipped) OnFileSkipped(item.Path);
+            if (OnFileSkipped) OnFileSkipped(item.Path, true);
             return;
         }
         if (unchanged(file.Status, false)) return;
@@ -458,7 +472,7 @@ void ArchiveWriter::Register(const zip::SelectedItem& item) {
 void ArchiveWriter::RebuildIndex() {
     FIndex.Clear();
     FDuplicateNames = false;
-    for (std::size_t i = 0; i < FEntries.size(); ++i) {
+    for (std::size_t i = 0; i < FEntries.size() + FAdded.Size(); ++i) {
         if (!FIndex.Set(i)) FDuplicateNames = true;
     }
     FIndexed = true;
@@ -475,6 +489,27 @@ void ArchiveWriter::TakeSavedEntries() const {
     FSaved.reset();
 }
 
+// The files new to the archive become whole entries, at the same positions.
+void ArchiveWriter::TakeAddedEntries() const {
+    if (FAdded.Empty()) return;
+    if (FSaving) throw std::logic_error("ArchiveWriter: the entries are asked for while they are saved");
+    FEntries.reserve(FEntries.size() + FAdded.Size());
+    for (std::size_t i = 0; i < FAdded.Size(); ++i) FEntries.push_back(EntryToAdd(FAdded.At(i)));
+    FAdded.Clear();
+}
+
+bool ArchiveWriter::KeptFromBefore(const std::string& name) const {
+    const std::optional<std::size_t> found = FIndex.Find(name);
+    return found && *found < FEntries.size() && FEntries[*found].Action != EntryAction::Add;
+}
+
+std::size_t ArchiveWriter::ToWrite() const {
+    if (FSaved) return 0;
+    return FAdded.Size() + static_cast<std::size_t>(std::count_if(FEntries.begin(), FEntries.end(), [](const ArchiveEntry& e) {
+               return e.Action == EntryAction::Add || e.Action == EntryAction::Replace;
+           }));
+}
+
 void ArchiveWriter::IndexEntries() {
     TakeSavedEntries();
     if (!FIndexed) RebuildIndex();
@@ -482,10 +517,7 @@ void ArchiveWriter::IndexEntries() {
 
 void ArchiveWriter::Save() {
     if (!IsOpen() || FSaved) return;  // saved, and nothing registered since
-    bool pending = false;
-    for (const auto& e : FEntries)
-        if (e.Action == EntryAction::Add || e.Action == EntryAction::Replace) pending = true;
-    if (!pending && !(FEntries.empty() && FFileSize == 0)) return;
+    if (ToWrite() == 0 && !(FEntries.empty() && FFileSize == 0)) return;
     if (FSpanned) throw Error("Cannot update an existing spanned disk set");
     // While the save runs, what only the selection needs gives way: the slack the
     // selection left in the entries, and the index of their names, which the next
@@ -493,6 +525,7 @@ void ArchiveWriter::Save() {
     FEntries.shrink_to_fit();
     FIndex.Clear();
     FIndexed = false;
+    platform::ReturnFreedMemory();
     if (FCreatedHere && FFileSize == 0 && Medium && Medium->IsRemovable(FPath)) SaveDirect();
     else SaveToTemporaryFile();
 }
@@ -557,26 +590,34 @@ ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFil
 }
 
 void ArchiveWriter::WriteEntries(zip::OutputFile& out, const std::function<void(ArchiveEntry&&, bool anew)>& keep) {
+    // The entries stay as they are while they are written: the workers read them.
+    FSaving = true;
+    struct Done {
+        bool& Saving;
+        ~Done() { Saving = false; }
+    } done{FSaving};
+
     zip::EntryEncryption encryption;
     encryption.Method = FEncryption;
     if (!FPassword.empty()) encryption.Password = PasswordBytes(FPassword, FEncryption);
 
-    std::vector<zip::CompressionPipeline::Job> jobs;
-    jobs.reserve(static_cast<std::size_t>(std::count_if(
-        FEntries.begin(), FEntries.end(), [](const ArchiveEntry& e) { return e.Action != EntryAction::Unchanged; })));
-    for (const auto& e : FEntries)
-        if (e.Action != EntryAction::Unchanged)
-            jobs.push_back({e.SourcePath, e.IsFolder(), e.SourceDevice, e.SourceInode, e.Action == EntryAction::Replace});
-    zip::CompressionPipeline pipeline(std::move(jobs), encryption, FThreads);
+    // The jobs: the entries of FEntries to write anew, then the files new to the archive.
+    std::vector<std::size_t> changed;
+    for (std::size_t i = 0; i < FEntries.size(); ++i)
+        if (FEntries[i].Action != EntryAction::Unchanged) changed.push_back(i);
+    const auto jobOf = [this, &changed](std::size_t k) -> zip::CompressionPipeline::Job {
+        if (k < changed.size()) {
+            const ArchiveEntry& e = FEntries[changed[k]];
+            return {e.SourcePath, e.IsFolder(), e.SourceDevice, e.SourceInode, e.Action == EntryAction::Replace};
+        }
+        zip::SelectedFiles::File file = FAdded.At(k - changed.size());
+        return {std::move(file.Path), file.Folder, file.Device, file.Inode, false};
+    };
+    zip::CompressionPipeline pipeline(changed.size() + FAdded.Size(), jobOf, encryption, FThreads);
     std::size_t job = 0;
     zip::OwnerFieldCache owners;
 
-    for (const ArchiveEntry& source : FEntries) {
-        if (source.Action == EntryAction::Unchanged) {
-            keep(CopyEntry(source, out), false);
-            continue;
-        }
-
+    const auto writeAnew = [&](const ArchiveEntry& source) {
         RunPhase phase("compression");
         // The file is open (a small one read, too) before the progress is told: what
         // happens to it from then on is a change while it is packed.
@@ -594,7 +635,7 @@ void ArchiveWriter::WriteEntries(zip::OutputFile& out, const std::function<void(
         };
         if (!info.Ok) {
             notSaved(std::nullopt);
-            continue;
+            return;
         }
         // A replaced file that changed while it was read may be torn; its old version
         // is the safe one. (A new file has no other version: what was read is kept.)
@@ -609,14 +650,20 @@ void ArchiveWriter::WriteEntries(zip::OutputFile& out, const std::function<void(
         if (info.ChunkCount == 0 || info.Whole) {
             if (!entry.WriteWhole(out, pipeline, changedWhileRead)) {
                 notSaved(std::nullopt);
-                continue;
+                return;
             }
         } else if (!entry.WriteChunked(out, pipeline, changedWhileRead)) {
             notSaved(entry.Entry().LocalHeaderOffset);
-            continue;
+            return;
         }
         keep(entry.Take(), true);
+    };
+
+    for (const ArchiveEntry& source : FEntries) {
+        if (source.Action == EntryAction::Unchanged) keep(CopyEntry(source, out), false);
+        else writeAnew(source);
     }
+    for (std::size_t i = 0; i < FAdded.Size(); ++i) writeAnew(EntryToAdd(FAdded.At(i)));
     {
         RunPhase phase("copy of unchanged entries");
         out.Flush();  // the last run of unchanged entries is copied now
@@ -679,6 +726,7 @@ void ArchiveWriter::SaveToTemporaryFile() {
     // The selection is done with; the entries as the new archive holds them are
     // read from its directory when they are asked for.
     FEntries = {};
+    FAdded.Clear();
     FSaved = SavedDirectory{std::move(written), centralOffset};
 }
 
@@ -701,6 +749,7 @@ void ArchiveWriter::SaveDirect() {
     zip::SpannedWriter spanned(*Medium, FTarget, FSpanningThreshold, OnRequestBlankDisk);
     const zip::SpannedResult result = spanned.Write(scratch.Get(), out.Position(), written);
     FEntries = std::move(written);
+    FAdded.Clear();
     FSpanned = result.Disks > 1;
     if (!FSpanned) {
         // A one-disk archive is an ordinary archive from now on.

@@ -27,6 +27,7 @@
 #include "zip/EntryEncryption.h"
 #include "zip/FileSelector.h"
 #include "zip/NameIndex.h"
+#include "zip/SelectedFiles.h"
 #include "zip/WrittenDirectory.h"
 #include "platform/UniqueFd.h"
 
@@ -81,12 +82,13 @@ public:
     // archive: a name that is no valid UTF-8; a folder that exists but cannot be
     // listed (its contents are missing); a link of another user to a file outside the
     // searched folder (not followed); a changed file that cannot be opened (its old
-    // entry stays).
-    std::function<void(const std::string& path)> OnFileSkipped;
+    // entry stays). `keptFromBefore`: the archive keeps an entry of that name from
+    // before this run.
+    std::function<void(const std::string& path, bool keptFromBefore)> OnFileSkipped;
     // Told, while the archive is saved, about a new or changed file that could not be
-    // read in full: a new entry is left out; a replaced entry keeps its old version,
-    // also when the file changed while it was packed.
-    std::function<void(const std::string& path)> OnFileLeftOut;
+    // read in full: a new entry is left out (`keptFromBefore` false); a replaced entry
+    // keeps its old version (true), also when the file changed while it was packed.
+    std::function<void(const std::string& path, bool keptFromBefore)> OnFileLeftOut;
     // Called when the new archive is written to its temporary file and flushed, and
     // before it replaces the archive on disk: `fd` reads the new file from its start,
     // `written` holds its central directory as written and which entries are new. An
@@ -143,15 +145,22 @@ public:
 
     bool IsOpen() const { return FOpen; }
     const std::string& FileName() const { return FPath; }
+    // Every entry in order; the files registered since the last save as entries to
+    // add. Not to be asked for from the callbacks of a save.
     const std::vector<ArchiveEntry>& Entries() const {
         TakeSavedEntries();
+        TakeAddedEntries();
         return FEntries;
     }
+    // How many new and changed entries wait for the next save.
+    std::size_t ToWrite() const;
 
 private:
     void Register(const zip::SelectedItem& item);
     void RebuildIndex();
     void TakeSavedEntries() const;
+    void TakeAddedEntries() const;
+    bool KeptFromBefore(const std::string& name) const;
     void IndexEntries();
     bool IsArchiveFile(const std::string& path, const platform::FileStatus& status) const;
     void TakeIdentity();
@@ -191,17 +200,25 @@ private:
     std::uint64_t FFileSize = 0;
     bool FSpanned = false;
     bool FCreatedHere = false;  // the file was missing or empty when opened
-    // The entries in order. After a save they wait as the new archive's central
-    // directory (FSaved) until they are asked for, so that a save followed by Close
-    // never holds them twice.
+    // The entries in order: those of the opened archive (or of the last save), then
+    // the files new to it, which wait compactly in FAdded until they are written or
+    // asked for. After a save the entries wait as the new archive's central directory
+    // (FSaved) until they are asked for, so that a save followed by Close never holds
+    // them twice.
     mutable std::vector<ArchiveEntry> FEntries;
+    mutable zip::SelectedFiles FAdded;
+    bool FSaving = false;  // the entries are being written
     struct SavedDirectory {
         zip::WrittenDirectory Written;
         std::uint64_t Offset = 0;  // where the directory starts in the archive
     };
     mutable std::optional<SavedDirectory> FSaved;
     std::string FComment;  // the archive comment of the opened archive, kept
-    zip::NameIndex FIndex{FEntries};  // the last entry of each name, while FIndexed
+    // The last entry of each name, while FIndexed; positions from FEntries.size() on
+    // are those of FAdded.
+    zip::NameIndex FIndex{[this](std::size_t i, std::string& scratch) -> std::string_view {
+        return i < FEntries.size() ? std::string_view(FEntries[i].Name) : FAdded.NameOf(i - FEntries.size(), scratch);
+    }};
     bool FIndexed = false;
     bool FDuplicateNames = false;  // some name has more than one entry
     ArchiveLog FLog;

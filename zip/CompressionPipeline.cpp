@@ -177,10 +177,25 @@ ChunkResult CompressChunk(int fd, std::uint64_t offset, std::uint64_t length, bo
 
 }  // namespace
 
-CompressionPipeline::CompressionPipeline(std::vector<Job> jobs, EntryEncryption encryption, unsigned threads)
-    : FJobs(std::move(jobs)), FEncryption(std::move(encryption)), FSources(FJobs.size()), FPool(threads) {
-    FWindow = 3 * FPool.Size() + 2;
+CompressionPipeline::CompressionPipeline(std::size_t count, JobList jobs, EntryEncryption encryption, unsigned threads)
+    : FCount(count), FJobs(std::move(jobs)), FEncryption(std::move(encryption)), FPool(threads) {
+    // One task for each worker and one waiting: a task more would only hold its
+    // result, up to a chunk's size, until the writer comes to it.
+    FWindow = FPool.Size() + 1;
     Plan();
+}
+
+CompressionPipeline::CompressionPipeline(std::vector<Job> jobs, EntryEncryption encryption, unsigned threads)
+    : CompressionPipeline(0, nullptr, std::move(encryption), threads) {
+    FCount = jobs.size();
+    FJobs = [list = std::move(jobs)](std::size_t index) { return list[index]; };
+    Plan();
+}
+
+std::shared_ptr<CompressionPipeline::Source>& CompressionPipeline::SourceAt(std::size_t index) {
+    const std::size_t at = index - FReleased;
+    if (at >= FSources.size()) FSources.resize(at + 1);
+    return FSources[at];
 }
 
 CompressionPipeline::~CompressionPipeline() {
@@ -195,7 +210,7 @@ namespace {
 
 // Opens and describes one job's file or folder.
 void Describe(const CompressionPipeline::Job& job, SourceInfo& info) {
-    const std::string path(job.Path);
+    const std::string& path = job.Path;
     if (job.Folder) {
         if (auto status = platform::StatPath(path, true); status && status->Kind == platform::FileKind::Directory) {
             info.Ok = true;
@@ -225,8 +240,8 @@ void Describe(const CompressionPipeline::Job& job, SourceInfo& info) {
 
 void CompressionPipeline::Open(std::size_t index) {
     auto source = std::make_shared<Source>();
-    Describe(FJobs[index], source->Info);
-    FSources[index] = std::move(source);
+    Describe(FJobs(index), source->Info);
+    SourceAt(index) = std::move(source);
 }
 
 // Jobs from `first` on, at most kBatchJobs, are opened by one worker task, which also
@@ -242,20 +257,21 @@ void CompressionPipeline::SubmitBatch(std::size_t first, std::size_t end) {
     for (std::size_t i = first; i < end; ++i) {
         auto source = std::make_shared<Source>();
         source->Opened = opened;
-        FSources[i] = source;
+        SourceAt(i) = source;
         batch.push_back(std::move(source));
     }
     FPool.Submit([this, first, batch = std::move(batch), ready, encryption = FEncryption] {
         std::uint64_t bytes = 0;
         for (std::size_t k = 0; k < batch.size(); ++k) {
             Source& source = *batch[k];
-            Describe(FJobs[first + k], source.Info);
+            const Job job = FJobs(first + k);
+            Describe(job, source.Info);
             const SourceInfo& info = source.Info;
             if (info.Ok && info.Whole && info.ChunkCount == 1 && bytes < kBatchBytes) {
                 bytes += info.Status.Size;
                 source.Result = CompressWhole(info.Fd.Get(), info.Status.Size, encryption);
                 source.Done = true;
-                if (!FJobs[first + k].KeepOpen) source.Info.Fd.Reset();
+                if (!job.KeepOpen) source.Info.Fd.Reset();
             }
         }
         ready->set_value();
@@ -265,22 +281,23 @@ void CompressionPipeline::SubmitBatch(std::size_t first, std::size_t end) {
 void CompressionPipeline::Plan() {
     // Files are opened at most kOpenAhead jobs ahead of the writer, so that a folder
     // of many small files never runs out of file descriptors; they are opened in
-    // batches of kBatchJobs.
-    constexpr std::size_t kOpenAhead = 256;
+    // batches of kBatchJobs. Two batches ahead keep both the writer and a worker busy;
+    // more would only hold their compressed files longer.
+    constexpr std::size_t kOpenAhead = 64;
     constexpr std::size_t kBatchJobs = 32;
-    for (FBatchEnd = std::max(FBatchEnd, FReleased); FBatchEnd < FJobs.size();) {
-        const std::size_t end = std::min(FJobs.size(), FBatchEnd + kBatchJobs);
+    for (FBatchEnd = std::max(FBatchEnd, FReleased); FBatchEnd < FCount;) {
+        const std::size_t end = std::min(FCount, FBatchEnd + kBatchJobs);
         if (end > FReleased + kOpenAhead) break;
         SubmitBatch(FBatchEnd, end);
         FBatchEnd = end;
     }
-    while (FPlanJob < FJobs.size() && FResults.size() < FWindow && FPlanJob < FBatchEnd) {
+    while (FPlanJob < FCount && FResults.size() < FWindow && FPlanJob < FBatchEnd) {
         if (FPlanJob < FReleased) {
             FPlanJob = FReleased;
             FPlanChunk = 0;
             continue;
         }
-        const auto source = FSources[FPlanJob];
+        const auto source = SourceAt(FPlanJob);
         // What a batch still opens is planned when it is done; the writer waits for it
         // in Begin.
         if (source->Opened.valid() && source->Opened.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
@@ -311,15 +328,16 @@ void CompressionPipeline::Plan() {
 
 const SourceInfo& CompressionPipeline::Begin(std::size_t index) {
     // Sources before this one are no longer needed.
-    for (; FReleased < index; ++FReleased) FSources[FReleased].reset();
+    for (; FReleased < index; ++FReleased)
+        if (!FSources.empty()) FSources.pop_front();
     // Releasing moves the open-ahead limit: plan again, or a long run of entries
     // without data (folders, empty files) would leave nothing planned for the next file.
     Plan();
-    if (!FSources[index]) {
+    if (!SourceAt(index)) {
         Open(index);
         FBatchEnd = std::max(FBatchEnd, index + 1);
     }
-    const auto& source = FSources[index];
+    const auto& source = SourceAt(index);
     if (source->Opened.valid()) {
         source->Opened.wait();
         Plan();  // the batch's large files can be planned now
@@ -330,7 +348,7 @@ const SourceInfo& CompressionPipeline::Begin(std::size_t index) {
 
 ChunkResult CompressionPipeline::TakeChunk() {
     // A whole file's one task, taken once.
-    if (Source& begun = *FSources[FBegun]; begun.Done) return std::move(begun.Result);
+    if (Source& begun = *SourceAt(FBegun); begun.Done) return std::move(begun.Result);
     if (FResults.empty()) Plan();
     if (FResults.empty()) throw std::logic_error("CompressionPipeline: no chunk planned for the entry begun");
     ChunkResult r = FResults.front().get();

@@ -10,11 +10,12 @@
 // without compressing the rest in vain. Files are opened by the workers in batches of
 // consecutive jobs, one task each, which also compress the small whole files among
 // them: a folder of many small files costs one hand-off per batch, not per file.
-// At most a few tasks and a few batches are ahead of the writer, which bounds the
-// memory whatever the file sizes. What follows the chunks of a large file (stored
+// At most one task per worker and one more, and two batches, are ahead of the
+// writer, which bounds the memory whatever the number and sizes of the files. What follows the chunks of a large file (stored
 // instead, encrypted) is in CompressionPipelineFinish.h.
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -64,17 +65,20 @@ struct ChunkResult {
 
 class CompressionPipeline {
 public:
-    // A job names its file by a view of the caller's text, which lives as long as the
-    // pipeline: a pass over many files keeps their paths once, not twice.
     struct Job {
-        std::string_view Path;
+        std::string Path;
         bool Folder = false;
         std::uint64_t Device = 0;  // identity the file had when it was selected (files
         std::uint64_t Inode = 0;   // only; inode 0: not checked)
         bool KeepOpen = false;     // the writer looks at the file again after it was read
     };
 
+    // Job `index` of `count`, asked for once as its file is opened, on any thread: a
+    // pass over many files holds no list of them besides the caller's own.
+    using JobList = std::function<Job(std::size_t index)>;
+
     // Whole files are encrypted as `encryption` says. `threads` 0: one per core.
+    CompressionPipeline(std::size_t count, JobList jobs, EntryEncryption encryption, unsigned threads = 0);
     CompressionPipeline(std::vector<Job> jobs, EntryEncryption encryption, unsigned threads = 0);
     ~CompressionPipeline();
 
@@ -88,17 +92,19 @@ private:
     void Plan();
     void Open(std::size_t index);
     void SubmitBatch(std::size_t first, std::size_t end);
+    std::shared_ptr<Source>& SourceAt(std::size_t index);
 
-    std::vector<Job> FJobs;
+    std::size_t FCount;
+    JobList FJobs;
     EntryEncryption FEncryption;
-    std::vector<std::shared_ptr<Source>> FSources;
+    std::deque<std::shared_ptr<Source>> FSources;  // of the jobs from FReleased on
     std::size_t FPlanJob = 0;
     std::size_t FPlanChunk = 0;
     std::size_t FReleased = 0;  // sources below this index are closed
     std::size_t FBegun = 0;     // the job last begun
     std::size_t FBatchEnd = 0;  // jobs below this index have their source
     std::deque<std::future<ChunkResult>> FResults;
-    std::size_t FWindow = 8;
+    std::size_t FWindow = 3;
     WorkerPool FPool;  // last: its threads end before the members they use
 };
 

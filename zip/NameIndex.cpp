@@ -2,8 +2,12 @@
 
 namespace vb::zip {
 
-NameIndex::NameIndex(const std::vector<ArchiveEntry>& entries)
-    : FEntries(entries), FPositions(0, Hash{&entries}, Equal{&entries}) {}
+NameIndex::NameIndex(NameOf nameOf) : FNameOf(std::move(nameOf)), FPositions(Empty()) {}
+
+NameIndex::Positions NameIndex::Empty() {
+    const Names names{&FNameOf, FScratch};
+    return Positions(0, Hash{names}, Equal{names});
+}
 
 std::optional<std::size_t> NameIndex::Find(std::string_view name) const {
     const auto found = FPositions.find(name);
@@ -19,6 +23,6 @@ bool NameIndex::Set(std::size_t i) {
     return false;
 }
 
-void NameIndex::Clear() { FPositions = Positions(0, Hash{&FEntries}, Equal{&FEntries}); }
+void NameIndex::Clear() { FPositions = Empty(); }
 
 }  // namespace vb::zip

@@ -21,6 +21,7 @@
 #include "zip/ArchiveReader.h"
 #include "zip/ArchiveWriter.h"
 #include "zip/CompressionPipeline.h"
+#include "zip/EntryName.h"
 #include "zip/WinZipAes.h"
 #include "support/RandomBytes.h"
 #include "util/Error.h"
@@ -817,7 +818,7 @@ TEST_F(WriterTest, AChangedFileIsOpenedOnlyWhereTheSearchFoundIt) {
     ASSERT_TRUE(watch.Watching());
     if (watch.SeesPathDescriptors()) GTEST_SKIP() << "this kernel reports O_PATH descriptors as opened";
     std::vector<std::string> skipped;
-    writer.OnFileSkipped = [&](const std::string& path) { skipped.push_back(path); };
+    writer.OnFileSkipped = [&](const std::string& path, bool) { skipped.push_back(path); };
     // Asked once the search has judged the link, before the file is registered.
     writer.KeepOut = [&](const std::string& path) { return path == link.string() && !linkTo(Dir / "geheim.txt"); };
     writer.Open(Archive);
@@ -835,7 +836,7 @@ TEST_F(WriterTest, NamesThatAreNoUtf8AreReportedAndSkipped) {
     MakeFile(Data / "Sch\xFCler.txt", "latin-1 name");
     std::vector<std::string> skipped;
     ArchiveWriter writer;
-    writer.OnFileSkipped = [&](const std::string& path) { skipped.push_back(path); };
+    writer.OnFileSkipped = [&](const std::string& path, bool) { skipped.push_back(path); };
     const fs::path log = Dir / "VB-Backup.log";
     writer.SetLogFile(log.string());
     writer.SetLogging(true);
@@ -919,7 +920,7 @@ TEST_F(WriterTest, ChangedFileThatCannotBeSavedKeepsItsOldVersion) {
         fs::permissions(Dir.Path(), fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
         ArchiveWriter writer;
         std::vector<std::string> reported;
-        writer.OnFileLeftOut = [&](const std::string& path) { reported.push_back(path); };
+        writer.OnFileLeftOut = [&](const std::string& path, bool) { reported.push_back(path); };
         writer.OnItemProgress = [&](const ArchiveEntry& e) {
             if (c.whilePacked && e.SourcePath == c.file.string()) c.whilePacked(c.file);
             return true;
@@ -965,7 +966,7 @@ TEST_F(WriterTest, UnreadableFolderAndUnopenableChangedFileAreReported) {
     {
         AsNobody nobody;
         ArchiveWriter writer;
-        writer.OnFileSkipped = [&](const std::string& path) { skipped.push_back(path); };
+        writer.OnFileSkipped = [&](const std::string& path, bool) { skipped.push_back(path); };
         Backup(writer);
     }
     std::sort(skipped.begin(), skipped.end());
@@ -1039,6 +1040,51 @@ TEST_F(WriterTest, SelectionAfterASaveKnowsTheEntriesWritten) {
     std::set<std::string> wholeNames;
     for (const auto& e : reader.Entries()) wholeNames.insert(e.Name);
     EXPECT_EQ(names, wholeNames);
+}
+
+// Files new to the archive wait compactly until they are written; asked for between
+// two selections they become whole entries. Either way the archive is the same: the
+// same entries in the same order, each file once, counted alike before the save.
+TEST_F(WriterTest, FilesWaitingForTheSaveAreTheSameWhetherAskedForOrNot) {
+    MakeFile(Data / "Sub" / "Tief" / "Zeugnis.txt", TextBytes(700));
+    auto select = [&](ArchiveWriter& writer, const std::string& path, bool askBetween) {
+        Archive = (Dir / path).string();
+        writer.Open(Archive);
+        writer.AddFiles(Data.string() + "/*.txt");
+        if (askBetween) {
+            const std::vector<ArchiveEntry>& entries = writer.Entries();
+            ASSERT_EQ(entries.size(), 2u);
+            for (const ArchiveEntry& e : entries) {
+                SCOPED_TRACE(e.Name);
+                EXPECT_EQ(e.Action, EntryAction::Add);
+                EXPECT_EQ(e.Name, zip::StoredNameFromPath(e.SourcePath, false));
+                EXPECT_NE(e.SourceInode, 0u);
+            }
+        }
+        writer.SetRecurse(true);
+        writer.AddFiles(Data.string() + "/*.*");
+        writer.AddFiles(Data.string() + "/Sub/*.txt");  // selects Zeugnis.txt a second time
+    };
+    ArchiveWriter asked, compact;
+    select(asked, "Gefragt.zip", true);
+    select(compact, "Kompakt.zip", false);
+    EXPECT_EQ(compact.ToWrite(), asked.ToWrite());
+    std::vector<std::string> order;
+    for (const ArchiveEntry& e : asked.Entries()) order.push_back(e.Name);
+    EXPECT_EQ(std::set<std::string>(order.begin(), order.end()).size(), order.size());
+    EXPECT_EQ(asked.ToWrite(), order.size());
+    asked.Close();
+    compact.Close();
+    for (const char* name : {"Gefragt.zip", "Kompakt.zip"}) {
+        SCOPED_TRACE(name);
+        Archive = (Dir / name).string();
+        ArchiveReader reader;
+        reader.Open(Archive);
+        std::vector<std::string> written;
+        for (const ArchiveEntry& e : reader.Entries()) written.push_back(e.Name);
+        EXPECT_EQ(written, order);
+        ExpectPeersAccept();
+    }
 }
 
 // New archives are for their owner alone; an update keeps the mode, owner and group
