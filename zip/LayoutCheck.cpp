@@ -130,12 +130,13 @@ bool EntriesAreSound(int fd, const ArchiveDirectory& dir, LocalHeaderFacts* fact
     std::vector<std::uint64_t> offsets(order.size());
     for (std::size_t k = 0; k < order.size(); ++k) offsets[k] = dir.Entries[order[k]].LocalHeaderOffset;
     HeaderReader reader(fd, offsets);
-    std::vector<LocalHeaderFacts::Header> headers(order.size());
+    std::vector<LocalHeaderFacts::Header> headers(facts ? order.size() : 0);
+    LocalHeaderFacts::Header unkept;
     for (std::size_t k = 0; k < order.size(); ++k) {
         // Entries that share an offset meet a limit at their own start: refused.
         const std::uint64_t limit = k + 1 < order.size() ? offsets[k + 1] : dir.CentralDirectoryOffset;
         reader.Reach(k);
-        const std::uint64_t end = EntryEnd(reader, dir.Entries[order[k]], headers[k]);
+        const std::uint64_t end = EntryEnd(reader, dir.Entries[order[k]], facts ? headers[k] : unkept);
         if (end == 0 || end > limit) return false;
     }
     if (facts) facts->FHeaders = std::move(headers);
