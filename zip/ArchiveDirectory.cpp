@@ -19,13 +19,13 @@ constexpr std::uint64_t kMaxCentralDirectory = 1ull << 30;
 
 // Resolves the Zip64 field of a central header; false when a value it must hold is
 // missing.
-bool ApplyZip64(ArchiveEntry& e, const CentralDirectoryHeader& h) {
+bool ApplyZip64(ArchiveEntry& e, const CentralDirectoryHeader& h, std::string_view extra) {
     const bool needUncompressed = h.UncompressedSize == 0xFFFFFFFF;
     const bool needCompressed = h.CompressedSize == 0xFFFFFFFF;
     const bool needOffset = h.LocalHeaderOffset == 0xFFFFFFFF;
     const bool needDisk = h.DiskStart == 0xFFFF;
     if (!needUncompressed && !needCompressed && !needOffset && !needDisk) return true;
-    const auto field = FindExtraField(h.Extra, kZip64ExtraId);
+    const auto field = FindExtraField(extra, kZip64ExtraId);
     if (!field) return false;
     const auto* p = reinterpret_cast<const unsigned char*>(field->data());
     std::size_t pos = 0;
@@ -132,14 +132,22 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
     return dir;
 }
 
-std::optional<ArchiveEntry> ReadCentralEntry(std::string_view central, std::size_t& pos, std::uint64_t dataEnd) {
-    if (pos > central.size()) return std::nullopt;
+namespace {
+
+// Fills `e` from the central header at `pos` and moves `pos` past it; false (`pos`
+// unchanged) as ReadCentralEntry says. The strings are taken straight from
+// `central`, each sized once.
+bool ReadCentralEntryInto(std::string_view central, std::size_t& pos, std::uint64_t dataEnd, ArchiveEntry& e) {
+    if (pos > central.size()) return false;
     const auto* c = reinterpret_cast<const unsigned char*>(central.data());
-    std::size_t used = 0;
-    auto h = CentralDirectoryHeader::Read(c + pos, central.size() - pos, used);
-    if (!h) return std::nullopt;
-    ArchiveEntry e;
-    e.HeaderName = h->Name;
+    std::size_t nameLength = 0, extraLength = 0, commentLength = 0;
+    const auto h =
+        CentralDirectoryHeader::ReadFixed(c + pos, central.size() - pos, nameLength, extraLength, commentLength);
+    if (!h) return false;
+    const std::string_view name = central.substr(pos + CentralDirectoryHeader::kFixedSize, nameLength);
+    const std::string_view extra = central.substr(pos + CentralDirectoryHeader::kFixedSize + nameLength, extraLength);
+    const std::string_view comment =
+        central.substr(pos + CentralDirectoryHeader::kFixedSize + nameLength + extraLength, commentLength);
     e.VersionMadeBy = h->VersionMadeBy;
     e.VersionNeeded = h->VersionNeeded;
     e.Flags = h->Flags;
@@ -153,13 +161,23 @@ std::optional<ArchiveEntry> ReadCentralEntry(std::string_view central, std::size
     e.InternalAttributes = h->InternalAttributes;
     e.ExternalAttributes = h->ExternalAttributes;
     e.LocalHeaderOffset = h->LocalHeaderOffset;
-    if (!ApplyZip64(e, *h) || e.LocalHeaderOffset + LocalFileHeader::kFixedSize > dataEnd || e.CompressedSize > dataEnd)
-        return std::nullopt;
-    e.CentralExtra = RemoveExtraField(h->Extra, kZip64ExtraId);
-    e.Comment = std::move(h->Comment);
-    e.Name = DecodeName(h->Name, h->Flags, e.Host(), h->Extra);
-    ReadOwnerFields(e, h->Extra);
-    pos += used;
+    if (!ApplyZip64(e, *h, extra) || e.LocalHeaderOffset + LocalFileHeader::kFixedSize > dataEnd ||
+        e.CompressedSize > dataEnd)
+        return false;
+    e.HeaderName.assign(name);
+    e.CentralExtra = RemoveExtraField(extra, kZip64ExtraId);
+    e.Comment.assign(comment);
+    e.Name = DecodeName(name, h->Flags, e.Host(), extra);
+    ReadOwnerFields(e, extra);
+    pos += CentralDirectoryHeader::kFixedSize + nameLength + extraLength + commentLength;
+    return true;
+}
+
+}  // namespace
+
+std::optional<ArchiveEntry> ReadCentralEntry(std::string_view central, std::size_t& pos, std::uint64_t dataEnd) {
+    ArchiveEntry e;
+    if (!ReadCentralEntryInto(central, pos, dataEnd, e)) return std::nullopt;
     return e;
 }
 
@@ -172,13 +190,12 @@ void ParseCentralDirectory(const std::string& central, std::uint64_t count, std:
     std::size_t pos = 0;
     dir.Entries.reserve(static_cast<std::size_t>(count));
     for (std::uint64_t i = 0; i < count; ++i) {
-        auto e = ReadCentralEntry(central, pos, dataEnd);
-        if (!e) {
+        // Each entry is made in its place in the vector, never moved there.
+        if (!ReadCentralEntryInto(central, pos, dataEnd, dir.Entries.emplace_back())) {
             dir.Problem = DirectoryProblem::Damaged;
             dir.Entries.clear();
             return;
         }
-        dir.Entries.push_back(std::move(*e));
     }
 }
 

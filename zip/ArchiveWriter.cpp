@@ -233,6 +233,7 @@ ArchiveWriter::~ArchiveWriter() { Release(); }
 
 void ArchiveWriter::Release() {
     FFd.Reset();
+    FLocalHeaders.Clear();
     FOpen = false;
     FNew = false;
     FBeforePlacing = nullptr;
@@ -278,14 +279,16 @@ void ArchiveWriter::Open(const std::string& path) {
     zip::OpenedArchive archive = zip::OpenExistingArchive(target, Medium.get(), OnRequestLastDisk);
     // An update copies entries by the directory's word: one that does not match the
     // file would spoil the new archive, so the old one is kept untouched.
+    zip::LocalHeaderFacts headers;
     if (archive.Size > 0 && archive.Directory.DiskNumber == 0 &&
-        !zip::EntriesAreSound(archive.Fd.Get(), archive.Directory))
+        !zip::EntriesAreSound(archive.Fd.Get(), archive.Directory, &headers))
         throw Error("Invalid file - not a PKZip file");
     FOpen = true;
     FPath = path;
     FTarget = target;
     FFd = std::move(archive.Fd);
     TakeIdentity();
+    FLocalHeaders = std::move(headers);
     FFileSize = archive.Size;
     FCreatedHere = archive.Size == 0;
     FSpanned = archive.Directory.DiskNumber != 0;
@@ -403,6 +406,7 @@ bool ArchiveWriter::IsArchiveFile(const std::string& path, const platform::FileS
 
 void ArchiveWriter::TakeIdentity() {
     FSelf.reset();
+    FLocalHeaders.Clear();  // they describe the file before
     if (!FFd.Valid()) return;
     if (auto status = platform::StatFd(FFd.Get())) FSelf = *status;
 }
@@ -542,9 +546,41 @@ void ArchiveWriter::Close() {
 // writers leave zeros in it) is dropped, and the sizes take 8 bytes in the header's
 // Zip64 field and in the descriptor exactly when they need them.
 // Where the new header or descriptor equals the old bytes, the old bytes are copied
-// instead, so that a run of unchanged entries becomes one copy of the old file.
+// instead, so that a run of unchanged entries becomes one copy of the old file. A
+// header that the layout check at Open found as it would be written is not read again.
 ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFile& out) {
     RunPhase phase("copy of unchanged entries");
+    ArchiveEntry e = WrittenCopy(source);
+    e.LocalHeaderOffset = out.Position();
+    const bool sizes64 = e.UncompressedSize >= zip::kMax32 || e.CompressedSize >= zip::kMax32;
+    if (zip::NeedsZip64(e)) e.VersionNeeded = std::max<std::uint16_t>(e.VersionNeeded, 45);
+    std::uint64_t headerSize = 0;
+    const auto* known = FLocalHeaders.Find(source.LocalHeaderOffset);
+    if (known && known->AsWritten && e.VersionNeeded == source.VersionNeeded) {
+        headerSize = known->Length;
+        out.CopyFrom(FFd.Get(), source.LocalHeaderOffset, headerSize);
+    } else {
+        headerSize = CopyLocalHeader(source, e, out);
+    }
+    const std::uint64_t dataOffset = source.LocalHeaderOffset + headerSize;
+    out.CopyFrom(FFd.Get(), dataOffset, e.CompressedSize);
+    if (e.Flags & zip::kFlagDataDescriptor) {
+        const std::string descriptor = zip::MakeDataDescriptor(e, sizes64);
+        const std::uint64_t descriptorOffset = dataOffset + e.CompressedSize;
+        std::string oldDescriptor(descriptor.size(), '\0');
+        if (platform::ReadAt(FFd.Get(), oldDescriptor.data(), oldDescriptor.size(), descriptorOffset) &&
+            oldDescriptor == descriptor)
+            out.CopyFrom(FFd.Get(), descriptorOffset, descriptor.size());
+        else
+            out.Write(descriptor);
+    }
+    return e;
+}
+
+// Reads the old local header of `source` and writes the header of `e` in its place
+// (the old bytes where they are the same); the old header's size.
+std::uint64_t ArchiveWriter::CopyLocalHeader(const ArchiveEntry& source, const ArchiveEntry& e,
+                                             zip::OutputFile& out) const {
     constexpr std::size_t kFixed = zip::LocalFileHeader::kFixedSize;
     // One read for the fixed part, the name and (usually) the extra fields.
     std::string old(kFixed + source.HeaderName.size() + source.CentralExtra.size() + 64, '\0');
@@ -563,30 +599,12 @@ ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFil
     }
     if (!fixed) throw Error("Invalid file - not a PKZip file");
     old.resize(headerSize);
-    const std::string oldExtra = old.substr(kFixed + nameLength);
-    const std::uint64_t dataOffset = source.LocalHeaderOffset + headerSize;
-
-    ArchiveEntry e = WrittenCopy(source);
-    e.LocalHeaderOffset = out.Position();
-    const bool sizes64 = e.UncompressedSize >= zip::kMax32 || e.CompressedSize >= zip::kMax32;
-    if (zip::NeedsZip64(e)) e.VersionNeeded = std::max<std::uint16_t>(e.VersionNeeded, 45);
-    std::string extra = zip::RemoveExtraField(oldExtra, zip::kZip64ExtraId);
-    if (sizes64) extra = zip::MakeLocalZip64Field(e.UncompressedSize, e.CompressedSize) + extra;
-    const std::string header = zip::MakeLocalHeader(e, sizes64, extra);
-    if (header == old) out.CopyFrom(FFd.Get(), source.LocalHeaderOffset, headerSize);
-    else out.Write(header);
-    out.CopyFrom(FFd.Get(), dataOffset, e.CompressedSize);
-    if (e.Flags & zip::kFlagDataDescriptor) {
-        const std::string descriptor = zip::MakeDataDescriptor(e, sizes64);
-        const std::uint64_t descriptorOffset = dataOffset + e.CompressedSize;
-        std::string oldDescriptor(descriptor.size(), '\0');
-        if (platform::ReadAt(FFd.Get(), oldDescriptor.data(), oldDescriptor.size(), descriptorOffset) &&
-            oldDescriptor == descriptor)
-            out.CopyFrom(FFd.Get(), descriptorOffset, descriptor.size());
-        else
-            out.Write(descriptor);
-    }
-    return e;
+    const std::string_view bytes = old;
+    if (zip::IsCopiedLocalHeader(e, bytes.substr(0, kFixed), bytes.substr(kFixed)))
+        out.CopyFrom(FFd.Get(), source.LocalHeaderOffset, headerSize);
+    else
+        out.Write(zip::CopiedLocalHeader(e, bytes.substr(kFixed + nameLength)));
+    return headerSize;
 }
 
 void ArchiveWriter::WriteEntries(zip::OutputFile& out, const std::function<void(ArchiveEntry&&, bool anew)>& keep) {

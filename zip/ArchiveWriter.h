@@ -26,6 +26,7 @@
 #include "zip/ArchiveMedium.h"
 #include "zip/EntryEncryption.h"
 #include "zip/FileSelector.h"
+#include "zip/LayoutCheck.h"
 #include "zip/NameIndex.h"
 #include "zip/SelectedFiles.h"
 #include "zip/WrittenDirectory.h"
@@ -171,6 +172,7 @@ private:
     // is the caller's.
     void WriteEntries(zip::OutputFile& out, const std::function<void(ArchiveEntry&&, bool anew)>& keep);
     ArchiveEntry CopyEntry(const ArchiveEntry& source, zip::OutputFile& out);
+    std::uint64_t CopyLocalHeader(const ArchiveEntry& source, const ArchiveEntry& e, zip::OutputFile& out) const;
     void SaveToTemporaryFile();
     void SaveDirect();
     void Release();
@@ -193,6 +195,7 @@ private:
     bool FOpen = false;
     std::string FTarget;       // the file FPath names: a link's target, else FPath itself
     UniqueFd FFd;              // the archive on disk; invalid while a new one is not saved yet
+    zip::LocalHeaderFacts FLocalHeaders;  // of FFd's file, as the layout check at Open saw them
     std::optional<platform::FileStatus> FSelf;  // identity of the archive file now
     bool FNew = false;         // not yet placed at FPath
     std::function<void()> FBeforePlacing;  // with FPending set: the move from there to FPath

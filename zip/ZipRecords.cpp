@@ -37,8 +37,10 @@ void LocalFileHeader::Write(std::string& out) const {
     out += Extra;
 }
 
-std::optional<CentralDirectoryHeader> CentralDirectoryHeader::Read(const unsigned char* p, std::size_t size,
-                                                                   std::size_t& used) {
+std::optional<CentralDirectoryHeader> CentralDirectoryHeader::ReadFixed(const unsigned char* p, std::size_t size,
+                                                                        std::size_t& nameLength,
+                                                                        std::size_t& extraLength,
+                                                                        std::size_t& commentLength) {
     if (size < kFixedSize || Get32(p) != kCentralHeaderSignature) return std::nullopt;
     CentralDirectoryHeader h;
     h.VersionMadeBy = Get16(p + 4);
@@ -50,19 +52,27 @@ std::optional<CentralDirectoryHeader> CentralDirectoryHeader::Read(const unsigne
     h.Crc32 = Get32(p + 16);
     h.CompressedSize = Get32(p + 20);
     h.UncompressedSize = Get32(p + 24);
-    const std::size_t nameLength = Get16(p + 28);
-    const std::size_t extraLength = Get16(p + 30);
-    const std::size_t commentLength = Get16(p + 32);
+    nameLength = Get16(p + 28);
+    extraLength = Get16(p + 30);
+    commentLength = Get16(p + 32);
     h.DiskStart = Get16(p + 34);
     h.InternalAttributes = Get16(p + 36);
     h.ExternalAttributes = Get32(p + 38);
     h.LocalHeaderOffset = Get32(p + 42);
+    if (kFixedSize + nameLength + extraLength + commentLength > size) return std::nullopt;
+    return h;
+}
+
+std::optional<CentralDirectoryHeader> CentralDirectoryHeader::Read(const unsigned char* p, std::size_t size,
+                                                                   std::size_t& used) {
+    std::size_t nameLength = 0, extraLength = 0, commentLength = 0;
+    auto h = ReadFixed(p, size, nameLength, extraLength, commentLength);
+    if (!h) return std::nullopt;
     used = kFixedSize + nameLength + extraLength + commentLength;
-    if (used > size) return std::nullopt;
     const char* v = reinterpret_cast<const char*>(p + kFixedSize);
-    h.Name.assign(v, nameLength);
-    h.Extra.assign(v + nameLength, extraLength);
-    h.Comment.assign(v + nameLength + extraLength, commentLength);
+    h->Name.assign(v, nameLength);
+    h->Extra.assign(v + nameLength, extraLength);
+    h->Comment.assign(v + nameLength + extraLength, commentLength);
     return h;
 }
 
@@ -173,6 +183,7 @@ std::optional<std::string_view> FindExtraField(std::string_view extra, std::uint
 
 std::string RemoveExtraField(std::string_view extra, std::uint16_t id) {
     std::string out;
+    out.reserve(extra.size());
     std::size_t pos = 0;
     while (pos + 4 <= extra.size()) {
         const auto* p = reinterpret_cast<const unsigned char*>(extra.data() + pos);

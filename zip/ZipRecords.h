@@ -70,6 +70,12 @@ struct CentralDirectoryHeader {
     // Reads one header at `p`; `used` gets its full length. Nullopt when the
     // signature is wrong or the header does not fit in `size` bytes.
     static std::optional<CentralDirectoryHeader> Read(const unsigned char* p, std::size_t size, std::size_t& used);
+    // The same without the variable parts (Name, Extra and Comment stay empty): they
+    // are the `nameLength`, `extraLength` and `commentLength` bytes after the fixed
+    // part, all within `size`.
+    static std::optional<CentralDirectoryHeader> ReadFixed(const unsigned char* p, std::size_t size,
+                                                           std::size_t& nameLength, std::size_t& extraLength,
+                                                           std::size_t& commentLength);
     std::size_t Size() const { return kFixedSize + Name.size() + Extra.size() + Comment.size(); }
     void Write(std::string& out) const;
 };

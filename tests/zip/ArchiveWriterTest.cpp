@@ -854,7 +854,7 @@ TEST_F(WriterTest, NamesThatAreNoUtf8AreReportedAndSkipped) {
 // header that disagrees with its central one, an end record that claims no entries
 // with data before it) means a damaged archive: it is refused and stays as it was.
 TEST_F(WriterTest, DamagedDirectoryIsRefusedAndTheArchiveKept) {
-    for (const char* kind : {"size", "local", "empty"}) {
+    for (const char* kind : {"size", "local", "empty", "tail"}) {
         SCOPED_TRACE(kind);
         fs::remove(Archive);
         ArchiveWriter first;

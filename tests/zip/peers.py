@@ -7,7 +7,7 @@ peers.py extract ARCHIVE DIR [PASSWORD] extracts everything below DIR
 peers.py make ARCHIVE DIR [zip64|bzip2] writes DIR's files (relative names)
 peers.py make-stream64 ARCHIVE DIR       DIR's files named from "/", streamed with forced Zip64 fields,
                                         an archive comment and a comment per entry
-peers.py damage ARCHIVE size|local|empty damages the directory (see below)
+peers.py damage ARCHIVE size|local|empty|tail damages the directory (see below)
 peers.py make-duplicates ARCHIVE FILE   FILE's name twice, with old contents
 peers.py comments ARCHIVE               prints the archive comment, then NAME COMMENT per entry
 peers.py make-gaps ARCHIVE DIR           DIR's folders and files named from "/", a few unused bytes after
@@ -114,7 +114,8 @@ def main():
                     print(info.filename, info.comment.decode("utf-8", "replace"))
     elif cmd == "damage":
         # the first entry's central header claims three times its compressed size,
-        # or its local header another CRC-32; or the end record claims no entries
+        # or its local header another CRC-32; or the end record claims no entries;
+        # or (tail) a local header lies last and reaches past the end
         data = bytearray(open(archive, "rb").read())
         kind = sys.argv[3]
         end = data.rfind(b"PK\x05\x06")
@@ -127,6 +128,20 @@ def main():
             struct.pack_into("<I", data, offset + 14, struct.unpack_from("<I", data, offset + 14)[0] ^ 1)
         elif kind == "empty":
             data[end:] = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0, 0, 0, 0, 0)
+        elif kind == "tail":
+            # the local header of the first entry without data once more, just before
+            # the directory and taken for the entry's (sound so far), claiming extra
+            # fields that reach past the file's end
+            pos = central
+            while struct.unpack_from("<I", data, pos + 20)[0] != 0:
+                pos += 46 + sum(struct.unpack_from("<HHH", data, pos + 28))
+            offset = struct.unpack_from("<I", data, pos + 42)[0]
+            name_length, extra_length = struct.unpack_from("<HH", data, offset + 26)
+            header = bytearray(data[offset:offset + 30 + name_length + extra_length])
+            struct.pack_into("<H", header, 28, 0xFFFF)
+            data[central:central] = header
+            struct.pack_into("<I", data, pos + len(header) + 42, central)
+            struct.pack_into("<I", data, end + len(header) + 16, central + len(header))
         open(archive, "wb").write(bytes(data))
     elif cmd == "make-overlap":
         count = int(sys.argv[3])
