@@ -25,11 +25,12 @@ namespace {
     throw Error("Die Prüfung der Sicherung " + archiveName + " ist fehlgeschlagen: " + what);
 }
 
-// The name of the entry whose central header holds byte `at` of `headers`.
-std::string NameAt(std::string_view headers, std::size_t at) {
+// The name of the entry whose central header holds byte `at` of the writer's bytes.
+std::string NameAt(const zip::WrittenDirectory& written, std::uint64_t at) {
     std::string name;
-    for (std::size_t pos = 0; pos <= at;) {
-        const auto entry = zip::ReadCentralEntry(headers, pos, UINT64_MAX - zip::LocalFileHeader::kFixedSize);
+    zip::WrittenDirectory::Reader reader(written);
+    while (reader.Position() <= at) {
+        const auto entry = reader.Next(UINT64_MAX - zip::LocalFileHeader::kFixedSize);
         if (!entry) break;
         name = entry->Name;
     }
@@ -37,18 +38,22 @@ std::string NameAt(std::string_view headers, std::size_t at) {
 }
 
 // The archive's directory, read from `offset` in pieces, against the writer's bytes.
-// Where they first differ, or `headers.size()` when they agree.
-std::size_t FirstDifference(int fd, std::uint64_t offset, std::string_view headers, const std::string& archiveName) {
-    std::string piece;
-    for (std::size_t done = 0; done < headers.size();) {
-        piece.resize(std::min<std::size_t>(1 << 20, headers.size() - done));
-        const platform::IoResult read = platform::ReadAt(fd, piece.data(), piece.size(), offset + done);
+// Where they first differ, or `written.Size()` when they agree.
+std::uint64_t FirstDifference(int fd, std::uint64_t offset, const zip::WrittenDirectory& written,
+                              const std::string& archiveName) {
+    std::string theirs, mine;
+    for (std::uint64_t done = 0; done < written.Size();) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(written.PieceSize(), written.Size() - done));
+        theirs.resize(size);
+        mine.resize(size);
+        const platform::IoResult read = platform::ReadAt(fd, theirs.data(), size, offset + done);
         if (!read) Fail(archiveName, SystemErrorText(read.Error));
-        const auto [mine, theirs] = std::mismatch(piece.begin(), piece.end(), headers.begin() + done);
-        if (mine != piece.end()) return done + static_cast<std::size_t>(mine - piece.begin());
-        done += piece.size();
+        written.Read(done, mine.data(), size);
+        const auto [a, b] = std::mismatch(theirs.begin(), theirs.end(), mine.begin());
+        if (a != theirs.end()) return done + static_cast<std::uint64_t>(a - theirs.begin());
+        done += size;
     }
-    return headers.size();
+    return written.Size();
 }
 
 }  // namespace
@@ -66,20 +71,19 @@ void ArchiveVerifier::Verify(int fd, const std::string& archiveName, const zip::
     if (dir.EntryCount != written.Count())
         Fail(archiveName, "das Inhaltsverzeichnis nennt " + std::to_string(dir.EntryCount) + " statt " +
                               std::to_string(written.Count()) + " Einträge");
-    const std::string_view headers = written.Headers;
     const std::uint64_t dataEnd = dir.CentralDirectoryOffset;
-    const std::size_t differs = dir.CentralDirectorySize == headers.size()
-                                    ? FirstDifference(fd, dir.CentralDirectoryOffset, headers, archiveName)
-                                    : std::min<std::size_t>(dir.CentralDirectorySize, headers.size());
-    if (differs != headers.size() || dir.CentralDirectorySize != headers.size())
-        Fail(archiveName, NameAt(headers, differs) + ": der Eintrag im Inhaltsverzeichnis weicht ab");
+    const std::uint64_t differs = dir.CentralDirectorySize == written.Size()
+                                      ? FirstDifference(fd, dir.CentralDirectoryOffset, written, archiveName)
+                                      : std::min(dir.CentralDirectorySize, written.Size());
+    if (differs != written.Size() || dir.CentralDirectorySize != written.Size())
+        Fail(archiveName, NameAt(written, differs) + ": der Eintrag im Inhaltsverzeichnis weicht ab");
     // The directory on disk is the writer's, byte for byte: its entries are read from
     // the writer's bytes, one at a time.
-    std::size_t pos = 0;
+    zip::WrittenDirectory::Reader reader(written);
     for (std::uint64_t i = 0; i < written.Count(); ++i) {
-        const auto entry = zip::ReadCentralEntry(headers, pos, dataEnd);
+        const auto entry = reader.Next(dataEnd);
         if (!entry) Fail(archiveName, "das Inhaltsverzeichnis des Archivs ist beschädigt");
-        if (!written.Anew[i]) continue;
+        if (!written.Anew(i)) continue;
         const std::string fault = CheckEntryData(fd, size, *entry);
         if (!fault.empty()) Fail(archiveName, entry->Name + ": " + fault);
     }

@@ -485,11 +485,17 @@ void ArchiveWriter::RebuildIndex() {
 // The entries of the last save, read from the directory it wrote.
 void ArchiveWriter::TakeSavedEntries() const {
     if (!FSaved) return;
-    zip::ArchiveDirectory directory;
-    zip::ParseCentralDirectory(FSaved->Written.Headers, FSaved->Written.Count(), FSaved->Offset, directory);
-    // Never an update from a list that lacks entries of the archive.
-    if (directory.Problem != zip::DirectoryProblem::None) throw Error("Invalid file - not a PKZip file");
-    FEntries = std::move(directory.Entries);
+    const zip::WrittenDirectory& written = FSaved->Written;
+    std::vector<ArchiveEntry> entries;
+    entries.reserve(static_cast<std::size_t>(written.Count()));
+    zip::WrittenDirectory::Reader reader(written);
+    for (std::uint64_t i = 0; i < written.Count(); ++i) {
+        auto entry = reader.Next(FSaved->Offset);
+        // Never an update from a list that lacks entries of the archive.
+        if (!entry) throw Error("Invalid file - not a PKZip file");
+        entries.push_back(std::move(*entry));
+    }
+    FEntries = std::move(entries);
     FSaved.reset();
 }
 
@@ -692,20 +698,25 @@ void ArchiveWriter::WriteEntries(zip::OutputFile& out, const std::function<void(
 void ArchiveWriter::WriteCentralDirectory(zip::OutputFile& out, const zip::WrittenDirectory& written) const {
     RunPhase phase("central directory");
     const std::uint64_t centralOffset = out.Position();
-    out.Write(written.Headers);
+    out.CopyFrom(written.ScratchFd(), 0, written.SpilledSize());
+    out.Write(written.InMemory());
     const std::uint64_t endOffset = out.Position();
     out.Write(zip::MakeEndRecords(written.Count(), centralOffset, endOffset - centralOffset, endOffset, FComment));
     out.Flush();
 }
 
 // Room for the central headers of every entry (a Unicode Path field, owner and
-// encryption fields and a Zip64 field included), so that the directory never moves
-// while it grows; what it does not fill is never touched.
+// encryption fields and a Zip64 field included), so that the directory's part in
+// memory, at most its limit, never moves while it grows; what it does not fill is
+// never touched.
 std::size_t ArchiveWriter::DirectoryEstimate() const {
     std::size_t bytes = 0;
     for (const ArchiveEntry& e : FEntries)
         bytes += zip::CentralDirectoryHeader::kFixedSize + 2 * e.Name.size() + e.CentralExtra.size() +
                  e.Comment.size() + 128;
+    std::string path;
+    for (std::size_t i = 0; i < FAdded.Size(); ++i)
+        bytes += zip::CentralDirectoryHeader::kFixedSize + 2 * FAdded.PathOf(i, path).size() + 128;
     return bytes;
 }
 
@@ -719,8 +730,8 @@ void ArchiveWriter::SaveToTemporaryFile() {
     // file's mode, owner and group.
     if (FFd.Valid()) platform::CopyOwnerAndMode(FFd.Get(), temp.Fd());
     zip::OutputFile out(temp.Fd(), FPath);
-    zip::WrittenDirectory written;
-    written.Headers.reserve(DirectoryEstimate());
+    zip::WrittenDirectory written(FTempDirectory, FDirectoryMemoryLimit);
+    written.Reserve(DirectoryEstimate());
     WriteEntries(out, [&written](ArchiveEntry&& e, bool anew) { written.Add(e, anew); });
     const std::uint64_t centralOffset = out.Position();
     WriteCentralDirectory(out, written);

@@ -70,6 +70,9 @@ public:
     std::uint64_t SpanningThreshold() const { return FSpanningThreshold; }
     // Worker threads for compression; 0 means one per core.
     void SetThreads(unsigned threads) { FThreads = threads; }
+    // Bytes of a new archive's central directory held in memory while it is saved;
+    // the rest waits in a scratch file in the temporary folder.
+    void SetDirectoryMemoryLimit(std::size_t bytes) { FDirectoryMemoryLimit = bytes; }
 
     // Called for each new or changed entry as it is compressed, once its file is
     // open; false aborts the save with "Process aborted by user".
@@ -189,6 +192,7 @@ private:
     std::string FLogFile;
     bool FLogging = false;
     unsigned FThreads = 0;
+    std::size_t FDirectoryMemoryLimit = zip::WrittenDirectory::kMemoryLimit;
     std::uint64_t FSpanningThreshold = 0;
 
     std::string FPath;

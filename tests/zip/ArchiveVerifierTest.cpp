@@ -42,13 +42,23 @@ protected:
         MakeFile(Data / "Sub" / "Noten.mdb", Text(9 << 20));  // Deflate in chunks
     }
 
+    // A copy of the writer's record (which lives as long as the save), its bytes in
+    // memory up to `limit` and the rest in a scratch file.
+    zip::WrittenDirectory Copied(const zip::WrittenDirectory& written,
+                                 std::size_t limit = zip::WrittenDirectory::kMemoryLimit) const {
+        zip::WrittenDirectory copy(Dir.Path().string(), limit);
+        zip::WrittenDirectory::Reader reader(written);
+        for (std::uint64_t i = 0; i < written.Count(); ++i) copy.Add(reader.Next(UINT32_MAX).value(), written.Anew(i));
+        return copy;
+    }
+
     // Packs the data folder and keeps the writer's record of what it wrote.
     void Pack(ArchiveWriter& writer, const std::string& password = "") {
         writer.SetPassword(password);
         writer.Open(Archive);
         writer.SetRecurse(true);
         writer.AddFiles(Data.string() + "/*.*");
-        writer.OnWritten = [&](int, const zip::WrittenDirectory& written) { Written = written; };
+        writer.OnWritten = [&](int, const zip::WrittenDirectory& written) { Written = Copied(written); };
         writer.Save();
         writer.OnWritten = nullptr;
         writer.Close();
@@ -56,10 +66,11 @@ protected:
 
     // The entries of the writer's record, in order.
     std::vector<ArchiveEntry> WrittenEntries() const {
-        zip::ArchiveDirectory dir;
-        zip::ParseCentralDirectory(Written.Headers, Written.Count(), UINT32_MAX, dir);
-        EXPECT_EQ(dir.Problem, zip::DirectoryProblem::None);
-        return dir.Entries;
+        std::vector<ArchiveEntry> entries;
+        zip::WrittenDirectory::Reader reader(Written);
+        while (auto e = reader.Next(UINT32_MAX)) entries.push_back(std::move(*e));
+        EXPECT_EQ(entries.size(), Written.Count());
+        return entries;
     }
     ArchiveEntry Entry(const std::string& suffix) const {
         for (const auto& e : WrittenEntries())
@@ -85,7 +96,7 @@ TEST_F(VerifierTest, SoundArchivesPassPlainAndEncrypted) {
         ArchiveWriter writer;
         Pack(writer, password);
         ASSERT_EQ(Written.Count(), 5u);  // four files and the folder "Sub/"
-        EXPECT_EQ(std::count(Written.Anew.begin(), Written.Anew.end(), true), 5);
+        for (std::uint64_t i = 0; i < Written.Count(); ++i) EXPECT_TRUE(Written.Anew(i));
         EXPECT_EQ(ErrorOf([&] { ArchiveVerifier(password).Verify(Archive, Written); }), "");
     }
 }
@@ -132,23 +143,44 @@ TEST_F(VerifierTest, EachDamageIsNamed) {
 TEST_F(VerifierTest, ADirectoryThatDiffersFromTheWritersRecordFails) {
     ArchiveWriter writer;
     Pack(writer);
-    std::vector<ArchiveEntry> entries = WrittenEntries();
-    auto record = [&] {
-        zip::WrittenDirectory directory;
-        for (const auto& e : entries) directory.Add(e, false);
-        return directory;
-    };
-    EXPECT_EQ(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record()); }), "");
-    entries[1].Crc32 ^= 1;
-    EXPECT_NE(ErrorOf([&] {
-                  ArchiveVerifier("").Verify(Archive, record());
-              }).find(entries[1].Name + ": der Eintrag im Inhaltsverzeichnis weicht ab"),
-              std::string::npos);
-    entries[1].Crc32 ^= 1;
-    entries[2].HeaderName += "x";  // a longer directory
-    EXPECT_NE(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record()); }).find("weicht ab"), std::string::npos);
-    entries.pop_back();
-    EXPECT_NE(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record()); }).find("statt 4 Eintr"), std::string::npos);
+    const std::string good = ReadFile(Archive);
+    // The record held in memory, and kept in a scratch file but for its last header.
+    for (const std::size_t limit : {zip::WrittenDirectory::kMemoryLimit, std::size_t{0}}) {
+        SCOPED_TRACE(limit);
+        std::vector<ArchiveEntry> entries = WrittenEntries();
+        auto record = [&] {
+            zip::WrittenDirectory directory(Dir.Path().string(), limit);
+            for (const auto& e : entries) directory.Add(e, false);
+            EXPECT_EQ(directory.SpilledSize() > 0, limit == 0);
+            return directory;
+        };
+        EXPECT_EQ(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record()); }), "");
+        entries[1].Crc32 ^= 1;
+        EXPECT_NE(ErrorOf([&] {
+                      ArchiveVerifier("").Verify(Archive, record());
+                  }).find(entries[1].Name + ": der Eintrag im Inhaltsverzeichnis weicht ab"),
+                  std::string::npos);
+        entries[1].Crc32 ^= 1;
+        // A byte of the file's directory changed: the CRC-32 in the second header.
+        {
+            const zip::WrittenDirectory sound = record();
+            zip::WrittenDirectory::Reader reader(sound);
+            reader.Next(UINT32_MAX);
+            const UniqueFd fd(::open(Archive.c_str(), O_RDWR));
+            const auto dir = zip::FindArchiveDirectory(fd.Get(), fs::file_size(Archive));
+            ::pwrite(fd.Get(), "\xA5", 1, static_cast<off_t>(dir.CentralDirectoryOffset + reader.Position() + 16));
+        }
+        EXPECT_NE(ErrorOf([&] {
+                      ArchiveVerifier("").Verify(Archive, record());
+                  }).find(entries[1].Name + ": der Eintrag im Inhaltsverzeichnis weicht ab"),
+                  std::string::npos);
+        WriteFile(Archive, good);
+        entries[2].HeaderName += "x";  // a longer directory
+        EXPECT_NE(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record()); }).find("weicht ab"), std::string::npos);
+        entries.pop_back();
+        EXPECT_NE(ErrorOf([&] { ArchiveVerifier("").Verify(Archive, record()); }).find("statt 4 Eintr"),
+                  std::string::npos);
+    }
 }
 
 // Damage between writing and the check (a disk that did not keep what it was given)
@@ -170,7 +202,7 @@ TEST_F(VerifierTest, FailedCheckKeepsTheOldArchiveAndIsLogged) {
         writer.SetRecurse(true);
         writer.AddFiles(Data.string() + "/*.*");
         writer.OnWritten = [&](int fd, const zip::WrittenDirectory& written) {
-            Written = written;
+            Written = Copied(written);
             for (const auto& e : WrittenEntries()) {
                 if (e.Name.find("Liste.txt") == std::string::npos) continue;
                 ::pwrite(fd, "\xFF\xFF\xFF\xFF", 4, DataOffset(fd, e) + 20);
@@ -195,19 +227,30 @@ TEST_F(VerifierTest, FailedCheckKeepsTheOldArchiveAndIsLogged) {
 }
 
 TEST_F(VerifierTest, CheckedSaveLogsAndLeavesASoundArchive) {
-    ArchiveWriter writer;
-    writer.SetLogFile((Dir / "VB-Backup.log").string());
-    writer.SetLogging(true);
-    writer.SetPassword("Geheim");
-    writer.Open(Archive);
-    writer.SetRecurse(true);
-    writer.AddFiles(Data.string() + "/*.*");
-    EXPECT_EQ(ErrorOf([&] { SaveAndCloseArchive(writer, true); }), "");
-    const std::string log = utf8::fromUtf16le(ReadFile(Dir / "VB-Backup.log"));
-    EXPECT_NE(log.find(Archive + " geprüft "), std::string::npos) << log;
-    // Checked with the AES entries the writer makes by default, and by 7-Zip.
-    std::string out;
-    EXPECT_EQ(RunCommand("$(command -v 7z || command -v 7zz) t -pGeheim " + Quote(Archive), &out), 0) << out;
+    // The writer's directory in memory, and in a scratch file but for its last header.
+    for (const std::size_t limit : {zip::WrittenDirectory::kMemoryLimit, std::size_t{0}}) {
+        SCOPED_TRACE(limit);
+        fs::remove(Archive);
+        fs::remove(Dir / "VB-Backup.log");
+        ArchiveWriter writer;
+        writer.SetDirectoryMemoryLimit(limit);
+        writer.SetTempDirectory(Dir.Path().string());
+        writer.SetLogFile((Dir / "VB-Backup.log").string());
+        writer.SetLogging(true);
+        writer.SetPassword("Geheim");
+        writer.Open(Archive);
+        writer.SetRecurse(true);
+        writer.AddFiles(Data.string() + "/*.*");
+        std::uint64_t spilled = 0;
+        writer.OnWritten = [&](int, const zip::WrittenDirectory& written) { spilled = written.SpilledSize(); };
+        EXPECT_EQ(ErrorOf([&] { SaveAndCloseArchive(writer, true); }), "");
+        EXPECT_EQ(spilled > 0, limit == 0);
+        const std::string log = utf8::fromUtf16le(ReadFile(Dir / "VB-Backup.log"));
+        EXPECT_NE(log.find(Archive + " geprüft "), std::string::npos) << log;
+        // Checked with the AES entries the writer makes by default, and by 7-Zip.
+        std::string out;
+        EXPECT_EQ(RunCommand("$(command -v 7z || command -v 7zz) t -pGeheim " + Quote(Archive), &out), 0) << out;
+    }
 }
 
 // The pages of a written file leave the cache, so the check reads the disk. File

@@ -1087,6 +1087,59 @@ TEST_F(WriterTest, FilesWaitingForTheSaveAreTheSameWhetherAskedForOrNot) {
     }
 }
 
+// A central directory kept partly in a scratch file (every header on its own, pieces
+// of a few headers, or none where no scratch file can be made) gives the archive that
+// a directory held in memory gives, byte for byte, and the entries after the save are
+// read back from it. The scratch file never has a name in its folder.
+TEST_F(WriterTest, DirectoryInAScratchFileGivesTheSameArchive) {
+    for (int i = 0; i < 40; ++i)
+        MakeFile(Data / "Klassen" / ("Notenübersicht der Klasse " + std::to_string(i) + ".txt"), TextBytes(100 + i));
+    const fs::path scratch = Dir / "tmp";
+    fs::create_directories(scratch);
+    const struct {
+        const char* name;
+        std::size_t limit;
+        fs::path folder;
+        bool spills;
+    } cases[] = {
+        {"every header on its own", 0, scratch, true},
+        {"pieces of a few headers", 700, scratch, true},
+        {"in memory", zip::WrittenDirectory::kMemoryLimit, scratch, false},
+        {"no scratch file can be made", 0, Dir / "fehlt", false},
+    };
+    std::string expected;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Archive = (Dir / (std::string(c.name) + ".zip")).string();
+        ArchiveWriter writer;
+        writer.SetTempDirectory(c.folder.string());
+        writer.SetDirectoryMemoryLimit(c.limit);
+        std::uint64_t spilled = 0;
+        writer.OnWritten = [&](int, const zip::WrittenDirectory& written) { spilled = written.SpilledSize(); };
+        writer.Open(Archive);
+        writer.SetRecurse(true);
+        writer.AddFiles(Data.string() + "/*.*");
+        writer.Save();
+        EXPECT_EQ(spilled > 0, c.spills);
+        EXPECT_TRUE(fs::is_empty(scratch));
+        ArchiveReader reader;
+        reader.Open(Archive);
+        ASSERT_EQ(writer.Entries().size(), reader.Entries().size());
+        for (std::size_t i = 0; i < reader.Entries().size(); ++i) {
+            EXPECT_EQ(writer.Entries()[i].Name, reader.Entries()[i].Name);
+            EXPECT_EQ(writer.Entries()[i].LocalHeaderOffset, reader.Entries()[i].LocalHeaderOffset);
+        }
+        writer.Close();
+        const std::string bytes = ReadFile(Archive);
+        if (expected.empty()) {
+            ExpectPeersAccept();
+            expected = bytes;
+        } else {
+            EXPECT_TRUE(bytes == expected) << "the archive differs from the first one";
+        }
+    }
+}
+
 // New archives are for their owner alone; an update keeps the mode, owner and group
 // the archive had, and updates a linked archive at the link's target.
 TEST_F(WriterTest, ArchiveFileKeepsModeOwnerAndLink) {
