@@ -170,6 +170,9 @@ ChunkResult CompressChunk(int fd, std::uint64_t offset, std::uint64_t length, bo
     char* output = ThreadBuffer(kOutput, bound);
     const std::size_t n = libdeflate_deflate_compress(ThreadCompressor(), input, size, output, bound);
     if (n == 0) return r;
+    // Room for what making the chunk joinable appends (an empty stored block), so that
+    // it never moves the chunk.
+    r.Data.reserve(n + 5);
     r.Data.assign(output, n);
     r.Ok = last || MakeJoinable(r.Data) || ZlibChunk(input, size, r.Data);
     return r;

@@ -15,14 +15,13 @@ void SelectedFiles::Add(std::string_view path, bool folder, std::uint64_t device
     if (path.size() - split > std::numeric_limits<std::uint16_t>::max()) split = path.size();
     const std::string_view folderPart = path.substr(0, split);
     if (folderPart.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("path too long");
-    const bool sameFolder =
-        !FFolders.empty() && std::string_view(FText).substr(FFolders.back().Text, FFolders.back().Length) == folderPart;
+    const bool sameFolder = !FFolders.empty() && FFolders.back().Device == device &&
+                            std::string_view(FText).substr(FFolders.back().Text, FFolders.back().Length) == folderPart;
     if (!sameFolder) {
-        FFolders.push_back({FText.size(), static_cast<std::uint32_t>(folderPart.size())});
+        FFolders.push_back({FText.size(), device, static_cast<std::uint32_t>(folderPart.size())});
         FText.append(folderPart);
     }
     Record r;
-    r.Device = device;
     r.Inode = inode;
     r.Leaf = FText.size();
     r.Folder = static_cast<std::uint32_t>(FFolders.size() - 1);
@@ -51,7 +50,7 @@ SelectedFiles::File SelectedFiles::At(std::size_t i) const {
     File file;
     PathOf(i, file.Path);
     file.Folder = FFiles[i].IsFolder;
-    file.Device = FFiles[i].Device;
+    file.Device = FFolders[FFiles[i].Folder].Device;
     file.Inode = FFiles[i].Inode;
     return file;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The files a selection found that are new to the archive, in the order found, held
 // compactly until the save writes them: the folder part of their paths once for each
-// run of files in one folder, their last names in one buffer, and a few words each.
+// run of files in one folder, their last names in one buffer, and three words each.
 // A pass over many files costs about the length of a file name per file here,
 // rather than a whole ArchiveEntry with its name and path.
 #include <cstdint>
@@ -32,12 +32,13 @@ public:
     void Clear();
 
 private:
+    // A run of files in one folder and on one device.
     struct Folder {
         std::uint64_t Text = 0;  // offset in FText
+        std::uint64_t Device = 0;
         std::uint32_t Length = 0;
     };
     struct Record {
-        std::uint64_t Device = 0;
         std::uint64_t Inode = 0;
         std::uint64_t Leaf = 0;         // offset of the last name in FText
         std::uint32_t Folder = 0;       // index into FFolders

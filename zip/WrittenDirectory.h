@@ -23,7 +23,7 @@ namespace vb::zip {
 
 class WrittenDirectory {
 public:
-    static constexpr std::size_t kMemoryLimit = 1 << 20;
+    static constexpr std::size_t kMemoryLimit = 512 << 10;
 
     // Bytes beyond `memoryLimit` go to a scratch file in `scratchFolder`; without a
     // folder every byte stays in memory.
