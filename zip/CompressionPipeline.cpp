@@ -182,9 +182,10 @@ ChunkResult CompressChunk(int fd, std::uint64_t offset, std::uint64_t length, bo
 
 CompressionPipeline::CompressionPipeline(std::size_t count, JobList jobs, EntryEncryption encryption, unsigned threads)
     : FCount(count), FJobs(std::move(jobs)), FEncryption(std::move(encryption)), FPool(threads) {
-    // One task for each worker and one waiting: a task more would only hold its
-    // result, up to a chunk's size, until the writer comes to it.
-    FWindow = FPool.Size() + 1;
+    // Two tasks for each worker and one more keep every worker busy while the writer
+    // takes the results in order (fewer cost time); more would only hold their
+    // results, up to a chunk's size each, until the writer comes to them.
+    FWindow = 2 * FPool.Size() + 1;
     Plan();
 }
 

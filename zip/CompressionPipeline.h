@@ -10,7 +10,7 @@
 // without compressing the rest in vain. Files are opened by the workers in batches of
 // consecutive jobs, one task each, which also compress the small whole files among
 // them: a folder of many small files costs one hand-off per batch, not per file.
-// At most one task per worker and one more, and two batches, are ahead of the
+// At most two tasks per worker and one more, and two batches, are ahead of the
 // writer, which bounds the memory whatever the number and sizes of the files. What follows the chunks of a large file (stored
 // instead, encrypted) is in CompressionPipelineFinish.h.
 #include <cstdint>
@@ -104,7 +104,7 @@ private:
     std::size_t FBegun = 0;     // the job last begun
     std::size_t FBatchEnd = 0;  // jobs below this index have their source
     std::deque<std::future<ChunkResult>> FResults;
-    std::size_t FWindow = 3;
+    std::size_t FWindow = 5;
     WorkerPool FPool;  // last: its threads end before the members they use
 };
 
