@@ -44,9 +44,10 @@ measure_median() {
 # runs of the two shell commands OURS and PEER, alternating, each after its PREPARE
 # and a sync. SEC[NAME] and SEC[NAME_peer] get the median seconds, RATIO[NAME] the
 # median of the pairs' ratios and SPREAD[NAME] their lowest and highest;
-# KIB[NAME] the largest peak RSS of our runs.
+# KIB[NAME] the largest peak RSS of our runs, LAST_SEC[NAME] the seconds of our last run
+# (whose standard error stays in $W/err-NAME.txt).
 PAIRS=${VB_BENCH_PAIRS:-5}
-declare -A RATIO SPREAD
+declare -A RATIO SPREAD LAST_SEC
 measure_pairs() {
     local name=$1 prep_ours=$2 ours=$3 prep_peer=$4 peer=$5
     local i a b kib peak=0 ours_s=() peer_s=() ratios=()
@@ -68,6 +69,7 @@ measure_pairs() {
     RATIO[$name]=$(printf '%s\n' "${ratios[@]}" | sort -n | sed -n "${mid}p")
     SPREAD[$name]="$(printf '%s\n' "${ratios[@]}" | sort -n | head -1)-$(printf '%s\n' "${ratios[@]}" | sort -n | tail -1)"
     KIB[$name]=$peak
+    LAST_SEC[$name]=$a
 }
 
 # job_files: one automatic job, Schule, that saves $W/data whole into $W/ziel, with
