@@ -616,11 +616,14 @@ TEST_F(WriterTest, DeletedFilesKeepTheirEntriesAndUnreadableNewFilesAreLeftOut) 
     Backup(writer);
     fs::remove(Data / "Liste.txt");
     MakeFile(Data / "neu.txt", "neu");
+    std::vector<std::pair<std::string, bool>> leftOut;  // path, kept from before
+    writer.OnFileLeftOut = [&](const std::string& path, bool kept) { leftOut.emplace_back(path, kept); };
     writer.Open(Archive);
     writer.SetRecurse(false);
     writer.AddFiles(Data.string() + "/*.txt");
     fs::remove(Data / "neu.txt");  // gone before the save reads it
     writer.Close();
+    EXPECT_EQ(leftOut, (std::vector<std::pair<std::string, bool>>{{(Data / "neu.txt").string(), false}}));
     ArchiveReader reader;
     reader.Open(Archive);
     bool liste = false, neu = false;
@@ -919,8 +922,8 @@ TEST_F(WriterTest, ChangedFileThatCannotBeSavedKeepsItsOldVersion) {
         MakeFile(c.file, TextBytes(old.size() + 3000), 1710496800 + 86400);
         fs::permissions(Dir.Path(), fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
         ArchiveWriter writer;
-        std::vector<std::string> reported;
-        writer.OnFileLeftOut = [&](const std::string& path, bool) { reported.push_back(path); };
+        std::vector<std::pair<std::string, bool>> reported;  // path, kept from before
+        writer.OnFileLeftOut = [&](const std::string& path, bool kept) { reported.emplace_back(path, kept); };
         writer.OnItemProgress = [&](const ArchiveEntry& e) {
             if (c.whilePacked && e.SourcePath == c.file.string()) c.whilePacked(c.file);
             return true;
@@ -936,7 +939,7 @@ TEST_F(WriterTest, ChangedFileThatCannotBeSavedKeepsItsOldVersion) {
             if (std::string(c.what) == "unreadable") nobody.emplace();
             writer.Close();
         }
-        EXPECT_EQ(reported, std::vector<std::string>{c.file.string()});
+        EXPECT_EQ(reported, (std::vector<std::pair<std::string, bool>>{{c.file.string(), true}}));
         ExpectPeersAccept();
         const fs::path target = Dir / "x";
         fs::remove_all(target);
@@ -961,16 +964,18 @@ TEST_F(WriterTest, UnreadableFolderAndUnopenableChangedFileAreReported) {
     fs::permissions(Data / "Liste.txt", fs::perms::none);
     fs::permissions(Data / "Gesperrt", fs::perms::none);
     fs::permissions(Dir.Path(), fs::perms::all);
-    std::vector<std::string> skipped;
+    std::vector<std::pair<std::string, bool>> skipped;  // path, kept from before
     fs::permissions(Archive, fs::perms::all);
     {
         AsNobody nobody;
         ArchiveWriter writer;
-        writer.OnFileSkipped = [&](const std::string& path, bool) { skipped.push_back(path); };
+        writer.OnFileSkipped = [&](const std::string& path, bool kept) { skipped.emplace_back(path, kept); };
         Backup(writer);
     }
     std::sort(skipped.begin(), skipped.end());
-    EXPECT_EQ(skipped, (std::vector<std::string>{(Data / "Gesperrt").string(), (Data / "Liste.txt").string()}));
+    // Both have entries from the first run, which the archive keeps.
+    EXPECT_EQ(skipped, (std::vector<std::pair<std::string, bool>>{{(Data / "Gesperrt").string(), true},
+                                                                   {(Data / "Liste.txt").string(), true}}));
     fs::permissions(Data / "Gesperrt", fs::perms::owner_all);
     const fs::path target = Dir / "x";
     std::string out;
