@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
+#include <vector>
 
 #include "zip/ArchiveDirectory.h"
 #include "zip/DeflateJoin.h"
@@ -186,13 +187,6 @@ CompressionPipeline::CompressionPipeline(std::size_t count, JobList jobs, EntryE
     // takes the results in order (fewer cost time); more would only hold their
     // results, up to a chunk's size each, until the writer comes to them.
     FWindow = 2 * FPool.Size() + 1;
-    Plan();
-}
-
-CompressionPipeline::CompressionPipeline(std::vector<Job> jobs, EntryEncryption encryption, unsigned threads)
-    : CompressionPipeline(0, nullptr, std::move(encryption), threads) {
-    FCount = jobs.size();
-    FJobs = [list = std::move(jobs)](std::size_t index) { return list[index]; };
     Plan();
 }
 

@@ -21,7 +21,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "zip/DosTime.h"
 #include "zip/EntryEncryption.h"
@@ -79,7 +78,6 @@ public:
 
     // Whole files are encrypted as `encryption` says. `threads` 0: one per core.
     CompressionPipeline(std::size_t count, JobList jobs, EntryEncryption encryption, unsigned threads = 0);
-    CompressionPipeline(std::vector<Job> jobs, EntryEncryption encryption, unsigned threads = 0);
     ~CompressionPipeline();
 
     // Opens (if not yet done) and describes job `index`; jobs are taken in order.

@@ -40,9 +40,8 @@ std::string_view SelectedFiles::PathOf(std::size_t i, std::string& scratch) cons
 }
 
 std::string_view SelectedFiles::NameOf(std::size_t i, std::string& scratch) const {
-    std::string path;
-    PathOf(i, path);
-    scratch = StoredNameFromPath(path, FFiles[i].IsFolder);
+    PathOf(i, scratch);
+    scratch = StoredNameFromPath(scratch, FFiles[i].IsFolder);
     return scratch;
 }
 

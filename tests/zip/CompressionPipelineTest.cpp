@@ -10,6 +10,7 @@
 
 #include <deque>
 #include <random>
+#include <vector>
 
 #include "ArchiveTestSupport.h"
 #include "support/OpenWatch.h"
@@ -102,7 +103,7 @@ TEST(PipelineTest, RunsOfEntriesWithoutDataNeverLeaveAFileUnplanned) {
                 jobs.push_back({paths.emplace_back(path.string()), kind == Kind::Folder});
                 contents.push_back(content);
             }
-            zip::CompressionPipeline pipeline(jobs, {}, threads);
+            zip::CompressionPipeline pipeline(jobs.size(), [&jobs](std::size_t i) { return jobs[i]; }, {}, threads);
             for (std::size_t i = 0; i < jobs.size(); ++i) {
                 const zip::SourceInfo& info = pipeline.Begin(i);
                 const Kind kind = plan.kinds[i];
@@ -145,7 +146,8 @@ TEST(PipelineTest, AFileIsReadOnlyWhereTheSearchFoundIt) {
     ASSERT_EQ(::stat(link.c_str(), &found), 0);
     const std::string path = link.string();
     const auto firstOf = [&] {
-        zip::CompressionPipeline pipeline({{path, false, found.st_dev, found.st_ino}}, {}, 1);
+        const zip::CompressionPipeline::Job job{path, false, found.st_dev, found.st_ino};
+        zip::CompressionPipeline pipeline(1, [&job](std::size_t) { return job; }, {}, 1);
         return pipeline.Begin(0).Ok;
     };
     EXPECT_TRUE(firstOf());
