@@ -642,6 +642,13 @@ void ArchiveWriter::WriteEntries(zip::OutputFile& out, const std::function<void(
     zip::OwnerFieldCache owners;
 
     const auto writeAnew = [&](const ArchiveEntry& source) {
+        {
+            // The unchanged entries ahead are copied while the workers still read and
+            // compress this file: the copy can only end here, and the wait for the
+            // file would otherwise come before it.
+            RunPhase phase("copy of unchanged entries");
+            out.Flush();
+        }
         RunPhase phase("compression");
         // The file is open (a small one read, too) before the progress is told: what
         // happens to it from then on is a change while it is packed.

@@ -21,8 +21,11 @@ constexpr std::uint64_t kEmptyArchiveLead = 4 + Zip64EndOfCentralDirectory::kFix
 
 // The local headers are read in blocks that hold the headers of many small entries
 // at once: one read per header made checking 100,000 entries take half a second,
-// longer than the archive browser may take to list them.
-constexpr std::uint64_t kBlockLimit = 1u << 20;
+// longer than the archive browser may take to list them. A block stays below the size
+// that malloc maps afresh for each opening, page by page: blocks of 1 MiB made the
+// check of an archive of 4,829 entries take 16 ms (766 page faults), blocks of
+// 256 KiB 4 ms (35), with the same bytes read.
+constexpr std::uint64_t kBlockLimit = 256u << 10;
 constexpr std::uint64_t kHeaderGuess = 512;       // fixed part, name and extra fields, usually
 constexpr std::uint64_t kLargestGap = 64u << 10;  // bytes read in vain between two headers
 
