@@ -123,13 +123,17 @@ ArchiveDirectory FindArchiveDirectory(int fd, std::uint64_t fileSize) {
 ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize) {
     ArchiveDirectory dir = FindArchiveDirectory(fd, fileSize);
     if (dir.Problem != DirectoryProblem::None || dir.DiskNumber != 0) return dir;
+    ReadDirectoryEntries(fd, dir);
+    return dir;
+}
+
+void ReadDirectoryEntries(int fd, ArchiveDirectory& dir) {
     std::string central(static_cast<std::size_t>(dir.CentralDirectorySize), '\0');
     if (!platform::ReadAt(fd, central.data(), central.size(), dir.CentralDirectoryOffset)) {
         dir.Problem = DirectoryProblem::Damaged;
-        return dir;
+        return;
     }
     ParseCentralDirectory(central, dir.EntryCount, dir.CentralDirectoryOffset, dir);
-    return dir;
 }
 
 namespace {

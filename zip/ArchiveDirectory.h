@@ -40,6 +40,10 @@ ArchiveDirectory ReadArchiveDirectory(int fd, std::uint64_t fileSize);
 // count, checked against the file; no entry is read.
 ArchiveDirectory FindArchiveDirectory(int fd, std::uint64_t fileSize);
 
+// Reads the entries of a directory that FindArchiveDirectory found without problem;
+// a directory that cannot be read or parsed leaves `dir` Damaged, without entries.
+void ReadDirectoryEntries(int fd, ArchiveDirectory& dir);
+
 // The entry of the central header at `pos` of `central`, and `pos` moved past it;
 // nullopt (and `pos` unchanged) when the header does not fit or its local header
 // lies beyond `dataEnd`.

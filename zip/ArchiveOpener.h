@@ -21,7 +21,8 @@ struct OpenedArchive {
 // Opens `path` read-only and loads its directory. Throws vb::Error with the texts
 // above, or "Process aborted by user" when the last-disk request is refused; a path
 // that is no regular file (a folder, FIFO or device) is refused without waiting on it.
+// `withEntries` false: the directory is only found (ReadDirectoryEntries reads it).
 OpenedArchive OpenExistingArchive(const std::string& path, ArchiveMedium* medium,
-                                  const std::function<bool()>& requestLastDisk);
+                                  const std::function<bool()>& requestLastDisk, bool withEntries = true);
 
 }  // namespace vb::zip

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <stdexcept>
 
 #include "zip/ArchiveDirectory.h"
@@ -232,6 +233,8 @@ ArchiveWriter::ArchiveWriter()
 ArchiveWriter::~ArchiveWriter() { Release(); }
 
 void ArchiveWriter::Release() {
+    if (FArriving.valid()) FArriving.wait();  // it reads from FFd
+    FArriving = {};
     FFd.Reset();
     FLocalHeaders.Clear();
     FOpen = false;
@@ -276,25 +279,39 @@ void ArchiveWriter::Open(const std::string& path) {
         FTarget = target;
         return;
     }
-    zip::OpenedArchive archive = zip::OpenExistingArchive(target, Medium.get(), OnRequestLastDisk);
-    // An update copies entries by the directory's word: one that does not match the
-    // file would spoil the new archive, so the old one is kept untouched.
-    zip::LocalHeaderFacts headers;
-    if (archive.Size > 0 && archive.Directory.DiskNumber == 0 &&
-        !zip::EntriesAreSound(archive.Fd.Get(), archive.Directory, &headers))
-        throw Error("Invalid file - not a PKZip file");
+    zip::OpenedArchive archive =
+        zip::OpenExistingArchive(target, Medium.get(), OnRequestLastDisk, /*withEntries=*/false);
     FOpen = true;
     FPath = path;
     FTarget = target;
     FFd = std::move(archive.Fd);
     TakeIdentity();
-    FLocalHeaders = std::move(headers);
     FFileSize = archive.Size;
     FCreatedHere = archive.Size == 0;
     FSpanned = archive.Directory.DiskNumber != 0;
-    FEntries = std::move(archive.Directory.Entries);
+    FEntries.clear();
     FComment = std::move(archive.Directory.Comment);
-    RebuildIndex();
+    FIndexed = false;
+    if (archive.Size > 0 && !FSpanned) {
+        // The entries are read while the selection walks the folders. An update
+        // copies entries by the directory's word: one that does not match the file
+        // would spoil the new archive, so the old one is kept untouched.
+        // Without its entries the archive must never be saved: a thread that cannot
+        // be started closes it again.
+        try {
+            FArriving = std::async(std::launch::async, [fd = FFd.Get(), dir = std::move(archive.Directory)]() mutable {
+                zip::ReadDirectoryEntries(fd, dir);
+                ReadEntries read;
+                if (dir.Problem != zip::DirectoryProblem::None || !zip::EntriesAreSound(fd, dir, &read.Headers))
+                    throw Error("Invalid file - not a PKZip file");
+                read.Entries = std::move(dir.Entries);
+                return read;
+            });
+        } catch (...) {
+            Release();
+            throw;
+        }
+    }
     try {
         UpdateLog();
     } catch (...) {
@@ -379,21 +396,63 @@ void ArchiveWriter::AddFiles(const std::string& folder, const std::string& mask)
 
 void ArchiveWriter::AddFiles(const std::string& pattern) {
     if (!IsOpen()) return;
-    IndexEntries();
-    RunPhase phase("folder scan");
     if (pattern.find('/') == std::string::npos)
         throw Error("F\xC3\xBCr die Dateimaske " + pattern + " ist kein Ordner angegeben.");
+    if (!EntriesArriving()) IndexEntries();
+    RunPhase phase("folder scan");
+    // While the archive's entries are still read, what the search finds waits in its
+    // order and is taken, logged and reported once they are there.
+    std::vector<Found> waiting;
+    const auto settle = [this, &waiting] {
+        AwaitEntries();
+        IndexEntries();
+        for (const Found& w : waiting) Take(w);
+        waiting.clear();
+    };
+    const auto take = [&](Found&& found) {
+        if (EntriesArriving()) {
+            if (FArriving.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+                waiting.push_back(std::move(found));
+                return;
+            }
+            settle();
+        }
+        Take(found);
+    };
     zip::SelectionHandlers handlers;
     handlers.Excluded = [this](const std::string& path, const platform::FileStatus& status) {
         return IsArchiveFile(path, status);
     };
-    handlers.Found = [this](const zip::SelectedItem& item) { Register(item); };
-    handlers.Skipped = [this](const std::string& path, zip::SkipReason reason) {
-        const std::string name = zip::StoredNameFromPath(path, reason == zip::SkipReason::FolderUnreadable);
-        FLog.Line(name, " skipped ");
-        if (OnFileSkipped) OnFileSkipped(path, KeptFromBefore(name));
-    };
+    handlers.Found = [&take](const zip::SelectedItem& item) { take({item, std::nullopt}); };
+    handlers.Skipped = [&take](const std::string& path, zip::SkipReason reason) { take({{path, false, {}}, reason}); };
     zip::SelectFiles(pattern, FRecurse, handlers);
+    if (EntriesArriving()) settle();
+}
+
+void ArchiveWriter::AwaitEntries() {
+    if (!FArriving.valid()) return;
+    RunPhase phase("archive open");
+    ReadEntries read;
+    try {
+        read = FArriving.get();
+    } catch (...) {
+        Release();
+        throw;
+    }
+    FEntries = std::move(read.Entries);
+    FLocalHeaders = std::move(read.Headers);
+    FIndexed = false;
+}
+
+void ArchiveWriter::Take(const Found& found) {
+    if (found.Skipped) ReportSkipped(found.Item.Path, *found.Skipped);
+    else Register(found.Item);
+}
+
+void ArchiveWriter::ReportSkipped(const std::string& path, zip::SkipReason reason) {
+    const std::string name = zip::StoredNameFromPath(path, reason == zip::SkipReason::FolderUnreadable);
+    FLog.Line(name, " skipped ");
+    if (OnFileSkipped) OnFileSkipped(path, KeptFromBefore(name));
 }
 
 // The archive is never selected: neither the file it is now (a save between two
@@ -527,6 +586,7 @@ void ArchiveWriter::IndexEntries() {
 
 void ArchiveWriter::Save() {
     if (!IsOpen() || FSaved) return;  // saved, and nothing registered since
+    AwaitEntries();  // a damaged archive fails its save even with nothing to write
     if (ToWrite() == 0 && !(FEntries.empty() && FFileSize == 0)) return;
     if (FSpanned) throw Error("Cannot update an existing spanned disk set");
     // While the save runs, what only the selection needs gives way: the slack the

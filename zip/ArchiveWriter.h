@@ -16,6 +16,7 @@
 // calling thread, in entry order.
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,7 +110,11 @@ public:
 
     // Saves and closes an open archive, then opens `path`: an existing file is loaded
     // (0 bytes: an empty archive); a missing file becomes a new archive when its name
-    // ends in ".zip", else "Unhandled Archive Type". A new archive is not on disk
+    // ends in ".zip", else "Unhandled Archive Type". An existing archive's entries are
+    // read and checked against the file while the first AddFiles searches: a directory
+    // that is damaged or does not match the file fails that AddFiles (or the Save or
+    // Entries that comes first) with "Invalid file - not a PKZip file" and closes the
+    // archive, which stays on disk as it was. A new archive is not on disk
     // before Save puts it there whole, so a run that fails or is killed leaves no
     // empty file behind.
     void Open(const std::string& path);
@@ -151,7 +156,8 @@ public:
     const std::string& FileName() const { return FPath; }
     // Every entry in order; the files registered since the last save as entries to
     // add. Not to be asked for from the callbacks of a save.
-    const std::vector<ArchiveEntry>& Entries() const {
+    const std::vector<ArchiveEntry>& Entries() {
+        AwaitEntries();
         TakeSavedEntries();
         TakeAddedEntries();
         return FEntries;
@@ -160,6 +166,23 @@ public:
     std::size_t ToWrite() const;
 
 private:
+    // A file the selection found or passed over, while it waits for the entries.
+    struct Found {
+        zip::SelectedItem Item;
+        std::optional<zip::SkipReason> Skipped;  // set: Item.Path was passed over
+    };
+    // The opened archive's entries as read in the background.
+    struct ReadEntries {
+        std::vector<ArchiveEntry> Entries;
+        zip::LocalHeaderFacts Headers;
+    };
+    // Waits for the entries of the opened archive while they are read; a directory
+    // that is damaged or does not match the file releases the archive and throws
+    // "Invalid file - not a PKZip file".
+    void AwaitEntries();
+    bool EntriesArriving() const { return FArriving.valid(); }
+    void Take(const Found& found);
+    void ReportSkipped(const std::string& path, zip::SkipReason reason);
     void Register(const zip::SelectedItem& item);
     void RebuildIndex();
     void TakeSavedEntries() const;
@@ -199,6 +222,9 @@ private:
     bool FOpen = false;
     std::string FTarget;       // the file FPath names: a link's target, else FPath itself
     UniqueFd FFd;              // the archive on disk; invalid while a new one is not saved yet
+    // An opened archive's entries, read from FFd and checked against its local headers
+    // in the background while the first selection walks its folders.
+    std::future<ReadEntries> FArriving;
     zip::LocalHeaderFacts FLocalHeaders;  // of FFd's file, as the layout check at Open saw them
     std::optional<platform::FileStatus> FSelf;  // identity of the archive file now
     bool FNew = false;         // not yet placed at FPath

@@ -15,6 +15,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <sstream>
 
 #include "ArchiveTestSupport.h"
 #include "support/OpenWatch.h"
@@ -869,6 +870,95 @@ TEST_F(WriterTest, DamagedDirectoryIsRefusedAndTheArchiveKept) {
         EXPECT_EQ(ErrorOf([&] { Backup(writer); }), "Invalid file - not a PKZip file");
         EXPECT_TRUE(ReadFile(Archive) == bytes);
         MakeFile(Data / "Liste.txt", TextBytes(5000));
+    }
+}
+
+// A damaged archive fails its save also when nothing was selected: its entries are
+// read while the selection runs, and the save waits for them. The writer is closed
+// afterwards, as after any failed opening.
+TEST_F(WriterTest, DamagedArchiveFailsTheSaveEvenWithNothingSelected) {
+    ArchiveWriter first;
+    Backup(first);
+    ASSERT_EQ(RunCommand("python3 " + kPeers + " damage " + Quote(Archive) + " local"), 0);
+    const std::string bytes = ReadFile(Archive);
+    ArchiveWriter writer;
+    writer.Open(Archive);
+    EXPECT_EQ(ErrorOf([&] { writer.Save(); }), "Invalid file - not a PKZip file");
+    EXPECT_FALSE(writer.IsOpen());
+    EXPECT_TRUE(ReadFile(Archive) == bytes);
+}
+
+// The entries of an opened archive are read while the first selection walks its
+// folders, and what it finds meanwhile waits. Whether they arrive before the search
+// starts or while it runs, the same files are registered, reported and logged, in
+// the same order.
+TEST_F(WriterTest, SelectionWhileTheEntriesArriveEqualsOneAfterThem) {
+    // Enough entries that reading them outlasts the start of the search.
+    for (int folder = 0; folder < 20; ++folder)
+        for (int file = 0; file < 100; ++file)
+            MakeFile(Data / ("Ordner" + std::to_string(folder)) / ("Datei" + std::to_string(file) + ".txt"),
+                     TextBytes(50 + file));
+    ArchiveWriter first;
+    Backup(first);
+    MakeFile(Data / "Ordner3" / "Datei7.txt", TextBytes(999), 1710496800 + 86400);
+    MakeFile(Data / "Ordner19" / "neu.txt", "neu");
+    MakeFile(Data / "Sub" / "neu.txt", "neu");
+    MakeFile(Data / "Ordner5" / "neu.txt", "neu");
+    MakeFile(Data / "Ordner5" / "Datei9.txt", TextBytes(999), 1710496800 + 86400);
+    const bool root = ::geteuid() == 0;
+    if (root) {  // a link of another user that leads out of the searched folder: passed over
+        MakeFile(Dir / "fremd.txt", "fremd");
+        fs::create_symlink(Dir / "fremd.txt", Data / "Ordner5" / "fremd.txt");
+        ASSERT_EQ(::lchown((Data / "Ordner5" / "fremd.txt").c_str(), 65534, 65534), 0);
+    }
+    struct Outcome {
+        std::vector<std::string> Entries;  // name and what the save would do
+        std::vector<std::string> Skipped;
+        std::vector<std::string> Log;  // without the time stamps
+        std::size_t ToWrite = 0;
+    };
+    const auto select = [&](bool entriesFirst, const std::string& logName, const std::string& pattern) {
+        Outcome out;
+        ArchiveWriter writer;
+        writer.OnFileSkipped = [&](const std::string& path, bool kept) {
+            out.Skipped.push_back(path + (kept ? " kept" : " new"));
+        };
+        writer.SetLogFile((Dir / logName).string());
+        writer.SetLogging(true);
+        writer.SetRecurse(true);
+        writer.Open(Archive);
+        if (entriesFirst) {
+            EXPECT_GT(writer.Entries().size(), 2000u);
+        }
+        writer.AddFiles(pattern);
+        out.ToWrite = writer.ToWrite();
+        for (const ArchiveEntry& e : writer.Entries())
+            out.Entries.push_back(e.Name + " " + std::to_string(static_cast<int>(e.Action)));
+        writer.Discard();
+        std::istringstream lines(utf8::fromUtf16le(ReadFile(Dir / logName)));
+        for (std::string line; std::getline(lines, line);) {
+            while (!line.empty() && std::strchr("0123456789.: \r", line.back())) line.pop_back();
+            out.Log.push_back(line);
+        }
+        return out;
+    };
+    // The whole folder (the entries arrive while the search runs) and one small
+    // folder (the search ends first), with the files at least to write.
+    for (const auto& [pattern, toWrite] : {std::pair{Data.string() + "/*.*", 5u}, std::pair{Data.string() + "/Ordner5/*.*", 2u}}) {
+        SCOPED_TRACE(pattern);
+        const Outcome after = select(true, "nach.log", pattern);
+        const Outcome during = select(false, "waehrend.log", pattern);
+        // The files changed and new (and the folders that got new files, when their
+        // time moved to the next two seconds)
+        EXPECT_GE(after.ToWrite, toWrite);
+        EXPECT_EQ(after.Skipped.size(), root ? 1u : 0u);
+        EXPECT_EQ(after.Log.size(), 1 + after.ToWrite + after.Skipped.size());  // the start, each one not unchanged
+        EXPECT_EQ(during.ToWrite, after.ToWrite);
+        EXPECT_EQ(during.Skipped, after.Skipped);
+        EXPECT_EQ(during.Entries, after.Entries);
+        EXPECT_EQ(during.Log, after.Log);
+        fs::remove(Dir / "nach.log");
+        fs::remove(Dir / "waehrend.log");
     }
 }
 
