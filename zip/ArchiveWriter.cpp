@@ -707,7 +707,7 @@ void ArchiveWriter::WriteEntries(zip::OutputFile& out, const std::function<void(
             // compress this file: the copy can only end here, and the wait for the
             // file would otherwise come before it.
             RunPhase phase("copy of unchanged entries");
-            out.Flush();
+            out.CopyHeldBack();
         }
         RunPhase phase("compression");
         // The file is open (a small one read, too) before the progress is told: what

@@ -30,6 +30,8 @@ public:
                         const std::function<void(char* data, std::size_t size)>& transform);
     // Drops everything from `offset` on.
     void TruncateTo(std::uint64_t offset);
+    // Copies what CopyFrom holds back now (a small range into the buffer).
+    void CopyHeldBack();
     void Flush();
     std::uint64_t Position() const { return FFlushed + FBuffer.size() + FCopyLength; }
 
@@ -48,7 +50,6 @@ private:
     std::uint64_t FCopyLength = 0;
     void StartWriteback();
     void WriteBuffer();
-    void CopyHeldBack();
     void Check(platform::IoResult result) const;
 };
 
