@@ -613,7 +613,8 @@ void ArchiveWriter::Close() {
 // Zip64 field and in the descriptor exactly when they need them.
 // Where the new header or descriptor equals the old bytes, the old bytes are copied
 // instead, so that a run of unchanged entries becomes one copy of the old file. A
-// header that the layout check at Open found as it would be written is not read again.
+// header that the layout check of the opening found as it would be written is not read
+// again.
 ArchiveEntry ArchiveWriter::CopyEntry(const ArchiveEntry& source, zip::OutputFile& out) {
     RunPhase phase("copy of unchanged entries");
     ArchiveEntry e = WrittenCopy(source);

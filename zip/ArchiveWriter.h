@@ -225,7 +225,7 @@ private:
     // An opened archive's entries, read from FFd and checked against its local headers
     // in the background while the first selection walks its folders.
     std::future<ReadEntries> FArriving;
-    zip::LocalHeaderFacts FLocalHeaders;  // of FFd's file, as the layout check at Open saw them
+    zip::LocalHeaderFacts FLocalHeaders;  // of FFd's file, as the layout check of the opening saw them
     std::optional<platform::FileStatus> FSelf;  // identity of the archive file now
     bool FNew = false;         // not yet placed at FPath
     std::function<void()> FBeforePlacing;  // with FPending set: the move from there to FPath
