@@ -409,22 +409,26 @@ void ArchiveWriter::AddFiles(const std::string& pattern) {
         for (const Found& w : waiting) Take(w);
         waiting.clear();
     };
-    const auto take = [&](Found&& found) {
-        if (EntriesArriving()) {
-            if (FArriving.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-                waiting.push_back(std::move(found));
-                return;
-            }
-            settle();
-        }
-        Take(found);
+    // Whether what the search found now must wait; takes the waiting ones once the
+    // entries are there.
+    const auto mustWait = [&] {
+        if (!EntriesArriving()) return false;
+        if (FArriving.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return true;
+        settle();
+        return false;
     };
     zip::SelectionHandlers handlers;
     handlers.Excluded = [this](const std::string& path, const platform::FileStatus& status) {
         return IsArchiveFile(path, status);
     };
-    handlers.Found = [&take](const zip::SelectedItem& item) { take({item, std::nullopt}); };
-    handlers.Skipped = [&take](const std::string& path, zip::SkipReason reason) { take({{path, false, {}}, reason}); };
+    handlers.Found = [&](const zip::SelectedItem& item) {
+        if (mustWait()) waiting.push_back({item, std::nullopt});
+        else Register(item);
+    };
+    handlers.Skipped = [&](const std::string& path, zip::SkipReason reason) {
+        if (mustWait()) waiting.push_back({{path, false, {}}, reason});
+        else ReportSkipped(path, reason);
+    };
     zip::SelectFiles(pattern, FRecurse, handlers);
     if (EntriesArriving()) settle();
 }
