@@ -82,7 +82,6 @@ std::string FolderProblem(const std::string& folder) {
     return {};
 }
 
-
 // The files the jobs of one target folder keep there: their archives by every naming
 // strategy, a new _1 waiting for its place, and the temporary files of both. No
 // selection takes them in, so that an archive never holds another (a target folder

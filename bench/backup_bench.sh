@@ -5,9 +5,10 @@
 # (zip -u followed by a flush of its archive, as our run flushes before it replaces).
 # Each timing is the median of $VB_BENCH_REPEAT runs (default 3; 7-Zip, which has no
 # goal, runs once), each started after a sync; the 1 % update alternates with the
-# peer's in $VB_BENCH_PAIRS pairs (default 5). Prints the times, ratios against the goals, archive sizes, peak memory and
-# where our full backup and our update spend their time (VB_BENCH_PHASES); "outside
-# main" is the wall time the phases do not see (loading the libraries, process exit).
+# peer's in $VB_BENCH_PAIRS pairs (default 5). Prints the times, ratios against the
+# goals, archive sizes, peak memory and where our full backup and our update spend
+# their time (VB_BENCH_PHASES); "outside main" is the wall time the phases do not see
+# (loading the libraries, process exit).
 #
 #   bench/backup_bench.sh BUILD_DIR [SCALE]
 # Work folder: $VB_BENCH_DIR (default /tmp/vb-backup-bench), removed afterwards unless

@@ -11,8 +11,9 @@
 // consecutive jobs, one task each, which also compress the small whole files among
 // them: a folder of many small files costs one hand-off per batch, not per file.
 // At most two tasks per worker and one more, and two batches, are ahead of the
-// writer, which bounds the memory whatever the number and sizes of the files. What follows the chunks of a large file (stored
-// instead, encrypted) is in CompressionPipelineFinish.h.
+// writer, which bounds the memory whatever the number and sizes of the files. What
+// follows the chunks of a large file (stored instead, encrypted) is in
+// CompressionPipelineFinish.h.
 #include <cstdint>
 #include <deque>
 #include <functional>

@@ -8,7 +8,6 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <deque>
 #include <random>
 #include <vector>
 
@@ -83,7 +82,6 @@ TEST(PipelineTest, RunsOfEntriesWithoutDataNeverLeaveAFileUnplanned) {
         for (const auto& plan : plans) {
             SCOPED_TRACE(std::string(plan.name) + ", threads " + std::to_string(threads));
             std::vector<zip::CompressionPipeline::Job> jobs;
-            std::deque<std::string> paths;  // the jobs' texts
             std::vector<std::string> contents;
             for (Kind kind : plan.kinds) {
                 const fs::path path = dir / ("e" + std::to_string(serial++));
@@ -100,7 +98,7 @@ TEST(PipelineTest, RunsOfEntriesWithoutDataNeverLeaveAFileUnplanned) {
                     content.resize(size);
                     MakeFile(path, content);
                 }
-                jobs.push_back({paths.emplace_back(path.string()), kind == Kind::Folder});
+                jobs.push_back({path.string(), kind == Kind::Folder});
                 contents.push_back(content);
             }
             zip::CompressionPipeline pipeline(jobs.size(), [&jobs](std::size_t i) { return jobs[i]; }, {}, threads);
