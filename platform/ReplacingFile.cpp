@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <random>
 
@@ -21,6 +22,22 @@ bool ProcMounted() {
 }
 
 std::string ProcPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// Links the unnamed file `fd` in as `name`. The descriptor itself is linked where the
+// process may (root or another holder of CAP_DAC_READ_SEARCH, and from Linux 6.10 on
+// whoever created the file), which spares the kernel the walk through /proc; the first
+// refusal makes every later link take that path.
+int LinkUnnamed(int fd, int folder, const char* name) {
+    static std::atomic<bool> byDescriptor{true};
+    if (byDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0) return 0;
+        if (errno != ENOENT && errno != EPERM) return errno;
+        // ENOENT is also the answer to a missing right: the path below /proc tells.
+        byDescriptor.store(false, std::memory_order_relaxed);
+    }
+    const std::string self = ProcPath(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), folder, name, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
 
 // `name` with its trailing "XXXXXX" made random.
 std::string WithRandomEnd(std::string name) {
@@ -43,18 +60,18 @@ ReplacingFile::ReplacingFile(std::string target, Durability durability, std::str
 }
 
 ReplacingFile::ReplacingFile(int folder, std::string name, Durability durability, std::string temporaryTemplate,
-                             Naming naming)
+                             Naming naming, mode_t unnamedMode)
     : FFolder(folder),
       FFolderName("."),
       FTarget(std::move(name)),
       FTemporary(std::move(temporaryTemplate)),
       FDurability(durability) {
-    Create(naming);
+    Create(naming, unnamedMode);
 }
 
-void ReplacingFile::Create(Naming naming) {
+void ReplacingFile::Create(Naming naming, mode_t unnamedMode) {
     if (naming == Naming::Unnamed && ProcMounted()) {
-        FFd.Reset(::openat(FFolder, FFolderName.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+        FFd.Reset(::openat(FFolder, FFolderName.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, unnamedMode & 0777));
         if (FFd.Valid()) {
             FUnnamed = true;
             return;
@@ -119,16 +136,15 @@ int ReplacingFile::Commit(Placing placing) {
 }
 
 int ReplacingFile::CommitUnnamed(Placing placing) {
-    const std::string self = ProcPath(FFd.Get());
-    if (::linkat(AT_FDCWD, self.c_str(), FFolder, FTarget.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
-    if (errno != EEXIST || placing == Placing::NoReplace) return errno;
+    if (const int error = LinkUnnamed(FFd.Get(), FFolder, FTarget.c_str()); error != EEXIST || placing == Placing::NoReplace)
+        return error;
     // Something is at the target: the content takes a free temporary name and is
     // renamed over it. A name that is taken (by anything, a link too) is passed over.
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string temporary = WithRandomEnd(FTemporary);
-        if (::linkat(AT_FDCWD, self.c_str(), FFolder, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-            if (errno == EEXIST) continue;
-            return errno;
+        if (const int error = LinkUnnamed(FFd.Get(), FFolder, temporary.c_str()); error != 0) {
+            if (error == EEXIST) continue;
+            return error;
         }
         if (::renameat(FFolder, temporary.c_str(), FFolder, FTarget.c_str()) == 0) return 0;
         const int error = errno;

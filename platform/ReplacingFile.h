@@ -13,6 +13,8 @@
 //
 // Use: construct, check Valid(), write through Fd(), Commit(). Every step returns 0
 // or the errno value of the call that failed.
+#include <sys/types.h>
+
 #include <string>
 
 #include "platform/UniqueFd.h"
@@ -39,7 +41,10 @@ public:
     // open while this object lives): `name` and `temporaryTemplate` are names in that
     // folder, so the file lands in that very folder whatever happens meanwhile to the
     // path that led there.
-    ReplacingFile(int folder, std::string name, Durability durability, std::string temporaryTemplate, Naming naming);
+    // An unnamed file is created with `unnamedMode` (less the umask): nobody can open it
+    // before it has a name; a named one always with 0600.
+    ReplacingFile(int folder, std::string name, Durability durability, std::string temporaryTemplate, Naming naming,
+                  mode_t unnamedMode = 0600);
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     // Removes the temporary file unless it was committed.
@@ -67,7 +72,7 @@ public:
     UniqueFd TakeFd() { return std::move(FFd); }
 
 private:
-    void Create(Naming naming);
+    void Create(Naming naming, mode_t unnamedMode = 0600);
     int CommitUnnamed(Placing placing);
 
     static inline const std::string kNoName;

@@ -79,6 +79,7 @@ struct ArchiveReader::Prepared {
     int Source = -1;  // borrowed: the archive, or the scratch file of a spanned entry
     bool Folder = false;
     std::shared_ptr<const UniqueFd> Directory;  // the folder the file goes into
+    struct stat DirectoryStatus {};             // as it was when its first file was prepared
     std::string Name;                           // the file's name in it
     std::string Target;                         // its path, for messages
     std::string BesideOf;                       // ExtractBeside: the file of the stored name
@@ -211,6 +212,7 @@ bool ArchiveReader::ExtractSpanned(const ArchiveEntry& entry, std::string& reaso
 void ArchiveReader::Close() {
     FFolders.clear();
     FSpaceFolder.reset();
+    FStatusFolder.reset();
     FAesPasswordConfirmed = false;
     FFd.Reset();
     FLastDisk = FDiskInDrive = 0;
@@ -221,6 +223,7 @@ void ArchiveReader::Close() {
 void ArchiveReader::SetBaseDirectory(const std::string& folder) {
     FFolders.clear();
     FSpaceFolder.reset();
+    FStatusFolder.reset();
     FBase.reset();
     FBaseDirectory.clear();
     platform::WalkResult walked = platform::OpenFolder(folder);
@@ -250,6 +253,7 @@ void ArchiveReader::UpdateLog() {
 bool ArchiveReader::ExtractAt(std::size_t index, std::string* reason) {
     const ArchiveEntry& entry = FEntries.at(index);
     FLog.Line(entry.Name, " extracted ");
+    FStatusFolder.reset();
     std::string why;
     Prepared job;
     const bool ok = FLastDisk != 0 ? ExtractSpanned(entry, why)
@@ -260,6 +264,7 @@ bool ArchiveReader::ExtractAt(std::size_t index, std::string* reason) {
 
 bool ArchiveReader::ExtractBeside(std::size_t index, const std::string& name, std::string* reason) {
     const ArchiveEntry& entry = FEntries.at(index);
+    FStatusFolder.reset();
     std::string why;
     Prepared job;
     bool ok = false;
@@ -281,6 +286,7 @@ std::size_t ArchiveReader::ExtractEntries(
     const std::vector<std::size_t>& indices,
     const std::function<void(std::size_t index, bool ok, const std::string& reason)>& done) {
     FSpaceFolder.reset();  // the free space changes now
+    FStatusFolder.reset();
     if (FLastDisk != 0) {
         // A spanned set is read disk by disk, so one entry after the other.
         std::size_t extracted = 0;
@@ -417,6 +423,12 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, int source, std::uint64_t
     if (!job.Directory) return false;
     job.Folder = entry.IsFolder();
     if (job.Folder) return true;
+    // Asked once for each folder: the entries of one folder follow each other.
+    if (job.Directory != FStatusFolder) {
+        FStatusFolder = job.Directory;
+        if (::fstat(job.Directory->Get(), &FFolderStatus) != 0) FFolderStatus = {};
+    }
+    job.DirectoryStatus = FFolderStatus;
     job.Name = parts.back();
     job.Target = (shown == "/" ? "" : shown) + "/" + job.Name;
     job.Account = zip::StoredAccountOf(entry, FAccounts);
@@ -551,7 +563,7 @@ bool ArchiveReader::Finish(Prepared& job, std::string& reason) const {
     // place when complete.
     platform::ReplacingFile file(folder, job.Name, platform::ReplacingFile::Durability::Volatile,
                                  "." + job.Name.substr(0, 200) + ".vbpart-XXXXXX",
-                                 platform::ReplacingFile::Naming::Unnamed);
+                                 platform::ReplacingFile::Naming::Unnamed, zip::CreationMode(entry));
     if (!file.Valid()) {
         reason = "Die Datei kann nicht angelegt werden: " + SystemErrorText(file.CreateError());
         return false;
@@ -583,12 +595,10 @@ bool ArchiveReader::Finish(Prepared& job, std::string& reason) const {
             return false;
         }
     }
-    struct stat directory {};
-    ::fstat(folder, &directory);
     // Owner, mode, read-only attribute and time stamp go onto the new content before
     // it takes the target's name (renaming changes none of them).
-    zip::Ownership ownership = zip::FileOwnership(entry, job.Account, replacesFile ? &existing : nullptr, directory,
-                                                  ProcessUmask(), AttributesOf(entry) & 0x01);
+    zip::Ownership ownership = zip::FileOwnership(entry, job.Account, replacesFile ? &existing : nullptr,
+                                                  job.DirectoryStatus, ProcessUmask(), AttributesOf(entry) & 0x01);
     struct stat beside {};
     if (!job.BesideOf.empty() && ::fstatat(folder, job.BesideOf.c_str(), &beside, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISREG(beside.st_mode)) {
@@ -596,7 +606,8 @@ bool ArchiveReader::Finish(Prepared& job, std::string& reason) const {
         ownership.Group = beside.st_gid;
         ownership.Mode &= beside.st_mode & 0777;
     }
-    zip::ApplyOwnership(file.Fd(), ownership);
+    struct stat created {};
+    zip::ApplyOwnership(file.Fd(), ownership, ::fstat(file.Fd(), &created) == 0 ? &created : nullptr);
     platform::SetModifiedTime(file.Fd(), zip::FromDosDateTime({entry.DosTime, entry.DosDate}));
     if (const int error = file.Close(); error != 0)
         reason = "Die Datei kann nicht geschrieben werden: " + SystemErrorText(error);

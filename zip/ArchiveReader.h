@@ -150,6 +150,9 @@ private:
     std::unordered_map<std::string, std::shared_ptr<const UniqueFd>> FFolders;
     // The free space of the folder last asked about, for its next entries.
     std::shared_ptr<const UniqueFd> FSpaceFolder;
+    // The status of the folder whose files are being prepared.
+    std::shared_ptr<const UniqueFd> FStatusFolder;
+    struct stat FFolderStatus {};
     std::uint64_t FSpaceFileSystem = 0;
     std::uint64_t FSpaceAvailable = 0;
     zip::AccountCache FAccounts;

@@ -18,16 +18,40 @@ DosDateTime ToDosDateTime(std::time_t t) {
     return dos;
 }
 
-std::time_t FromDosDateTime(DosDateTime dos) {
+namespace {
+
+long OffsetAt(std::time_t t) {
     std::tm local{};
-    local.tm_year = 80 + (dos.Date >> 9);
-    local.tm_mon = std::clamp((dos.Date >> 5) & 0x0F, 1, 12) - 1;
-    local.tm_mday = std::clamp(dos.Date & 0x1F, 1, 31);
-    local.tm_hour = std::min(dos.Time >> 11, 23);
-    local.tm_min = std::min((dos.Time >> 5) & 0x3F, 59);
-    local.tm_sec = std::min((dos.Time & 0x1F) * 2, 59);
-    local.tm_isdst = -1;
-    return std::mktime(&local);
+    localtime_r(&t, &local);
+    return local.tm_gmtoff;
+}
+
+}  // namespace
+
+// As mktime does it, without its cost: mktime asks the file system on every call
+// whether the time zone's file changed (one `stat` of /etc/localtime per restored
+// file), localtime_r only once. The wall time is read as UTC and moved by the offset in
+// force then: the offsets a day before and a day after bound it. Where the clocks were
+// turned back and the wall time came twice, the first one counts; where they were put
+// forward and it never came, it is taken with the offset from before (an hour later).
+// mktime answers the same, except that for a wall time that came twice its answer
+// depends on the times it was asked for before.
+std::time_t FromDosDateTime(DosDateTime dos) {
+    std::tm wall{};
+    wall.tm_year = 80 + (dos.Date >> 9);
+    wall.tm_mon = std::clamp((dos.Date >> 5) & 0x0F, 1, 12) - 1;
+    wall.tm_mday = std::clamp(dos.Date & 0x1F, 1, 31);
+    wall.tm_hour = std::min(dos.Time >> 11, 23);
+    wall.tm_min = std::min((dos.Time >> 5) & 0x3F, 59);
+    wall.tm_sec = std::min((dos.Time & 0x1F) * 2, 59);
+    const std::time_t asUtc = timegm(&wall);
+    constexpr std::time_t kDay = 24 * 60 * 60;
+    const long before = OffsetAt(asUtc - kDay);
+    const long after = OffsetAt(asUtc + kDay);
+    const std::time_t withBefore = asUtc - before;
+    if (before == after || OffsetAt(withBefore) == before) return withBefore;
+    const std::time_t withAfter = asUtc - after;
+    return OffsetAt(withAfter) == after ? withAfter : withBefore;
 }
 
 }  // namespace vb::zip

@@ -100,9 +100,15 @@ Ownership FolderOwnership(const ArchiveEntry* entry, const StoredAccount& stored
     return result;
 }
 
-void ApplyOwnership(int fd, const Ownership& ownership) {
+mode_t CreationMode(const ArchiveEntry& entry) { return StoredPermissions(entry).value_or(0600); }
+
+void ApplyOwnership(int fd, const Ownership& ownership, const struct stat* current) {
+    const bool ownerKept = !ownership.Owner || (current && current->st_uid == *ownership.Owner);
+    const bool groupKept = !ownership.Group || (current && current->st_gid == *ownership.Group);
     const gid_t group = ownership.Group ? *ownership.Group : static_cast<gid_t>(-1);
-    if (::geteuid() == 0) {
+    if (current && ownerKept && groupKept) {
+        // Nothing to change.
+    } else if (::geteuid() == 0) {
         const uid_t owner = ownership.Owner ? *ownership.Owner : static_cast<uid_t>(-1);
         if (::fchown(fd, owner, group) != 0) {
             // The file system keeps no owners (FAT media): the file stays root's.
@@ -110,7 +116,7 @@ void ApplyOwnership(int fd, const Ownership& ownership) {
     } else if (::fchown(fd, static_cast<uid_t>(-1), group) != 0) {
         // Not a member of that group: the file keeps this user's group.
     }
-    ::fchmod(fd, ownership.Mode);
+    if (!current || (current->st_mode & 07777) != ownership.Mode) ::fchmod(fd, ownership.Mode);
 }
 
 }  // namespace vb::zip

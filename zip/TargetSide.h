@@ -65,10 +65,16 @@ Ownership FileOwnership(const ArchiveEntry& entry, const StoredAccount& stored, 
 // archive has none (a folder on the way).
 Ownership FolderOwnership(const ArchiveEntry* entry, const StoredAccount& stored, const struct stat& parent);
 
+// The mode a file for `entry` is created with while it has no name yet: the mode the
+// archive keeps for it (nobody can open such a file meanwhile), else 0600.
+mode_t CreationMode(const ArchiveEntry& entry);
+
 // Gives the open file or folder `fd` (not O_PATH) the ownership: owner and group as
 // root, the group alone otherwise (as far as this user is a member), then the mode.
+// What `current` (the file's own status, when given) already has is not set again.
 // Failures are ignored: the file keeps the owner it was created with, and its mode
-// from creation (0600 for files, 0700 for folders) is never more open.
-void ApplyOwnership(int fd, const Ownership& ownership);
+// from creation (0600 for files, 0700 for folders, or the final mode of a file
+// created without a name) is never more open.
+void ApplyOwnership(int fd, const Ownership& ownership, const struct stat* current = nullptr);
 
 }  // namespace vb::zip

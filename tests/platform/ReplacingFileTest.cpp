@@ -14,6 +14,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
+#include "support/AsNobody.h"
 #include "support/TempDir.h"
 #include "util/Error.h"
 
@@ -70,10 +71,20 @@ TEST(ReplacingFileTest, TargetChangesOnlyByASuccessfulCommit) {
         {"no-replace leaves an existing file", "alt", true, ReplacingFile::Placing::NoReplace, EEXIST, "alt"},
         {"dropped without commit", "alt", false, ReplacingFile::Placing::Replace, 0, "alt"},
     };
+    // Root links an unnamed file in by its descriptor; another user the same way where
+    // the kernel lets the file's creator do so (Linux 6.10 on), else through /proc.
+    for (const bool asNobody : {false, true})
     for (const auto naming : {ReplacingFile::Naming::Named, ReplacingFile::Naming::Unnamed})
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + (naming == ReplacingFile::Naming::Named ? ", named" : ", unnamed"));
+        if (asNobody && ::geteuid() != 0) continue;
+        SCOPED_TRACE(std::string(c.name) + (naming == ReplacingFile::Naming::Named ? ", named" : ", unnamed") +
+                     (asNobody ? ", as nobody" : ""));
         test::TempDir dir;
+        std::optional<test::AsNobody> nobody;
+        if (asNobody) {
+            ASSERT_EQ(::chown(dir.Path().c_str(), 65534, 65534), 0);
+            nobody.emplace();
+        }
         const fs::path target = dir / "Daten.csv";
         if (c.old) WriteFile(target, *c.old);
         {

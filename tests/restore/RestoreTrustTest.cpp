@@ -82,7 +82,8 @@ TEST_F(RestoreRunTest, OwnerGroupAndModeComeBackAndSetIdBitsNever) {
     MakeZip(
         FArchives / "Job.zip",
         {"lehrer/noten.xls:Noten:mode=0600:uid=1234:gid=1235", "lehrer/skript.sh:Skript:mode=0750:uid=1234:gid=1235",
-         "lehrer/setuid:Programm:mode=06755", "bin/prog:neu:nomode", "privat/neu.txt:neu:nomode"});
+         "lehrer/setuid:Programm:mode=06755", "lehrer/offen.txt:Offen:mode=0666", "bin/prog:neu:nomode",
+         "privat/neu.txt:neu:nomode"});
     ::chmod(FRoot.c_str(), 0700);
     FAuto = true;
     FPass.Run(PassKind::Restore, "");
@@ -98,6 +99,7 @@ TEST_F(RestoreRunTest, OwnerGroupAndModeComeBackAndSetIdBitsNever) {
         {"lehrer/noten.xls", 1234, 1235, 0600},  // as stored
         {"lehrer/skript.sh", 1234, 1235, 0750},
         {"lehrer/setuid", 0, 0, 0755},         // set-id bits never applied
+        {"lehrer/offen.txt", 0, 0, 0666},      // as stored, though the umask narrows a new file
         {"bin/prog", 0, 0, 0755},              // nor inherited from the file replaced
         {"privat/neu.txt", 1234, 1235, 0640},  // no more for others than the folder allows
         {"lehrer", 0, 0, 0700},                // made on the way: its folder's owner and mode

@@ -190,5 +190,30 @@ TEST(DosTime, LocalTimeWithTwoSecondSteps) {
     EXPECT_EQ(ToDosDateTime(0).Date, (1 << 5) | 1);        // before 1980: 1980-01-01
 }
 
+TEST(DosTime, WallTimesAroundTheChangesOfOffset) {
+    test::ScopedEnv zone("TZ", "Europe/Berlin");
+    tzset();
+    auto dos = [](int year, int month, int day, int hour, int minute) {
+        return DosDateTime{static_cast<std::uint16_t>((hour << 11) | (minute << 5)),
+                           static_cast<std::uint16_t>(((year - 1980) << 9) | (month << 5) | day)};
+    };
+    const struct {
+        DosDateTime Wall;
+        std::time_t Expected;
+    } cases[] = {
+        {dos(2024, 3, 31, 1, 30), 1711845000},   // 00:30 UTC, winter time
+        {dos(2024, 3, 31, 2, 30), 1711848600},   // never came: 01:30 UTC (03:30 summer time)
+        {dos(2024, 3, 31, 3, 30), 1711848600},   // 01:30 UTC, summer time
+        {dos(2024, 10, 27, 1, 30), 1729985400},  // 23:30 UTC the day before
+        {dos(2024, 10, 27, 2, 30), 1729989000},  // came twice: the first, 00:30 UTC
+        {dos(2024, 10, 27, 3, 30), 1729996200},  // 02:30 UTC, winter time
+        {dos(2024, 7, 1, 23, 58), 1719871080},   // 21:58 UTC
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Expected);
+        EXPECT_EQ(FromDosDateTime(c.Wall), c.Expected);
+    }
+}
+
 }  // namespace
 }  // namespace vb::zip
