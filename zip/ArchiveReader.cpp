@@ -577,6 +577,37 @@ bool ArchiveReader::Finish(Prepared& job, std::string& reason) const {
     if (writeError != 0) reason = "Die Datei kann nicht geschrieben werden: " + SystemErrorText(writeError);
     if (!reason.empty()) return false;
 
+    // Owner, mode, read-only attribute and time stamp go onto the new content before
+    // it takes the target's name (renaming changes none of them).
+    auto dress = [&](const struct stat* replaced, const struct stat* beside) {
+        zip::Ownership ownership = zip::FileOwnership(entry, job.Account, replaced, job.DirectoryStatus,
+                                                      ProcessUmask(), AttributesOf(entry) & 0x01);
+        if (beside) {
+            ownership.Owner = beside->st_uid;
+            ownership.Group = beside->st_gid;
+            ownership.Mode &= beside->st_mode & 0777;
+        }
+        struct stat created {};
+        zip::ApplyOwnership(file.Fd(), ownership, ::fstat(file.Fd(), &created) == 0 ? &created : nullptr);
+        platform::SetModifiedTime(file.Fd(), zip::FromDosDateTime({entry.DosTime, entry.DosDate}));
+        if (const int error = file.Close(); error != 0)
+            reason = "Die Datei kann nicht geschrieben werden: " + SystemErrorText(error);
+        return reason.empty();
+    };
+    auto commit = [&](platform::ReplacingFile::Placing placing) {
+        const int error = file.Commit(placing);
+        if (error != 0 && !(error == EEXIST && placing == platform::ReplacingFile::Placing::NoReplace))
+            reason = "Die Datei kann nicht ersetzt werden: " + SystemErrorText(error);
+        return error;
+    };
+
+    // Where the archive keeps owner, group and mode, what is at the target changes
+    // nothing of the new file: it takes the name at once where the name is free, and
+    // only a name that is taken is looked at below.
+    const bool dressed = job.BesideOf.empty() && zip::OwnershipIsStored(entry, job.Account);
+    if (dressed && (!dress(nullptr, nullptr) || commit(platform::ReplacingFile::Placing::NoReplace) != EEXIST))
+        return reason.empty();
+
     // What is at the target now: a file that another process has open is left as it
     // is; a link there is replaced, never written through.
     struct stat existing {};
@@ -595,25 +626,14 @@ bool ArchiveReader::Finish(Prepared& job, std::string& reason) const {
             return false;
         }
     }
-    // Owner, mode, read-only attribute and time stamp go onto the new content before
-    // it takes the target's name (renaming changes none of them).
-    zip::Ownership ownership = zip::FileOwnership(entry, job.Account, replacesFile ? &existing : nullptr,
-                                                  job.DirectoryStatus, ProcessUmask(), AttributesOf(entry) & 0x01);
-    struct stat beside {};
-    if (!job.BesideOf.empty() && ::fstatat(folder, job.BesideOf.c_str(), &beside, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(beside.st_mode)) {
-        ownership.Owner = beside.st_uid;
-        ownership.Group = beside.st_gid;
-        ownership.Mode &= beside.st_mode & 0777;
+    if (!dressed) {
+        struct stat beside {};
+        const bool besideFile = !job.BesideOf.empty() &&
+                                ::fstatat(folder, job.BesideOf.c_str(), &beside, AT_SYMLINK_NOFOLLOW) == 0 &&
+                                S_ISREG(beside.st_mode);
+        if (!dress(replacesFile ? &existing : nullptr, besideFile ? &beside : nullptr)) return false;
     }
-    struct stat created {};
-    zip::ApplyOwnership(file.Fd(), ownership, ::fstat(file.Fd(), &created) == 0 ? &created : nullptr);
-    platform::SetModifiedTime(file.Fd(), zip::FromDosDateTime({entry.DosTime, entry.DosDate}));
-    if (const int error = file.Close(); error != 0)
-        reason = "Die Datei kann nicht geschrieben werden: " + SystemErrorText(error);
-    if (reason.empty()) {
-        if (const int error = file.Commit()) reason = "Die Datei kann nicht ersetzt werden: " + SystemErrorText(error);
-    }
+    commit(platform::ReplacingFile::Placing::Replace);
     return reason.empty();
 }
 

@@ -91,6 +91,10 @@ Ownership FileOwnership(const ArchiveEntry& entry, const StoredAccount& stored, 
     return result;
 }
 
+bool OwnershipIsStored(const ArchiveEntry& entry, const StoredAccount& stored) {
+    return stored.Owner && stored.Group && StoredPermissions(entry);
+}
+
 Ownership FolderOwnership(const ArchiveEntry* entry, const StoredAccount& stored, const struct stat& parent) {
     Ownership result;
     result.Owner = stored.Owner ? stored.Owner : parent.st_uid;

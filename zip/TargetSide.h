@@ -61,6 +61,10 @@ StoredAccount StoredAccountOf(const ArchiveEntry& entry, AccountCache& accounts)
 Ownership FileOwnership(const ArchiveEntry& entry, const StoredAccount& stored, const struct stat* existing,
                         const struct stat& folder, mode_t umask, bool readOnly);
 
+// True when `entry` and `stored` fix owner, group and mode of its file, so that the
+// file it replaces (if any) changes none of them.
+bool OwnershipIsStored(const ArchiveEntry& entry, const StoredAccount& stored);
+
 // For a folder created anew in `parent`: `entry` is its folder entry, nullptr when the
 // archive has none (a folder on the way).
 Ownership FolderOwnership(const ArchiveEntry* entry, const StoredAccount& stored, const struct stat& parent);

@@ -96,33 +96,48 @@ TEST_F(RestoreRunTest, ReplacedFileKeepsOwnerGroupAndModeNewFileTakesTheFolderGr
 TEST_F(RestoreRunTest, PassTakesTheJobsOwnArchiveRestoresFoldersAndSkipsAFileInUse) {
     const fs::path jet = VB_FIXTURES_DIR "/jet/jet4-nopw.mdb";
     MakeZip(FArchives / "Anderer-Job.zip", {"fremd.txt:falsch"});
-    MakeZip(FArchives / "Job.zip", {"Daten/leer/", "Daten/a.txt:Alpha", "DB/reports.mdb@" + jet.string()});
+    // plan.txt keeps owner, group and mode in the archive, so the file it replaces
+    // changes nothing of it: in use, it is left all the same.
+    MakeZip(FArchives / "Job.zip", {"Daten/leer/", "Daten/a.txt:Alpha", "DB/reports.mdb@" + jet.string(),
+                                    "Daten/plan.txt:neu:mode=0640:uid=0:gid=0"});
     Jobs("Job.zip");
     fs::create_directories(FRoot / "DB");
     fs::copy_file(jet, FRoot / "DB/reports.mdb");
+    fs::create_directories(FRoot / "Daten");
     test::WriteFile(FRoot / "Daten/a.txt", "");
+    test::WriteFile(FRoot / "Daten/plan.txt", "alt");
     FAuto = true;
     {
-        // Another program holds the database open.
+        // Other programs hold the database and the plan open.
         const int held = ::open((FRoot / "DB/reports.mdb").c_str(), O_RDONLY);
+        const int plan = ::open((FRoot / "Daten/plan.txt").c_str(), O_RDONLY);
         ASSERT_GE(held, 0);
+        ASSERT_GE(plan, 0);
         FPass.Run(PassKind::Restore, "");
         ::close(held);
+        ::close(plan);
     }
     EXPECT_FALSE(fs::exists(FRoot / "fremd.txt"));
     EXPECT_EQ(Read("Daten/a.txt"), "Alpha");
+    EXPECT_EQ(Read("Daten/plan.txt"), "alt");
     EXPECT_TRUE(fs::is_directory(FRoot / "Daten/leer"));
     EXPECT_TRUE(FPass.Incomplete());
-    EXPECT_EQ(FWindow.FShown, std::vector<std::string>{
-                                 "Fehler: DB/reports.mdb wurde nicht wiederhergestellt: die Datei ist noch ge\xC3\xB6" "ffnet"});
+    EXPECT_EQ(FWindow.FShown,
+              (std::vector<std::string>{
+                  "Fehler: DB/reports.mdb wurde nicht wiederhergestellt: die Datei ist noch ge\xC3\xB6" "ffnet",
+                  "Fehler: Daten/plan.txt wurde nicht wiederhergestellt: die Datei ist noch ge\xC3\xB6" "ffnet"}));
     EXPECT_NE(Log().find("\r\nDB/reports.mdb skipped "), std::string::npos) << Log();
 
-    // Once free, the next pass restores it and counts as complete.
+    // Once free, the next pass restores them and counts as complete.
     FWindow.FShown.clear();
     FPass.Run(PassKind::Restore, "");
     EXPECT_FALSE(FPass.Incomplete());
     EXPECT_TRUE(FWindow.FShown.empty());
     EXPECT_EQ(Read("DB/reports.mdb"), test::ReadFile(jet));
+    EXPECT_EQ(Read("Daten/plan.txt"), "neu");
+    struct stat st {};
+    ASSERT_EQ(::stat((FRoot / "Daten/plan.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST_F(RestoreRunTest, InteractiveFileInUseGetsItsBoxAndOtherFailuresOneList) {
