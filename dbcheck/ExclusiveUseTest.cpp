@@ -36,15 +36,21 @@ bool FileExists(const std::string& path) {
 ExclusiveUseTest::ExclusiveUseTest(RegistryStore& store, std::string vorlixDB)
     : FStore(store), FVorlixDB(std::move(vorlixDB)) {}
 
-std::optional<ExclusiveUseTest::Target> ExclusiveUseTest::TargetFor(const std::string& path) {
+ExclusiveUseTest::Database ExclusiveUseTest::DatabaseAt(const std::string& path) const {
     const std::string name = LowerFileName(path);
+    if (name == "vorlixintern.mdb" || (!FVorlixDB.empty() && path == FVorlixDB)) return Database::Product;
+    if (name == "vxuser.mdb") return Database::Users;
+    if (name == "reports.mdb") return Database::Reports;
+    return Database::None;
+}
+
+std::optional<ExclusiveUseTest::Target> ExclusiveUseTest::TargetFor(const std::string& path) {
     std::optional<std::string> password;
-    if (name == "vorlixintern.mdb" || (!FVorlixDB.empty() && path == FVorlixDB)) {
-        password = GetDBPassword(FStore);
-    } else if (name == "vxuser.mdb") {
-        password = kFixedUserDbPassword;
-    } else if (name != "reports.mdb") {
-        return std::nullopt;
+    switch (DatabaseAt(path)) {
+        case Database::None: return std::nullopt;
+        case Database::Product: password = GetDBPassword(FStore); break;
+        case Database::Users: password = kFixedUserDbPassword; break;
+        case Database::Reports: break;
     }
     return Target{JetConnectionString(path, password), password};
 }
@@ -56,7 +62,8 @@ std::optional<std::string> ExclusiveUseTest::ConnectionStringFor(const std::stri
 
 bool ExclusiveUseTest::TestExclusive(const std::string& path) {
     FLastConnectionString.clear();
-    if (!FileExists(path)) return true;
+    // The name first: a restore asks for every file it writes, and most are no database.
+    if (DatabaseAt(path) == Database::None || !FileExists(path)) return true;
     // Password errors happen before the guarded open and reach the caller.
     const auto target = TargetFor(path);
     if (!target) return true;

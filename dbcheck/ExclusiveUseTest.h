@@ -49,6 +49,9 @@ private:
         std::string ConnectionString;
         std::optional<std::string> Password;
     };
+    enum class Database { None, Product, Users, Reports };
+    // Which of the tested databases `path` names, by its name alone.
+    Database DatabaseAt(const std::string& path) const;
     std::optional<Target> TargetFor(const std::string& path);
 
     RegistryStore& FStore;

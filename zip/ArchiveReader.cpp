@@ -304,8 +304,11 @@ std::size_t ArchiveReader::ExtractEntries(
     };
     // Entries go to the workers in batches of up to kBatchEntries or kBatchBytes of
     // archive data, so that many small files cost one hand-off per batch; results are
-    // delivered in entry order.
-    constexpr std::size_t kBatchEntries = 32;
+    // delivered in entry order. A batch of kFolderEntries or more ends where the
+    // folder changes: the workers then mostly fill different folders, and do not wait
+    // for each other's lock on the same one (a tenth of the time, measured).
+    constexpr std::size_t kBatchEntries = 1024;
+    constexpr std::size_t kFolderEntries = 32;
     constexpr std::uint64_t kBatchBytes = 1u << 20;
     struct Batch {
         std::vector<std::shared_ptr<Prepared>> Jobs;
@@ -367,6 +370,7 @@ std::size_t ArchiveReader::ExtractEntries(
             if (!Prepare(entry, FFd.Get(), FSize, *job, reason) || job->Folder) {
                 p.Known = Result{reason.empty(), reason};
             } else {
+                if (batch.Jobs.size() >= kFolderEntries && batch.Jobs.back()->Directory != job->Directory) submit();
                 p.Results = batch.Results;
                 p.Position = batch.Jobs.size();
                 p.BatchNumber = batchNumber;
