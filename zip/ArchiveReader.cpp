@@ -139,6 +139,7 @@ void ArchiveReader::Open(const std::string& path) {
             throw Error("Invalid file - not a PKZip file");
         }
         FEntries = std::move(archive.Directory.Entries);
+        FHeaders.emplace(FFd.Get(), FSize);
     }
     UpdateLog();
 }
@@ -214,6 +215,7 @@ void ArchiveReader::Close() {
     FSpaceFolder.reset();
     FStatusFolder.reset();
     FAesPasswordConfirmed = false;
+    FHeaders.reset();
     FFd.Reset();
     FLastDisk = FDiskInDrive = 0;
     FEntries.clear();
@@ -445,7 +447,9 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, int source, std::uint64_t
         reason = "Cannot extract file - unsupported compression method";
         return false;
     }
-    const auto data = entry.DiskStart == 0 ? zip::LocateEntryData(source, sourceSize, entry) : std::nullopt;
+    std::optional<zip::EntryData> data;
+    if (entry.DiskStart == 0)
+        data = FHeaders && source == FFd.Get() ? FHeaders->Locate(entry) : zip::LocateEntryData(source, sourceSize, entry);
     if (!data) {
         reason = "Invalid file - not a PKZip file";
         return false;

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -27,6 +28,7 @@
 #include "zip/ArchiveEntry.h"
 #include "zip/ArchiveLog.h"
 #include "zip/ArchiveMedium.h"
+#include "zip/EntryDecoder.h"
 #include "zip/TargetSide.h"
 #include "platform/ShellFolders.h"
 #include "platform/UniqueFd.h"
@@ -143,6 +145,7 @@ private:
     std::uint32_t FLastDisk = 0;     // > 0 for a spanned set
     std::uint32_t FDiskInDrive = 0;
     std::vector<ArchiveEntry> FEntries;
+    std::optional<zip::LocalHeaders> FHeaders;  // of a single-file archive, on FFd
     std::string FBaseDirectory;
     std::shared_ptr<const UniqueFd> FBase;  // the base folder, walked under the link rule
     // Folders below the base already walked (by their path below it), which need no

@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "zip/ArchiveDirectory.h"
@@ -50,18 +51,42 @@ std::string DecodeData(int fd, std::uint64_t offset, std::uint64_t dataSize, std
 
 }  // namespace
 
+namespace {
+
+// The entry's data behind the fixed part of its local header, `fixed`.
+std::optional<EntryData> DataBehind(const unsigned char* fixed, std::uint64_t archiveSize, const ArchiveEntry& entry) {
+    std::uint16_t nameLength = 0, extraLength = 0;
+    const auto local = LocalFileHeader::ReadFixed(fixed, LocalFileHeader::kFixedSize, nameLength, extraLength);
+    if (!local) return std::nullopt;
+    EntryData data;
+    data.Offset = entry.LocalHeaderOffset + LocalFileHeader::kFixedSize + nameLength + extraLength;
+    data.LocalDescriptor = (local->Flags & kFlagDataDescriptor) != 0;
+    if (data.Offset > archiveSize || entry.CompressedSize > archiveSize - data.Offset) return std::nullopt;
+    return data;
+}
+
+}  // namespace
+
 std::optional<EntryData> LocateEntryData(int fd, std::uint64_t archiveSize, const ArchiveEntry& entry) {
     unsigned char fixed[LocalFileHeader::kFixedSize];
     if (entry.LocalHeaderOffset + sizeof fixed > archiveSize || !platform::ReadAt(fd, fixed, sizeof fixed, entry.LocalHeaderOffset))
         return std::nullopt;
-    std::uint16_t nameLength = 0, extraLength = 0;
-    const auto local = LocalFileHeader::ReadFixed(fixed, sizeof fixed, nameLength, extraLength);
-    if (!local) return std::nullopt;
-    EntryData data;
-    data.Offset = entry.LocalHeaderOffset + sizeof fixed + nameLength + extraLength;
-    data.LocalDescriptor = (local->Flags & kFlagDataDescriptor) != 0;
-    if (data.Offset > archiveSize || entry.CompressedSize > archiveSize - data.Offset) return std::nullopt;
-    return data;
+    return DataBehind(fixed, archiveSize, entry);
+}
+
+std::optional<EntryData> LocalHeaders::Locate(const ArchiveEntry& entry) {
+    constexpr std::size_t kFixed = LocalFileHeader::kFixedSize;
+    const std::uint64_t at = entry.LocalHeaderOffset;
+    if (at > FSize || FSize - at < kFixed) return std::nullopt;
+    if (at < FBlockStart || at - FBlockStart > FBlock.size() || FBlock.size() - (at - FBlockStart) < kFixed) {
+        FBlock.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, FSize - at)));
+        FBlockStart = at;
+        if (!platform::ReadAt(FFd, FBlock.data(), FBlock.size(), at)) {
+            FBlock.clear();
+            return std::nullopt;
+        }
+    }
+    return DataBehind(FBlock.data() + (at - FBlockStart), FSize, entry);
 }
 
 std::string DecodeEntry(int fd, std::uint64_t offset, const ArchiveEntry& entry, EntryCipher* cipher,

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "zip/ArchiveEntry.h"
 
@@ -19,6 +20,23 @@ struct EntryData {
 // Locates the data of `entry` behind its local header; nullopt when the header is
 // missing or the data would run past `archiveSize`.
 std::optional<EntryData> LocateEntryData(int fd, std::uint64_t archiveSize, const ArchiveEntry& entry);
+
+// The same for many entries, in the order they lie in the archive: the local headers
+// are read in blocks, so that a restore of many small files reads once for many
+// headers instead of once for each. `fd` is borrowed.
+class LocalHeaders {
+public:
+    LocalHeaders(int fd, std::uint64_t archiveSize) : FFd(fd), FSize(archiveSize) {}
+    std::optional<EntryData> Locate(const ArchiveEntry& entry);
+
+    static constexpr std::size_t kBlock = 256 * 1024;
+
+private:
+    int FFd;
+    std::uint64_t FSize;
+    std::vector<unsigned char> FBlock;
+    std::uint64_t FBlockStart = 0;
+};
 
 class EntryCipher;
 

@@ -98,6 +98,55 @@ TEST_F(ReaderTest, ReadsArchivesOfOtherTools) {
     }
 }
 
+// Local headers read in blocks are found as by single reads: in archive order, in
+// reverse, and where a header begins near a block's end and runs past it.
+TEST_F(ReaderTest, LocalHeadersFromBlocksAgreeWithSingleReads) {
+    // 2,000 stored files of 100-499 bytes: about 700 KB, headers at every kind of offset.
+    const fs::path many = Dir / "viele";
+    fs::create_directories(many);
+    for (int i = 0; i < 2000; ++i) WriteFile(many / ("d" + std::to_string(i) + ".txt"), std::string(100 + (i * 37) % 400, 'x'));
+    const fs::path archive = Dir / "viele.zip";
+    ASSERT_EQ(RunCommand("cd " + Quote(many.string()) + " && zip -q -0 -r " + Quote(archive.string()) + " ."), 0);
+    std::string bytes = ReadFile(archive);
+    ArchiveReader reader;
+    reader.Open(archive.string());
+    std::vector<ArchiveEntry> entries;
+    for (std::size_t i = 0; i < reader.Count(); ++i) entries.push_back(reader.Entry(i));
+    // One local header damaged: both ways refuse it.
+    entries[700].LocalHeaderOffset += 1;
+    UniqueFd fd(::open(archive.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(fd.Valid());
+    const std::uint64_t size = bytes.size();
+    auto same = [&](const std::optional<zip::EntryData>& a, const std::optional<zip::EntryData>& b) {
+        return a.has_value() == b.has_value() && (!a || (a->Offset == b->Offset && a->LocalDescriptor == b->LocalDescriptor));
+    };
+    zip::LocalHeaders forward(fd.Get(), size), backward(fd.Get(), size);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto single = zip::LocateEntryData(fd.Get(), size, entries[i]);
+        EXPECT_EQ(single.has_value(), i != 700);
+        EXPECT_TRUE(same(forward.Locate(entries[i]), single));
+        const std::size_t j = entries.size() - 1 - i;
+        EXPECT_TRUE(same(backward.Locate(entries[j]), zip::LocateEntryData(fd.Get(), size, entries[j])));
+    }
+    // A block that begins at one header ends inside another's fixed part.
+    std::size_t straddling = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::uint64_t end = entries[i].LocalHeaderOffset + zip::LocalHeaders::kBlock;
+        for (std::size_t j = i + 1; j < entries.size(); ++j) {
+            const std::uint64_t at = entries[j].LocalHeaderOffset;
+            if (at >= end) break;
+            if (end - at >= 30) continue;
+            SCOPED_TRACE(std::to_string(i) + " then " + std::to_string(j));
+            zip::LocalHeaders blocks(fd.Get(), size);
+            EXPECT_TRUE(same(blocks.Locate(entries[i]), zip::LocateEntryData(fd.Get(), size, entries[i])));
+            EXPECT_TRUE(same(blocks.Locate(entries[j]), zip::LocateEntryData(fd.Get(), size, entries[j])));
+            ++straddling;
+        }
+    }
+    EXPECT_GT(straddling, 0u);
+}
+
 // Opening the same archive again gives its directory as it is now: an archive changed
 // in place (same size, same place, other names) is read anew.
 TEST_F(ReaderTest, ReopeningSeesAnArchiveChangedInPlace) {
