@@ -214,6 +214,7 @@ void ArchiveReader::Close() {
     FFolders.clear();
     FSpaceFolder.reset();
     FStatusFolder.reset();
+    FLastFolder.reset();
     FAesPasswordConfirmed = false;
     FHeaders.reset();
     FFd.Reset();
@@ -226,6 +227,7 @@ void ArchiveReader::SetBaseDirectory(const std::string& folder) {
     FFolders.clear();
     FSpaceFolder.reset();
     FStatusFolder.reset();
+    FLastFolder.reset();
     FBase.reset();
     FBaseDirectory.clear();
     platform::WalkResult walked = platform::OpenFolder(folder);
@@ -397,9 +399,8 @@ std::size_t ArchiveReader::ExtractEntries(
 bool ArchiveReader::PrepareTargetFolder(std::size_t index, std::string& reason, std::uint64_t& fileSystem,
                                         std::uint64_t& available) {
     const ArchiveEntry& entry = FEntries.at(index);
-    std::vector<std::string> parts;
-    std::string shown;
-    const auto folder = FolderFor(entry, parts, shown, reason);
+    std::string name, shown;
+    const auto folder = FolderFor(entry, name, shown, reason);
     if (!folder) return false;
     // Asked once for each folder: the entries of one folder follow each other.
     if (folder != FSpaceFolder) {
@@ -423,9 +424,8 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, int source, std::uint64_t
     job.Entry = &entry;
     job.Source = source;
     ProcessUmask();
-    std::vector<std::string> parts;
     std::string shown;
-    job.Directory = FolderFor(entry, parts, shown, reason);
+    job.Directory = FolderFor(entry, job.Name, shown, reason);
     if (!job.Directory) return false;
     job.Folder = entry.IsFolder();
     if (job.Folder) return true;
@@ -435,7 +435,6 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, int source, std::uint64_t
         if (::fstat(job.Directory->Get(), &FFolderStatus) != 0) FFolderStatus = {};
     }
     job.DirectoryStatus = FFolderStatus;
-    job.Name = parts.back();
     job.Target = (shown == "/" ? "" : shown) + "/" + job.Name;
     job.Account = zip::StoredAccountOf(entry, FAccounts);
 
@@ -465,16 +464,26 @@ bool ArchiveReader::Prepare(const ArchiveEntry& entry, int source, std::uint64_t
 
 // The entry's name must pass the safe-name rule. Folders on the way are walked one by
 // one from the base folder; what is missing is created (mode 0700 until it has its
-// own owner and mode, so nobody else can put anything into it before).
-std::shared_ptr<const UniqueFd> ArchiveReader::FolderFor(const ArchiveEntry& entry, std::vector<std::string>& parts,
+// own owner and mode, so nobody else can put anything into it before). The entries of
+// one folder follow each other: a file in the folder of the file before needs only its
+// own name checked.
+std::shared_ptr<const UniqueFd> ArchiveReader::FolderFor(const ArchiveEntry& entry, std::string& last,
                                                          std::string& shown, std::string& reason) {
     if (!FBase) throw Error("Directory does not exist");
-    auto segments = zip::SafeSegments(entry.Name);
+    const std::string& name = entry.Name;
+    const std::size_t prefix = name.rfind('/') + 1;  // 0 without a slash
+    if (FLastFolder && !entry.IsFolder() && prefix == FLastPrefix.size() &&
+        name.compare(0, prefix, FLastPrefix) == 0 && zip::IsSafeSegment(std::string_view(name).substr(prefix))) {
+        last.assign(name, prefix);
+        shown = FLastShown;
+        return FLastFolder;
+    }
+    auto segments = zip::SafeSegments(name);
     if (!segments) {
-        reason = RefusedName(entry.Name);
+        reason = RefusedName(name);
         return nullptr;
     }
-    parts = std::move(*segments);
+    std::vector<std::string>& parts = *segments;
     constexpr std::size_t kKeptFolders = 64;
     std::shared_ptr<const UniqueFd> folder = FBase;
     shown = FBaseDirectory;
@@ -508,6 +517,12 @@ std::shared_ptr<const UniqueFd> ArchiveReader::FolderFor(const ArchiveEntry& ent
         }
         if (FFolders.size() >= kKeptFolders) FFolders.clear();
         folder = FFolders.emplace(below, std::make_shared<const UniqueFd>(std::move(walked.Fd))).first->second;
+    }
+    last = parts.empty() ? std::string() : parts.back();
+    if (!entry.IsFolder()) {
+        FLastFolder = folder;
+        FLastPrefix.assign(name, 0, prefix);
+        FLastShown = shown;
     }
     return folder;
 }

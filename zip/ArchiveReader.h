@@ -130,11 +130,11 @@ private:
     // `source` (borrowed) holds the entry's local header and data, `sourceSize` bytes.
     bool Prepare(const ArchiveEntry& entry, int source, std::uint64_t sourceSize, Prepared& job, std::string& reason);
     // The folder an entry goes into (its own for a folder entry): the name checked by
-    // the safe-name rule and split into `parts`, the folders walked and created from
+    // the safe-name rule, its last part in `last`, the folders walked and created from
     // the base folder under the link rule, its path in `shown`; nullptr with the
     // reason when refused. The one home of the restore target's rules.
-    std::shared_ptr<const UniqueFd> FolderFor(const ArchiveEntry& entry, std::vector<std::string>& parts,
-                                              std::string& shown, std::string& reason);
+    std::shared_ptr<const UniqueFd> FolderFor(const ArchiveEntry& entry, std::string& last, std::string& shown,
+                                              std::string& reason);
     bool FindCipher(const ArchiveEntry& entry, const zip::EntryData& data, Prepared& job, std::string& reason);
     // Decoding and writing one prepared file: safe on any thread (the job is its own).
     bool Finish(Prepared& job, std::string& reason) const;
@@ -151,6 +151,10 @@ private:
     // Folders below the base already walked (by their path below it), which need no
     // second walk for the entries that follow; a handful of descriptors at most.
     std::unordered_map<std::string, std::shared_ptr<const UniqueFd>> FFolders;
+    // The folder of the last file entry: its name up to the last slash, and its path.
+    std::shared_ptr<const UniqueFd> FLastFolder;
+    std::string FLastPrefix;
+    std::string FLastShown;
     // The free space of the folder last asked about, for its next entries.
     std::shared_ptr<const UniqueFd> FSpaceFolder;
     // The status of the folder whose files are being prepared.

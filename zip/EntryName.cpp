@@ -106,6 +106,14 @@ std::string DecodeName(std::string_view headerBytes, std::uint16_t flags, std::u
     return ProgramForm(DecodeBytes(headerBytes, flags, host, extra), host);
 }
 
+bool IsSafeSegment(std::string_view segment) {
+    if (segment.empty() || segment == "." || segment == ".." || segment.find('/') != std::string_view::npos) return false;
+    for (const char c : segment) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+    }
+    return true;
+}
+
 std::optional<std::vector<std::string>> SafeSegments(const std::string& name) {
     if (name.empty() || name.front() == '/') return std::nullopt;
     for (const char c : name) {

@@ -52,5 +52,7 @@ std::string DecodeName(std::string_view headerBytes, std::uint16_t flags, std::u
 // "." or ".." part (a folder's trailing "/" is allowed; a leading "./", as bsdtar
 // writes it, is passed over) or a control character.
 std::optional<std::vector<std::string>> SafeSegments(const std::string& name);
+// Whether `segment` would pass as the last part of such a name.
+bool IsSafeSegment(std::string_view segment);
 
 }  // namespace vb::zip

@@ -147,6 +147,38 @@ TEST_F(ReaderTest, LocalHeadersFromBlocksAgreeWithSingleReads) {
     EXPECT_GT(straddling, 0u);
 }
 
+// The entries of one folder follow each other and share its walk, but each name is
+// checked whole: a bad last part after good files of the same folder is refused.
+TEST_F(ReaderTest, EveryNameIsCheckedInAFolderAlreadyWalked) {
+    const fs::path archive = Dir / "namen.zip";
+    ASSERT_EQ(RunCommand("python3 -c 'import sys, zipfile\n"
+                         "with zipfile.ZipFile(sys.argv[1], \"w\") as z:\n"
+                         "    for n in [\"Daten/a.txt\", \"Daten/..\", \"Daten/.\", \"Daten/b\\x01.txt\", \"Daten/c.txt\",\n"
+                         "              \"Daten/../d.txt\", \"Daten/e.txt\"]: z.writestr(n, n)' " +
+                         Quote(archive.string())),
+              0);
+    ArchiveReader reader;
+    reader.Open(archive.string());
+    reader.SetBaseDirectory(Out.string());
+    std::vector<std::size_t> all(reader.Count());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    std::vector<std::string> outcome;
+    reader.ExtractEntries(all, [&](std::size_t index, bool ok, const std::string& reason) {
+        outcome.push_back(reader.Entry(index).Name + (ok ? ": ok" : ": " + reason));
+    });
+    EXPECT_EQ(outcome, (std::vector<std::string>{
+                           "Daten/a.txt: ok",
+                           "Daten/..: Der Name Daten/.. f\xC3\xBChrt aus dem Zielordner hinaus",
+                           "Daten/.: Der Name Daten/. f\xC3\xBChrt aus dem Zielordner hinaus",
+                           "Daten/b\x01.txt: Der Name Daten/b\\x01.txt enth\xC3\xA4lt Steuerzeichen",
+                           "Daten/c.txt: ok",
+                           "Daten/../d.txt: Der Name Daten/../d.txt f\xC3\xBChrt aus dem Zielordner hinaus",
+                           "Daten/e.txt: ok",
+                       }));
+    EXPECT_EQ(ReadFile(Out / "Daten/e.txt"), "Daten/e.txt");
+    EXPECT_FALSE(fs::exists(Out / "d.txt"));
+}
+
 // Opening the same archive again gives its directory as it is now: an archive changed
 // in place (same size, same place, other names) is read anew.
 TEST_F(ReaderTest, ReopeningSeesAnArchiveChangedInPlace) {
