@@ -116,9 +116,6 @@ bool IsSafeSegment(std::string_view segment) {
 
 std::optional<std::vector<std::string>> SafeSegments(const std::string& name) {
     if (name.empty() || name.front() == '/') return std::nullopt;
-    for (const char c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
-    }
     std::vector<std::string> parts;
     std::size_t start = 0;
     while (start < name.size()) {
@@ -126,7 +123,7 @@ std::optional<std::vector<std::string>> SafeSegments(const std::string& name) {
         const std::string part = name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
         start = slash == std::string::npos ? name.size() : slash + 1;
         if (part == "." && parts.empty() && slash != std::string::npos) continue;
-        if (part.empty() || part == "." || part == "..") return std::nullopt;
+        if (!IsSafeSegment(part)) return std::nullopt;
         parts.push_back(part);
     }
     if (parts.empty() && name.back() != '/') return std::nullopt;
