@@ -1,6 +1,8 @@
 #include "zip/EntryCipher.h"
 
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "zip/EntryDecoder.h"
@@ -25,6 +27,32 @@ std::vector<std::string> Candidates(const std::string& password, bool utf8First)
     return unique;
 }
 
+// The check before the data is short (one byte, or two for AES), so a wrong encoding
+// of the right password passes it now and then. When more than one encoding passes,
+// the one that decodes the whole entry is taken; otherwise the first. `open` gives a
+// fresh cipher for the bytes when they pass the check.
+EntryCipher::Match Choose(int fd, const EntryData& data, const ArchiveEntry& entry,
+                          const std::vector<std::string>& candidates, std::optional<EntryCipher>& cipher,
+                          const std::function<std::optional<EntryCipher>(const std::string&)>& open) {
+    std::vector<std::pair<const std::string*, std::optional<EntryCipher>>> passing;
+    for (const std::string& bytes : candidates) {
+        if (auto found = open(bytes)) passing.emplace_back(&bytes, std::move(found));
+    }
+    if (passing.empty()) return EntryCipher::Match::No;
+    std::size_t chosen = 0;
+    if (passing.size() > 1) {
+        for (std::size_t i = 0; i < passing.size(); ++i) {
+            std::optional<EntryCipher> trial = open(*passing[i].first);
+            if (DecodeEntry(fd, data.Offset, entry, &*trial, [](std::string_view) { return true; }).empty()) {
+                chosen = i;
+                break;
+            }
+        }
+    }
+    cipher = std::move(passing[chosen].second);
+    return EntryCipher::Match::Yes;
+}
+
 }  // namespace
 
 EntryCipher::Match EntryCipher::Find(int fd, const EntryData& data, const ArchiveEntry& entry,
@@ -38,32 +66,34 @@ EntryCipher::Match EntryCipher::Find(int fd, const EntryData& data, const Archiv
         std::string head(saltSize + WinZipAes::kVerifierSize, '\0');
         if (!platform::ReadAt(fd, head.data(), head.size(), data.Offset)) return Match::Damaged;
         const std::string_view salt(head.data(), saltSize);
-        for (const std::string& bytes : Candidates(password, true)) {
+        return Choose(fd, data, entry, Candidates(password, true), cipher, [&](const std::string& bytes) {
+            std::optional<EntryCipher> found;
             WinZipAes aes(bytes, salt, field->Strength);
-            if (std::memcmp(aes.Verifier().data(), head.data() + saltSize, WinZipAes::kVerifierSize) != 0) continue;
-            cipher.emplace();
-            cipher->FAes.emplace(std::move(aes));
-            cipher->FField = *field;
-            return Match::Yes;
-        }
-        return Match::No;
+            if (std::memcmp(aes.Verifier().data(), head.data() + saltSize, WinZipAes::kVerifierSize) == 0) {
+                found.emplace();
+                found->FAes.emplace(std::move(aes));
+                found->FField = *field;
+            }
+            return found;
+        });
     }
     unsigned char header[ZipCrypto::kHeaderSize];
     if (entry.CompressedSize < sizeof header || !platform::ReadAt(fd, header, sizeof header, data.Offset))
         return Match::Damaged;
     const unsigned char check = data.LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
                                                      : static_cast<unsigned char>(entry.Crc32 >> 24);
-    for (const std::string& bytes : Candidates(password, false)) {
+    return Choose(fd, data, entry, Candidates(password, false), cipher, [&](const std::string& bytes) {
+        std::optional<EntryCipher> found;
         ZipCrypto candidate(bytes);
         unsigned char copy[sizeof header];
         std::memcpy(copy, header, sizeof header);
         candidate.Decrypt(copy, sizeof copy);
-        if (copy[11] != check) continue;
-        cipher.emplace();
-        cipher->FTraditional.emplace(candidate);
-        return Match::Yes;
-    }
-    return Match::No;
+        if (copy[11] == check) {
+            found.emplace();
+            found->FTraditional.emplace(candidate);
+        }
+        return found;
+    });
 }
 
 std::uint64_t EntryCipher::Leading() const {

@@ -27,7 +27,8 @@ public:
     // Tries `password` (UTF-8) on the encrypted entry whose data begins at `data`:
     // for AES its UTF-8 bytes (as 7-Zip and bsdtar take them), then its Windows-1252
     // bytes; for the traditional cipher its Windows-1252 bytes (as this program
-    // writes them), then its UTF-8 bytes.
+    // writes them), then its UTF-8 bytes. When more than one of them passes the short
+    // check before the data, the one that decodes the entry is taken.
     static Match Find(int fd, const EntryData& data, const ArchiveEntry& entry, const std::string& password,
                       std::optional<EntryCipher>& cipher);
 

@@ -7,6 +7,7 @@
 #include "zip/ByteOrder.h"
 #include "zip/EntryDecoder.h"
 #include "zip/WinZipAes.h"
+#include "zip/ZipCrypto.h"
 #include "support/PasswordCheck.h"
 #include "util/Error.h"
 
@@ -96,6 +97,59 @@ TEST_F(ReaderTest, ReadsArchivesOfOtherTools) {
         ASSERT_EQ(RunCommand("cd " + Quote(Dir.Path().string()) + " && " + c.command, &output), 0) << output;
         ExtractAndCompare((Dir / "t.zip").string(), c.password);
     }
+}
+
+// zip encrypts with the password's UTF-8 bytes, this program first tries its
+// Windows-1252 bytes. The archive is re-encrypted with other random header bytes
+// until those pass the entry's one-byte check too: the right encoding must still win.
+TEST_F(ReaderTest, AnotherEncodingPassingTheCheckDoesNotHideTheRightOne) {
+    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e", ansi = "Gr\xFC\xDF" "e";
+    const fs::path archive = Dir / "u.zip";
+    ASSERT_EQ(RunCommand("cd " + Quote(Source.string()) + " && zip -q -P " + utf8 + " " + Quote(archive.string()) +
+                         " Liste.txt"),
+              0);
+    std::string bytes = ReadFile(archive);
+    ArchiveEntry entry;
+    std::optional<zip::EntryData> data;
+    {
+        ArchiveReader reader;
+        reader.Open(archive.string());
+        ASSERT_EQ(reader.Count(), 1u);
+        entry = reader.Entry(0);
+        const UniqueFd fd(::open(archive.c_str(), O_RDONLY | O_CLOEXEC));
+        data = zip::LocateEntryData(fd.Get(), bytes.size(), entry);
+        ASSERT_TRUE(data);
+    }
+    const unsigned char check = data->LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
+                                                      : static_cast<unsigned char>(entry.Crc32 >> 24);
+    auto* stored = reinterpret_cast<unsigned char*>(bytes.data() + data->Offset);
+    std::vector<unsigned char> plain(stored, stored + entry.CompressedSize);
+    zip::ZipCrypto(utf8).Decrypt(plain.data(), plain.size());
+    ASSERT_EQ(plain[11], check);
+    for (unsigned seed = 0;; ++seed) {
+        ASSERT_LT(seed, 65536u);
+        plain[0] = static_cast<unsigned char>(seed);
+        plain[1] = static_cast<unsigned char>(seed >> 8);
+        std::vector<unsigned char> sealed = plain;
+        zip::ZipCrypto(utf8).Encrypt(sealed.data(), sealed.size());
+        unsigned char head[zip::ZipCrypto::kHeaderSize];
+        std::copy_n(sealed.begin(), sizeof head, head);
+        zip::ZipCrypto(ansi).Decrypt(head, sizeof head);
+        if (head[11] != check) continue;
+        std::copy(sealed.begin(), sealed.end(), stored);
+        break;
+    }
+    WriteFile(archive, bytes);
+    std::string output;
+    ASSERT_EQ(RunCommand("unzip -t -P " + utf8 + " " + Quote(archive.string()), &output), 0) << output;
+
+    ArchiveReader reader;
+    reader.SetPassword(utf8);
+    reader.Open(archive.string());
+    reader.SetBaseDirectory(Out.string());
+    std::string reason;
+    EXPECT_TRUE(reader.ExtractAt(0, &reason)) << reason;
+    EXPECT_EQ(ReadFile(Out / "Liste.txt"), ReadFile(Source / "Liste.txt"));
 }
 
 // Local headers read in blocks are found as by single reads: in archive order, in
