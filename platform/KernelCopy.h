@@ -15,4 +15,10 @@ IoResult CopyRange(int in, std::uint64_t inOffset, int out, std::uint64_t outOff
 // finds most of it done.
 void StartWriteback(int fd, std::uint64_t offset, std::uint64_t length);
 
+// Waits until a range of a file is on disk and lets its pages leave the page cache,
+// so that writing a large file neither evicts what other programs keep cached nor
+// takes ever new memory for pages nobody reads again. Nothing changes for a file
+// system that lives in memory.
+void ReleaseWrittenPages(int fd, std::uint64_t offset, std::uint64_t length);
+
 }  // namespace vb::platform

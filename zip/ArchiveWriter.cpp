@@ -755,11 +755,16 @@ void ArchiveWriter::WriteEntries(zip::OutputFile& out, const std::function<void(
         keep(entry.Take(), true);
     };
 
+    // An entry is patched and read back only while it is written.
     for (const ArchiveEntry& source : FEntries) {
+        out.KeepFrom(out.Position());
         if (source.Action == EntryAction::Unchanged) keep(CopyEntry(source, out), false);
         else writeAnew(source);
     }
-    for (std::size_t i = 0; i < FAdded.Size(); ++i) writeAnew(EntryToAdd(FAdded.At(i)));
+    for (std::size_t i = 0; i < FAdded.Size(); ++i) {
+        out.KeepFrom(out.Position());
+        writeAnew(EntryToAdd(FAdded.At(i)));
+    }
     {
         RunPhase phase("copy of unchanged entries");
         out.Flush();  // the last run of unchanged entries is copied now
@@ -801,7 +806,7 @@ void ArchiveWriter::SaveToTemporaryFile() {
     // A new archive keeps the temporary file's mode 0600; an update takes the old
     // file's mode, owner and group.
     if (FFd.Valid()) platform::CopyOwnerAndMode(FFd.Get(), temp.Fd());
-    zip::OutputFile out(temp.Fd(), FPath);
+    zip::OutputFile out(temp.Fd(), FPath, zip::OutputFile::Pages::Release);
     zip::WrittenDirectory written(FTempDirectory, FDirectoryMemoryLimit);
     written.Reserve(DirectoryEstimate());
     WriteEntries(out, [&written](ArchiveEntry&& e, bool anew) { written.Add(e, anew); });

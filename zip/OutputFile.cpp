@@ -13,7 +13,10 @@ namespace vb::zip {
 namespace {
 constexpr std::size_t kBufferSize = 1 << 20;
 constexpr std::uint64_t kWritebackStep = 4u << 20;
-}
+// Pages are let go this far behind the started writeback, by then mostly on disk.
+constexpr std::uint64_t kReleaseLag = 16u << 20;
+constexpr std::uint64_t kPageMask = 4095;
+}  // namespace
 
 // The archive is flushed to disk before it replaces the old one; starting the disk
 // writes early lets them overlap with compressing and copying.
@@ -21,9 +24,21 @@ void OutputFile::StartWriteback() {
     if (FFlushed - FWrittenBack < kWritebackStep) return;
     platform::StartWriteback(FFd, FWrittenBack, FFlushed - FWrittenBack);
     FWrittenBack = FFlushed;
+    ReleasePages();
 }
 
-OutputFile::OutputFile(int fd, std::string displayName) : FFd(fd), FName(std::move(displayName)) {
+// A large archive written through the page cache would hold all of its pages there
+// until the end, each one new memory, and push out what other programs cache.
+void OutputFile::ReleasePages() {
+    if (FPages != Pages::Release || FWrittenBack < kReleaseLag) return;
+    const std::uint64_t end = std::min(FWrittenBack - kReleaseLag, FKeepFrom) & ~kPageMask;
+    if (end < FReleased + kWritebackStep) return;
+    platform::ReleaseWrittenPages(FFd, FReleased, end - FReleased);
+    FReleased = end;
+}
+
+OutputFile::OutputFile(int fd, std::string displayName, Pages pages)
+    : FFd(fd), FName(std::move(displayName)), FPages(pages) {
     FBuffer.reserve(kBufferSize);
 }
 
@@ -120,6 +135,7 @@ void OutputFile::TruncateTo(std::uint64_t offset) {
     if (::ftruncate(FFd, static_cast<off_t>(offset)) != 0) Fail(errno);
     FFlushed = offset;
     FWrittenBack = std::min(FWrittenBack, offset);
+    FReleased = std::min(FReleased, offset & ~kPageMask);
 }
 
 }  // namespace vb::zip

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <map>
@@ -25,6 +27,7 @@
 #include "zip/EntryName.h"
 #include "zip/WinZipAes.h"
 #include "support/RandomBytes.h"
+#include "platform/UniqueFd.h"
 #include "util/Error.h"
 #include "util/Utf8.h"
 
@@ -1344,6 +1347,41 @@ TEST_F(WriterTest, ManyEntriesUseZip64) {
     ArchiveReader reader;
     reader.Open(Archive);
     EXPECT_EQ(reader.Count(), 65540u);
+}
+
+// Pages of `file` in the page cache, from `offset` on, `length` bytes.
+std::size_t CachedPages(const fs::path& file, std::size_t offset, std::size_t length) {
+    const UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    void* map = ::mmap(nullptr, offset + length, PROT_READ, MAP_SHARED, fd.Get(), 0);
+    if (map == MAP_FAILED) return SIZE_MAX;
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> resident((offset + length + page - 1) / page);
+    ::mincore(map, offset + length, resident.data());
+    ::munmap(map, offset + length);
+    return static_cast<std::size_t>(
+        std::count_if(resident.begin() + static_cast<std::ptrdiff_t>(offset / page), resident.end(),
+                      [](unsigned char r) { return r & 1; }));
+}
+
+// A large archive does not keep its pages in the page cache once they are on disk:
+// it would take as much new memory as it is large and push out what others cache.
+TEST_F(WriterTest, WrittenPartsOfALargeArchiveLeaveThePageCache) {
+    {
+        // Some file systems keep the pages of a file that is on disk anyway.
+        const fs::path probe = Dir / "probe.bin";
+        MakeFile(probe, RandomBytes(1 << 20, 3));
+        const UniqueFd fd(::open(probe.c_str(), O_RDONLY | O_CLOEXEC));
+        ::fdatasync(fd.Get());
+        ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_DONTNEED);
+        if (CachedPages(probe, 0, 1 << 20) != 0) GTEST_SKIP() << "the temporary folder keeps the pages of its files";
+        fs::remove(probe);
+    }
+    for (int i = 0; i < 6; ++i) MakeFile(Data / "Sub" / ("Teil" + std::to_string(i) + ".bin"), RandomBytes(8 << 20, 10 + i));
+    ArchiveWriter writer;
+    Backup(writer);
+    EXPECT_GT(fs::file_size(Archive), std::uintmax_t{48} << 20);
+    EXPECT_EQ(CachedPages(Archive, 0, 16 << 20), 0u);
+    ExpectPeersAccept();
 }
 
 TEST_F(WriterTest, EntryOver4GiBUsesZip64) {
