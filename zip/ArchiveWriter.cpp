@@ -597,6 +597,7 @@ void ArchiveWriter::Save() {
     // selection left in the entries, and the index of their names, which the next
     // selection builds again from the entries as they are then.
     FEntries.shrink_to_fit();
+    FAdded.Trim();
     FIndex.Clear();
     FIndexed = false;
     platform::ReturnFreedMemory();

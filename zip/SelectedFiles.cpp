@@ -1,5 +1,6 @@
 #include "zip/SelectedFiles.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
@@ -14,50 +15,76 @@ void SelectedFiles::Add(std::string_view path, bool folder, std::uint64_t device
     split = split == std::string_view::npos ? 0 : split + 1;
     if (path.size() - split > std::numeric_limits<std::uint16_t>::max()) split = path.size();
     const std::string_view folderPart = path.substr(0, split);
-    if (folderPart.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("path too long");
-    const bool sameFolder = !FFolders.empty() && FFolders.back().Device == device &&
-                            std::string_view(FText).substr(FFolders.back().Text, FFolders.back().Length) == folderPart;
-    if (!sameFolder) {
-        FFolders.push_back({FText.size(), device, static_cast<std::uint32_t>(folderPart.size())});
-        FText.append(folderPart);
+    if (FSize % kBlockFiles == 0) {
+        // The full block's text shrinks to what it holds.
+        if (!FBlocks.empty()) FBlocks.back().Text.shrink_to_fit();
+        FBlocks.emplace_back();
     }
-    Record r;
+    Block& block = FBlocks.back();
+    // A block's text stays far below 4 GiB: 4,096 names of at most 64 KiB, and the
+    // folder parts of their runs, which the system limits to a few KiB.
+    if (block.Text.size() + path.size() > std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("path too long");
+    const bool sameFolder = !FFolders.empty() && FFolders.back().Device == device &&
+                            FolderText(FFolders.back()) == folderPart && FSize % kBlockFiles != 0;
+    if (!sameFolder) {
+        FFolders.push_back({FSize, device, static_cast<std::uint32_t>(block.Text.size()),
+                            static_cast<std::uint32_t>(folderPart.size())});
+        block.Text.append(folderPart);
+    }
+    Record& r = block.Records[FSize % kBlockFiles];
     r.Inode = inode;
-    r.Leaf = FText.size();
-    r.Folder = static_cast<std::uint32_t>(FFolders.size() - 1);
+    r.Leaf = static_cast<std::uint32_t>(block.Text.size());
     r.LeafLength = static_cast<std::uint16_t>(path.size() - split);
     r.IsFolder = folder;
-    FText.append(path.substr(split));
-    FFiles.push_back(r);
+    block.Text.append(path.substr(split));
+    ++FSize;
+}
+
+const SelectedFiles::Folder& SelectedFiles::FolderOf(std::size_t i) const {
+    const auto after = std::upper_bound(FFolders.begin(), FFolders.end(), i,
+                                        [](std::size_t file, const Folder& f) { return file < f.First; });
+    return *(after - 1);
+}
+
+std::string_view SelectedFiles::FolderText(const Folder& f) const {
+    return std::string_view(FBlocks[f.First / kBlockFiles].Text).substr(f.Text, f.Length);
 }
 
 std::string_view SelectedFiles::PathOf(std::size_t i, std::string& scratch) const {
-    const Record& r = FFiles[i];
-    const Folder& f = FFolders[r.Folder];
-    scratch.assign(FText, f.Text, f.Length);
-    scratch.append(FText, r.Leaf, r.LeafLength);
+    const Block& block = FBlocks[i / kBlockFiles];
+    const Record& r = block.Records[i % kBlockFiles];
+    scratch.assign(FolderText(FolderOf(i)));
+    scratch.append(block.Text, r.Leaf, r.LeafLength);
     return scratch;
 }
 
 std::string_view SelectedFiles::NameOf(std::size_t i, std::string& scratch) const {
     PathOf(i, scratch);
-    scratch = StoredNameFromPath(scratch, FFiles[i].IsFolder);
+    scratch = StoredNameFromPath(scratch, FBlocks[i / kBlockFiles].Records[i % kBlockFiles].IsFolder);
     return scratch;
 }
 
 SelectedFiles::File SelectedFiles::At(std::size_t i) const {
+    const Record& r = FBlocks[i / kBlockFiles].Records[i % kBlockFiles];
     File file;
     PathOf(i, file.Path);
-    file.Folder = FFiles[i].IsFolder;
-    file.Device = FFolders[FFiles[i].Folder].Device;
-    file.Inode = FFiles[i].Inode;
+    file.Folder = r.IsFolder;
+    file.Device = FolderOf(i).Device;
+    file.Inode = r.Inode;
     return file;
 }
 
+void SelectedFiles::Trim() {
+    if (!FBlocks.empty()) FBlocks.back().Text.shrink_to_fit();
+    FBlocks.shrink_to_fit();
+    FFolders.shrink_to_fit();
+}
+
 void SelectedFiles::Clear() {
-    FText = std::string();
-    FFolders = {};
-    FFiles = {};
+    std::vector<Block>().swap(FBlocks);
+    std::vector<Folder>().swap(FFolders);
+    FSize = 0;
 }
 
 }  // namespace vb::zip
