@@ -228,7 +228,9 @@ private:
 }  // namespace
 
 ArchiveWriter::ArchiveWriter()
-    : Medium(std::make_shared<RemovableDriveMedium>()), FTempDirectory(TemporaryFolder()) {}
+    : Medium(std::make_shared<RemovableDriveMedium>()), FTempDirectory(TemporaryFolder()) {
+    FAdded.SetScratchFolder(FTempDirectory);
+}
 
 ArchiveWriter::~ArchiveWriter() { Release(); }
 
@@ -567,7 +569,10 @@ void ArchiveWriter::TakeAddedEntries() const {
     if (FAdded.Empty()) return;
     if (FSaving) throw std::logic_error("ArchiveWriter: the entries are asked for while they are saved");
     FEntries.reserve(FEntries.size() + FAdded.Size());
-    for (std::size_t i = 0; i < FAdded.Size(); ++i) FEntries.push_back(EntryToAdd(FAdded.At(i)));
+    for (std::size_t i = 0; i < FAdded.Size(); ++i) {
+        if (i % zip::SelectedFiles::kBlockFiles == 0) FAdded.ReadAhead(i);
+        FEntries.push_back(EntryToAdd(FAdded.At(i)));
+    }
     FAdded.Clear();
 }
 
@@ -703,6 +708,9 @@ void ArchiveWriter::WriteEntries(zip::OutputFile& out, const std::function<void(
         zip::SelectedFiles::File file = FAdded.At(k - changed.size());
         return {std::move(file.Path), file.Folder, file.Device, file.Inode, false};
     };
+    // The workers ask for the files as they open them, a little ahead of the writer:
+    // the files' blocks are read back here, where a failure can end the save.
+    FAdded.ReadAhead(0);
     zip::CompressionPipeline pipeline(changed.size() + FAdded.Size(), jobOf, encryption, FThreads);
     std::size_t job = 0;
     zip::OwnerFieldCache owners;
@@ -763,6 +771,7 @@ void ArchiveWriter::WriteEntries(zip::OutputFile& out, const std::function<void(
         else writeAnew(source);
     }
     for (std::size_t i = 0; i < FAdded.Size(); ++i) {
+        if (i % zip::SelectedFiles::kBlockFiles == 0) FAdded.ReadAhead(i);
         out.KeepFrom(out.Position());
         writeAnew(EntryToAdd(FAdded.At(i)));
     }

@@ -50,7 +50,10 @@ public:
     ~ArchiveWriter();
 
     // Settings; they outlast single archives.
-    void SetTempDirectory(const std::string& folder) { FTempDirectory = folder; }
+    void SetTempDirectory(const std::string& folder) {
+        FTempDirectory = folder;
+        FAdded.SetScratchFolder(folder);
+    }
     const std::string& TempDirectory() const { return FTempDirectory; }
     // UTF-8. Empty: no encryption. New and changed entries are encrypted with the
     // method set: WinZip AES-256 (AE-2) with the password's UTF-8 bytes, the default,

@@ -5,8 +5,15 @@
 #include <stdexcept>
 
 #include "zip/EntryName.h"
+#include "platform/FileIo.h"
+#include "platform/TemporaryFiles.h"
+#include "platform/SystemError.h"
+#include "util/Error.h"
 
 namespace vb::zip {
+
+SelectedFiles::SelectedFiles(std::string scratchFolder, std::size_t memoryLimit)
+    : FScratchFolder(std::move(scratchFolder)), FLimit(memoryLimit) {}
 
 void SelectedFiles::Add(std::string_view path, bool folder, std::uint64_t device, std::uint64_t inode) {
     // The folder part ends with the last "/"; the search lists a folder's files one
@@ -16,8 +23,14 @@ void SelectedFiles::Add(std::string_view path, bool folder, std::uint64_t device
     if (path.size() - split > std::numeric_limits<std::uint16_t>::max()) split = path.size();
     const std::string_view folderPart = path.substr(0, split);
     if (FSize % kBlockFiles == 0) {
-        // The full block's text shrinks to what it holds.
-        if (!FBlocks.empty()) FBlocks.back().Text.shrink_to_fit();
+        if (!FBlocks.empty()) {
+            // The full block's text shrinks to what it holds; beyond the limit the
+            // block leaves memory.
+            Block& full = FBlocks.back();
+            full.Text.shrink_to_fit();
+            FInMemory += kBlockFiles * sizeof(Record) + full.Text.size();
+            if (FInMemory > FLimit) Spill(full);
+        }
         FBlocks.emplace_back();
     }
     Block& block = FBlocks.back();
@@ -25,8 +38,9 @@ void SelectedFiles::Add(std::string_view path, bool folder, std::uint64_t device
     // folder parts of their runs, which the system limits to a few KiB.
     if (block.Text.size() + path.size() > std::numeric_limits<std::uint32_t>::max())
         throw std::length_error("path too long");
-    const bool sameFolder = !FFolders.empty() && FFolders.back().Device == device &&
-                            FolderText(FFolders.back()) == folderPart && FSize % kBlockFiles != 0;
+    const bool sameFolder =
+        FSize % kBlockFiles != 0 && FFolders.back().Device == device &&
+        std::string_view(block.Text).substr(FFolders.back().Text, FFolders.back().Length) == folderPart;
     if (!sameFolder) {
         FFolders.push_back({FSize, device, static_cast<std::uint32_t>(block.Text.size()),
                             static_cast<std::uint32_t>(folderPart.size())});
@@ -41,37 +55,118 @@ void SelectedFiles::Add(std::string_view path, bool folder, std::uint64_t device
     ++FSize;
 }
 
+// The block's records, then its text, go behind the blocks already in the scratch
+// file. A scratch file that cannot be made or written costs nothing but memory.
+void SelectedFiles::Spill(Block& block) {
+    if (FInMemoryOnly || FScratchFolder.empty()) return;
+    if (!FScratch.Valid()) {
+        int error = 0;
+        FScratch = platform::CreateScratchFile(FScratchFolder, error);
+        if (!FScratch.Valid()) {
+            FInMemoryOnly = true;
+            return;
+        }
+    }
+    const std::string_view records(reinterpret_cast<const char*>(block.Records.get()), kBlockFiles * sizeof(Record));
+    if (!platform::WriteAt(FScratch.Get(), records, FSpilled) ||
+        !platform::WriteAt(FScratch.Get(), block.Text, FSpilled + records.size())) {
+        FInMemoryOnly = true;
+        return;
+    }
+    block.Spilled = FSpilled;
+    block.TextSize = static_cast<std::uint32_t>(block.Text.size());
+    FSpilled += records.size() + block.Text.size();
+    FInMemory -= records.size() + block.Text.size();
+    block.Records.reset();
+    std::string().swap(block.Text);
+}
+
 const SelectedFiles::Folder& SelectedFiles::FolderOf(std::size_t i) const {
     const auto after = std::upper_bound(FFolders.begin(), FFolders.end(), i,
                                         [](std::size_t file, const Folder& f) { return file < f.First; });
     return *(after - 1);
 }
 
-std::string_view SelectedFiles::FolderText(const Folder& f) const {
-    return std::string_view(FBlocks[f.First / kBlockFiles].Text).substr(f.Text, f.Length);
+const SelectedFiles::Block* SelectedFiles::Load(std::size_t b) const {
+    for (ReadBack& slot : FReadBack)
+        if (slot.Index == b) return &slot.Data;
+    // Files are asked for in order: the block read back longest ago gives way.
+    const std::size_t none = ~std::size_t{0};
+    ReadBack& slot = FReadBack[0].Index == none || (FReadBack[1].Index != none && FReadBack[0].Index < FReadBack[1].Index)
+                         ? FReadBack[0]
+                         : FReadBack[1];
+    slot.Index = none;
+    const Block& from = FBlocks[b];
+    if (!slot.Data.Records) slot.Data.Records.reset(new Record[kBlockFiles]);
+    slot.Data.Text.resize(from.TextSize);
+    const std::size_t records = kBlockFiles * sizeof(Record);
+    for (const platform::IoResult read :
+         {platform::ReadAt(FScratch.Get(), slot.Data.Records.get(), records, from.Spilled),
+          platform::ReadAt(FScratch.Get(), slot.Data.Text.data(), from.TextSize, from.Spilled + records)}) {
+        if (!read) {
+            FReadError = read.Error;
+            return nullptr;
+        }
+    }
+    slot.Index = b;
+    return &slot.Data;
+}
+
+bool SelectedFiles::Copy(std::size_t i, std::string& path, Record& record) const {
+    const Block* block = &FBlocks[i / kBlockFiles];
+    std::unique_lock lock(FReadMutex, std::defer_lock);
+    if (block->Spilled != kInMemory) {
+        lock.lock();
+        block = Load(i / kBlockFiles);
+        if (!block) return false;
+    }
+    record = block->Records[i % kBlockFiles];
+    const Folder& f = FolderOf(i);
+    path.assign(block->Text, f.Text, f.Length);
+    path.append(block->Text, record.Leaf, record.LeafLength);
+    return true;
+}
+
+namespace {
+[[noreturn]] void CannotReadBack(int error) {
+    throw Error("Die Liste der ausgewählten Dateien kann nicht gelesen werden: " +
+                (error ? SystemErrorText(error) : std::string("unerwartetes Dateiende")));
+}
+}  // namespace
+
+void SelectedFiles::ReadAhead(std::size_t i) const {
+    std::lock_guard lock(FReadMutex);
+    for (std::size_t b = i / kBlockFiles; b < FBlocks.size() && b <= i / kBlockFiles + 1; ++b) {
+        if (FBlocks[b].Spilled != kInMemory && !Load(b)) CannotReadBack(FReadError);
+    }
 }
 
 std::string_view SelectedFiles::PathOf(std::size_t i, std::string& scratch) const {
-    const Block& block = FBlocks[i / kBlockFiles];
-    const Record& r = block.Records[i % kBlockFiles];
-    scratch.assign(FolderText(FolderOf(i)));
-    scratch.append(block.Text, r.Leaf, r.LeafLength);
+    Record record;
+    if (!Copy(i, scratch, record)) {
+        std::lock_guard lock(FReadMutex);
+        CannotReadBack(FReadError);
+    }
     return scratch;
 }
 
 std::string_view SelectedFiles::NameOf(std::size_t i, std::string& scratch) const {
-    PathOf(i, scratch);
-    scratch = StoredNameFromPath(scratch, FBlocks[i / kBlockFiles].Records[i % kBlockFiles].IsFolder);
+    Record record;
+    if (!Copy(i, scratch, record)) {
+        std::lock_guard lock(FReadMutex);
+        CannotReadBack(FReadError);
+    }
+    scratch = StoredNameFromPath(scratch, record.IsFolder);
     return scratch;
 }
 
 SelectedFiles::File SelectedFiles::At(std::size_t i) const {
-    const Record& r = FBlocks[i / kBlockFiles].Records[i % kBlockFiles];
     File file;
-    PathOf(i, file.Path);
-    file.Folder = r.IsFolder;
+    Record record;
+    if (!Copy(i, file.Path, record)) return {};
+    file.Folder = record.IsFolder;
     file.Device = FolderOf(i).Device;
-    file.Inode = r.Inode;
+    file.Inode = record.Inode;
     return file;
 }
 
@@ -85,6 +180,12 @@ void SelectedFiles::Clear() {
     std::vector<Block>().swap(FBlocks);
     std::vector<Folder>().swap(FFolders);
     FSize = 0;
+    FInMemory = 0;
+    FSpilled = 0;
+    FInMemoryOnly = false;
+    FScratch = UniqueFd();
+    std::lock_guard lock(FReadMutex);
+    FReadBack = {};
 }
 
 }  // namespace vb::zip
