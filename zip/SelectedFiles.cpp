@@ -6,14 +6,19 @@
 
 #include "zip/EntryName.h"
 #include "platform/FileIo.h"
-#include "platform/TemporaryFiles.h"
 #include "platform/SystemError.h"
 #include "util/Error.h"
 
 namespace vb::zip {
 
 SelectedFiles::SelectedFiles(std::string scratchFolder, std::size_t memoryLimit)
-    : FScratchFolder(std::move(scratchFolder)), FLimit(memoryLimit) {}
+    : FLimit(memoryLimit), FScratchFolder(std::move(scratchFolder)), FScratch(FScratchFolder) {}
+
+void SelectedFiles::SetScratchFolder(std::string folder) {
+    FScratchFolder = std::move(folder);
+    // Blocks already in the scratch file stay where they are.
+    if (FScratch.Fd() < 0) FScratch = platform::SpillFile(FScratchFolder);
+}
 
 void SelectedFiles::Add(std::string_view path, bool folder, std::uint64_t device, std::uint64_t inode) {
     // The folder part ends with the last "/"; the search lists a folder's files one
@@ -58,24 +63,11 @@ void SelectedFiles::Add(std::string_view path, bool folder, std::uint64_t device
 // The block's records, then its text, go behind the blocks already in the scratch
 // file. A scratch file that cannot be made or written costs nothing but memory.
 void SelectedFiles::Spill(Block& block) {
-    if (FInMemoryOnly || FScratchFolder.empty()) return;
-    if (!FScratch.Valid()) {
-        int error = 0;
-        FScratch = platform::CreateScratchFile(FScratchFolder, error);
-        if (!FScratch.Valid()) {
-            FInMemoryOnly = true;
-            return;
-        }
-    }
     const std::string_view records(reinterpret_cast<const char*>(block.Records.get()), kBlockFiles * sizeof(Record));
-    if (!platform::WriteAt(FScratch.Get(), records, FSpilled) ||
-        !platform::WriteAt(FScratch.Get(), block.Text, FSpilled + records.size())) {
-        FInMemoryOnly = true;
-        return;
-    }
-    block.Spilled = FSpilled;
+    const auto at = FScratch.Append({records, block.Text});
+    if (!at) return;
+    block.Spilled = *at;
     block.TextSize = static_cast<std::uint32_t>(block.Text.size());
-    FSpilled += records.size() + block.Text.size();
     FInMemory -= records.size() + block.Text.size();
     block.Records.reset();
     std::string().swap(block.Text);
@@ -101,8 +93,8 @@ const SelectedFiles::Block* SelectedFiles::Load(std::size_t b) const {
     slot.Data.Text.resize(from.TextSize);
     const std::size_t records = kBlockFiles * sizeof(Record);
     for (const platform::IoResult read :
-         {platform::ReadAt(FScratch.Get(), slot.Data.Records.get(), records, from.Spilled),
-          platform::ReadAt(FScratch.Get(), slot.Data.Text.data(), from.TextSize, from.Spilled + records)}) {
+         {platform::ReadAt(FScratch.Fd(), slot.Data.Records.get(), records, from.Spilled),
+          platform::ReadAt(FScratch.Fd(), slot.Data.Text.data(), from.TextSize, from.Spilled + records)}) {
         if (!read) {
             FReadError = read.Error;
             return nullptr;
@@ -181,9 +173,7 @@ void SelectedFiles::Clear() {
     std::vector<Folder>().swap(FFolders);
     FSize = 0;
     FInMemory = 0;
-    FSpilled = 0;
-    FInMemoryOnly = false;
-    FScratch = UniqueFd();
+    FScratch = platform::SpillFile(FScratchFolder);
     std::lock_guard lock(FReadMutex);
     FReadBack = {};
 }

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/UniqueFd.h"
+#include "platform/SpillFile.h"
 
 namespace vb::zip {
 
@@ -37,7 +37,8 @@ public:
     // Full blocks beyond `memoryLimit` bytes go to a scratch file in `scratchFolder`;
     // without a folder every block stays in memory.
     explicit SelectedFiles(std::string scratchFolder = {}, std::size_t memoryLimit = kMemoryLimit);
-    void SetScratchFolder(std::string folder) { FScratchFolder = std::move(folder); }
+    // For the blocks from now on, unless some went to a scratch file already.
+    void SetScratchFolder(std::string folder);
 
     void Add(std::string_view path, bool folder, std::uint64_t device, std::uint64_t inode);
     std::size_t Size() const { return FSize; }
@@ -92,15 +93,13 @@ private:
     // it cannot be read.
     const Block* Load(std::size_t b) const;
 
-    std::string FScratchFolder;
     std::size_t FLimit;
     std::vector<Block> FBlocks;
     std::vector<Folder> FFolders;
     std::size_t FSize = 0;
     std::size_t FInMemory = 0;   // bytes of the full blocks in memory
-    std::uint64_t FSpilled = 0;  // bytes in the scratch file
-    bool FInMemoryOnly = false;  // the scratch file failed; nothing more goes there
-    UniqueFd FScratch;
+    std::string FScratchFolder;
+    platform::SpillFile FScratch;
     mutable std::mutex FReadMutex;
     mutable std::array<ReadBack, 2> FReadBack;
     mutable int FReadError = 0;

@@ -14,7 +14,7 @@
 namespace vb::zip {
 
 WrittenDirectory::WrittenDirectory(std::string scratchFolder, std::size_t memoryLimit)
-    : FScratchFolder(std::move(scratchFolder)), FLimit(memoryLimit), FInMemoryOnly(FScratchFolder.empty()) {}
+    : FLimit(memoryLimit), FScratch(std::move(scratchFolder)) {}
 
 void WrittenDirectory::Add(const ArchiveEntry& entry, bool anew) {
     const CentralDirectoryHeader header = MakeCentralHeader(entry);
@@ -29,27 +29,15 @@ void WrittenDirectory::Reserve(std::size_t bytes) { FMemory.reserve(std::min(byt
 // that cannot be made or written costs nothing but memory: the bytes stay here, and
 // so do all that follow.
 void WrittenDirectory::Spill() {
-    if (FInMemoryOnly) return;
-    if (!FScratch.Valid()) {
-        int error = 0;
-        FScratch = platform::CreateScratchFile(FScratchFolder, error);
-        if (!FScratch.Valid()) {
-            FInMemoryOnly = true;
-            return;
-        }
-    }
-    if (!platform::WriteAt(FScratch.Get(), FMemory, FSpilled)) {
-        FInMemoryOnly = true;
-        return;
-    }
-    FSpilled += FMemory.size();
+    if (!FScratch.Append({FMemory})) return;
     FMemory.clear();
 }
 
 void WrittenDirectory::Read(std::uint64_t offset, char* out, std::size_t size) const {
-    if (offset < FSpilled) {
-        const auto fromFile = static_cast<std::size_t>(std::min<std::uint64_t>(size, FSpilled - offset));
-        const platform::IoResult read = platform::ReadAt(FScratch.Get(), out, fromFile, offset);
+    const std::uint64_t spilled = FScratch.Size();
+    if (offset < spilled) {
+        const auto fromFile = static_cast<std::size_t>(std::min<std::uint64_t>(size, spilled - offset));
+        const platform::IoResult read = platform::ReadAt(FScratch.Fd(), out, fromFile, offset);
         if (!read) {
             throw Error("Das Inhaltsverzeichnis des neuen Archivs kann nicht gelesen werden: " +
                         (read.Error ? SystemErrorText(read.Error) : std::string("unerwartetes Dateiende")));
@@ -58,7 +46,7 @@ void WrittenDirectory::Read(std::uint64_t offset, char* out, std::size_t size) c
         offset += fromFile;
         size -= fromFile;
     }
-    if (size > 0) std::memcpy(out, FMemory.data() + (offset - FSpilled), size);
+    if (size > 0) std::memcpy(out, FMemory.data() + (offset - spilled), size);
 }
 
 std::size_t WrittenDirectory::PieceSize() const { return std::max<std::size_t>(FLimit, 512); }

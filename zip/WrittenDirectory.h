@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "zip/ArchiveEntry.h"
-#include "platform/UniqueFd.h"
+#include "platform/SpillFile.h"
 
 namespace vb::zip {
 
@@ -39,12 +39,12 @@ public:
     // Whether entry `index` (from 0, in order) was written anew in this save.
     bool Anew(std::uint64_t index) const { return FAnew[index]; }
     // The bytes of all headers.
-    std::uint64_t Size() const { return FSpilled + FMemory.size(); }
+    std::uint64_t Size() const { return FScratch.Size() + FMemory.size(); }
 
     // The first SpilledSize() bytes lie in ScratchFd() from offset 0 (invalid when
     // none do), the rest in InMemory().
-    int ScratchFd() const { return FScratch.Get(); }
-    std::uint64_t SpilledSize() const { return FSpilled; }
+    int ScratchFd() const { return FScratch.Fd(); }
+    std::uint64_t SpilledSize() const { return FScratch.Size(); }
     std::string_view InMemory() const { return FMemory; }
 
     // The bytes from `offset` on, `size` of them (offset + size <= Size()), read
@@ -78,12 +78,9 @@ public:
 private:
     void Spill();
 
-    std::string FScratchFolder;
     std::size_t FLimit;
-    std::string FMemory;  // the headers after the first FSpilled bytes
-    UniqueFd FScratch;
-    std::uint64_t FSpilled = 0;  // bytes in the scratch file
-    bool FInMemoryOnly = false;  // the scratch file failed; nothing more goes there
+    std::string FMemory;  // the headers after those in the scratch file
+    platform::SpillFile FScratch;
     std::vector<bool> FAnew;     // per entry: its data was written in this save
 };
 
