@@ -55,6 +55,11 @@ EntryCipher::Match Choose(int fd, const EntryData& data, const ArchiveEntry& ent
 
 }  // namespace
 
+unsigned char TraditionalCheckByte(const ArchiveEntry& entry, const EntryData& data) {
+    return data.LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
+                                : static_cast<unsigned char>(entry.Crc32 >> 24);
+}
+
 EntryCipher::Match EntryCipher::Find(int fd, const EntryData& data, const ArchiveEntry& entry,
                                      const std::string& password, std::optional<EntryCipher>& cipher) {
     cipher.reset();
@@ -80,8 +85,7 @@ EntryCipher::Match EntryCipher::Find(int fd, const EntryData& data, const Archiv
     unsigned char header[ZipCrypto::kHeaderSize];
     if (entry.CompressedSize < sizeof header || !platform::ReadAt(fd, header, sizeof header, data.Offset))
         return Match::Damaged;
-    const unsigned char check = data.LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
-                                                     : static_cast<unsigned char>(entry.Crc32 >> 24);
+    const unsigned char check = TraditionalCheckByte(entry, data);
     return Choose(fd, data, entry, Candidates(password, false), cipher, [&](const std::string& bytes) {
         std::optional<EntryCipher> found;
         ZipCrypto candidate(bytes);

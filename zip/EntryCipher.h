@@ -16,6 +16,10 @@ namespace vb::zip {
 
 struct EntryData;
 
+// The byte that the last byte of a traditional encryption header must decrypt to:
+// the CRC-32's high byte, or the DOS time's for an entry with a data descriptor.
+unsigned char TraditionalCheckByte(const ArchiveEntry& entry, const EntryData& data);
+
 class EntryCipher {
 public:
     enum class Match {

@@ -79,7 +79,7 @@ const SelectedFiles::Folder& SelectedFiles::FolderOf(std::size_t i) const {
     return *(after - 1);
 }
 
-const SelectedFiles::Block* SelectedFiles::Load(std::size_t b) const {
+const SelectedFiles::Block* SelectedFiles::Load(std::size_t b, int& error) const {
     for (ReadBack& slot : FReadBack)
         if (slot.Index == b) return &slot.Data;
     // Files are asked for in order: the block read back longest ago gives way.
@@ -96,7 +96,7 @@ const SelectedFiles::Block* SelectedFiles::Load(std::size_t b) const {
          {platform::ReadAt(FScratch.Fd(), slot.Data.Records.get(), records, from.Spilled),
           platform::ReadAt(FScratch.Fd(), slot.Data.Text.data(), from.TextSize, from.Spilled + records)}) {
         if (!read) {
-            FReadError = read.Error;
+            error = read.Error;
             return nullptr;
         }
     }
@@ -104,12 +104,12 @@ const SelectedFiles::Block* SelectedFiles::Load(std::size_t b) const {
     return &slot.Data;
 }
 
-bool SelectedFiles::Copy(std::size_t i, std::string& path, Record& record) const {
+bool SelectedFiles::Copy(std::size_t i, std::string& path, Record& record, int& error) const {
     const Block* block = &FBlocks[i / kBlockFiles];
     std::unique_lock lock(FReadMutex, std::defer_lock);
     if (block->Spilled != kInMemory) {
         lock.lock();
-        block = Load(i / kBlockFiles);
+        block = Load(i / kBlockFiles, error);
         if (!block) return false;
     }
     record = block->Records[i % kBlockFiles];
@@ -128,26 +128,26 @@ namespace {
 
 void SelectedFiles::ReadAhead(std::size_t i) const {
     std::lock_guard lock(FReadMutex);
+    int error = 0;
     for (std::size_t b = i / kBlockFiles; b < FBlocks.size() && b <= i / kBlockFiles + 1; ++b) {
-        if (FBlocks[b].Spilled != kInMemory && !Load(b)) CannotReadBack(FReadError);
+        if (FBlocks[b].Spilled != kInMemory && !Load(b, error)) CannotReadBack(error);
     }
 }
 
-std::string_view SelectedFiles::PathOf(std::size_t i, std::string& scratch) const {
+SelectedFiles::Record SelectedFiles::CopyOrThrow(std::size_t i, std::string& path) const {
     Record record;
-    if (!Copy(i, scratch, record)) {
-        std::lock_guard lock(FReadMutex);
-        CannotReadBack(FReadError);
-    }
+    int error = 0;
+    if (!Copy(i, path, record, error)) CannotReadBack(error);
+    return record;
+}
+
+std::string_view SelectedFiles::PathOf(std::size_t i, std::string& scratch) const {
+    CopyOrThrow(i, scratch);
     return scratch;
 }
 
 std::string_view SelectedFiles::NameOf(std::size_t i, std::string& scratch) const {
-    Record record;
-    if (!Copy(i, scratch, record)) {
-        std::lock_guard lock(FReadMutex);
-        CannotReadBack(FReadError);
-    }
+    const Record record = CopyOrThrow(i, scratch);
     scratch = StoredNameFromPath(scratch, record.IsFolder);
     return scratch;
 }
@@ -155,7 +155,8 @@ std::string_view SelectedFiles::NameOf(std::size_t i, std::string& scratch) cons
 SelectedFiles::File SelectedFiles::At(std::size_t i) const {
     File file;
     Record record;
-    if (!Copy(i, file.Path, record)) return {};
+    int error = 0;
+    if (!Copy(i, file.Path, record, error)) return {};
     file.Folder = record.IsFolder;
     file.Device = FolderOf(i).Device;
     file.Inode = record.Inode;

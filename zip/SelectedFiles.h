@@ -87,11 +87,14 @@ private:
 
     const Folder& FolderOf(std::size_t i) const;
     void Spill(Block& block);
-    // Builds file `i` from its block; false when the block cannot be read back.
-    bool Copy(std::size_t i, std::string& path, Record& record) const;
-    // Block `b` as read back, with FReadMutex held; null, with FReadError set, when
-    // it cannot be read.
-    const Block* Load(std::size_t b) const;
+    // Builds file `i` from its block; false, with the errno value in `error` (0: the
+    // scratch file ended early), when the block cannot be read back.
+    bool Copy(std::size_t i, std::string& path, Record& record, int& error) const;
+    // The same; throws vb::Error when the block cannot be read back.
+    Record CopyOrThrow(std::size_t i, std::string& path) const;
+    // Block `b` as read back, with FReadMutex held; null, with `error` set, when it
+    // cannot be read.
+    const Block* Load(std::size_t b, int& error) const;
 
     std::size_t FLimit;
     std::vector<Block> FBlocks;
@@ -102,7 +105,6 @@ private:
     platform::SpillFile FScratch;
     mutable std::mutex FReadMutex;
     mutable std::array<ReadBack, 2> FReadBack;
-    mutable int FReadError = 0;
 };
 
 }  // namespace vb::zip

@@ -8,7 +8,6 @@
 #include "zip/EntryHeaders.h"
 #include "platform/FileIo.h"
 #include "platform/SystemError.h"
-#include "platform/TemporaryFiles.h"
 #include "util/Error.h"
 
 namespace vb::zip {

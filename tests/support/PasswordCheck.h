@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "zip/ArchiveReader.h"
+#include "zip/EntryCipher.h"
 #include "zip/EntryDecoder.h"
 #include "zip/ZipCrypto.h"
 #include "platform/FileIo.h"
@@ -29,8 +30,7 @@ inline bool AnyPassesTheCheck(const std::string& archive, const std::vector<std:
         const auto data = zip::LocateEntryData(fd.Get(), size, entry);
         unsigned char header[zip::ZipCrypto::kHeaderSize];
         if (!data || !platform::ReadAt(fd.Get(), header, sizeof header, data->Offset)) return true;
-        const unsigned char check = data->LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
-                                                          : static_cast<unsigned char>(entry.Crc32 >> 24);
+        const unsigned char check = zip::TraditionalCheckByte(entry, *data);
         for (const std::string& password : passwords) {
             unsigned char copy[sizeof header];
             std::memcpy(copy, header, sizeof header);

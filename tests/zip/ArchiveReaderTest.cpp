@@ -5,6 +5,7 @@
 #include "zip/ArchiveReader.h"
 #include "zip/ArchiveWriter.h"
 #include "zip/ByteOrder.h"
+#include "zip/EntryCipher.h"
 #include "zip/EntryDecoder.h"
 #include "zip/WinZipAes.h"
 #include "zip/ZipCrypto.h"
@@ -120,8 +121,7 @@ TEST_F(ReaderTest, AnotherEncodingPassingTheCheckDoesNotHideTheRightOne) {
         data = zip::LocateEntryData(fd.Get(), bytes.size(), entry);
         ASSERT_TRUE(data);
     }
-    const unsigned char check = data->LocalDescriptor ? static_cast<unsigned char>(entry.DosTime >> 8)
-                                                      : static_cast<unsigned char>(entry.Crc32 >> 24);
+    const unsigned char check = zip::TraditionalCheckByte(entry, *data);
     auto* stored = reinterpret_cast<unsigned char*>(bytes.data() + data->Offset);
     std::vector<unsigned char> plain(stored, stored + entry.CompressedSize);
     zip::ZipCrypto(utf8).Decrypt(plain.data(), plain.size());
